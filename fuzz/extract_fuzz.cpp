@@ -1,0 +1,129 @@
+// Recognition and extraction over arbitrary .pdb bytes. The bytes are written to a file in a scratch folder
+// of this process; both recognisers run, then ExtractSongs into a fresh folder and ExportChordsToText into a
+// file beside it (the jobs read any well-formed database, recognised or not). Whatever the record texts say,
+// every file that appears must lie directly in the extraction folder and be one the job reports, or be the
+// chord text file itself: the folder is nested a few levels deep and the whole scratch tree is listed before
+// and after, so that a name climbing out by "..", a separator or an absolute path is caught.
+
+#include "jobs/Extract.h"
+#include "pdb/PalmDatabase.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <set>
+#include <span>
+#include <string>
+#include <system_error>
+#include <unistd.h>
+
+#include "fuzz/FuzzCheck.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Every path under `root`, relative to it (folders included).
+std::set<std::string> ListTree(const fs::path& root)
+{
+    std::set<std::string> entries;
+    for (const auto& entry : fs::recursive_directory_iterator(root)) {
+        entries.insert(entry.path().lexically_relative(root).generic_string());
+    }
+    return entries;
+}
+
+const fs::path& ScratchRoot()
+{
+    static const fs::path root = [] {
+        fs::path path = fs::temp_directory_path() / ("tunelore-extract-fuzz-" + std::to_string(getpid()));
+        fs::remove_all(path);
+        fs::create_directories(path / "a" / "b" / "c");
+        // Removes the scratch tree when the process ends normally (a crash leaves it for inspection).
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(fs::temp_directory_path() / ("tunelore-extract-fuzz-" + std::to_string(getpid())), ignored);
+        });
+        return path;
+    }();
+    return root;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const fs::path& root = ScratchRoot();
+    const fs::path work = root / "a" / "b" / "c" / "work";
+    fs::remove_all(work);
+    fs::create_directories(work);
+    const fs::path database = work / "input.pdb";
+    {
+        std::ofstream out(database, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+        FUZZ_CHECK(out.good());
+    }
+    const std::set<std::string> before = ListTree(root);
+
+    const bool isChords = IsChordDatabaseFile(database.string());
+    const bool isSongs = IsSongDatabaseFile(database.string());
+    FUZZ_CHECK(!(isChords && isSongs));
+
+    std::optional<CPalmDatabase> parsed = CPalmDatabase::Parse(std::span<const std::uint8_t>(data, size));
+    std::size_t songRecords = 0;
+    if (parsed) {
+        for (const CPdbRecord& record : parsed->Records()) {
+            songRecords += IsMarkerRecord(record) ? 0u : 1u;
+        }
+    }
+
+    const fs::path songs = work / "songs";
+    const ExtractResult extracted = ExtractSongs(database.string(), songs.string());
+    FUZZ_CHECK(extracted.databaseRead == parsed.has_value());
+    FUZZ_CHECK(extracted.written == static_cast<int>(extracted.files.size()));
+    // In a fresh folder every song gets a file: names are made safe and repeated names numbered.
+    FUZZ_CHECK(extracted.failed.empty());
+    FUZZ_CHECK(extracted.files.size() == songRecords);
+    // The folder itself may be created even when the database cannot be read.
+    std::set<std::string> allowed = {"a/b/c/work/chords.txt", "a/b/c/work/songs"};
+    for (const std::string& file : extracted.files) {
+        const fs::path path(file);
+        FUZZ_CHECK(path.parent_path().lexically_normal() == songs.lexically_normal());
+        FUZZ_CHECK(path.extension() == ".pro");
+        FUZZ_CHECK(fs::is_regular_file(path));
+        // Each song has a file of its own.
+        FUZZ_CHECK(allowed.insert(path.lexically_relative(root).generic_string()).second);
+    }
+
+    const fs::path chords = work / "chords.txt";
+    const ChordTextResult exported = ExportChordsToText(database.string(), chords.string());
+    FUZZ_CHECK(exported.databaseRead == parsed.has_value());
+    if (parsed) {
+        FUZZ_CHECK(exported.written);
+        FUZZ_CHECK(exported.chords >= 0 && exported.skipped >= 0);
+        FUZZ_CHECK(static_cast<std::size_t>(exported.chords + exported.skipped) == parsed->Records().size());
+        FUZZ_CHECK(fs::is_regular_file(chords));
+    } else {
+        FUZZ_CHECK(!exported.written);
+        FUZZ_CHECK(!fs::exists(chords));
+    }
+
+    // Nothing disappeared, and everything new is one of the files the jobs reported.
+    const std::set<std::string> after = ListTree(root);
+    for (const std::string& entry : before) {
+        FUZZ_CHECK(after.count(entry) == 1);
+    }
+    for (const std::string& entry : after) {
+        if (before.count(entry) == 0 && allowed.count(entry) == 0) {
+            std::fprintf(stderr, "written outside the extraction folder: %s\n", entry.c_str());
+            FUZZ_CHECK(false);
+        }
+    }
+    fs::remove_all(work);
+    return 0;
+}
