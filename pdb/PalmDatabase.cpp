@@ -1,1 +1,158 @@
-// to be written
+#include "pdb/PalmDatabase.h"
+
+#include "pdb/AtomicFile.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <limits>
+#include <utility>
+
+namespace {
+
+// Appends big-endian numbers to a byte image whose capacity was reserved in advance.
+class CBigEndianWriter
+{
+public:
+    explicit CBigEndianWriter(std::vector<std::uint8_t>& out)
+        : m_out(out)
+    {}
+
+    void U8(std::uint8_t value) { m_out.push_back(value); }
+    void U16(std::uint16_t value)
+    {
+        U8(static_cast<std::uint8_t>(value >> 8));
+        U8(static_cast<std::uint8_t>(value));
+    }
+    void U24(std::uint32_t value)
+    {
+        U8(static_cast<std::uint8_t>(value >> 16));
+        U8(static_cast<std::uint8_t>(value >> 8));
+        U8(static_cast<std::uint8_t>(value));
+    }
+    void U32(std::uint32_t value)
+    {
+        U16(static_cast<std::uint16_t>(value >> 16));
+        U16(static_cast<std::uint16_t>(value));
+    }
+    void Bytes(std::span<const std::uint8_t> bytes) { m_out.insert(m_out.end(), bytes.begin(), bytes.end()); }
+
+private:
+    std::vector<std::uint8_t>& m_out;
+};
+
+constexpr std::size_t NAME_FIELD_SIZE = 32;
+constexpr std::size_t RECORD_ENTRY_SIZE = 8;
+constexpr std::size_t RESOURCE_ENTRY_SIZE = 10;
+constexpr std::size_t LIST_PADDING_SIZE = 2;
+
+} // namespace
+
+std::string FourCCToString(std::uint32_t code)
+{
+    std::string text(4, '\0');
+    for (std::size_t i = 0; i < 4; ++i) {
+        text[i] = static_cast<char>(static_cast<std::uint8_t>(code >> (24 - 8 * i)));
+    }
+    return text;
+}
+
+CPalmDatabase::CPalmDatabase(
+    std::string name, std::uint32_t creator, std::uint32_t type, bool isResourceDb, std::optional<std::uint32_t> now)
+    : m_creator(creator)
+    , m_type(type)
+    , m_name(std::move(name))
+    , m_attributes(isResourceDb ? static_cast<std::uint16_t>(PDB_ATTR_BACKUP | PDB_ATTR_RESOURCE) : PDB_ATTR_BACKUP)
+    , m_dataOffset(static_cast<std::uint32_t>(PDB_HEADER_SIZE + LIST_PADDING_SIZE))
+    , m_isResourceDb(isResourceDb)
+{
+    // The file keeps 32-bit seconds; the clock is read once so that the three dates agree.
+    const std::uint32_t stamp = now ? *now : static_cast<std::uint32_t>(std::time(nullptr));
+    m_creationDate = stamp;
+    m_modificationDate = stamp;
+    m_backupDate = stamp;
+}
+
+void CPalmDatabase::AddRecord(const CPdbRecord& record)
+{
+    m_records.push_back(record);
+}
+
+CPdbRecord CPalmDatabase::GetRecord(int index) const
+{
+    return m_records.at(static_cast<std::size_t>(index));
+}
+
+std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
+{
+    const std::size_t count = m_records.size();
+    if (count > PDB_MAX_RECORDS) {
+        return std::nullopt; // the record count field has 16 bits
+    }
+    const std::size_t entrySize = m_isResourceDb ? RESOURCE_ENTRY_SIZE : RECORD_ENTRY_SIZE;
+    const std::size_t firstDataOffset = PDB_HEADER_SIZE + entrySize * count + LIST_PADDING_SIZE;
+
+    // Data offsets are 32-bit; a database whose data would reach past 4 GiB cannot be described.
+    std::uint64_t total = firstDataOffset;
+    for (const CPdbRecord& record : m_records) {
+        total += record.Data().size();
+    }
+    if (total > std::numeric_limits<std::uint32_t>::max()) {
+        return std::nullopt;
+    }
+
+    std::vector<std::uint8_t> image;
+    image.reserve(static_cast<std::size_t>(total));
+    CBigEndianWriter out(image);
+
+    // The name field always keeps a terminating zero, so at most 31 bytes of the name are written.
+    const std::size_t nameLength = std::min(m_name.size(), PDB_MAX_NAME_LENGTH);
+    for (std::size_t i = 0; i < NAME_FIELD_SIZE; ++i) {
+        out.U8(i < nameLength ? static_cast<std::uint8_t>(m_name[i]) : 0);
+    }
+    out.U16(m_attributes);
+    out.U16(m_version);
+    out.U32(ToPalmTime(m_creationDate));
+    out.U32(ToPalmTime(m_modificationDate));
+    out.U32(ToPalmTime(m_backupDate));
+    out.U32(m_modificationNumber);
+    out.U32(0); // app info block: none
+    out.U32(0); // sort info block: none
+    out.U32(m_type);
+    out.U32(m_creator);
+    out.U32(m_uniqueIdSeed);
+    out.U32(0); // next record list: none
+    out.U16(static_cast<std::uint16_t>(count));
+
+    m_dataOffset = static_cast<std::uint32_t>(firstDataOffset);
+    for (const CPdbRecord& record : m_records) {
+        if (m_isResourceDb) {
+            out.U32(record.m_resourceType);
+            out.U16(record.m_resourceId);
+            out.U32(m_dataOffset);
+        } else {
+            out.U32(m_dataOffset);
+            out.U8(record.m_attributes);
+            out.U24(record.m_uniqueId & 0x00FFFFFFu);
+        }
+        m_dataOffset += record.Length();
+    }
+    out.U16(0);
+    for (const CPdbRecord& record : m_records) {
+        out.Bytes(record.Data());
+    }
+    return image;
+}
+
+int CPalmDatabase::WriteToFile(const std::string& path)
+{
+    const std::optional<std::vector<std::uint8_t>> image = Serialize();
+    if (!image) {
+        return -1;
+    }
+    return WriteFileAtomically(path, *image) ? 0 : -1;
+}
+
+std::string MakeDatabaseName(const std::string& baseName)
+{
+    return baseName + std::to_string(std::rand() % 100000);
+}

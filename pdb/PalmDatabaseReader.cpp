@@ -1,1 +1,252 @@
-// to be written
+#include "pdb/PalmDatabase.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t NAME_FIELD_SIZE = 32;
+constexpr std::size_t RECORD_ENTRY_SIZE = 8;
+constexpr std::size_t RESOURCE_ENTRY_SIZE = 10;
+constexpr std::size_t RECORD_COUNT_OFFSET = 76;
+
+// Reads big-endian numbers from a byte span. A read past the end yields 0 and marks the reader as failed,
+// so a run of reads can be checked once at the end.
+class CBigEndianReader
+{
+public:
+    explicit CBigEndianReader(std::span<const std::uint8_t> bytes, std::size_t position = 0)
+        : m_bytes(bytes)
+        , m_position(position)
+    {}
+
+    bool Failed() const { return m_failed; }
+    std::size_t Position() const { return m_position; }
+
+    std::uint8_t U8()
+    {
+        if (m_failed || m_position >= m_bytes.size()) {
+            m_failed = true;
+            return 0;
+        }
+        return m_bytes[m_position++];
+    }
+    std::uint16_t U16()
+    {
+        const auto high = U8();
+        const auto low = U8();
+        return static_cast<std::uint16_t>((high << 8) | low);
+    }
+    std::uint32_t U24()
+    {
+        const std::uint32_t high = U8();
+        const std::uint32_t low = U16();
+        return (high << 16) | low;
+    }
+    std::uint32_t U32()
+    {
+        const std::uint32_t high = U16();
+        const std::uint32_t low = U16();
+        return (high << 16) | low;
+    }
+    void Skip(std::size_t count)
+    {
+        if (m_failed || count > m_bytes.size() - m_position) {
+            m_failed = true;
+            return;
+        }
+        m_position += count;
+    }
+
+private:
+    std::span<const std::uint8_t> m_bytes;
+    std::size_t m_position = 0;
+    bool m_failed = false;
+};
+
+std::size_t EntrySize(std::uint16_t attributes)
+{
+    return (attributes & PDB_ATTR_RESOURCE) != 0 ? RESOURCE_ENTRY_SIZE : RECORD_ENTRY_SIZE;
+}
+
+struct FileCloser
+{
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// Appends bytes from `file` to `image` until it holds `limit` bytes or the file ends. The buffer grows
+// only with bytes actually read, so a huge length claimed by the file costs nothing.
+bool ReadUpTo(std::FILE* file, std::vector<std::uint8_t>& image, std::uint64_t limit)
+{
+    constexpr std::size_t CHUNK_SIZE = 64 * 1024;
+    while (image.size() < limit) {
+        const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(CHUNK_SIZE, limit - image.size()));
+        const std::size_t oldSize = image.size();
+        image.resize(oldSize + wanted);
+        const std::size_t got = std::fread(image.data() + oldSize, 1, wanted, file);
+        image.resize(oldSize + got);
+        if (got < wanted) {
+            return std::ferror(file) == 0;
+        }
+    }
+    return true;
+}
+
+std::uint32_t PeekU32(std::span<const std::uint8_t> bytes, std::size_t position)
+{
+    CBigEndianReader reader(bytes, position);
+    return reader.U32();
+}
+
+// Reads the part of a .pdb file that the parser can use: the header, the record list, and the data up
+// to READ_SCRATCH_SIZE bytes past the highest data offset. The last record is cut at that size, so the
+// rest of a larger file is never read. Parsing this prefix gives the same result as parsing the whole file.
+bool ReadDatabaseImage(const std::string& path, std::vector<std::uint8_t>& image)
+{
+    const FilePtr file(std::fopen(path.c_str(), "rb"));
+    if (!file) {
+        return false;
+    }
+    if (!ReadUpTo(file.get(), image, PDB_HEADER_SIZE)) {
+        return false;
+    }
+    if (image.size() < PDB_HEADER_SIZE) {
+        return true; // the parser refuses it
+    }
+    CBigEndianReader header(image, RECORD_COUNT_OFFSET);
+    const std::size_t count = header.U16();
+    if (count == 0) {
+        return true;
+    }
+    const std::size_t entrySize = EntrySize(static_cast<std::uint16_t>((image[32] << 8) | image[33]));
+    const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
+    if (!ReadUpTo(file.get(), image, listEnd)) {
+        return false;
+    }
+    if (image.size() < listEnd) {
+        return true;
+    }
+    // The data offset is the first field of a record entry and follows type and ID in a resource entry.
+    const std::size_t offsetField = entrySize == RESOURCE_ENTRY_SIZE ? 6 : 0;
+    std::uint32_t highest = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        highest = std::max(highest, PeekU32(image, PDB_HEADER_SIZE + entrySize * i + offsetField));
+    }
+    const std::uint64_t limit = std::max<std::uint64_t>(highest, listEnd) + READ_SCRATCH_SIZE;
+    return ReadUpTo(file.get(), image, limit);
+}
+
+} // namespace
+
+std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> bytes, PdbParseError* error)
+{
+    const auto fail = [error](std::size_t offset, const char* reason) -> std::optional<CPalmDatabase> {
+        if (error != nullptr) {
+            error->offset = offset;
+            error->reason = reason;
+        }
+        return std::nullopt;
+    };
+
+    // Everything up to the record count must be there, creator and type included, before anything is taken.
+    if (bytes.size() < PDB_HEADER_SIZE) {
+        return fail(bytes.size(), "file shorter than its header");
+    }
+
+    CPalmDatabase db;
+    const auto nameField = bytes.first(NAME_FIELD_SIZE);
+    const auto nameEnd = std::find(nameField.begin(), nameField.end(), std::uint8_t{0});
+    db.m_name.assign(nameField.begin(), nameEnd);
+
+    CBigEndianReader in(bytes, NAME_FIELD_SIZE);
+    db.m_attributes = in.U16();
+    db.m_isResourceDb = (db.m_attributes & PDB_ATTR_RESOURCE) != 0;
+    db.m_version = in.U16();
+    // The file counts from 1904; memory counts from 1970 (wrapping, the inverse of ToPalmTime).
+    db.m_creationDate = in.U32() - PALM_EPOCH_OFFSET;
+    db.m_modificationDate = in.U32() - PALM_EPOCH_OFFSET;
+    db.m_backupDate = in.U32() - PALM_EPOCH_OFFSET;
+    db.m_modificationNumber = in.U32();
+    in.Skip(8); // app info and sort info offsets
+    db.m_type = in.U32();
+    db.m_creator = in.U32();
+    db.m_uniqueIdSeed = in.U32();
+    in.Skip(4); // next record list
+    const std::size_t count = in.U16();
+    if (in.Failed()) {
+        return fail(in.Position(), "file shorter than its header");
+    }
+    db.m_dataOffset = static_cast<std::uint32_t>(PDB_HEADER_SIZE);
+    if (count == 0) {
+        return db;
+    }
+
+    const std::size_t entrySize = EntrySize(db.m_attributes);
+    const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
+    if (bytes.size() < listEnd) {
+        return fail(bytes.size(), "file shorter than its record list");
+    }
+
+    std::vector<std::size_t> offsets;
+    offsets.reserve(count);
+    db.m_records.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t entryStart = in.Position();
+        CPdbRecord& record = db.m_records[i];
+        std::size_t offset = 0;
+        if (db.m_isResourceDb) {
+            record.m_resourceType = in.U32();
+            record.m_resourceId = in.U16();
+            offset = in.U32();
+        } else {
+            offset = in.U32();
+            record.m_attributes = in.U8();
+            record.m_uniqueId = in.U24();
+        }
+        if (in.Failed()) {
+            return fail(entryStart, "file shorter than its record list");
+        }
+        if (offset > bytes.size()) {
+            return fail(entryStart, "data offset past the end of the file");
+        }
+        if (i == 0) {
+            if (offset < listEnd) {
+                return fail(entryStart, "first data offset inside the header or record list");
+            }
+            // The gap holds the list's two padding bytes and any app or sort info block.
+            if (offset - listEnd > READ_SCRATCH_SIZE) {
+                return fail(entryStart, "gap before the first record longer than 100000 bytes");
+            }
+        } else if (offset < offsets.back()) {
+            return fail(entryStart, "data offsets descend");
+        }
+        offsets.push_back(offset);
+    }
+
+    // Each record runs to the next one's offset; the last one to the end of the file, cut at the scratch size.
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t start = offsets[i];
+        const std::size_t end =
+            i + 1 < count ? offsets[i + 1] : start + std::min(bytes.size() - start, READ_SCRATCH_SIZE);
+        db.m_records[i].SetData(bytes.subspan(start, end - start));
+    }
+    db.m_dataOffset = static_cast<std::uint32_t>(offsets.back() + db.m_records.back().Length());
+    return db;
+}
+
+int CPalmDatabase::ReadFromFile(const std::string& path)
+{
+    std::vector<std::uint8_t> image;
+    if (!ReadDatabaseImage(path, image)) {
+        return -1;
+    }
+    std::optional<CPalmDatabase> parsed = Parse(image);
+    if (!parsed) {
+        return -1;
+    }
+    *this = std::move(*parsed);
+    return 0;
+}
