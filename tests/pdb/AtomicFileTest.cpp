@@ -103,8 +103,9 @@ TEST_F(AtomicFile, WriteToFileFailureKeepsTheEarlierFile)
 
     CPalmDatabase fine("TuneloreDB1", MakeFourCC("TuNe"), MakeFourCC("SONM"), false, 0);
     EXPECT_EQ(fine.WriteToFile(PathOf("missing/TuneloreDB1.pdb")), -1);
-    EXPECT_EQ(fine.WriteToFile(m_folder.string()), -1);
-    EXPECT_EQ(FolderEntries(), std::vector<std::string>{"TuneloreDB1.pdb"});
+    std::filesystem::create_directory(m_folder / "folder.pdb");
+    EXPECT_EQ(fine.WriteToFile(PathOf("folder.pdb")), -1);
+    EXPECT_EQ(FolderEntries(), (std::vector<std::string>{"TuneloreDB1.pdb", "folder.pdb"}));
     EXPECT_EQ(fine.WriteToFile(path), 0);
     EXPECT_EQ(pdbtest::ReadFileBytes(path), fine.Serialize().value());
 }
