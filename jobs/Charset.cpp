@@ -1,1 +1,184 @@
-// to be written
+#include "jobs/Charset.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace {
+
+// Code points of the bytes 0x80 to 0x9F. The five bytes Windows-1252 leaves undefined map to the C1 control
+// of the same value, so that every byte has a code point and comes back unchanged.
+constexpr std::array<char32_t, 32> HIGH_CONTROL_BLOCK = {
+    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
+};
+
+constexpr char REPLACEMENT = '?';
+
+char32_t Cp1252ToCodePoint(unsigned char byte)
+{
+    if (byte >= 0x80 && byte <= 0x9F) {
+        return HIGH_CONTROL_BLOCK[static_cast<std::size_t>(byte - 0x80)];
+    }
+    return byte;
+}
+
+// The Windows-1252 byte for a code point; REPLACEMENT when there is none.
+char CodePointToCp1252(char32_t cp)
+{
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+        return static_cast<char>(static_cast<unsigned char>(cp));
+    }
+    for (std::size_t i = 0; i < HIGH_CONTROL_BLOCK.size(); ++i) {
+        if (HIGH_CONTROL_BLOCK[i] == cp) {
+            return static_cast<char>(static_cast<unsigned char>(0x80 + i));
+        }
+    }
+    return REPLACEMENT;
+}
+
+void AppendUtf8(std::string& out, char32_t cp)
+{
+    auto put = [&out](std::uint32_t value) { out.push_back(static_cast<char>(static_cast<unsigned char>(value))); };
+    const auto v = static_cast<std::uint32_t>(cp);
+    if (v < 0x80) {
+        put(v);
+    } else if (v < 0x800) {
+        put(0xC0 | (v >> 6));
+        put(0x80 | (v & 0x3F));
+    } else if (v < 0x10000) {
+        put(0xE0 | (v >> 12));
+        put(0x80 | ((v >> 6) & 0x3F));
+        put(0x80 | (v & 0x3F));
+    } else {
+        put(0xF0 | (v >> 18));
+        put(0x80 | ((v >> 12) & 0x3F));
+        put(0x80 | ((v >> 6) & 0x3F));
+        put(0x80 | (v & 0x3F));
+    }
+}
+
+struct Decoded
+{
+    bool valid = false;
+    char32_t codePoint = 0;
+    std::size_t length = 1; // bytes taken; for an invalid sequence its longest valid-looking start (at least 1)
+};
+
+// Decodes one UTF-8 sequence at `pos` (pos < bytes.size()). Follows the table of well-formed byte sequences:
+// no overlong forms, no surrogates, nothing above U+10FFFF. An ill-formed sequence is consumed up to the first
+// byte that cannot continue it, so that one error gives one replacement character.
+Decoded DecodeOne(std::string_view bytes, std::size_t pos)
+{
+    const auto byteAt = [&bytes](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byteAt(pos);
+    if (lead < 0x80) {
+        return {true, lead, 1};
+    }
+
+    std::size_t count = 0;    // continuation bytes expected
+    unsigned char low = 0x80; // allowed range of the first continuation byte
+    unsigned char high = 0xBF;
+    char32_t cp = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        count = 1;
+        cp = lead & 0x1Fu;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        count = 2;
+        cp = lead & 0x0Fu;
+        if (lead == 0xE0) {
+            low = 0xA0; // shortest form
+        } else if (lead == 0xED) {
+            high = 0x9F; // no surrogates
+        }
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        count = 3;
+        cp = lead & 0x07u;
+        if (lead == 0xF0) {
+            low = 0x90; // shortest form
+        } else if (lead == 0xF4) {
+            high = 0x8F; // at most U+10FFFF
+        }
+    } else {
+        return {false, 0, 1};
+    }
+
+    std::size_t length = 1;
+    for (std::size_t i = 0; i < count; ++i) {
+        const std::size_t at = pos + 1 + i;
+        if (at >= bytes.size()) {
+            return {false, 0, length};
+        }
+        const unsigned char next = byteAt(at);
+        const unsigned char lo = i == 0 ? low : 0x80;
+        const unsigned char hi = i == 0 ? high : 0xBF;
+        if (next < lo || next > hi) {
+            return {false, 0, length};
+        }
+        cp = (cp << 6) | (next & 0x3Fu);
+        ++length;
+    }
+    return {true, cp, length};
+}
+
+bool HasNonAscii(std::string_view bytes)
+{
+    for (char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool IsValidUtf8(std::string_view bytes)
+{
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const Decoded d = DecodeOne(bytes, pos);
+        if (!d.valid) {
+            return false;
+        }
+        pos += d.length;
+    }
+    return true;
+}
+
+std::string Utf8ToCp1252(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t pos = 0;
+    while (pos < text.size()) {
+        const Decoded d = DecodeOne(text, pos);
+        out.push_back(d.valid ? CodePointToCp1252(d.codePoint) : REPLACEMENT);
+        pos += d.length;
+    }
+    return out;
+}
+
+std::string Cp1252ToUtf8(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 8);
+    for (char c : text) {
+        AppendUtf8(out, Cp1252ToCodePoint(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+std::string DecodeFileText(std::string_view bytes)
+{
+    constexpr std::string_view BOM = "\xEF\xBB\xBF";
+    if (bytes.substr(0, BOM.size()) == BOM) {
+        bytes.remove_prefix(BOM.size());
+    }
+    // Plain ASCII reads the same either way; only valid UTF-8 with non-ASCII bytes needs transcoding.
+    if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
+        return Utf8ToCp1252(bytes);
+    }
+    return std::string(bytes);
+}

@@ -25,10 +25,10 @@ struct ExportOptions
 // What an export or install did.
 struct ExportResult
 {
-    bool written = false;          // the database file was written completely
-    bool openRequested = false;    // install only: the desktop accepted the open request
-    std::string path;              // where the database was (or was to be) written
-    std::string error;             // for a failure: what went wrong
+    bool written = false;       // the database file was written completely
+    bool openRequested = false; // install only: the desktop accepted the open request
+    std::string path;           // where the database was (or was to be) written
+    std::string error;          // for a failure: what went wrong
     bool ok(bool install) const { return written && (!install || openRequested); }
 };
 

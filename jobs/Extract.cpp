@@ -1,1 +1,212 @@
-// to be written
+#include "jobs/Extract.h"
+
+#include "jobs/Charset.h"
+#include "jobs/Export.h"
+#include "pdb/AtomicFile.h"
+#include "pdb/PalmDatabase.h"
+#include "text/ChordDefinition.h"
+#include "text/SongTitle.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <set>
+#include <system_error>
+
+namespace {
+
+char AsciiLower(char c)
+{
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+std::string AsciiLowerCopy(std::string_view text)
+{
+    std::string lower(text);
+    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
+    return lower;
+}
+
+bool HasPdbSuffix(std::string_view path)
+{
+    // A path shorter than four characters is compared whole, and so never matches.
+    return path.size() >= 4 && AsciiLowerCopy(path.substr(path.size() - 4)) == ".pdb";
+}
+
+// The file is opened only when its name ends in ".pdb"; both codes must match.
+bool IsTuneloreDatabaseFile(const std::string& path, std::uint32_t type)
+{
+    if (!HasPdbSuffix(path)) {
+        return false;
+    }
+    CPalmDatabase database;
+    if (database.ReadFromFile(path) != 0) {
+        return false;
+    }
+    return database.m_creator == TUNELORE_CREATOR && database.m_type == type;
+}
+
+// What a text-mode file writes for `text`: every LF reaches the disk as CR LF.
+std::string WithCrLf(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    for (char c : text) {
+        if (c == '\n') {
+            out.push_back('\r');
+        }
+        out.push_back(c);
+    }
+    return out;
+}
+
+// Folder paths and file names are UTF-8 on the desktop side.
+std::filesystem::path PathFromUtf8(std::string_view utf8)
+{
+    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8FromPath(const std::filesystem::path& path)
+{
+    const std::u8string u8 = path.u8string();
+    return std::string(u8.begin(), u8.end());
+}
+
+// The first of "name", "name (2)", "name (3)", ... that this extraction has not written yet. Names are
+// compared without regard to ASCII case, so that two songs differing only in case do not overwrite each other
+// on file systems that ignore case.
+std::string FirstFreeName(const std::string& name, const std::set<std::string>& taken)
+{
+    if (taken.count(AsciiLowerCopy(name)) == 0) {
+        return name;
+    }
+    for (std::size_t number = 2;; ++number) {
+        std::string candidate = name + " (" + std::to_string(number) + ")";
+        if (taken.count(AsciiLowerCopy(candidate)) == 0) {
+            return candidate;
+        }
+    }
+}
+
+} // namespace
+
+bool IsChordDatabaseFile(const std::string& path)
+{
+    return IsTuneloreDatabaseFile(path, CHORD_DB_TYPE);
+}
+
+bool IsSongDatabaseFile(const std::string& path)
+{
+    return IsTuneloreDatabaseFile(path, SONG_DB_TYPE);
+}
+
+bool IsMarkerRecord(const CPdbRecord& record)
+{
+    constexpr std::array<std::uint8_t, 4> MARKER = {0xFF, 0xEE, 0xDD, 0x00};
+    const std::span<const std::uint8_t> data = record.Data();
+    return data.size() >= 6 && std::equal(MARKER.begin(), MARKER.end(), data.begin());
+}
+
+std::string_view SongRecordText(const CPdbRecord& record)
+{
+    const std::span<const std::uint8_t> data = record.Data();
+    const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
+    const auto length = static_cast<std::size_t>(end - data.begin());
+    if (length == 0) {
+        return {};
+    }
+    return std::string_view(reinterpret_cast<const char*>(data.data()), length);
+}
+
+std::string SafeSongFileName(std::string_view displayName)
+{
+    constexpr std::string_view FORBIDDEN = "\\/:*?\"<>|";
+    std::string name(displayName);
+    bool onlyDotsAndSpaces = true;
+    for (char& c : name) {
+        if (static_cast<unsigned char>(c) < 0x20 || FORBIDDEN.find(c) != std::string_view::npos) {
+            c = '_';
+        }
+        if (c != '.' && c != ' ') {
+            onlyDotsAndSpaces = false;
+        }
+    }
+    // "", ".", ".." and the like would name the folder itself or its parent.
+    if (onlyDotsAndSpaces) {
+        return "_";
+    }
+    return name;
+}
+
+ChordTextResult ExportChordsToText(const std::string& databasePath, const std::string& textPath)
+{
+    ChordTextResult result;
+    CPalmDatabase database;
+    if (database.ReadFromFile(databasePath) != 0) {
+        return result;
+    }
+    result.databaseRead = true;
+
+    std::string text;
+    int chords = 0;
+    for (const CPdbRecord& record : database.Records()) {
+        // A record too short for the frets and the name's first byte is not a chord.
+        const std::optional<std::string> line = FormatChordDefinition(record.Data());
+        if (!line) {
+            ++result.skipped;
+            continue;
+        }
+        text += Cp1252ToUtf8(WithCrLf(*line + "\n"));
+        ++chords;
+    }
+
+    if (!WriteFileAtomically(textPath, std::string_view(text))) {
+        result.error = textPath;
+        return result;
+    }
+    result.written = true;
+    result.chords = chords;
+    return result;
+}
+
+ExtractResult ExtractSongs(const std::string& databasePath, const std::string& folder)
+{
+    ExtractResult result;
+    CPalmDatabase database;
+    if (database.ReadFromFile(databasePath) != 0) {
+        return result;
+    }
+    result.databaseRead = true;
+
+    const std::filesystem::path folderPath = folder.empty() ? std::filesystem::path(".") : PathFromUtf8(folder);
+    bool folderChecked = false;
+    std::set<std::string> written; // file names without ".pro", ASCII lower case
+
+    for (const CPdbRecord& record : database.Records()) {
+        if (IsMarkerRecord(record)) {
+            continue;
+        }
+        const std::string_view text = SongRecordText(record);
+        const std::string displayName = GetSongDisplayName(text);
+
+        if (!folderChecked) {
+            // Made only when there is a song to put in it; a failure shows up as songs that cannot be written.
+            std::error_code ignored;
+            std::filesystem::create_directories(folderPath, ignored);
+            folderChecked = true;
+        }
+
+        const std::string fileName = FirstFreeName(SafeSongFileName(displayName), written);
+        const std::string filePath = Utf8FromPath(folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro")));
+        if (!WriteFileAtomically(filePath, std::string_view(Cp1252ToUtf8(WithCrLf(text))))) {
+            result.failed.push_back(Cp1252ToUtf8(displayName));
+            continue;
+        }
+        written.insert(AsciiLowerCopy(fileName));
+        result.files.push_back(filePath);
+        ++result.written;
+    }
+    return result;
+}

@@ -36,7 +36,7 @@ struct ExtractResult
 {
     bool databaseRead = false;
     int written = 0;                 // .pro files written
-    std::vector<std::string> failed; // display names of songs that could not be written
+    std::vector<std::string> failed; // display names (UTF-8) of songs that could not be written
     std::vector<std::string> files;  // full paths written, in record order
 };
 // Writes one "<display name>.pro" per song (UTF-8, CR LF line ends) into `folder`, creating the folder when

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "jobs/Platform.h"
+
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+// A desktop for tests: a chosen temporary folder, a fixed clock, and open requests that are recorded instead
+// of starting anything. Set `failOpen` to make the desktop refuse the open request.
+class FakePlatform : public IPlatform
+{
+public:
+    // 2006-01-01 00:00 UTC.
+    static constexpr std::uint32_t DEFAULT_NOW = 1136073600u;
+
+    explicit FakePlatform(std::string folder = {}, std::uint32_t clock = DEFAULT_NOW)
+        : tempFolder(std::move(folder))
+        , now(clock)
+    {}
+
+    std::string TempFolder() override
+    {
+        ++tempFolderCalls;
+        return tempFolder;
+    }
+
+    OpenResult OpenWithDefaultApplication(const std::string& path) override
+    {
+        openRequests.push_back(path);
+        if (failOpen) {
+            return {false, openError};
+        }
+        return {true, {}};
+    }
+
+    std::uint32_t Now() override
+    {
+        ++nowCalls;
+        return now;
+    }
+
+    std::string tempFolder;
+    std::uint32_t now;
+    bool failOpen = false;
+    std::string openError = "no application is associated with this file";
+
+    std::vector<std::string> openRequests; // every path passed to OpenWithDefaultApplication, in order
+    int tempFolderCalls = 0;
+    int nowCalls = 0;
+};
