@@ -1,0 +1,121 @@
+#pragma once
+
+// Identifiers and texts of the importer window's resources: dialog templates, controls, icon, commands and
+// the string table. The window code refers to every id and text by these names. Plain C++ (no Qt), so the
+// texts are UTF-8 byte strings; they are all ASCII.
+
+#include <string_view>
+
+// Dialog templates.
+inline constexpr int IDD_ABOUT = 100;
+inline constexpr int IDD_IMPORTER = 102;
+
+// Icon and accelerator table.
+inline constexpr int IDI_IMPORTER = 128;
+inline constexpr int IDR_IMPORTER_KEYS = 130;
+
+// Commands: the about box entry of the window menu, and the one accelerator (Ctrl+A).
+inline constexpr int IDM_SHOW_ABOUT = 16;
+inline constexpr int ID_SELECT_ALL_TEXT = 32771;
+
+// Controls of IDD_IMPORTER and IDD_ABOUT. IDOK and IDCANCEL are the platform's standard button ids; a
+// Windows header may already define them as macros with the same values.
+#ifndef IDOK
+inline constexpr int IDOK = 1;
+#endif
+#ifndef IDCANCEL
+inline constexpr int IDCANCEL = 2;
+#endif
+inline constexpr int IDC_STATIC = -1;
+inline constexpr int IDC_SAVE_PDB = 3;
+inline constexpr int IDC_DROP_FILES = 1005;
+inline constexpr int IDC_INSTALL = 1006;
+inline constexpr int IDC_SONG_TEXT = 1008;
+inline constexpr int IDC_SONG_TITLE = 1010;
+inline constexpr int IDC_STATUS = 1011;
+
+// String table.
+inline constexpr int IDS_ABOUT_MENU = 101;
+inline constexpr int IDS_INSTALL_SONG = 102;
+inline constexpr int IDS_INSTALL_SONGS = 103;
+inline constexpr int IDS_INSTALL_CHORDS = 104;
+inline constexpr int IDS_EXTRACT_FOLDER_TITLE = 105;
+inline constexpr int IDS_CHORDS_EXTRACTED = 106;
+inline constexpr int IDS_SONGS_EXTRACTED = 107;
+inline constexpr int IDS_TIP_INSTALL = 108;
+inline constexpr int IDS_TIP_SAVE_PDB = 109;
+inline constexpr int IDS_TIP_DROP_FILES = 110;
+inline constexpr int IDS_DISCARD_WARNING = 111;
+
+// The string with the given id; empty when the table has none (as for every control id).
+constexpr std::string_view LoadResString(int id)
+{
+    switch (id) {
+    case IDS_ABOUT_MENU:
+        return "&About TuneloreConverter...";
+    case IDS_INSTALL_SONG:
+        return "&Install Song...";
+    case IDS_INSTALL_SONGS:
+        return "&Install Songs...";
+    case IDS_INSTALL_CHORDS:
+        return "&Install Chords...";
+    case IDS_EXTRACT_FOLDER_TITLE:
+        return "Directory To Extract Songs To";
+    case IDS_CHORDS_EXTRACTED:
+        return "Chords extracted to %s.";
+    case IDS_SONGS_EXTRACTED:
+        return "Songs extracted to %s.";
+    case IDS_TIP_INSTALL:
+        return "Install songs so that the next HotSync will be add them to your Tunelore songs";
+    case IDS_TIP_SAVE_PDB:
+        return "Save songs as a Palm Database so you can install them manually";
+    case IDS_TIP_DROP_FILES:
+        return "Drag and drop chordpro or tab files here to convert them to Tunelore format.";
+    case IDS_DISCARD_WARNING:
+        return "You have not yet installed or saved the currently loaded songs. These songs will be discarded.";
+    default:
+        return {};
+    }
+}
+
+// Texts of the dialog templates.
+namespace res {
+// IDD_IMPORTER: 314 x 222 dialog units.
+inline constexpr std::string_view IMPORTER_CAPTION = "Tunelore Importer";
+inline constexpr std::string_view SONG_TITLE_LABEL = "Song Title:";
+inline constexpr std::string_view DROP_FILES_CAPTION = "Drop &files here";
+inline constexpr std::string_view INSTALL_CAPTION = "&Install...";
+inline constexpr std::string_view QUIT_CAPTION = "&Quit";
+inline constexpr std::string_view SAVE_PDB_CAPTION = "Save &PDB...";
+
+// IDD_ABOUT: 217 x 55 dialog units.
+inline constexpr std::string_view ABOUT_CAPTION = "About TuneloreConverter";
+inline constexpr std::string_view ABOUT_VERSION = "TuneloreImporter Version 1.0";
+inline constexpr std::string_view OK_CAPTION = "OK";
+
+// Title list and status line.
+inline constexpr std::string_view CHORDS_LABEL = "Chords";
+inline constexpr std::string_view STATUS_CHORDS = "%d Chords";
+inline constexpr std::string_view STATUS_ONE_SONG = "1 Song";
+inline constexpr std::string_view STATUS_SONGS = "%d Songs";
+
+// File dialogs: pairs of description and pattern list, separated by "|" and ended by "||".
+inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro)|*.pro;*.chordpro|"
+                                                "Tab Files (*.tab,*.crd)|*.tab;*.crd|"
+                                                "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+inline constexpr std::string_view PDB_FILTER = "PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||";
+inline constexpr std::string_view PDB_EXTENSION = "pdb";
+inline constexpr std::string_view TEXT_FILTER = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+inline constexpr std::string_view TEXT_EXTENSION = "txt";
+
+// Messages about files the window could not read or write; the path follows.
+inline constexpr std::string_view CANT_WRITE_FILE = "Can't write file ";
+inline constexpr std::string_view CANT_READ_FILE = "Can't read file ";
+// Install wrote the database but the desktop refused to open it; %s is the database's path.
+inline constexpr std::string_view INSTALL_NOT_OPENED =
+    "The database was written to %s, but it could not be handed to the install tool. Install it manually.";
+// Added below "Songs extracted to %s.".
+inline constexpr std::string_view ONE_SONG_WRITTEN = "1 song written.";
+inline constexpr std::string_view SONGS_WRITTEN = "%d songs written.";
+inline constexpr std::string_view SONGS_NOT_WRITTEN = "These songs could not be written:";
+} // namespace res

@@ -1,0 +1,347 @@
+// The main window's construction and chrome: controls from the IDD_IMPORTER template, icons, the about box,
+// tooltips, the Ctrl+A and F1 keys, drops, and the resize layout.
+
+#include "ui/ImporterDlg.h"
+
+#include "ui/AboutDlg.h"
+#include "ui/QtText.h"
+
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QLocale>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShortcut>
+#include <QUrl>
+
+#include <algorithm>
+#include <cstdlib>
+#include <ctime>
+#include <exception>
+
+#include "res/Resource.h"
+
+// The icons are compiled into this static library; registering them here keeps the linker from dropping them.
+static void InitResources()
+{
+    Q_INIT_RESOURCE(tunelore);
+}
+
+namespace {
+QIcon LoadAppIcon()
+{
+    InitResources();
+    QIcon icon;
+    for (const int size : {16, 32, 48}) {
+        icon.addFile(QStringLiteral(":/icons/tunelore-importer-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+QString ObjectName(const char* idName)
+{
+    return QString::fromLatin1(idName);
+}
+} // namespace
+
+template <class Command> void CImporterDlg::RunCommand(Command&& command)
+{
+    try {
+        command();
+    } catch (const std::exception& error) {
+        ShowError(FromUtf8(error.what()));
+    }
+}
+
+CImporterDlg::CImporterDlg(IDesktop& desktop, QWidget* parent)
+    : QDialog(parent,
+              Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
+                  Qt::WindowCloseButtonHint)
+    , m_desktop(desktop)
+    , m_appIcon(LoadAppIcon())
+    , m_collator(QLocale())
+{
+    m_collator.setCaseSensitivity(Qt::CaseInsensitive);
+    setObjectName(ObjectName("IDD_IMPORTER"));
+    setWindowTitle(FromUtf8(res::IMPORTER_CAPTION));
+    setAcceptDrops(true);
+    m_baseUnits = MeasureDialogBaseUnits(font());
+    CreateControls();
+    ConnectControls();
+    InitDialog();
+}
+
+void CImporterDlg::CreateControls()
+{
+    const DialogBaseUnits& u = m_baseUnits;
+
+    // Template order, which is also the tab order.
+    m_titleList = new QComboBox(this);
+    m_titleList->setObjectName(ObjectName("IDC_SONG_TITLE"));
+    m_titleList->setEditable(false);
+    m_titleList->setMaxVisibleItems(16);
+    const QRect titleRect = DluToPixels(u, 46, 7, 176, 163);
+    // The template's height is that of the open list; the closed box is as high as its font needs.
+    m_titleList->setGeometry(titleRect.x(), titleRect.y(), titleRect.width(), m_titleList->sizeHint().height());
+    m_titleList->setEnabled(false);
+
+    m_songText = new QPlainTextEdit(this);
+    m_songText->setObjectName(ObjectName("IDC_SONG_TEXT"));
+    m_songText->setLineWrapMode(QPlainTextEdit::NoWrap);
+    m_songText->setTabChangesFocus(true);
+    m_songText->setGeometry(DluToPixels(u, 7, 29, 216, 186));
+    m_songText->setEnabled(false);
+    m_songText->viewport()->installEventFilter(this);
+
+    m_dropFiles = new QPushButton(FromUtf8(res::DROP_FILES_CAPTION), this);
+    m_dropFiles->setObjectName(ObjectName("IDC_DROP_FILES"));
+    m_dropFiles->setGeometry(DluToPixels(u, 237, 7, 70, 35));
+
+    m_install = new QPushButton(FromUtf8(res::INSTALL_CAPTION), this);
+    m_install->setObjectName(ObjectName("IDC_INSTALL"));
+    m_install->setGeometry(DluToPixels(u, 237, 49, 70, 14));
+    m_install->setEnabled(false);
+
+    m_quit = new QPushButton(FromUtf8(res::QUIT_CAPTION), this);
+    m_quit->setObjectName(ObjectName("IDCANCEL"));
+    m_quit->setGeometry(DluToPixels(u, 237, 87, 70, 14));
+
+    m_status = new QLabel(this);
+    m_status->setObjectName(ObjectName("IDC_STATUS"));
+    m_status->setTextFormat(Qt::PlainText);
+    m_status->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_status->setGeometry(DluToPixels(u, 245, 207, 62, 8));
+
+    m_savePdb = new QPushButton(FromUtf8(res::SAVE_PDB_CAPTION), this);
+    m_savePdb->setObjectName(ObjectName("IDC_SAVE_PDB"));
+    m_savePdb->setGeometry(DluToPixels(u, 237, 68, 70, 14));
+    m_savePdb->setEnabled(false);
+
+    m_titleLabel = new QLabel(FromUtf8(res::SONG_TITLE_LABEL), this);
+    m_titleLabel->setObjectName(ObjectName("IDC_STATIC_SONG_TITLE"));
+    m_titleLabel->setTextFormat(Qt::PlainText);
+    m_titleLabel->setGeometry(DluToPixels(u, 7, 9, 35, 8));
+
+    for (QPushButton* button : {m_dropFiles, m_install, m_quit, m_savePdb}) {
+        button->setFocusPolicy(Qt::StrongFocus);
+        button->setAutoDefault(true);
+    }
+    QWidget::setTabOrder(m_titleList, m_songText);
+    QWidget::setTabOrder(m_songText, m_dropFiles);
+    QWidget::setTabOrder(m_dropFiles, m_install);
+    QWidget::setTabOrder(m_install, m_quit);
+    QWidget::setTabOrder(m_quit, m_savePdb);
+    SetDefaultButton(m_dropFiles);
+
+    const std::pair<QWidget*, int> controls[] = {
+        {m_titleList, IDC_SONG_TITLE},
+        {m_songText, IDC_SONG_TEXT},
+        {m_dropFiles, IDC_DROP_FILES},
+        {m_install, IDC_INSTALL},
+        {m_quit, IDCANCEL},
+        {m_status, IDC_STATUS},
+        {m_savePdb, IDC_SAVE_PDB},
+    };
+    for (const auto& [control, id] : controls) {
+        control->setToolTip(ToolTipText(id));
+    }
+
+    resize(DluToPixelsX(u, 314), DluToPixelsY(u, 222));
+    setMinimumSize(MIN_WIDTH, MIN_HEIGHT);
+}
+
+void CImporterDlg::ConnectControls()
+{
+    connect(m_titleList, &QComboBox::currentIndexChanged, this, [this](int) {
+        RunCommand([this] { OnSelChangeSongTitle(); });
+    });
+    connect(m_songText, &QPlainTextEdit::textChanged, this, [this] {
+        if (!m_showingText) {
+            RunCommand([this] { OnChangeSongText(); });
+        }
+    });
+    connect(m_dropFiles, &QPushButton::clicked, this, [this] { RunCommand([this] { OnDropFilesButton(); }); });
+    connect(m_install, &QPushButton::clicked, this, [this] { RunCommand([this] { OnInstall(); }); });
+    connect(m_savePdb, &QPushButton::clicked, this, [this] { RunCommand([this] { OnSavePdb(); }); });
+    connect(m_quit, &QPushButton::clicked, this, [this] { RunCommand([this] { OnCancel(); }); });
+}
+
+void CImporterDlg::InitDialog()
+{
+    UpdateData(false);
+    setWindowIcon(m_appIcon);
+
+    // IDR_IMPORTER_KEYS: Ctrl+A selects the editor's text whichever control has the focus.
+    auto* selectAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
+    selectAll->setObjectName(ObjectName("ID_SELECT_ALL_TEXT"));
+    selectAll->setContext(Qt::WindowShortcut);
+    connect(selectAll, &QShortcut::activated, this, [this] { OnSelectAllText(); });
+
+    // The about box is reached through the window's context menu and F1.
+    auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    about->setObjectName(ObjectName("IDM_SHOW_ABOUT"));
+    about->setContext(Qt::WindowShortcut);
+    connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); }); });
+
+    // Database names draw their numbers from the C library's generator, seeded once per window.
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+}
+
+void CImporterDlg::OnSysCommand(int id)
+{
+    if ((id & 0xFFF0) == IDM_SHOW_ABOUT) {
+        CAboutDlg about(m_appIcon, this);
+        m_desktop.RunModal(about);
+    }
+}
+
+QString CImporterDlg::ToolTipText(int controlId)
+{
+    switch (controlId) {
+    case 0:
+        return {};
+    case IDC_INSTALL:
+        return FromUtf8(LoadResString(IDS_TIP_INSTALL));
+    case IDC_SAVE_PDB:
+        return FromUtf8(LoadResString(IDS_TIP_SAVE_PDB));
+    case IDC_DROP_FILES:
+        return FromUtf8(LoadResString(IDS_TIP_DROP_FILES));
+    default:
+        break;
+    }
+    // Any other control: the string with the control's id, up to its first line feed, at most 79 characters.
+    std::string_view text = LoadResString(controlId).substr(0, 255);
+    text = text.substr(0, text.find('\n'));
+    return FromUtf8(text.substr(0, 79));
+}
+
+void CImporterDlg::LayoutControls(int width, int height)
+{
+    if (width == 0 || height == 0) {
+        return;
+    }
+    const int W = width;
+    const int H = height;
+    const int dh = m_dropFiles->height();
+    const int bw = m_install->width();
+    const int bh = m_install->height();
+    const int L = m_titleList->x();
+    const int hl = m_titleList->height();
+
+    m_titleList->resize(W - bw - L - 20, hl);
+    // H - bh - 30 leaves a margin below the editor only for fonts about as small as the template's; with a
+    // larger font the editor would reach past the bottom edge and hide its horizontal scroll bar, so it keeps
+    // at least its left margin free below it.
+    const int editorHeight = std::min(H - bh - 30, H - m_songText->y() - m_songText->x());
+    m_songText->resize(W - bw - 30, editorHeight);
+    m_dropFiles->move(W - bw - 10, 10);
+    m_install->move(W - bw - 10, dh + 20);
+    m_savePdb->move(W - bw - 10, dh + bh + 30);
+    m_quit->move(W - bw - 10, dh + 2 * bh + 40);
+    m_status->move(W - bw - 10, dh + 3 * bh + 50);
+}
+
+void CImporterDlg::resizeEvent(QResizeEvent* event)
+{
+    QDialog::resizeEvent(event);
+    LayoutControls(width(), height());
+}
+
+void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
+{
+    const QString aboutText = FromUtf8(LoadResString(IDS_ABOUT_MENU));
+    if (aboutText.isEmpty()) {
+        QDialog::contextMenuEvent(event);
+        return;
+    }
+    QMenu menu(this);
+    QAction* about = menu.addAction(aboutText);
+    about->setShortcut(QKeySequence(Qt::Key_F1));
+    if (menu.exec(event->globalPos()) == about) {
+        RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); });
+    }
+}
+
+void CImporterDlg::reject()
+{
+    // Escape, the close box and the window menu's Close all end up here, like the Quit button.
+    RunCommand([this] { OnCancel(); });
+}
+
+QStringList CImporterDlg::DroppedFiles(const QMimeData* mimeData)
+{
+    QStringList paths;
+    if (mimeData == nullptr || !mimeData->hasUrls()) {
+        return paths;
+    }
+    for (const QUrl& url : mimeData->urls()) {
+        if (url.isLocalFile()) {
+            paths.append(url.toLocalFile());
+        }
+    }
+    return paths;
+}
+
+void CImporterDlg::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (!DroppedFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CImporterDlg::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (!DroppedFiles(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CImporterDlg::dropEvent(QDropEvent* event)
+{
+    const QStringList paths = DroppedFiles(event->mimeData());
+    if (paths.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    RunCommand([this, &paths] { OnDropFiles(paths); });
+}
+
+bool CImporterDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    // Files dropped on the editor are loaded like files dropped anywhere else on the window; other drags
+    // (text moved within the editor) stay the editor's.
+    if (watched == m_songText->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (!DroppedFiles(drag->mimeData()).isEmpty()) {
+                drag->acceptProposedAction();
+                return true;
+            }
+            break;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            if (!DroppedFiles(drop->mimeData()).isEmpty()) {
+                dropEvent(drop);
+                return true;
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void CImporterDlg::ShowError(const QString& text)
+{
+    m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::Error);
+}

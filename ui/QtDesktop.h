@@ -1,0 +1,31 @@
+#pragma once
+
+#include "ui/Desktop.h"
+
+// The real desktop: Qt's file dialogs and message boxes, the application's override cursor, and the
+// system services of CSystemPlatform for the jobs.
+class CQtDesktop : public IDesktop
+{
+public:
+    std::string TempFolder() override;
+    OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    std::uint32_t Now() override;
+
+    std::optional<QStringList> AskOpenFileNames(QWidget* owner, const QString& filter) override;
+    std::optional<QString>
+    AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> AskFolder(QWidget* owner, const QString& title) override;
+    void ShowMessage(QWidget* owner, const QString& text, MessageIcon icon) override;
+    bool AskOkCancel(QWidget* owner, const QString& text) override;
+    void RunModal(QDialog& dialog) override;
+    void BeginWaitCursor() override;
+    void EndWaitCursor() override;
+
+private:
+    CSystemPlatform m_system;
+};
+
+// The filter notation of IDesktop ("Text Files (*.txt)|*.txt|All Files (*.*)|*.*||") as Qt name filters
+// ("Text Files (*.txt)", "All Files (*)"): each description keeps its text before the parenthesis and gets
+// the entry's own patterns; "*.*" becomes "*", so names without an extension match too.
+QStringList ToQtNameFilters(const QString& filter);

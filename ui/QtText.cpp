@@ -1,0 +1,62 @@
+#include "ui/QtText.h"
+
+#include "jobs/Charset.h"
+
+QString FromCp1252(std::string_view text)
+{
+    const std::string utf8 = Cp1252ToUtf8(text);
+    return QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size()));
+}
+
+std::string ToCp1252(const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    return Utf8ToCp1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+}
+
+QString LoadedTextToEditor(std::string_view loadedText)
+{
+    QString text = FromCp1252(loadedText);
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return text;
+}
+
+std::string EditorToLoadedText(const QString& editorText)
+{
+    QString text = editorText;
+    text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
+    text.replace(QChar::LineSeparator, QLatin1Char('\n'));
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return ToCp1252(text);
+}
+
+std::string ToUtf8Path(const QString& path)
+{
+    return path.toUtf8().toStdString();
+}
+
+QString FromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QString FormatString(std::string_view format, const QString& value)
+{
+    QString text = FromUtf8(format);
+    const qsizetype at = text.indexOf(QStringLiteral("%s"));
+    if (at >= 0) {
+        text.replace(at, 2, value);
+    }
+    return text;
+}
+
+QString FormatNumber(std::string_view format, long long value)
+{
+    QString text = FromUtf8(format);
+    const qsizetype at = text.indexOf(QStringLiteral("%d"));
+    if (at >= 0) {
+        text.replace(at, 2, QString::number(value));
+    }
+    return text;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+
+#include <string>
+#include <string_view>
+
+// The window's conversions between the core's 8-bit strings and QString. Loaded texts and display names are
+// Windows-1252; paths and the jobs' messages are UTF-8.
+
+// Windows-1252 text for a widget.
+QString FromCp1252(std::string_view text);
+// A widget's text as Windows-1252; characters without a Windows-1252 form become "?".
+std::string ToCp1252(const QString& text);
+
+// A loaded text (Windows-1252, CR LF line ends) as the editor shows it: CR LF becomes LF.
+QString LoadedTextToEditor(std::string_view loadedText);
+// The editor's raw text (paragraph and line separators, or LF, between lines) as a loaded text: every line
+// break becomes CR LF. A text shown by LoadedTextToEditor and not edited comes back unchanged.
+std::string EditorToLoadedText(const QString& editorText);
+
+// File paths for the jobs (UTF-8) and back.
+std::string ToUtf8Path(const QString& path);
+QString FromUtf8(std::string_view text);
+
+// `format` with its first "%s" replaced by `value`.
+QString FormatString(std::string_view format, const QString& value);
+// `format` with its first "%d" replaced by `value`.
+QString FormatNumber(std::string_view format, long long value);
