@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# End-to-end timings of the command-line tool against the floor set by plain file tools:
+#   1. tunelore-cli build of COUNT song files (about 2 KB each) against cat of the same files;
+#      peak memory of the build (/usr/bin/time -v) against the total size of the files.
+#   2. tunelore-cli extract of a COUNT-song database against cp -r of the folder it writes.
+# Usage: bench/e2e.sh [COUNT] [BUILD_DIR]   (defaults: 10000, build-bench)
+# Builds tunelore-cli and tunelore-bench-data in BUILD_DIR (Release) first. The files go to a fresh folder
+# under TMPDIR (default /tmp), which is removed at the end; TMPDIR=/dev/shm measures without the disk.
+# Uses hyperfine when it is installed (apt-get install hyperfine), plain `time` otherwise.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-10000}
+build=${2:-build-bench}
+
+generator=()
+command -v ninja >/dev/null && generator=(-G Ninja)
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DTUNELORE_BUILD_BENCH=ON \
+        -DTUNELORE_BUILD_UI=OFF >/dev/null
+fi
+cmake --build "$build" --target tunelore-cli tunelore-bench-data >/dev/null
+cli=$(realpath "$build/bin/tunelore-cli")
+data=$(realpath "$build/bin/tunelore-bench-data")
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/tunelore-e2e.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+"$data" songs "$work/songs" "$count"
+"$data" songdb "$work/songs.pdb" "$count"
+input_bytes=$(find "$work/songs" -type f -printf '%s\n' | awk '{ s += $1 } END { print s }')
+echo "machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ //'), $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
+echo "work folder: $work ($(df --output=fstype "$work" | tail -1))"
+echo "input: $count song files, $input_bytes bytes"
+
+# One extraction made in advance: the folder that cp -r copies.
+"$cli" extract "$work/songs.pdb" "$work/reference" >/dev/null
+
+cd "$work"
+build_cmd="$cli build -o out.pdb songs/*.pro >/dev/null"
+cat_cmd="cat songs/*.pro >/dev/null"
+extract_cmd="$cli extract songs.pdb extracted >/dev/null"
+copy_cmd="cp -r reference extracted"
+if command -v hyperfine >/dev/null; then
+    hyperfine --warmup 1 --runs 5 --export-markdown build.md "$cat_cmd" "$build_cmd"
+    hyperfine --runs 3 --prepare 'rm -rf extracted' --export-markdown extract.md "$copy_cmd" "$extract_cmd"
+    cat build.md extract.md
+else
+    for command in "$cat_cmd" "$build_cmd"; do
+        bash -c "$command" # warm-up
+        echo "== $command"
+        time bash -c "$command"
+    done
+    for command in "$copy_cmd" "$extract_cmd"; do
+        rm -rf extracted
+        echo "== $command"
+        time bash -c "$command"
+    done
+fi
+
+if [ -x /usr/bin/time ]; then
+    peak_kb=$(/usr/bin/time -v bash -c "$build_cmd" 2>&1 | awk -F: '/Maximum resident set size/ { gsub(/ /, "", $2); print $2 }')
+    echo "build: peak resident memory ${peak_kb} KB for $((input_bytes / 1024)) KB of input" \
+        "($(awk -v p="$peak_kb" -v i="$input_bytes" 'BEGIN { printf "%.2f", p * 1024 / i }') times the input)"
+fi

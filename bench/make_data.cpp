@@ -1,0 +1,44 @@
+// Writes the inputs of the end-to-end benchmarks (bench/e2e.sh):
+//   tunelore-bench-data songs FOLDER COUNT   COUNT song files FOLDER/song-NNNNN.pro of about 2 KB each
+//   tunelore-bench-data songdb FILE COUNT    a song database (creator TuNe, type SONG) of COUNT such songs
+
+#include "pdb/AtomicFile.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "bench/BenchData.h"
+
+int main(int argc, char** argv)
+{
+    if (argc != 4) {
+        std::fprintf(stderr, "usage: %s songs FOLDER COUNT | songdb FILE COUNT\n", argv[0]);
+        return 2;
+    }
+    const std::string kind = argv[1];
+    const std::string target = argv[2];
+    const auto count = static_cast<std::size_t>(std::strtoul(argv[3], nullptr, 10));
+    if (kind == "songs") {
+        std::filesystem::create_directories(target);
+        for (std::size_t i = 0; i < count; ++i) {
+            char name[32];
+            std::snprintf(name, sizeof name, "/song-%05zu.pro", i);
+            if (!WriteFileAtomically(target + name, MakeLoadedSong(i))) {
+                std::fprintf(stderr, "cannot write %s%s\n", target.c_str(), name);
+                return 1;
+            }
+        }
+        return 0;
+    }
+    if (kind == "songdb") {
+        if (count > 65535 || !WriteFileAtomically(target, MakeSongDatabaseImage(count))) {
+            std::fprintf(stderr, "cannot write %s\n", target.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    std::fprintf(stderr, "unknown kind: %s\n", kind.c_str());
+    return 2;
+}
