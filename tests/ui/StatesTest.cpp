@@ -4,6 +4,9 @@
 #include "tests/ui/DialogFixture.h"
 #include "ui/QtText.h"
 
+#include <QApplication>
+#include <QTest>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -160,6 +163,12 @@ TEST_F(DialogTest, TabOrderIsTheTemplateOrder)
                            QStringLiteral("IDC_INSTALL"),
                            QStringLiteral("IDCANCEL"),
                            QStringLiteral("IDC_SAVE_PDB")}));
+
+    // The first enabled control in that order gets the focus when the window opens.
+    m_dialog->show();
+    m_dialog->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    EXPECT_EQ(QApplication::focusWidget(), Button("IDC_DROP_FILES"));
 }
 
 TEST_F(DialogTest, SameTitlesLeadToTheirOwnTexts)
