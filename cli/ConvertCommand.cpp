@@ -1,0 +1,30 @@
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "jobs/Charset.h"
+#include "jobs/Intake.h"
+
+#include <cstdio>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
+int RunConvert(const std::string& path)
+{
+    const std::optional<std::string> text = LoadTextFile(path);
+    if (!text) {
+        PrintError("Can't read file " + path);
+        return EXIT_STATUS_FAILED;
+    }
+#ifdef _WIN32
+    // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
+    _setmode(_fileno(stdout), _O_BINARY);
+#endif
+    const std::string utf8 = Cp1252ToUtf8(*text);
+    if (std::fwrite(utf8.data(), 1, utf8.size(), stdout) != utf8.size() || std::fflush(stdout) != 0) {
+        PrintError("Can't write to standard output");
+        return EXIT_STATUS_FAILED;
+    }
+    return EXIT_STATUS_OK;
+}

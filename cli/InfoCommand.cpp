@@ -1,0 +1,134 @@
+#include "cli/Commands.h"
+#include "cli/Console.h"
+#include "cli/DatabaseFile.h"
+#include "jobs/Charset.h"
+#include "jobs/Extract.h"
+#include "text/ChordDefinition.h"
+#include "text/SongTitle.h"
+
+#include <cstdio>
+#include <iostream>
+#include <nlohmann/json.hpp>
+
+namespace {
+std::string Hex(std::uint32_t value, int digits)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "0x%0*X", digits, static_cast<unsigned>(value));
+    return buffer;
+}
+
+// What a record holds: a song's display name or a chord's definition line (Windows-1252), or a note on a
+// record that holds neither; both empty for databases of other kinds.
+struct RecordDescription
+{
+    std::optional<std::string> text;
+    std::string_view note;
+};
+
+RecordDescription DescribeRecord(const CPalmDatabase& database, const CPdbRecord& record)
+{
+    if (HoldsSongs(database)) {
+        if (IsMarkerRecord(record))
+            return {std::nullopt, "marker record"};
+        return {GetSongDisplayName(SongRecordText(record)), {}};
+    }
+    if (HoldsChords(database)) {
+        std::optional<std::string> line = FormatChordDefinition(record.Data());
+        return line ? RecordDescription{std::move(line), {}}
+                    : RecordDescription{std::nullopt, "too short to hold a chord"};
+    }
+    return {};
+}
+
+nlohmann::ordered_json MakeJson(const CDatabaseFile& file)
+{
+    const CPalmDatabase& db = file.database;
+    nlohmann::ordered_json json;
+    json["name"] = Cp1252ToUtf8(db.GetName());
+    json["type"] = PrintableCode(db.m_type);
+    json["creator"] = PrintableCode(db.m_creator);
+    json["attributes"] = db.m_attributes;
+    json["resourceDatabase"] = db.m_isResourceDb;
+    json["version"] = db.m_version;
+    json["creationDate"] = FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_creationDate));
+    json["modificationDate"] = FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_modificationDate));
+    json["backupDate"] = FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_backupDate));
+    json["modificationNumber"] = db.m_modificationNumber;
+    json["recordCount"] = db.Records().size();
+    json["records"] = nlohmann::ordered_json::array();
+    const std::vector<std::uint32_t> offsets = file.RecordOffsets();
+    for (std::size_t i = 0; i < db.Records().size(); ++i) {
+        const CPdbRecord& record = db.Records()[i];
+        nlohmann::ordered_json entry;
+        entry["index"] = i;
+        entry["offset"] = offsets[i];
+        entry["length"] = record.Length();
+        if (db.m_isResourceDb) {
+            entry["resourceType"] = PrintableCode(record.m_resourceType);
+            entry["resourceId"] = record.m_resourceId;
+        } else {
+            entry["attributes"] = record.m_attributes;
+            entry["uniqueId"] = record.m_uniqueId;
+        }
+        const RecordDescription description = DescribeRecord(db, record);
+        if (description.text)
+            entry[HoldsSongs(db) ? "displayName" : "chord"] = Cp1252ToUtf8(*description.text);
+        if (!description.note.empty())
+            entry["note"] = description.note;
+        json["records"].push_back(std::move(entry));
+    }
+    return json;
+}
+
+void PrintText(const CDatabaseFile& file)
+{
+    const CPalmDatabase& db = file.database;
+    std::cout << "name:                " << PrintableText(db.GetName()) << '\n'
+              << "type:                " << PrintableCode(db.m_type) << '\n'
+              << "creator:             " << PrintableCode(db.m_creator) << '\n'
+              << "attributes:          " << Hex(db.m_attributes, 4) << (db.m_isResourceDb ? " (resource database)" : "")
+              << '\n'
+              << "version:             " << db.m_version << '\n'
+              << "created:             " << FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_creationDate)) << '\n'
+              << "modified:            " << FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_modificationDate)) << '\n'
+              << "backed up:           " << FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_backupDate)) << '\n'
+              << "modification number: " << db.m_modificationNumber << '\n'
+              << "records:             " << db.Records().size() << '\n';
+    const std::vector<std::uint32_t> offsets = file.RecordOffsets();
+    for (std::size_t i = 0; i < db.Records().size(); ++i) {
+        const CPdbRecord& record = db.Records()[i];
+        std::cout << "record " << i << ": offset " << offsets[i] << ", length " << record.Length();
+        if (db.m_isResourceDb)
+            std::cout << ", type " << PrintableCode(record.m_resourceType) << ", id " << record.m_resourceId;
+        else
+            std::cout << ", attributes " << Hex(record.m_attributes, 2) << ", unique ID " << Hex(record.m_uniqueId, 6);
+        const RecordDescription description = DescribeRecord(db, record);
+        if (!description.note.empty())
+            std::cout << ", " << description.note;
+        if (description.text)
+            std::cout << ": " << PrintableText(*description.text);
+        std::cout << '\n';
+    }
+}
+} // namespace
+
+int RunInfo(const std::string& databasePath, bool json)
+{
+    std::string error;
+    const std::optional<CDatabaseFile> file = LoadDatabaseFile(databasePath, error);
+    if (!file) {
+        PrintError(error);
+        return EXIT_STATUS_FAILED;
+    }
+    if (json)
+        std::cout << MakeJson(*file).dump(2) << '\n';
+    else
+        PrintText(*file);
+    std::cout.flush();
+    if (!std::cout) {
+        PrintError("Can't write to standard output");
+        return EXIT_STATUS_FAILED;
+    }
+    return EXIT_STATUS_OK;
+}
