@@ -5,7 +5,9 @@
 // chord text file itself: the folder is nested a few levels deep and the whole scratch tree is listed before
 // and after, so that a name climbing out by "..", a separator or an absolute path is caught.
 
+#include "jobs/Charset.h"
 #include "jobs/Extract.h"
+#include "pdb/AtomicFile.h"
 #include "pdb/PalmDatabase.h"
 
 #include <algorithm>
@@ -19,8 +21,10 @@
 #include <set>
 #include <span>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 #include "fuzz/FuzzCheck.h"
 
@@ -91,13 +95,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FUZZ_CHECK(extracted.files.size() == songRecords);
     // The folder itself may be created even when the database cannot be read.
     std::set<std::string> allowed = {"a/b/c/work/chords.txt", "a/b/c/work/songs"};
-    for (const std::string& file : extracted.files) {
-        const fs::path path(file);
+    std::vector<std::string_view> songTexts;
+    if (parsed) {
+        for (const CPdbRecord& record : parsed->Records()) {
+            if (!IsMarkerRecord(record)) {
+                songTexts.push_back(SongRecordText(record));
+            }
+        }
+    }
+    for (std::size_t i = 0; i < extracted.files.size(); ++i) {
+        const fs::path path(extracted.files[i]);
         FUZZ_CHECK(path.parent_path().lexically_normal() == songs.lexically_normal());
         FUZZ_CHECK(path.extension() == ".pro");
         FUZZ_CHECK(fs::is_regular_file(path));
         // Each song has a file of its own.
         FUZZ_CHECK(allowed.insert(path.lexically_relative(root).generic_string()).second);
+        // The file holds the song's text up to its first NUL, in UTF-8, every LF written as CR LF.
+        std::string content;
+        FUZZ_CHECK(ReadWholeFile(path.string(), content));
+        FUZZ_CHECK(IsValidUtf8(content));
+        const std::string text = Utf8ToCp1252(content);
+        std::string withoutCr;
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            if (!(text[k] == '\r' && k + 1 < text.size() && text[k + 1] == '\n')) {
+                withoutCr.push_back(text[k]);
+            }
+        }
+        FUZZ_CHECK(withoutCr == songTexts[i]);
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            FUZZ_CHECK(text[k] != '\n' || (k > 0 && text[k - 1] == '\r'));
+        }
     }
 
     const fs::path chords = work / "chords.txt";
