@@ -1,166 +1,104 @@
 #include "jobs/Intake.h"
 
-#include "tests/support/TempDir.h"
+#include "jobs/Charset.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 namespace {
 
-struct LineCase
+using namespace std::string_literals;
+using namespace std::string_view_literals;
+
+TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
 {
-    const char* name;
-    std::string_view fileBytes;
-    std::string_view loaded;
-};
-
-class LoadedTextLines : public ::testing::TestWithParam<LineCase>
-{
-};
-
-TEST_P(LoadedTextLines, EveryLineEndsWithCrLf)
-{
-    EXPECT_EQ(MakeLoadedText("song.pro", GetParam().fileBytes), GetParam().loaded);
-}
-
-INSTANTIATE_TEST_SUITE_P(Intake,
-                         LoadedTextLines,
-                         ::testing::Values(LineCase{"LastLineWithoutEnd", "A\nB", "A\r\nB\r\n"},
-                                           LineCase{"LfEnds", "A\nB\n", "A\r\nB\r\n"},
-                                           LineCase{"CrLfEnds", "A\r\nB\r\n", "A\r\nB\r\n"},
-                                           LineCase{"LoneCrStaysInLine", "A\rB\n", "A\rB\r\n"},
-                                           LineCase{"TrailingLoneCr", "A\r", "A\r\r\n"},
-                                           LineCase{"CrCrLf", "A\r\r\nB", "A\r\r\nB\r\n"},
-                                           LineCase{"BlankLinesKept", "A\n\n\nB\n", "A\r\n\r\n\r\nB\r\n"},
-                                           LineCase{"OnlyLineEnd", "\n", "\r\n"},
-                                           LineCase{"EmptyFile", "", ""},
-                                           LineCase{"Utf8Transcoded", "Caf\xC3\xA9\n", "Caf\xE9\r\n"},
-                                           LineCase{"BomDropped", "\xEF\xBB\xBF{title: X}\r\n", "{title: X}\r\n"}),
-                         [](const auto& p) { return std::string(p.param.name); });
-
-// The worked example of the tab conversion, as a file with LF line ends.
-constexpr std::string_view AMAZING_GRACE_TAB = "{title: Amazing Grace}\n"
-                                               "G       C\n"
-                                               "Amazing grace\n"
-                                               "\n"
-                                               "D         G\n"
-                                               "How sweet the sound\n";
-constexpr std::string_view AMAZING_GRACE_PRO = "{title: Amazing Grace}\r\n"
-                                               "[G]Amazing [C]grace\r\n"
-                                               "[D]How sweet [G]the sound";
-
-TEST(Intake, TabFilesAreConvertedWhateverTheCase)
-{
-    for (const char* name : {"x.tab", "x.TAB", "x.Crd", "/some/folder/song.crd"}) {
-        SCOPED_TRACE(name);
-        EXPECT_TRUE(IsTabFileName(name));
-        EXPECT_EQ(MakeLoadedText(name, AMAZING_GRACE_TAB), AMAZING_GRACE_PRO);
+    // No Windows-1252 form (one "?" a character): a CJK character, an emoji, U+0080, U+D7FF, U+10FFFF.
+    EXPECT_EQ(DecodeFileText("Caf\xC3\xA9 \xE6\x9D\xB1\xF0\x9F\x8E\xB8 \xC2\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF"),
+              "Caf\xE9 ?? ???");
+    EXPECT_EQ(DecodeFileText("\xEF\xBB\xBF"), ""); // the byte-order mark is dropped
+    // One bad byte, overlong forms, a surrogate, past U+10FFFF, cut short: all of it is Windows-1252.
+    for (const std::string_view bytes : {"Caf\xC3\xA9 \xE9t\xE9"sv,
+                                         "\xC1\xBF"sv,
+                                         "\xE0\x9F\xBF"sv,
+                                         "\xF0\x8F\xBF\xBF"sv,
+                                         "\xED\xA0\x80"sv,
+                                         "\xF4\x90\x80\x80"sv,
+                                         "\xF5\x80\x80\x80"sv,
+                                         "ok \xC3"sv,
+                                         "\xE2\x82\x41"sv}) {
+        EXPECT_FALSE(IsValidUtf8(bytes)) << ::testing::PrintToString(bytes);
+        EXPECT_EQ(DecodeFileText(bytes), bytes);
     }
+    // Euro, S caron, right quote, Y diaeresis, no-break space, y diaeresis; the undefined bytes are C1 controls.
+    const std::string_view cp1252 = "Caf\xE9\0\x80\x8A\x92\x9F\xA0\xFF\x81\x8D\x8F\x90\x9D"sv;
+    const std::string_view utf8 = "Caf\xC3\xA9\0\xE2\x82\xAC\xC5\xA0\xE2\x80\x99\xC5\xB8\xC2\xA0\xC3\xBF"
+                                  "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D"sv;
+    EXPECT_EQ(Cp1252ToUtf8(cp1252), utf8);
+    EXPECT_EQ(Utf8ToCp1252(utf8), cp1252);
+    EXPECT_EQ(Utf8ToCp1252("a\xFF_\xE2\x82_\x80\x80_\xC3"), "a?_?_??_?"); // one "?" for each broken piece
 }
 
-TEST(Intake, OtherFilesAreLoadedUnchanged)
+TEST(Intake, SongFilesInEveryCharacterSet)
 {
-    const std::string lines = "{title: Amazing Grace}\r\nG       C\r\nAmazing grace\r\n\r\nD         G\r\n"
-                              "How sweet the sound\r\n";
-    for (const char* name : {"x.pro", "x.chordpro", "x.txt", "x.tab.txt", "tab", ".ta", "x.crdx", "x.pdb"}) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(IsTabFileName(name));
-        EXPECT_EQ(MakeLoadedText(name, AMAZING_GRACE_TAB), lines);
-    }
-}
-
-TEST(Intake, TabFileIsDecodedBeforeConversion)
-{
-    // The accent is one character in the lyric line, so the chord still lands in front of "grace".
-    EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n"), "[G]Am\xE9zing [C]grace");
-}
-
-TEST(Intake, LoadTextFileReadsFromDisk)
-{
-    TempDir dir;
-    WriteFileBytes(dir.File("song.TAB"), AMAZING_GRACE_TAB);
-    WriteFileBytes(dir.File("empty.txt"), "");
-    WriteFileBytes(dir.File("cafe.pro"), "{t:Caf\xC3\xA9}\nx");
-
-    EXPECT_EQ(LoadTextFile(dir.File("song.TAB")), std::optional<std::string>(AMAZING_GRACE_PRO));
-    EXPECT_EQ(LoadTextFile(dir.File("empty.txt")), std::optional<std::string>(""));
-    EXPECT_EQ(LoadTextFile(dir.File("cafe.pro")), std::optional<std::string>("{t:Caf\xE9}\r\nx\r\n"));
-    EXPECT_EQ(LoadTextFile(dir.File("missing.pro")), std::nullopt);
-    EXPECT_EQ(LoadTextFile(dir.Str()), std::nullopt); // a folder
-}
-
-TEST(Intake, DataFilesWithCharacterSets)
-{
-    const std::string data = std::string(TEST_DATA_DIR) + "/jobs/";
-    struct Case
-    {
-        const char* file;
-        std::string_view loaded;
-    };
-    const Case cases[] = {
-        {"cafe-utf8.pro", "{title: Caf\xE9}\r\nUn [C]caf\xE9, s'il vous pla\xEEt\r\n"},
-        {"cafe-cp1252.pro", "{title: Caf\xE9}\r\nUn [C]caf\xE9, s'il vous pla\xEEt\r\n"},
+    const std::string cafe = "{title: Caf\xE9}\r\nUn [C]caf\xE9, s'il vous pla\xEEt\r\n";
+    const std::pair<const char*, std::string> files[] = {
+        {"cafe-utf8.pro", cafe},
+        {"cafe-cp1252.pro", cafe},
         {"noel-bom.pro", "{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"},
         {"tokyo-outside-cp1252.pro", "{title: Tokyo ??}\r\n[Am]\x80 5\r\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file);
-        EXPECT_EQ(LoadTextFile(data + c.file), std::optional<std::string>(c.loaded));
+    for (const auto& [file, loaded] : files) {
+        EXPECT_EQ(LoadTextFile(std::string(TEST_DATA_DIR) + "/jobs/" + file), loaded) << file;
     }
+    EXPECT_FALSE(LoadTextFile(TEST_DATA_DIR "/jobs/missing.pro") || LoadTextFile(TEST_DATA_DIR "/jobs")); // a folder
 }
 
-struct ModeCase
+TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
 {
-    const char* name;
-    std::string_view text;
-    bool chordMode;
-};
-
-class ChordModeTest : public ::testing::TestWithParam<ModeCase>
-{
-};
-
-TEST_P(ChordModeTest, FirstTwoLinesDecide)
-{
-    EXPECT_EQ(IsChordModeText(GetParam().text), GetParam().chordMode);
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Intake,
-    ChordModeTest,
-    ::testing::Values(ModeCase{"TwoDefinitions", "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n", true},
-                      ModeCase{"RestDoesNotMatter", "C x 3 2 0 1 0\r\nD x x 0 2 3 2\r\n{title: no}\r\n", true},
-                      ModeCase{"NoFinalLineEnd", "C x 3 2 0 1 0\nD x x 0 2 3 2", true},
-                      ModeCase{"OneDefinitionOnly", "C x 3 2 0 1 0\r\n", false},
-                      ModeCase{"OneDefinitionNoEnd", "C x 3 2 0 1 0", false},
-                      ModeCase{"SecondIsLyrics", "C x 3 2 0 1 0\r\nHello there\r\n", false},
-                      ModeCase{"FirstIsTitle", "{title: C}\r\nC x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n", false},
-                      ModeCase{"BlankSecondLine", "C x 3 2 0 1 0\r\n\r\nG 3 2 0 0 0 3\r\n", false},
-                      ModeCase{"Empty", "", false}),
-    [](const auto& p) { return std::string(p.param.name); });
-
-TEST(Intake, OnlyTheFirstTextDecidesChordMode)
-{
-    const std::string chords = "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n";
-    const std::string song = "{title: A}\r\nla la\r\n";
-    EXPECT_TRUE(IsChordMode({chords, song}));
-    EXPECT_FALSE(IsChordMode({song, chords}));
-    EXPECT_FALSE(IsChordMode({}));
-}
-
-TEST(Intake, CorpusChordListIsChordMode)
-{
-    const std::string path = std::string(CORPUS_DIR) + "/chords/guitar-chords-db.txt";
-    if (!std::filesystem::exists(path)) {
-        GTEST_SKIP() << "corpus chord list not found: " << path;
+    const std::pair<std::string_view, std::string_view> cases[] = {
+        {"A\nB", "A\r\nB\r\n"},
+        {"A\r\n\r\nB\r\n", "A\r\n\r\nB\r\n"},
+        {"A\rB\n", "A\rB\r\n"}, // a lone CR stays in its line
+        {"A\r", "A\r\r\n"},
+        {"A\r\r\nB", "A\r\r\nB\r\n"},
+        {"", ""},
+    };
+    for (const auto& [file, loaded] : cases) {
+        EXPECT_EQ(MakeLoadedText("song.pro", file), loaded) << ::testing::PrintToString(file);
     }
-    const std::optional<std::string> text = LoadTextFile(path);
-    ASSERT_TRUE(text.has_value());
-    EXPECT_TRUE(IsChordModeText(*text));
+    // .tab and .crd files, whatever the case, are converted to ChordPro.
+    const std::string_view tab = "{title: Grace}\nG       C\nAmazing grace\n";
+    const std::string pro = "{title: Grace}\r\n[G]Amazing [C]grace";
+    for (const char* name : {"x.tab", "x.TAB", "x.Crd", "/some/folder/song.crd"}) {
+        EXPECT_TRUE(IsTabFileName(name) && MakeLoadedText(name, tab) == pro) << name;
+    }
+    for (const char* name : {"x.pro", "x.tab.txt", "tab", ".ta", "x.crdx"}) {
+        EXPECT_FALSE(IsTabFileName(name)) << name;
+        EXPECT_EQ(MakeLoadedText(name, tab), "{title: Grace}\r\nG       C\r\nAmazing grace\r\n") << name;
+    }
+    // Decoded before the conversion: the accent is one character, so the chord still lands before "grace".
+    EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n"), "[G]Am\xE9zing [C]grace");
+}
+
+TEST(Intake, ChordModeFromTheFirstTwoLinesOfTheFirstText)
+{
+    const std::string c = "C x 3 2 0 1 0\r\n", g = "G 3 2 0 0 0 3\r\n", song = "{title: A}\r\nla la\r\n";
+    EXPECT_TRUE(IsChordModeText(c + g + song) && IsChordModeText("C x 3 2 0 1 0\nD x x 0 2 3 2"));
+    for (const std::string& text : {c, c + song, "{title: C}\r\n" + c + g, c + "\r\n" + g, ""s}) {
+        EXPECT_FALSE(IsChordModeText(text)) << ::testing::PrintToString(text);
+    }
+    EXPECT_TRUE(IsChordMode({c + g, song}));
+    EXPECT_FALSE(IsChordMode({song, c + g}) || IsChordMode({}));
+
+    const std::string corpus = std::string(CORPUS_DIR) + "/chords/guitar-chords-db.txt";
+    if (!std::filesystem::exists(corpus)) {
+        GTEST_SKIP() << "corpus chord list not found: " << corpus;
+    }
+    EXPECT_TRUE(IsChordModeText(LoadTextFile(corpus).value()));
 }
 
 } // namespace

@@ -4,8 +4,8 @@
 #
 #   palm_interop.pl dump FILE
 #       Prints the database as lines of text, binary fields in hex:
-#         name HEX / type HEX / creator HEX / resource 0|1 / appinfo HEX|- / records N
-#         record INDEX ATTRIBUTES UNIQUEID HEX      (one line per record, in order)
+#         appinfo HEX|- / name HEX / type HEX / creator HEX / resource 0|1 / records N
+#         record ATTRIBUTES UNIQUEID HEX      (one line per record, in order)
 #   palm_interop.pl write FILE NAME TYPE CREATOR APPINFO_HEX|- RECORD_HEX...
 #       Writes a record database with those fields; "-" for no app info block.
 use strict;
@@ -35,17 +35,16 @@ if ($mode eq "dump")
     my $pdb = Palm::PDB->new;
     defined $pdb->Load($file) or die "cannot load $file\n";
     my $resource = ($pdb->{attributes}{resource} || $pdb->{attributes}{ResDB}) ? 1 : 0;
+    print "appinfo ", (defined $pdb->{appinfo} && $pdb->{appinfo} ne "" ? hex_of($pdb->{appinfo}) : "-"), "\n";
     print "name ", hex_of($pdb->{name}), "\n";
     print "type ", hex_of($pdb->{type}), "\n";
     print "creator ", hex_of($pdb->{creator}), "\n";
     print "resource $resource\n";
-    print "appinfo ", (defined $pdb->{appinfo} && $pdb->{appinfo} ne "" ? hex_of($pdb->{appinfo}) : "-"), "\n";
     my @records = @{ $pdb->{records} // [] };
     print "records ", scalar(@records), "\n";
-    my $index = 0;
     for my $record (@records)
     {
-        printf "record %d %d %d %s\n", $index++, attribute_byte($record), $record->{id} // 0, hex_of($record->{data});
+        printf "record %d %d %s\n", attribute_byte($record), $record->{id} // 0, hex_of($record->{data});
     }
 }
 elsif ($mode eq "write")

@@ -12,41 +12,24 @@
 class FakePlatform : public IPlatform
 {
 public:
-    // 2006-01-01 00:00 UTC.
-    static constexpr std::uint32_t DEFAULT_NOW = 1136073600u;
+    static constexpr std::uint32_t DEFAULT_NOW = 1136073600u; // 2006-01-01 00:00 UTC
 
     explicit FakePlatform(std::string folder = {}, std::uint32_t clock = DEFAULT_NOW)
         : tempFolder(std::move(folder))
         , now(clock)
     {}
 
-    std::string TempFolder() override
-    {
-        ++tempFolderCalls;
-        return tempFolder;
-    }
-
+    std::string TempFolder() override { return tempFolder; }
     OpenResult OpenWithDefaultApplication(const std::string& path) override
     {
         openRequests.push_back(path);
-        if (failOpen) {
-            return {false, openError};
-        }
-        return {true, {}};
+        return failOpen ? OpenResult{false, openError} : OpenResult{true, {}};
     }
-
-    std::uint32_t Now() override
-    {
-        ++nowCalls;
-        return now;
-    }
+    std::uint32_t Now() override { return now; }
 
     std::string tempFolder;
     std::uint32_t now;
     bool failOpen = false;
     std::string openError = "no application is associated with this file";
-
     std::vector<std::string> openRequests; // every path passed to OpenWithDefaultApplication, in order
-    int tempFolderCalls = 0;
-    int nowCalls = 0;
 };

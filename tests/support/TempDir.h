@@ -1,7 +1,6 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -61,11 +60,6 @@ inline void WriteFileBytes(const std::string& path, std::string_view bytes)
     if (!out) {
         throw std::runtime_error("cannot write " + path);
     }
-}
-
-inline std::vector<std::uint8_t> Bytes(std::string_view text)
-{
-    return std::vector<std::uint8_t>(text.begin(), text.end());
 }
 
 // Names of the entries of a folder, sorted.
