@@ -91,6 +91,8 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
 {
     std::filesystem::create_directory(Out());
     WriteFileBytes(Out("A.pro"), "an older A that is longer than the new one"); // replaced, not numbered
+    // A UTF-8 song: its accents reach the record as Windows-1252 and come back as UTF-8.
+    const std::vector<std::uint8_t> cafe = MakeSongRecord(LoadTextFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").value());
     const ExtractResult result = ExtractSongs(Database({"A\nfirst\n\0"s,
                                                         "B\n\0"s,
                                                         "A\nthird\n\0"s,
@@ -98,7 +100,7 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
                                                         "a\n\0"s, // the same file name where case is ignored
                                                         "A (2)\n\0"s,
                                                         MARKER.substr(0, 5), // too short for a marker: a song
-                                                        "{title: Caf\xE9}\n\x93Un caf\xE9\x94\n\0"s}),
+                                                        std::string(cafe.begin(), cafe.end())}),
                                               Out());
     EXPECT_EQ(std::tuple(result.databaseRead, result.written, result.failed), std::tuple(true, 7, Files{}));
     Files expected;
@@ -108,7 +110,7 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
     EXPECT_EQ(result.files, expected);
     EXPECT_EQ(ReadFileBytes(Out("A.pro")), "A\r\nfirst\r\n");
     EXPECT_EQ(ReadFileBytes(Out("Caf\xC3\xA9.pro")),
-              "{title: Caf\xC3\xA9}\r\n\xE2\x80\x9CUn caf\xC3\xA9\xE2\x80\x9D\r\n");
+              "{title: Caf\xC3\xA9}\r\nUn [C]caf\xC3\xA9, s'il vous pla\xC3\xAEt\r\n");
 }
 
 TEST_F(ExtractTest, HostileNamesStayInsideTheFolderAndFailuresAreReported)
