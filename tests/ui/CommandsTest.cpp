@@ -1,51 +1,27 @@
-// Install, Save PDB and Quit: what they write, when the loaded texts are discarded and when they stay, and
-// what the user is told.
+// Install, Save PDB and Quit: what is written, when the loaded texts go or stay, and what the user is told.
 
-#include "jobs/Export.h"
 #include "tests/ui/DialogFixture.h"
 
-#include <QTest>
-
-namespace {
-enum class Command
-{
-    Install,
-    Save,
-};
-enum class Outcome
-{
-    Written,
-    NoTempFolder, // install: the temporary folder does not exist
-    NotOpened,    // install: the desktop refuses the open request
-    Cancelled,    // save: the user cancels the save dialog
-    BadPath,      // save: the chosen folder does not exist
-};
 struct ExportCase
 {
     const char* name;
-    Command command;
-    Outcome outcome;
-    bool cleared;             // the loaded texts are discarded
-    const char* messageStart; // the start of the one message shown; nullptr: no message
+    bool save;           // Save PDB, else Install
+    std::string fault;   // "missing" target folder, "cancel" of the save dialog, open request "refused"
+    const char* message; // the start of the one message, followed by the target's folder; "": none
+    friend void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
 };
-
-// Test names and failure messages show the case's name, not its bytes.
-void PrintTo(const ExportCase& c, std::ostream* out)
-{
-    *out << c.name;
-}
 
 class ExportTest : public DialogTest, public ::testing::WithParamInterface<ExportCase>
 {
 };
 
 const ExportCase EXPORT_CASES[] = {
-    {"InstallWritten", Command::Install, Outcome::Written, true, nullptr},
-    {"InstallNotWritten", Command::Install, Outcome::NoTempFolder, false, "Can't write file "},
-    {"InstallNotOpened", Command::Install, Outcome::NotOpened, true, "The database was written to "},
-    {"SaveWritten", Command::Save, Outcome::Written, true, nullptr},
-    {"SaveCancelled", Command::Save, Outcome::Cancelled, false, nullptr},
-    {"SaveNotWritten", Command::Save, Outcome::BadPath, false, "Can't write file "},
+    {"InstallWritten", false, "", ""},
+    {"InstallNotWritten", false, "missing", "Can't write file "},
+    {"InstallNotOpened", false, "refused", "The database was written to "},
+    {"SaveWritten", true, "", ""},
+    {"SaveCancelled", true, "cancel", ""},
+    {"SaveNotWritten", true, "missing", "Can't write file "},
 };
 
 TEST_P(ExportTest, TextsAreDiscardedOnlyOnceWritten)
@@ -53,118 +29,65 @@ TEST_P(ExportTest, TextsAreDiscardedOnlyOnceWritten)
     const ExportCase& c = GetParam();
     LoadThreeSongs();
     const std::vector<std::string> loaded = m_dialog->LoadedTexts();
-    const QString target = QString::fromStdString(m_dir.File("songs.pdb"));
-    const QString missing = QString::fromStdString(m_dir.File("missing/"));
-    if (c.outcome == Outcome::NoTempFolder) {
-        m_desktop.platform.tempFolder = missing.toStdString();
-    }
-    m_desktop.platform.failOpen = c.outcome == Outcome::NotOpened;
-    if (c.command == Command::Save) {
-        m_desktop.saveAnswers.push_back(c.outcome == Outcome::Cancelled ? std::nullopt
-                                        : c.outcome == Outcome::BadPath
-                                            ? std::optional(missing + QStringLiteral("x.pdb"))
-                                            : std::optional(target));
-        m_dialog->OnSavePdb();
-    } else {
-        m_dialog->OnInstall();
-    }
+    const std::string before = State();
+    const std::string folder = c.fault == "missing" ? m_dir.File("missing/") : m_temp.Str() + "/";
+    m_desktop.platform.tempFolder = folder;
+    m_desktop.platform.failOpen = c.fault == "refused";
+    m_desktop.answers = {c.fault == "cancel" ? std::nullopt : std::optional(folder + "songs.pdb")};
+    c.save ? m_dialog->OnSavePdb() : m_dialog->OnInstall();
 
-    EXPECT_EQ(m_dialog->LoadedTexts().empty(), c.cleared);
-    if (!c.cleared) {
-        EXPECT_EQ(m_dialog->LoadedTexts(), loaded);
-        EXPECT_TRUE(Button("IDC_INSTALL")->isEnabled());
-        EXPECT_TRUE(Button("IDC_SAVE_PDB")->isEnabled());
-        EXPECT_EQ(TitleList()->count(), 3);
-    }
-    const QStringList messages = m_desktop.Texts(QStringLiteral("message"));
-    if (c.messageStart == nullptr) {
-        EXPECT_TRUE(messages.isEmpty()) << messages.join(QLatin1Char('\n')).toStdString();
-    } else {
-        ASSERT_EQ(messages.size(), 1);
-        EXPECT_TRUE(messages[0].startsWith(QString::fromLatin1(c.messageStart))) << messages[0].toStdString();
-        // Every message names the file concerned.
-        const QString folder = c.outcome == Outcome::NotOpened ? QString::fromStdString(m_temp.Str()) : missing;
-        EXPECT_TRUE(messages[0].contains(folder)) << messages[0].toStdString();
-    }
+    const bool written = c.fault.empty() || c.fault == "refused";
+    const std::string file = TempFile(); // Install: a TuneloreDB file in the temporary folder
+    EXPECT_EQ(file.rfind(folder + (c.save ? "songs.pdb" : "TuneloreDB"), 0), written ? 0u : std::string::npos) << file;
+    const std::string songs = GRACE_FILE + "\0"s + FAIR_FILE + '\0' + VALLEY_FILE + '\0'; // the records, in order
+    EXPECT_EQ(ReadFileBytes(file).value_or("").ends_with(songs), written);
+    EXPECT_EQ(m_dialog->LoadedTexts(), written ? std::vector<std::string>() : loaded);
+    EXPECT_EQ(State(), written ? "---- *&Install Songs... |  |" : before);
     EXPECT_EQ(m_desktop.waitDepth, 0);
+    // The save dialog, the open request under the wait cursor, at most one message, naming the file concerned.
+    const std::string prompts = (c.save ? "save@0: PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*|| (pdb)\n"s : ""s) +
+                                (written && !c.save ? "request@1: " + file + "\n" : "") +
+                                (*c.message == '\0' ? "" : "message@0: " + (c.message + folder));
+    EXPECT_EQ(m_desktop.prompts.substr(0, prompts.size()), prompts);
+    EXPECT_EQ(m_desktop.prompts.find('@', prompts.size()), std::string::npos) << m_desktop.prompts; // nothing more
 }
 
-INSTANTIATE_TEST_SUITE_P(Commands,
-                         ExportTest,
-                         ::testing::ValuesIn(EXPORT_CASES),
-                         [](const ::testing::TestParamInfo<ExportCase>& param) {
-                             return std::string(param.param.name);
-                         });
+INSTANTIATE_TEST_SUITE_P(Commands, ExportTest, ::testing::ValuesIn(EXPORT_CASES), [](const auto& param) {
+    return std::string(param.param.name);
+});
 
-TEST_F(DialogTest, InstallHandsTheTempFileToTheDesktopUnderTheWaitCursor)
-{
-    LoadThreeSongs();
-    m_dialog->OnInstall();
-
-    const std::vector<std::string> files = TempFiles();
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].rfind("TuneloreDB", 0), 0u) << files[0];
-    ASSERT_EQ(m_desktop.platform.openRequests.size(), 1u);
-    EXPECT_EQ(m_desktop.platform.openRequests[0], m_temp.File(files[0]));
-    EXPECT_EQ(m_desktop.waitDepthAtOpen, 1);
-    EXPECT_EQ(SongsIn(QString::fromStdString(m_temp.File(files[0]))).size(), 3u);
-}
-
-TEST_F(DialogTest, SaveAsksForAPdbFileAndWritesEverySong)
-{
-    LoadThreeSongs();
-    const QString target = QString::fromStdString(m_dir.File("songs.pdb"));
-    m_desktop.saveAnswers.push_back(target);
-    m_dialog->OnSavePdb();
-
-    ASSERT_EQ(m_desktop.prompts.size(), 1u);
-    EXPECT_EQ(m_desktop.prompts[0].text, QStringLiteral("PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||"));
-    EXPECT_EQ(m_desktop.prompts[0].extra, QStringLiteral("pdb"));
-    EXPECT_EQ(m_desktop.prompts[0].waitDepth, 0);
-    const std::vector<std::string> songs = SongsIn(target);
-    ASSERT_EQ(songs.size(), 3u);
-    EXPECT_EQ(songs[1], "{t:Scarborough Fair}\n{st:Traditional}\n[Am]Are you going\n");
-    EXPECT_TRUE(m_desktop.platform.openRequests.empty());
-}
-
-TEST_F(DialogTest, ChordModeExportsOnlyTheFirstText)
+TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
 {
     Drop({WriteFile("chords.txt", CHORDS_FILE), WriteFile("grace.pro", GRACE_FILE)});
-    const QString target = QString::fromStdString(m_dir.File("chords.pdb"));
-    m_desktop.saveAnswers.push_back(target);
+    m_desktop.answers = {m_dir.File("chords.pdb")};
     m_dialog->OnSavePdb();
-
     CPalmDatabase database;
-    ASSERT_EQ(database.ReadFromFile(target.toStdString()), 0);
+    ASSERT_EQ(database.ReadFromFile(m_dir.File("chords.pdb")), 0);
     EXPECT_EQ(database.m_type, CHORD_IMPORT_TYPE);
     EXPECT_EQ(database.GetRecordCount(), 3);
-    EXPECT_TRUE(m_dialog->LoadedTexts().empty());
+
+    // Empty again, with the caption and default button of the last state; the next load decides afresh.
+    EXPECT_EQ(State(), "---- *&Install Chords... |  |");
+    Drop({WriteFile("grace.pro", GRACE_FILE)});
+    EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Amazing Grace]");
 }
 
 TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoaded)
 {
     m_dialog->show();
     LoadThreeSongs();
-    m_desktop.okCancelAnswers.push_back(false);
+    m_desktop.answers = {std::nullopt, ""}; // Cancel, then OK
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
     EXPECT_TRUE(m_dialog->isVisible());
-    EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
-    ASSERT_EQ(m_desktop.Texts(QStringLiteral("okcancel")).size(), 1);
-    EXPECT_EQ(m_desktop.Texts(QStringLiteral("okcancel"))[0],
-              QStringLiteral("You have not yet installed or saved the currently loaded songs. These songs will be "
-                             "discarded."));
-
-    m_desktop.okCancelAnswers.push_back(true);
+    const std::string question =
+        "okcancel@0: You have not yet installed or saved the currently loaded songs. These songs will be discarded.\n";
+    EXPECT_EQ(m_desktop.prompts, question);
     Button("IDCANCEL")->click();
     EXPECT_FALSE(m_dialog->isVisible());
-    EXPECT_EQ(m_dialog->result(), QDialog::Rejected);
 
-    // Empty: closes at once.
     CImporterDlg empty(m_desktop);
     empty.show();
-    const std::size_t promptsBefore = m_desktop.prompts.size();
     empty.close();
     EXPECT_FALSE(empty.isVisible());
-    EXPECT_EQ(m_desktop.prompts.size(), promptsBefore);
+    EXPECT_EQ(m_desktop.prompts, question + question); // not asked again
 }
-} // namespace

@@ -1,21 +1,86 @@
 #pragma once
 
+#include "jobs/Export.h"
+#include "tests/support/FakePlatform.h"
 #include "tests/support/TempDir.h"
-#include "tests/ui/FakeDesktop.h"
 #include "ui/ImporterDlg.h"
+#include "ui/QtText.h"
 
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
-#include <memory>
-#include <string>
-#include <vector>
+using namespace std::string_literals;
 
-// Three small songs as files hold them (LF line ends) and as loaded texts (CR LF).
+// A desktop that logs every prompt and open request as a line "kind@wait cursors: text (extra)" and answers the
+// prompts from `answers` in order: nullopt cancels, any text is OK, an open dialog takes lines of paths.
+class CFakeDesktop : public IDesktop
+{
+public:
+    std::string TempFolder() override { return platform.TempFolder(); }
+    OpenResult OpenWithDefaultApplication(const std::string& path) override
+    {
+        Record("request", QString::fromStdString(path));
+        return platform.OpenWithDefaultApplication(path);
+    }
+    std::uint32_t Now() override { return platform.Now(); }
+    std::optional<QStringList> AskOpenFileNames(QWidget*, const QString& filter) override
+    {
+        const std::optional<QString> paths = Ask("open", filter);
+        return paths ? std::optional(paths->split(QLatin1Char('\n'))) : std::nullopt;
+    }
+    std::optional<QString> AskSaveFileName(QWidget*, const QString& filter, const QString& suffix) override
+    {
+        return Ask("save", filter, suffix);
+    }
+    std::optional<QString> AskFolder(QWidget*, const QString& title) override { return Ask("folder", title); }
+    void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
+    bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
+    void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
+    void BeginWaitCursor() override { ++waitDepth; }
+    void EndWaitCursor() override { --waitDepth; }
+
+    FakePlatform platform;
+    std::vector<std::optional<std::string>> answers;
+    std::string prompts;
+    int waitDepth = 0;
+
+private:
+    void Record(const char* kind, const QString& text, const QString& extra = {})
+    {
+        prompts += kind + ("@" + std::to_string(waitDepth)) + ": " + text.toStdString() +
+                   (extra.isEmpty() ? "" : " (" + extra.toStdString() + ")") + "\n";
+    }
+    std::optional<QString> Ask(const char* kind, const QString& text, const QString& extra = {})
+    {
+        Record(kind, text, extra);
+        EXPECT_LT(m_next, answers.size()) << "unexpected prompt: " << kind << " " << text.toStdString();
+        const std::optional<std::string> answer = m_next < answers.size() ? answers[m_next++] : std::nullopt;
+        return answer ? std::optional(QString::fromStdString(*answer)) : std::nullopt;
+    }
+    std::size_t m_next = 0;
+};
+
+// A dialog's controls along the focus chain, one a line: "tab" when Tab reaches it, name, caption, tooltip.
+inline std::string Controls(const QWidget& dialog)
+{
+    std::string controls;
+    QWidget* first = dialog.nextInFocusChain();
+    for (QWidget* widget = first; controls.empty() || widget != first; widget = widget->nextInFocusChain()) {
+        if (widget->parentWidget() == &dialog) {
+            controls += ((widget->focusPolicy() & Qt::TabFocus) != 0 ? "tab " : "") +
+                        widget->objectName().toStdString() + ", " + widget->property("text").toString().toStdString() +
+                        ", " + widget->toolTip().toStdString() + "\n";
+        }
+    }
+    return controls;
+}
+
 inline constexpr const char* GRACE_FILE = "{title: Amazing Grace}\n[G]Amazing grace, how [C]sweet the sound\n";
 inline constexpr const char* FAIR_FILE = "{t:Scarborough Fair}\n{st:Traditional}\n[Am]Are you going\n";
 inline constexpr const char* VALLEY_FILE = "down in the valley\n[G]valley so low\n";
@@ -25,34 +90,64 @@ inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 
 class DialogTest : public ::testing::Test
 {
 protected:
-    DialogTest();
+    DialogTest() { m_desktop.platform.tempFolder = m_temp.Str() + "/"; }
 
-    // Writes a file into the test's folder; returns its path.
-    QString WriteFile(const std::string& name, const std::string& bytes) const;
-    // A song database (creator TuNe, type SONG) or chord database (CHRD) with these records.
-    QString WriteSongDatabase(const std::string& name, const std::vector<std::string>& songs) const;
-    QString WriteChordDatabase(const std::string& name, const std::vector<std::string>& records) const;
-    // Loads files as a drop of them would.
-    void Drop(const QStringList& paths);
-    // Loads the three songs, in the order Grace, Fair, Valley.
-    void LoadThreeSongs();
-    // Types at the end of the editor's text, as the user would.
-    void TypeAtEnd(const QString& text);
-    // Replaces the editor's first line, as the user would.
-    void ReplaceFirstLine(const QString& line);
+    QString WriteFile(const std::string& name, const std::string& bytes) const
+    {
+        WriteFileBytes(m_dir.File(name), bytes);
+        return QString::fromStdString(m_dir.File(name));
+    }
+    void Drop(const QStringList& paths) { m_dialog->OnDropFiles(paths); }
+    void LoadThreeSongs()
+    {
+        Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("fair.pro", FAIR_FILE), WriteFile("v.txt", VALLEY_FILE)});
+    }
+    // Types into the editor with key presses carrying the text: at the end, or over the first line.
+    void Type(const QString& text, QTextCursor::MoveOperation to = QTextCursor::End)
+    {
+        Editor()->moveCursor(to, to == QTextCursor::End ? QTextCursor::MoveAnchor : QTextCursor::KeepAnchor);
+        for (const QChar c : text) {
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+            QApplication::sendEvent(Editor(), &press);
+        }
+    }
+    void ShowActive()
+    {
+        m_dialog->show();
+        m_dialog->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    }
 
-    QComboBox* TitleList() const;
-    QPlainTextEdit* Editor() const;
-    QPushButton* Button(const char* objectName) const;
-    QLabel* Status() const;
-    QStringList Labels() const;
-    // The song texts of a database file, in record order.
-    static std::vector<std::string> SongsIn(const QString& path);
-    // The database files in the fake desktop's temporary folder.
-    std::vector<std::string> TempFiles() const;
+    QComboBox* TitleList() const { return m_dialog->findChild<QComboBox*>(QStringLiteral("IDC_SONG_TITLE")); }
+    QPlainTextEdit* Editor() const { return m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("IDC_SONG_TEXT")); }
+    QPushButton* Button(const char* name) const { return m_dialog->findChild<QPushButton*>(QLatin1String(name)); }
+    const std::string& Text(std::size_t index) const { return m_dialog->LoadedTexts().at(index); }
+    // "LEIS" for the enabled list, editor, Install and Save PDB ("-" where disabled), the Install caption after
+    // "*" when Install is the default button, the status, and the list's entries, the selected one in brackets.
+    std::string State() const
+    {
+        const QWidget* controls[] = {TitleList(), Editor(), Button("IDC_INSTALL"), Button("IDC_SAVE_PDB")};
+        std::string state;
+        for (std::size_t i = 0; i < 4; ++i) {
+            state += controls[i]->isEnabled() ? "LEIS"[i] : '-';
+        }
+        state += (Button("IDC_INSTALL")->isDefault() ? " *" : " ") + Button("IDC_INSTALL")->text().toStdString() +
+                 " | " + m_dialog->findChild<QLabel*>(QStringLiteral("IDC_STATUS"))->text().toStdString() + " |";
+        for (int i = 0; i < TitleList()->count(); ++i) {
+            const std::string label = TitleList()->itemText(i).toStdString();
+            state += " " + (i == TitleList()->currentIndex() ? "[" + label + "]" : label);
+        }
+        return state;
+    }
+    // The path of the one file in the temporary folder, or "".
+    std::string TempFile() const
+    {
+        const std::vector<std::string> files = FolderEntries(m_temp.Path());
+        return files.size() == 1 ? m_temp.File(files[0]) : "";
+    }
 
     TempDir m_dir;
     TempDir m_temp;
     CFakeDesktop m_desktop;
-    std::unique_ptr<CImporterDlg> m_dialog;
+    std::unique_ptr<CImporterDlg> m_dialog = std::make_unique<CImporterDlg>(m_desktop);
 };

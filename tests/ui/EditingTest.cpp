@@ -1,114 +1,71 @@
-// Editing in the window: the label follows the edited title, edits are stored back before another selection
-// and before an export, unedited texts come back byte for byte, and the keys Ctrl+A and Enter.
+// Editing: the label follows the title, edits are stored back, unedited texts round-trip; Ctrl+A and Enter.
 
 #include "tests/ui/DialogFixture.h"
-#include "ui/QtText.h"
 
-#include <QTest>
-#include <QTextCursor>
-
-namespace {
-TEST_F(DialogTest, LabelFollowsTheEditedTitleAtItsPosition)
+TEST_F(DialogTest, LabelFollowsTheEditedTitleAtItsPositionUntilFilesArePicked)
 {
     LoadThreeSongs();
     TitleList()->setCurrentIndex(0); // Amazing Grace
-    ReplaceFirstLine(QStringLiteral("{title: Zebra Song}"));
+    Type(QStringLiteral("{t:Zebra}"), QTextCursor::EndOfBlock);
+    // Renamed in place, not sorted again until the list is refreshed.
+    const std::string renamed =
+        "LEIS *&Install Songs... | 3 Songs | [Zebra] down in the valley Scarborough Fair - Traditional";
+    EXPECT_EQ(State(), renamed);
 
-    // Renamed in place: not sorted again until the next refresh.
-    EXPECT_EQ(Labels(),
-              QStringList({QStringLiteral("Zebra Song"),
-                           QStringLiteral("down in the valley"),
-                           QStringLiteral("Scarborough Fair - Traditional")}));
-    EXPECT_EQ(TitleList()->currentIndex(), 0);
-    EXPECT_EQ(TitleList()->itemData(0).toInt(), 0);
-    // The loaded text itself changes only when the edit is stored back.
-    EXPECT_EQ(m_dialog->LoadedTexts()[0].substr(0, 22), "{title: Amazing Grace}");
-
-    Drop({}); // a refresh sorts again
-    EXPECT_EQ(Labels().back(), QStringLiteral("Zebra Song"));
+    // A cancelled open dialog stores the edit back, loads nothing and leaves the list as it is.
+    m_desktop.answers = {std::nullopt, m_dir.File("b.pro") + "\n" + m_dir.File("a.pro")};
+    m_dialog->OnDropFilesButton();
+    EXPECT_EQ(Text(0).substr(0, 9), "{t:Zebra}");
+    EXPECT_EQ(State(), renamed);
+    // Picked files are appended in the dialog's order, and the list is sorted again.
+    WriteFile("b.pro", "{t:Bee}\n");
+    WriteFile("a.pro", "{t:Ant}\n");
+    m_dialog->OnDropFilesButton();
+    EXPECT_EQ(Text(3) + Text(4), "{t:Bee}\r\n{t:Ant}\r\n");
+    EXPECT_EQ(State(),
+              "LEIS *&Install Songs... | 5 Songs | [Ant] Bee down in the valley Scarborough Fair - Traditional Zebra");
+    const std::string open = "open@0: Chordpro Files (*.pro,*.chordpro)|*.pro;*.chordpro|Tab Files (*.tab,*.crd)|"
+                             "*.tab;*.crd|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||\n";
+    EXPECT_EQ(m_desktop.prompts, open + open);
 }
 
-TEST_F(DialogTest, EditIsStoredBackBeforeAnotherSelection)
+TEST_F(DialogTest, EditIsStoredBackBeforeAnotherSelectionAndBeforeExport)
 {
     LoadThreeSongs();
     TitleList()->setCurrentIndex(0);
-    TypeAtEnd(QStringLiteral("caf\u00e9"));
-    TitleList()->setCurrentIndex(2);
+    Type(QStringLiteral("caf\u00e9"));
+    TitleList()->setCurrentIndex(2); // Scarborough Fair, the second text
+    EXPECT_EQ(Text(0), "{title: Amazing Grace}\r\n[G]Amazing grace, how [C]sweet the sound\r\ncaf\xe9");
+    EXPECT_EQ(Editor()->toPlainText(), LoadedTextToEditor(Text(1)));
 
-    // Stored as Windows-1252 with CR LF line ends.
-    EXPECT_EQ(m_dialog->LoadedTexts()[0],
-              "{title: Amazing Grace}\r\n[G]Amazing grace, how [C]sweet the sound\r\ncaf\xe9");
-    EXPECT_EQ(Editor()->toPlainText(), LoadedTextToEditor(m_dialog->LoadedTexts()[1]));
+    Type(QStringLiteral("low"));
+    m_dialog->OnInstall();
+    EXPECT_NE(ReadFileBytes(TempFile()).value_or("").find(FAIR_FILE + "low\n\0"s), std::string::npos);
 }
 
 TEST_F(DialogTest, UneditedTextsRoundTripByteForByte)
 {
     // Windows-1252 letters, a lone CR inside a line and a last line without a line end.
-    const std::string odd = "{t:Caf\xe9 \x93quoted\x94}\r\nline\rwith CR\r\nno end";
     Drop({WriteFile("a.pro", "{t:A}\nplain\n")});
-    Drop({WriteFile("odd.pro", odd)});
+    Drop({WriteFile("odd.pro", "{t:Caf\xe9 \x93quoted\x94}\r\nline\rwith CR\r\nno end")});
     const std::vector<std::string> before = m_dialog->LoadedTexts();
     for (int position : {0, 1, 0, 1}) {
         TitleList()->setCurrentIndex(position);
     }
     m_dialog->CommitEditedSong();
     EXPECT_EQ(m_dialog->LoadedTexts(), before);
-    EXPECT_EQ(Labels(), QStringList({QStringLiteral("A"), QStringLiteral("Caf\u00e9 \u201cquoted\u201d")}));
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 2 Songs | A [Caf\u00e9 \u201cquoted\u201d]");
 }
 
-TEST_F(DialogTest, EditIsStoredBackBeforeExport)
-{
-    LoadThreeSongs(); // Valley is shown
-    TypeAtEnd(QStringLiteral("low"));
-    m_dialog->OnInstall();
-
-    const std::vector<std::string> files = TempFiles();
-    ASSERT_EQ(files.size(), 1u);
-    const std::vector<std::string> songs = SongsIn(QString::fromStdString(m_temp.File(files[0])));
-    ASSERT_EQ(songs.size(), 3u);
-    EXPECT_EQ(songs[2], "down in the valley\n[G]valley so low\nlow\n");
-}
-
-TEST_F(DialogTest, SettingTheTextIsNoEdit)
-{
-    // In chord mode the first edit would rename "Chords"; showing the text must not.
-    Drop({WriteFile("chords.txt", CHORDS_FILE)});
-    Drop({WriteFile("grace.pro", GRACE_FILE)});
-    EXPECT_EQ(Labels(), QStringList({QStringLiteral("Chords")}));
-    TypeAtEnd(QStringLiteral("E 0 2 2 1 0 0"));
-    EXPECT_EQ(Labels(), QStringList({QStringLiteral("C x 3 2 0 1 0")}));
-}
-
-TEST_F(DialogTest, CtrlASelectsTheEditorTextFromTheList)
+TEST_F(DialogTest, CtrlAFromTheListSelectsTheTextAndEnterInstalls)
 {
     LoadThreeSongs();
-    m_dialog->show();
-    m_dialog->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    ShowActive();
     TitleList()->setFocus();
     QTest::keyClick(TitleList(), Qt::Key_A, Qt::ControlModifier);
-
     EXPECT_TRUE(TitleList()->hasFocus());
     EXPECT_EQ(Editor()->textCursor().selectedText(), Editor()->document()->toRawText());
-    EXPECT_FALSE(Editor()->textCursor().selectedText().isEmpty());
-}
-
-TEST_F(DialogTest, EnterInstallsOutsideTheEditorAndBreaksLinesInIt)
-{
-    LoadThreeSongs();
-    m_dialog->show();
-    m_dialog->activateWindow();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
-
-    Editor()->setFocus();
-    Editor()->moveCursor(QTextCursor::End);
-    QTest::keyClick(Editor(), Qt::Key_Return);
-    EXPECT_TRUE(TempFiles().empty());
-    EXPECT_TRUE(Editor()->toPlainText().endsWith(QStringLiteral("low\n\n")));
-
-    TitleList()->setFocus();
     QTest::keyClick(TitleList(), Qt::Key_Return);
-    EXPECT_EQ(TempFiles().size(), 1u);
+    EXPECT_NE(TempFile(), "");
     EXPECT_TRUE(m_dialog->LoadedTexts().empty());
 }
-} // namespace
