@@ -6,20 +6,6 @@
 
 namespace {
 
-#if defined(_WIN32)
-constexpr char PATH_SEPARATOR = '\\';
-bool IsSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-#else
-constexpr char PATH_SEPARATOR = '/';
-bool IsSeparator(char c)
-{
-    return c == '/';
-}
-#endif
-
 std::string CantWrite(const std::string& path)
 {
     return "Can't write file " + path;
@@ -94,13 +80,10 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::string& p
         return result;
     }
 
-    std::string folder = platform.TempFolder();
+    const std::string folder = WithTrailingSeparator(platform.TempFolder());
     if (folder.empty()) {
         result.error = "No temporary folder to install the database from";
         return result;
-    }
-    if (!IsSeparator(folder.back())) {
-        folder.push_back(PATH_SEPARATOR);
     }
     // The database name is the file name; a name given by the caller must not lead out of the folder.
     result.path = folder + SafeSongFileName(database.GetName()) + ".pdb";

@@ -5,6 +5,7 @@
 #include <ctime>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #if defined(_WIN32)
 #include <shellapi.h>
@@ -23,20 +24,6 @@ extern char** environ;
 #endif
 
 namespace {
-
-#if defined(_WIN32)
-constexpr char PATH_SEPARATOR = '\\';
-bool IsSeparator(char c)
-{
-    return c == '\\' || c == '/';
-}
-#else
-constexpr char PATH_SEPARATOR = '/';
-bool IsSeparator(char c)
-{
-    return c == '/';
-}
-#endif
 
 #if !defined(_WIN32)
 
@@ -147,6 +134,21 @@ IPlatform::OpenResult RunOpener(const std::string& path)
 
 } // namespace
 
+std::string WithTrailingSeparator(std::string folder)
+{
+#if defined(_WIN32)
+    const bool ends = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
+    constexpr char separator = '\\';
+#else
+    const bool ends = !folder.empty() && folder.back() == '/';
+    constexpr char separator = '/';
+#endif
+    if (!folder.empty() && !ends) {
+        folder.push_back(separator);
+    }
+    return folder;
+}
+
 std::string CSystemPlatform::TempFolder()
 {
     std::error_code error;
@@ -160,10 +162,7 @@ std::string CSystemPlatform::TempFolder()
 #else
     std::string text = folder.string();
 #endif
-    if (!IsSeparator(text.back())) {
-        text.push_back(PATH_SEPARATOR);
-    }
-    return text;
+    return WithTrailingSeparator(std::move(text));
 }
 
 IPlatform::OpenResult CSystemPlatform::OpenWithDefaultApplication(const std::string& path)

@@ -24,6 +24,9 @@ public:
     virtual std::uint32_t Now() = 0;
 };
 
+// `folder` with the platform's path separator appended when it does not end in one; empty stays empty.
+std::string WithTrailingSeparator(std::string folder);
+
 // The real desktop: std::filesystem's temporary folder (TMPDIR honoured), "xdg-open" on Linux, "open" on
 // macOS, the shell's open verb on Windows; the system clock, or SOURCE_DATE_EPOCH when it is set.
 class CSystemPlatform : public IPlatform
