@@ -35,11 +35,18 @@ void CImporterDlg::UpdateData(bool saveAndValidate)
 int CImporterDlg::AddSortedTitle(const QString& title, int textIndex)
 {
     // After every entry that sorts before or with the new one, so equal titles keep their loading order.
-    int position = 0;
-    const int count = m_titleList->count();
-    while (position < count && m_collator.compare(m_titleList->itemText(position), title) <= 0) {
-        ++position;
+    // The list is sorted while it is being filled, so a binary search finds the place.
+    int low = 0;
+    int high = m_titleList->count();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (m_collator.compare(m_titleList->itemText(middle), title) <= 0) {
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
     }
+    const int position = low;
     m_titleList->insertItem(position, title, textIndex);
     return position;
 }
