@@ -200,7 +200,8 @@ ExtractResult ExtractSongs(const std::string& databasePath, const std::string& f
 
         const std::string fileName = FirstFreeName(SafeSongFileName(displayName), written);
         const std::string filePath = Utf8FromPath(folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro")));
-        if (!WriteFileAtomically(filePath, std::string_view(Cp1252ToUtf8(WithCrLf(text))))) {
+        // Songs can be extracted again from the database, so they are not synced one by one.
+        if (!WriteFileAtomically(filePath, std::string_view(Cp1252ToUtf8(WithCrLf(text))), FileDurability::Unsynced)) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
             continue;
         }

@@ -60,18 +60,23 @@ FilePtr CreateTemporaryFile(const fs::path& target, fs::path& tempPath)
 }
 
 // Writes, flushes and closes; false when any step reports an error.
-bool WriteAndClose(FilePtr file, const std::uint8_t* data, std::size_t size)
+bool WriteAndClose(FilePtr file, const std::uint8_t* data, std::size_t size, FileDurability durability)
 {
     bool ok = size == 0 || std::fwrite(data, 1, size, file.get()) == size;
     ok = ok && std::fflush(file.get()) == 0 && std::ferror(file.get()) == 0;
 #if defined(__unix__) || defined(__APPLE__)
     // The bytes must be on the disk before the rename makes them the file at the target path.
-    ok = ok && ::fsync(::fileno(file.get())) == 0;
+    ok = ok && (durability == FileDurability::Unsynced || ::fsync(::fileno(file.get())) == 0);
+#else
+    (void)durability;
 #endif
     return std::fclose(file.release()) == 0 && ok;
 }
 
-bool WriteBytesAtomically(const std::string& path, const std::uint8_t* data, std::size_t size)
+bool WriteBytesAtomically(const std::string& path,
+                          const std::uint8_t* data,
+                          std::size_t size,
+                          FileDurability durability)
 {
     const fs::path target(path);
     if (target.filename().empty()) {
@@ -85,7 +90,7 @@ bool WriteBytesAtomically(const std::string& path, const std::uint8_t* data, std
     if (!file) {
         return false;
     }
-    if (!WriteAndClose(std::move(file), data, size)) {
+    if (!WriteAndClose(std::move(file), data, size, durability)) {
         fs::remove(tempPath, ec);
         return false;
     }
@@ -99,15 +104,15 @@ bool WriteBytesAtomically(const std::string& path, const std::uint8_t* data, std
 
 } // namespace
 
-bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes)
+bool WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes, FileDurability durability)
 {
-    return WriteBytesAtomically(path, bytes.data(), bytes.size());
+    return WriteBytesAtomically(path, bytes.data(), bytes.size(), durability);
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view bytes)
+bool WriteFileAtomically(const std::string& path, std::string_view bytes, FileDurability durability)
 {
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
-    return WriteBytesAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size());
+    return WriteBytesAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), durability);
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out)
