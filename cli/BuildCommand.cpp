@@ -84,6 +84,9 @@ int RunBuild(const BuildOptions& options)
     const bool chordMode = IsChordMode(texts);
     CPalmDatabase database = chordMode ? BuildChordDatabase(texts.front(), platform, exportOptions)
                                        : BuildSongDatabase(texts, platform, exportOptions);
+    // The database holds its own copy of every song: free the texts before the file image is made.
+    const std::size_t textCount = texts.size();
+    std::vector<std::string>().swap(texts);
     const ExportResult result =
         SaveOrInstallDatabase(database, options.install ? std::string() : options.output, platform);
 
@@ -101,7 +104,7 @@ int RunBuild(const BuildOptions& options)
                                         : result.error);
         return EXIT_STATUS_FAILED;
     }
-    if (chordMode && texts.size() > 1)
+    if (chordMode && textCount > 1)
         PrintError("note: " + options.files.front() + " holds chord definitions, so only it went into the database");
     std::cout << (options.install ? "Installed " : "Wrote ") << what << (options.install ? " from " : " to ")
               << result.path << '\n';
