@@ -62,9 +62,15 @@ int RunBuild(const BuildOptions& options)
         return EXIT_STATUS_FAILED;
     }
 
-    // Every input is read before anything is written, so a bad input leaves no file behind.
-    std::vector<std::string> texts;
-    for (const std::string& file : options.files) {
+    // Every input is read before anything is written, so a bad input leaves no file behind. Each song goes
+    // into its record as soon as it is read and its text is dropped, so that the songs are held once, not twice.
+    CSystemPlatform platform;
+    const ExportOptions exportOptions{options.name};
+    CPalmDatabase database;
+    std::string firstText;
+    bool chordMode = false;
+    for (std::size_t i = 0; i < options.files.size(); ++i) {
+        const std::string& file = options.files[i];
         const bool songs = IsSongDatabaseFile(file);
         if (songs || IsChordDatabaseFile(file)) {
             PrintError(file + " is a " + (songs ? "song" : "chord") +
@@ -76,17 +82,22 @@ int RunBuild(const BuildOptions& options)
             PrintError("Can't read file " + file);
             return EXIT_STATUS_FAILED;
         }
-        texts.push_back(std::move(*text));
+        if (i == 0) {
+            // The first text decides, as in the window: a chord list makes a chord database of it alone.
+            chordMode = IsChordModeText(*text);
+            if (chordMode) {
+                firstText = std::move(*text);
+            } else {
+                database = NewSongDatabase(platform, exportOptions);
+            }
+        }
+        if (!chordMode) {
+            AddSongRecord(database, *text);
+        }
     }
-
-    CSystemPlatform platform;
-    const ExportOptions exportOptions{options.name};
-    const bool chordMode = IsChordMode(texts);
-    CPalmDatabase database = chordMode ? BuildChordDatabase(texts.front(), platform, exportOptions)
-                                       : BuildSongDatabase(texts, platform, exportOptions);
-    // The database holds its own copy of every song: free the texts before the file image is made.
-    const std::size_t textCount = texts.size();
-    std::vector<std::string>().swap(texts);
+    if (chordMode) {
+        database = BuildChordDatabase(firstText, platform, exportOptions);
+    }
     const ExportResult result =
         SaveOrInstallDatabase(database, options.install ? std::string() : options.output, platform);
 
@@ -104,7 +115,7 @@ int RunBuild(const BuildOptions& options)
                                         : result.error);
         return EXIT_STATUS_FAILED;
     }
-    if (chordMode && textCount > 1)
+    if (chordMode && options.files.size() > 1)
         PrintError("note: " + options.files.front() + " holds chord definitions, so only it went into the database");
     std::cout << (options.install ? "Installed " : "Wrote ") << what << (options.install ? " from " : " to ")
               << result.path << '\n';

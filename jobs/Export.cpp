@@ -4,6 +4,8 @@
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 
+#include <utility>
+
 namespace {
 
 std::string CantWrite(const std::string& path)
@@ -39,14 +41,24 @@ std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText)
     return record;
 }
 
+CPalmDatabase NewSongDatabase(IPlatform& platform, const ExportOptions& options)
+{
+    return NewImportDatabase("TuneloreDB", SONG_IMPORT_TYPE, platform, options);
+}
+
+void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
+{
+    CPdbRecord record;
+    record.SetData(MakeSongRecord(loadedText));
+    database.AddRecord(std::move(record));
+}
+
 CPalmDatabase
 BuildSongDatabase(const std::vector<std::string>& songs, IPlatform& platform, const ExportOptions& options)
 {
-    CPalmDatabase database = NewImportDatabase("TuneloreDB", SONG_IMPORT_TYPE, platform, options);
+    CPalmDatabase database = NewSongDatabase(platform, options);
     for (const std::string& song : songs) {
-        CPdbRecord record;
-        record.SetData(MakeSongRecord(song));
-        database.AddRecord(record);
+        AddSongRecord(database, song);
     }
     return database;
 }

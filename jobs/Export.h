@@ -35,6 +35,11 @@ struct ExportResult
 // The record bytes of one song: lines re-joined with LF, cut to 7999 characters, then a NUL.
 std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText);
 
+// An empty song import database, to which AddSongRecord appends one song at a time.
+CPalmDatabase NewSongDatabase(IPlatform& platform, const ExportOptions& = {});
+// Appends the record of one loaded text (MakeSongRecord) to a song import database.
+void AddSongRecord(CPalmDatabase& database, std::string_view loadedText);
+
 // The song import database for the loaded texts (one record each, in order).
 CPalmDatabase BuildSongDatabase(const std::vector<std::string>& songs, IPlatform& platform, const ExportOptions& = {});
 // The chord import database for one chord-definition text (one record per accepted line).

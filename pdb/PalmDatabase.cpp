@@ -77,6 +77,11 @@ void CPalmDatabase::AddRecord(const CPdbRecord& record)
     m_records.push_back(record);
 }
 
+void CPalmDatabase::AddRecord(CPdbRecord&& record)
+{
+    m_records.push_back(std::move(record));
+}
+
 CPdbRecord CPalmDatabase::GetRecord(int index) const
 {
     return m_records.at(static_cast<std::size_t>(index));

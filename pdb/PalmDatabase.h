@@ -59,6 +59,8 @@ public:
 
     // Appends a copy of the record.
     void AddRecord(const CPdbRecord& record);
+    // Appends the record, taking over its bytes instead of copying them.
+    void AddRecord(CPdbRecord&& record);
     int GetRecordCount() const { return static_cast<int>(m_records.size()); }
     // A copy of record `index` (0 <= index < GetRecordCount()).
     CPdbRecord GetRecord(int index) const;
