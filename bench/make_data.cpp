@@ -25,7 +25,7 @@ int main(int argc, char** argv)
         for (std::size_t i = 0; i < count; ++i) {
             char name[32];
             std::snprintf(name, sizeof name, "/song-%05zu.pro", i);
-            if (!WriteFileAtomically(target + name, MakeLoadedSong(i))) {
+            if (!WriteFileAtomically(target + name, MakeLoadedSong(i), FileDurability::Unsynced)) {
                 std::fprintf(stderr, "cannot write %s%s\n", target.c_str(), name);
                 return 1;
             }

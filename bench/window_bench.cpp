@@ -74,7 +74,7 @@ QStringList SongFiles(std::int64_t count)
     for (std::int64_t i = 0; i < count; ++i) {
         const fs::path file = folder / ("song-" + std::to_string(i) + ".pro");
         if (!fs::exists(file)) {
-            WriteFileAtomically(file.string(), MakeLoadedSong(static_cast<std::size_t>(i)));
+            WriteFileAtomically(file.string(), MakeLoadedSong(static_cast<std::size_t>(i)), FileDurability::Unsynced);
         }
         paths.append(QString::fromStdString(file.string()));
     }
