@@ -3,7 +3,9 @@
 // file beside it (the jobs read any well-formed database, recognised or not). Whatever the record texts say,
 // every file that appears must lie directly in the extraction folder and be one the job reports, or be the
 // chord text file itself: the folder is nested a few levels deep and the whole scratch tree is listed before
-// and after, so that a name climbing out by "..", a separator or an absolute path is caught.
+// and after, so that a name climbing out by "..", a separator or an absolute path is caught. The jobs must
+// read exactly the images that CPalmDatabase::Parse accepts, give every song (each record but the markers)
+// a file of its own holding its text in UTF-8 with CR LF line ends, and account for every chord record.
 
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
