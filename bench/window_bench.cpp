@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 #include "bench/BenchData.h"
 
@@ -65,10 +66,15 @@ private:
     CBenchPlatform m_platform;
 };
 
-// N song files of about 2 KB in a folder under TMPDIR, written once per size.
+fs::path SongFolder(std::int64_t count)
+{
+    return fs::temp_directory_path() / ("tunelore-bench-window-" + std::to_string(count));
+}
+
+// N song files of about 2 KB in a folder under TMPDIR, written once per size and removed at the end.
 QStringList SongFiles(std::int64_t count)
 {
-    const fs::path folder = fs::temp_directory_path() / ("tunelore-bench-window-" + std::to_string(count));
+    const fs::path folder = SongFolder(count);
     QStringList paths;
     fs::create_directories(folder);
     for (std::int64_t i = 0; i < count; ++i) {
@@ -139,5 +145,9 @@ int main(int argc, char** argv)
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
+    for (const std::int64_t count : {5000 / 64, 5000 / 8, 5000}) {
+        std::error_code ignored;
+        fs::remove_all(SongFolder(count), ignored);
+    }
     return 0;
 }
