@@ -31,4 +31,5 @@ public:
     std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
     std::uint32_t Now() override { return 1136073600u; }
+    std::uint32_t Random() override { return 4711; }
 };

@@ -2,6 +2,7 @@
 
 #include "jobs/Export.h"
 #include "jobs/Extract.h"
+#include "jobs/TuneloreDatabase.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/PalmDatabase.h"
 
@@ -93,7 +94,8 @@ void BM_ExtractSongs(benchmark::State& state)
     int run = 0;
     for (auto _ : state) {
         const fs::path folder = root / ("out" + std::to_string(run++));
-        const ExtractResult result = ExtractSongs(database.string(), folder.string());
+        const DatabaseFile file = ReadDatabaseFile(database);
+        const ExtractResult result = ExtractSongs(file.database.value(), folder);
         if (result.written != state.range(0)) {
             state.SkipWithError("not every song was written");
         }

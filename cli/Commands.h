@@ -24,6 +24,3 @@ int RunInfo(const std::string& databasePath, bool json);
 // set; nullopt and `error` when it is empty, longer than the 31 bytes of the name field, or holds a control
 // character.
 std::optional<std::string> MakeDatabaseNameArgument(std::string_view argument, std::string& error);
-
-// SOURCE_DATE_EPOCH: nullopt when unset; `malformed` when set but not a decimal number of seconds in 32 bits.
-std::optional<std::uint32_t> SourceDateEpoch(bool& malformed);

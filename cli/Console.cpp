@@ -107,19 +107,3 @@ std::string FormatPalmTime(std::uint32_t palmSeconds)
                   static_cast<long long>(secondOfDay % 60));
     return buffer;
 }
-
-bool HasPdbExtension(std::string_view path)
-{
-    if (path.size() < 4)
-        return false;
-    const std::string_view ending = path.substr(path.size() - 4);
-    static constexpr std::string_view PDB = ".pdb";
-    for (std::size_t i = 0; i < 4; ++i) {
-        char c = ending[i];
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-        if (c != PDB[i])
-            return false;
-    }
-    return true;
-}

@@ -27,6 +27,3 @@ std::string EscapeControls(std::string_view utf8);
 
 // A time stamp as the file holds it (seconds since 1904-01-01 UTC) in ISO-8601: "2006-01-01T00:00:00Z".
 std::string FormatPalmTime(std::uint32_t palmSeconds);
-
-// True when the last four characters of `path` are ".pdb", ignoring case.
-bool HasPdbExtension(std::string_view path);

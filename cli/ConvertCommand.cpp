@@ -2,6 +2,7 @@
 #include "cli/Console.h"
 #include "jobs/Charset.h"
 #include "jobs/Intake.h"
+#include "pdb/FileIo.h"
 
 #include <cstdio>
 
@@ -12,16 +13,17 @@
 
 int RunConvert(const std::string& path)
 {
-    const std::optional<std::string> text = LoadTextFile(path);
-    if (!text) {
-        PrintError("Can't read file " + path);
+    const TextLoadResult loaded = LoadTextFile(PathFromUtf8(path));
+    if (!loaded.text) {
+        PrintError(loaded.error);
         return EXIT_STATUS_FAILED;
     }
+    const std::string& text = *loaded.text;
 #ifdef _WIN32
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
     _setmode(_fileno(stdout), _O_BINARY);
 #endif
-    const std::string utf8 = Cp1252ToUtf8(*text);
+    const std::string utf8 = Cp1252ToUtf8(text);
     if (std::fwrite(utf8.data(), 1, utf8.size(), stdout) != utf8.size() || std::fflush(stdout) != 0) {
         PrintError("Can't write to standard output");
         return EXIT_STATUS_FAILED;

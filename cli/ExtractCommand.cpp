@@ -1,45 +1,31 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/DatabaseFile.h"
-#include "jobs/Charset.h"
-#include "jobs/Export.h"
 #include "jobs/Extract.h"
+#include "jobs/TuneloreDatabase.h"
+#include "pdb/FileIo.h"
 
 #include <filesystem>
 #include <iostream>
 
 namespace {
-// Why `path` is neither a song nor a chord database, in one line.
-std::string DescribeOtherFile(const std::string& path)
+// Why a readable database is neither a song nor a chord database, in one line.
+std::string DescribeOtherDatabase(const std::string& path, const CPalmDatabase& database)
 {
-    std::string error;
-    const std::optional<CDatabaseFile> file = LoadDatabaseFile(path, error);
-    if (!file)
-        return error;
-    const CPalmDatabase& database = file->database;
-    const bool extractable =
-        database.m_creator == TUNELORE_CREATOR && (database.m_type == SONG_DB_TYPE || database.m_type == CHORD_DB_TYPE);
-    if (extractable && !HasPdbExtension(path))
-        return path + " is a " + (database.m_type == SONG_DB_TYPE ? "song" : "chord") +
-               " database, but only a file whose name ends in .pdb is extracted";
     return path + " is a database of type " + PrintableCode(database.m_type) + " and creator " +
            PrintableCode(database.m_creator) + ", not a song (SONG) or chord (CHRD) database of TuNe";
 }
 
-int ExtractSongDatabase(const std::string& databasePath, const std::string& folder)
+int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder)
 {
     // Made here, also for a database without songs, and reported once rather than as every song failing.
+    const std::filesystem::path folderPath = PathFromUtf8(folder);
     std::error_code error;
-    std::filesystem::create_directories(folder, error);
-    if (error || !std::filesystem::is_directory(folder, error)) {
+    std::filesystem::create_directories(folderPath, error);
+    if (error || !std::filesystem::is_directory(folderPath, error)) {
         PrintError("Can't create folder " + folder + (error ? ": " + error.message() : std::string()));
         return EXIT_STATUS_FAILED;
     }
-    const ExtractResult result = ExtractSongs(databasePath, folder);
-    if (!result.databaseRead) {
-        PrintError("Can't read file " + databasePath);
-        return EXIT_STATUS_FAILED;
-    }
+    const ExtractResult result = ExtractSongs(database, folderPath);
     std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written), "song", "songs") << " to " << folder
               << '\n';
     if (result.failed.empty())
@@ -51,15 +37,11 @@ int ExtractSongDatabase(const std::string& databasePath, const std::string& fold
     return EXIT_STATUS_FAILED;
 }
 
-int ExtractChordDatabase(const std::string& databasePath, const std::string& textPath)
+int ExtractChordDatabase(const CPalmDatabase& database, const std::string& textPath)
 {
-    const ChordTextResult result = ExportChordsToText(databasePath, textPath);
-    if (!result.databaseRead) {
-        PrintError("Can't read file " + databasePath);
-        return EXIT_STATUS_FAILED;
-    }
+    const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath));
     if (!result.written) {
-        PrintError("Can't write file " + textPath);
+        PrintError(result.error);
         return EXIT_STATUS_FAILED;
     }
     std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to " << textPath;
@@ -73,10 +55,21 @@ int ExtractChordDatabase(const std::string& databasePath, const std::string& tex
 
 int RunExtract(const std::string& databasePath, const std::string& destination)
 {
-    if (IsSongDatabaseFile(databasePath))
-        return ExtractSongDatabase(databasePath, destination);
-    if (IsChordDatabaseFile(databasePath))
-        return ExtractChordDatabase(databasePath, destination);
-    PrintError(DescribeOtherFile(databasePath));
-    return EXIT_STATUS_FAILED;
+    const DatabaseFile file = ReadDatabaseFile(PathFromUtf8(databasePath));
+    if (!file.database) {
+        PrintError(file.refusal);
+        return EXIT_STATUS_FAILED;
+    }
+    const bool songs = file.kind == DatabaseKind::SongDatabase;
+    if (!songs && file.kind != DatabaseKind::ChordDatabase) {
+        PrintError(DescribeOtherDatabase(databasePath, *file.database));
+        return EXIT_STATUS_FAILED;
+    }
+    if (!HasPdbSuffix(databasePath)) {
+        PrintError(databasePath + " is a " + (songs ? "song" : "chord") +
+                   " database, but only a file whose name ends in .pdb is extracted");
+        return EXIT_STATUS_FAILED;
+    }
+    return songs ? ExtractSongDatabase(*file.database, destination)
+                 : ExtractChordDatabase(*file.database, destination);
 }

@@ -1,8 +1,9 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
-#include "cli/DatabaseFile.h"
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
+#include "jobs/TuneloreDatabase.h"
+#include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
 #include "text/SongTitle.h"
 
@@ -26,14 +27,14 @@ struct RecordDescription
     std::string_view note;
 };
 
-RecordDescription DescribeRecord(const CPalmDatabase& database, const CPdbRecord& record)
+RecordDescription DescribeRecord(DatabaseKind kind, const CPdbRecord& record)
 {
-    if (HoldsSongs(database)) {
+    if (HoldsSongs(kind)) {
         if (IsMarkerRecord(record))
             return {std::nullopt, "marker record"};
         return {GetSongDisplayName(SongRecordText(record)), {}};
     }
-    if (HoldsChords(database)) {
+    if (HoldsChords(kind)) {
         std::optional<std::string> line = FormatChordDefinition(record.Data());
         return line ? RecordDescription{std::move(line), {}}
                     : RecordDescription{std::nullopt, "too short to hold a chord"};
@@ -41,9 +42,9 @@ RecordDescription DescribeRecord(const CPalmDatabase& database, const CPdbRecord
     return {};
 }
 
-nlohmann::ordered_json MakeJson(const CDatabaseFile& file)
+nlohmann::ordered_json MakeJson(const CPalmDatabase& db)
 {
-    const CPalmDatabase& db = file.database;
+    const DatabaseKind kind = KindOf(db);
     nlohmann::ordered_json json;
     json["name"] = Cp1252ToUtf8(db.GetName());
     json["type"] = PrintableCode(db.m_type);
@@ -57,12 +58,11 @@ nlohmann::ordered_json MakeJson(const CDatabaseFile& file)
     json["modificationNumber"] = db.m_modificationNumber;
     json["recordCount"] = db.Records().size();
     json["records"] = nlohmann::ordered_json::array();
-    const std::vector<std::uint32_t> offsets = file.RecordOffsets();
     for (std::size_t i = 0; i < db.Records().size(); ++i) {
         const CPdbRecord& record = db.Records()[i];
         nlohmann::ordered_json entry;
         entry["index"] = i;
-        entry["offset"] = offsets[i];
+        entry["offset"] = record.m_fileOffset;
         entry["length"] = record.Length();
         if (db.m_isResourceDb) {
             entry["resourceType"] = PrintableCode(record.m_resourceType);
@@ -71,9 +71,9 @@ nlohmann::ordered_json MakeJson(const CDatabaseFile& file)
             entry["attributes"] = record.m_attributes;
             entry["uniqueId"] = record.m_uniqueId;
         }
-        const RecordDescription description = DescribeRecord(db, record);
+        const RecordDescription description = DescribeRecord(kind, record);
         if (description.text)
-            entry[HoldsSongs(db) ? "displayName" : "chord"] = Cp1252ToUtf8(*description.text);
+            entry[HoldsSongs(kind) ? "displayName" : "chord"] = Cp1252ToUtf8(*description.text);
         if (!description.note.empty())
             entry["note"] = description.note;
         json["records"].push_back(std::move(entry));
@@ -81,9 +81,9 @@ nlohmann::ordered_json MakeJson(const CDatabaseFile& file)
     return json;
 }
 
-void PrintText(const CDatabaseFile& file)
+void PrintText(const CPalmDatabase& db)
 {
-    const CPalmDatabase& db = file.database;
+    const DatabaseKind kind = KindOf(db);
     std::cout << "name:                " << PrintableText(db.GetName()) << '\n'
               << "type:                " << PrintableCode(db.m_type) << '\n'
               << "creator:             " << PrintableCode(db.m_creator) << '\n'
@@ -95,15 +95,14 @@ void PrintText(const CDatabaseFile& file)
               << "backed up:           " << FormatPalmTime(CPalmDatabase::ToPalmTime(db.m_backupDate)) << '\n'
               << "modification number: " << db.m_modificationNumber << '\n'
               << "records:             " << db.Records().size() << '\n';
-    const std::vector<std::uint32_t> offsets = file.RecordOffsets();
     for (std::size_t i = 0; i < db.Records().size(); ++i) {
         const CPdbRecord& record = db.Records()[i];
-        std::cout << "record " << i << ": offset " << offsets[i] << ", length " << record.Length();
+        std::cout << "record " << i << ": offset " << record.m_fileOffset << ", length " << record.Length();
         if (db.m_isResourceDb)
             std::cout << ", type " << PrintableCode(record.m_resourceType) << ", id " << record.m_resourceId;
         else
             std::cout << ", attributes " << Hex(record.m_attributes, 2) << ", unique ID " << Hex(record.m_uniqueId, 6);
-        const RecordDescription description = DescribeRecord(db, record);
+        const RecordDescription description = DescribeRecord(kind, record);
         if (!description.note.empty())
             std::cout << ", " << description.note;
         if (description.text)
@@ -115,16 +114,15 @@ void PrintText(const CDatabaseFile& file)
 
 int RunInfo(const std::string& databasePath, bool json)
 {
-    std::string error;
-    const std::optional<CDatabaseFile> file = LoadDatabaseFile(databasePath, error);
-    if (!file) {
-        PrintError(error);
+    const DatabaseFile file = ReadDatabaseFile(PathFromUtf8(databasePath));
+    if (!file.database) {
+        PrintError(file.refusal);
         return EXIT_STATUS_FAILED;
     }
     if (json)
-        std::cout << MakeJson(*file).dump(2) << '\n';
+        std::cout << MakeJson(*file.database).dump(2) << '\n';
     else
-        PrintText(*file);
+        PrintText(*file.database);
     std::cout.flush();
     if (!std::cout) {
         PrintError("Can't write to standard output");

@@ -5,8 +5,6 @@
 #include "cli/Console.h"
 
 #include <CLI/CLI.hpp>
-#include <cstdlib>
-#include <ctime>
 #include <exception>
 #include <filesystem>
 #include <iostream>
@@ -87,11 +85,6 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
-    // Database names draw on std::rand. With SOURCE_DATE_EPOCH set, the same inputs give the same bytes.
-    bool malformedEpoch = false;
-    const std::optional<std::uint32_t> epoch = SourceDateEpoch(malformedEpoch);
-    std::srand(epoch ? *epoch : static_cast<unsigned>(std::time(nullptr)));
-
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

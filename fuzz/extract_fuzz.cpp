@@ -1,15 +1,17 @@
 // Recognition and extraction over arbitrary .pdb bytes. The bytes are written to a file in a scratch folder
-// of this process; both recognisers run, then ExtractSongs into a fresh folder and ExportChordsToText into a
-// file beside it (the jobs read any well-formed database, recognised or not). Whatever the record texts say,
+// of this process and read back with ReadDatabaseFile, which must agree with parsing the bytes; then ExtractSongs
+// writes into a fresh folder and ExportChordsToText into a file beside it (both work on any database, recognised
+// or not, and an unreadable file stands for an empty one). Whatever the record texts say,
 // every file that appears must lie directly in the extraction folder and be one the job reports, or be the
 // chord text file itself: the folder is nested a few levels deep and the whole scratch tree is listed before
 // and after, so that a name climbing out by "..", a separator or an absolute path is caught. The jobs must
-// read exactly the images that CPalmDatabase::Parse accepts, give every song (each record but the markers)
+// give every song (each record but the markers)
 // a file of its own holding its text in UTF-8 with CR LF line ends, and account for every chord record.
 
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
-#include "pdb/AtomicFile.h"
+#include "jobs/TuneloreDatabase.h"
+#include "pdb/FileIo.h"
 #include "pdb/PalmDatabase.h"
 
 #include <algorithm>
@@ -76,11 +78,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::set<std::string> before = ListTree(root);
 
-    const bool isChords = IsChordDatabaseFile(database.string());
-    const bool isSongs = IsSongDatabaseFile(database.string());
-    FUZZ_CHECK(!(isChords && isSongs));
-
+    // Reading the file gives what parsing its bytes gives.
+    const DatabaseFile file = ReadDatabaseFile(database);
     std::optional<CPalmDatabase> parsed = CPalmDatabase::Parse(std::span<const std::uint8_t>(data, size));
+    FUZZ_CHECK(file.database.has_value() == parsed.has_value());
+    FUZZ_CHECK(parsed || !file.refusal.empty());
+    const CPalmDatabase empty;
+    const CPalmDatabase& input = parsed ? *parsed : empty;
     std::size_t songRecords = 0;
     if (parsed) {
         for (const CPdbRecord& record : parsed->Records()) {
@@ -89,8 +93,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const fs::path songs = work / "songs";
-    const ExtractResult extracted = ExtractSongs(database.string(), songs.string());
-    FUZZ_CHECK(extracted.databaseRead == parsed.has_value());
+    const ExtractResult extracted = ExtractSongs(input, songs);
     FUZZ_CHECK(extracted.written == static_cast<int>(extracted.files.size()));
     // In a fresh folder every song gets a file: names are made safe and repeated names numbered.
     FUZZ_CHECK(extracted.failed.empty());
@@ -113,8 +116,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Each song has a file of its own.
         FUZZ_CHECK(allowed.insert(path.lexically_relative(root).generic_string()).second);
         // The file holds the song's text up to its first NUL, in UTF-8, every LF written as CR LF.
-        std::string content;
-        FUZZ_CHECK(ReadWholeFile(path.string(), content));
+        const FileReadResult read = ReadWholeFile(path);
+        FUZZ_CHECK(read.bytes.has_value());
+        const std::string& content = *read.bytes;
         FUZZ_CHECK(IsValidUtf8(content));
         const std::string text = Utf8ToCp1252(content);
         std::string withoutCr;
@@ -130,17 +134,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     const fs::path chords = work / "chords.txt";
-    const ChordTextResult exported = ExportChordsToText(database.string(), chords.string());
-    FUZZ_CHECK(exported.databaseRead == parsed.has_value());
-    if (parsed) {
-        FUZZ_CHECK(exported.written);
-        FUZZ_CHECK(exported.chords >= 0 && exported.skipped >= 0);
-        FUZZ_CHECK(static_cast<std::size_t>(exported.chords + exported.skipped) == parsed->Records().size());
-        FUZZ_CHECK(fs::is_regular_file(chords));
-    } else {
-        FUZZ_CHECK(!exported.written);
-        FUZZ_CHECK(!fs::exists(chords));
-    }
+    const ChordTextResult exported = ExportChordsToText(input, chords);
+    FUZZ_CHECK(exported.written);
+    FUZZ_CHECK(exported.chords >= 0 && exported.skipped >= 0);
+    FUZZ_CHECK(static_cast<std::size_t>(exported.chords + exported.skipped) == input.Records().size());
+    FUZZ_CHECK(fs::is_regular_file(chords));
 
     // Nothing disappeared, and everything new is one of the files the jobs reported.
     const std::set<std::string> after = ListTree(root);

@@ -1,6 +1,8 @@
 #include "jobs/Export.h"
 
-#include "jobs/Extract.h"
+#include "jobs/FileNames.h"
+#include "jobs/Intake.h"
+#include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 
@@ -8,16 +10,23 @@
 
 namespace {
 
-std::string CantWrite(const std::string& path)
-{
-    return "Can't write file " + path;
-}
-
 CPalmDatabase
 NewImportDatabase(const char* baseName, std::uint32_t type, IPlatform& platform, const ExportOptions& options)
 {
-    std::string name = options.name ? *options.name : MakeDatabaseName(baseName);
+    std::string name = options.name ? *options.name : MakeDatabaseName(baseName, platform.Random());
     return CPalmDatabase(std::move(name), TUNELORE_CREATOR, type, false, platform.Now());
+}
+
+CPalmDatabase NewSongDatabase(IPlatform& platform, const ExportOptions& options)
+{
+    return NewImportDatabase("TuneloreDB", SONG_IMPORT_TYPE, platform, options);
+}
+
+void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
+{
+    CPdbRecord record;
+    record.SetData(MakeSongRecord(loadedText));
+    database.AddRecord(std::move(record));
 }
 
 } // namespace
@@ -41,18 +50,6 @@ std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText)
     return record;
 }
 
-CPalmDatabase NewSongDatabase(IPlatform& platform, const ExportOptions& options)
-{
-    return NewImportDatabase("TuneloreDB", SONG_IMPORT_TYPE, platform, options);
-}
-
-void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
-{
-    CPdbRecord record;
-    record.SetData(MakeSongRecord(loadedText));
-    database.AddRecord(std::move(record));
-}
-
 CPalmDatabase
 BuildSongDatabase(const std::vector<std::string>& songs, IPlatform& platform, const ExportOptions& options)
 {
@@ -71,23 +68,53 @@ CPalmDatabase BuildChordDatabase(std::string_view chordText, IPlatform& platform
         const std::string_view line = PopLine(rest);
         ChordRecord chord;
         if (!ParseChordDefinition(line, chord)) {
-            continue; // not a chord definition: no record, no notice
+            continue; // not a chord definition: no record
         }
         CPdbRecord record;
         record.SetData(chord.StoredBytes());
-        database.AddRecord(record);
+        database.AddRecord(std::move(record));
     }
     return database;
 }
 
-ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::string& path, IPlatform& platform)
+CImportDatabaseBuilder::CImportDatabaseBuilder(IPlatform& platform, ExportOptions options)
+    : m_platform(platform)
+    , m_options(std::move(options))
+{}
+
+void CImportDatabaseBuilder::Add(std::string_view loadedText)
+{
+    if (!m_database) {
+        m_chordMode = IsChordModeText(loadedText);
+        m_database = m_chordMode ? BuildChordDatabase(loadedText, m_platform, m_options)
+                                 : NewSongDatabase(m_platform, m_options);
+        if (m_chordMode) {
+            return;
+        }
+    }
+    if (m_chordMode) {
+        ++m_ignored;
+        return;
+    }
+    AddSongRecord(*m_database, loadedText);
+}
+
+CPalmDatabase& CImportDatabaseBuilder::Database()
+{
+    if (!m_database) {
+        m_database = NewSongDatabase(m_platform, m_options);
+    }
+    return *m_database;
+}
+
+ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform)
 {
     ExportResult result;
     if (!path.empty()) {
-        result.path = path;
-        result.written = database.WriteToFile(path) == 0;
+        result.path = Utf8FromPath(path);
+        result.written = database.WriteToFile(result.path) == 0;
         if (!result.written) {
-            result.error = CantWrite(path);
+            result.error = CantWriteMessage(result.path);
         }
         return result;
     }
@@ -101,7 +128,7 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::string& p
     result.path = folder + SafeSongFileName(database.GetName()) + ".pdb";
     result.written = database.WriteToFile(result.path) == 0;
     if (!result.written) {
-        result.error = CantWrite(result.path);
+        result.error = CantWriteMessage(result.path);
         return result; // nothing to open
     }
 
@@ -114,20 +141,17 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::string& p
     return result;
 }
 
-ExportResult ExportSongDatabase(const std::vector<std::string>& songs,
-                                const std::string& path,
-                                IPlatform& platform,
-                                const ExportOptions& options)
+ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
+                               const std::filesystem::path& path,
+                               IPlatform& platform,
+                               const ExportOptions& options)
 {
-    CPalmDatabase database = BuildSongDatabase(songs, platform, options);
-    return SaveOrInstallDatabase(database, path, platform);
-}
-
-ExportResult ExportChordDatabase(std::string_view chordText,
-                                 const std::string& path,
-                                 IPlatform& platform,
-                                 const ExportOptions& options)
-{
-    CPalmDatabase database = BuildChordDatabase(chordText, platform, options);
-    return SaveOrInstallDatabase(database, path, platform);
+    CImportDatabaseBuilder builder(platform, options);
+    for (const std::string& text : loadedTexts) {
+        builder.Add(text);
+        if (builder.ChordMode()) {
+            break;
+        }
+    }
+    return SaveOrInstallDatabase(builder.Database(), path, platform);
 }

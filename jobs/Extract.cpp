@@ -1,9 +1,10 @@
 #include "jobs/Extract.h"
 
 #include "jobs/Charset.h"
-#include "jobs/Export.h"
+#include "jobs/FileNames.h"
 #include "pdb/AtomicFile.h"
-#include "pdb/PalmDatabase.h"
+#include "pdb/FileIo.h"
+#include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/SongTitle.h"
 
@@ -17,37 +18,6 @@
 
 namespace {
 
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-std::string AsciiLowerCopy(std::string_view text)
-{
-    std::string lower(text);
-    std::transform(lower.begin(), lower.end(), lower.begin(), AsciiLower);
-    return lower;
-}
-
-bool HasPdbSuffix(std::string_view path)
-{
-    // A path shorter than four characters is compared whole, and so never matches.
-    return path.size() >= 4 && AsciiLowerCopy(path.substr(path.size() - 4)) == ".pdb";
-}
-
-// The file is opened only when its name ends in ".pdb"; both codes must match.
-bool IsTuneloreDatabaseFile(const std::string& path, std::uint32_t type)
-{
-    if (!HasPdbSuffix(path)) {
-        return false;
-    }
-    CPalmDatabase database;
-    if (database.ReadFromFile(path) != 0) {
-        return false;
-    }
-    return database.m_creator == TUNELORE_CREATOR && database.m_type == type;
-}
-
 // What a text-mode file writes for `text`: every LF reaches the disk as CR LF.
 std::string WithCrLf(std::string_view text)
 {
@@ -60,18 +30,6 @@ std::string WithCrLf(std::string_view text)
         out.push_back(c);
     }
     return out;
-}
-
-// Folder paths and file names are UTF-8 on the desktop side.
-std::filesystem::path PathFromUtf8(std::string_view utf8)
-{
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string Utf8FromPath(const std::filesystem::path& path)
-{
-    const std::u8string u8 = path.u8string();
-    return std::string(u8.begin(), u8.end());
 }
 
 // The first of "name", "name (2)", "name (3)", ... that this extraction has not written yet. Names are
@@ -92,16 +50,6 @@ std::string FirstFreeName(const std::string& name, const std::set<std::string>& 
 
 } // namespace
 
-bool IsChordDatabaseFile(const std::string& path)
-{
-    return IsTuneloreDatabaseFile(path, CHORD_DB_TYPE);
-}
-
-bool IsSongDatabaseFile(const std::string& path)
-{
-    return IsTuneloreDatabaseFile(path, SONG_DB_TYPE);
-}
-
 bool IsMarkerRecord(const CPdbRecord& record)
 {
     constexpr std::array<std::uint8_t, 4> MARKER = {0xFF, 0xEE, 0xDD, 0x00};
@@ -120,34 +68,9 @@ std::string_view SongRecordText(const CPdbRecord& record)
     return std::string_view(reinterpret_cast<const char*>(data.data()), length);
 }
 
-std::string SafeSongFileName(std::string_view displayName)
-{
-    constexpr std::string_view FORBIDDEN = "\\/:*?\"<>|";
-    std::string name(displayName);
-    bool onlyDotsAndSpaces = true;
-    for (char& c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || FORBIDDEN.find(c) != std::string_view::npos) {
-            c = '_';
-        }
-        if (c != '.' && c != ' ') {
-            onlyDotsAndSpaces = false;
-        }
-    }
-    // "", ".", ".." and the like would name the folder itself or its parent.
-    if (onlyDotsAndSpaces) {
-        return "_";
-    }
-    return name;
-}
-
-ChordTextResult ExportChordsToText(const std::string& databasePath, const std::string& textPath)
+ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::filesystem::path& textPath)
 {
     ChordTextResult result;
-    CPalmDatabase database;
-    if (database.ReadFromFile(databasePath) != 0) {
-        return result;
-    }
-    result.databaseRead = true;
 
     std::string text;
     int chords = 0;
@@ -163,7 +86,7 @@ ChordTextResult ExportChordsToText(const std::string& databasePath, const std::s
     }
 
     if (!WriteFileAtomically(textPath, std::string_view(text))) {
-        result.error = textPath;
+        result.error = CantWriteMessage(Utf8FromPath(textPath));
         return result;
     }
     result.written = true;
@@ -171,16 +94,10 @@ ChordTextResult ExportChordsToText(const std::string& databasePath, const std::s
     return result;
 }
 
-ExtractResult ExtractSongs(const std::string& databasePath, const std::string& folder)
+ExtractResult ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder)
 {
     ExtractResult result;
-    CPalmDatabase database;
-    if (database.ReadFromFile(databasePath) != 0) {
-        return result;
-    }
-    result.databaseRead = true;
-
-    const std::filesystem::path folderPath = folder.empty() ? std::filesystem::path(".") : PathFromUtf8(folder);
+    const std::filesystem::path folderPath = folder.empty() ? std::filesystem::path(".") : folder;
     bool folderChecked = false;
     std::set<std::string> written; // file names without ".pro", ASCII lower case
 
@@ -199,14 +116,14 @@ ExtractResult ExtractSongs(const std::string& databasePath, const std::string& f
         }
 
         const std::string fileName = FirstFreeName(SafeSongFileName(displayName), written);
-        const std::string filePath = Utf8FromPath(folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro")));
+        const std::filesystem::path filePath = folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro"));
         // Songs can be extracted again from the database, so they are not synced one by one.
         if (!WriteFileAtomically(filePath, std::string_view(Cp1252ToUtf8(WithCrLf(text))), FileDurability::Unsynced)) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
             continue;
         }
         written.insert(AsciiLowerCopy(fileName));
-        result.files.push_back(filePath);
+        result.files.push_back(Utf8FromPath(filePath));
         ++result.written;
     }
     return result;

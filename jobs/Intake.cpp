@@ -1,40 +1,18 @@
 #include "jobs/Intake.h"
 
 #include "jobs/Charset.h"
-#include "pdb/AtomicFile.h"
+#include "pdb/FileIo.h"
+#include "res/Resource.h"
+#include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 #include "text/TabConvert.h"
 
 #include <cstddef>
 
-namespace {
-
-char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool EqualsIgnoringAsciiCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-} // namespace
-
 bool IsTabFileName(std::string_view path)
 {
-    // The last four characters, or the whole name when it is shorter (which then never matches).
-    const std::string_view ending = path.size() > 4 ? path.substr(path.size() - 4) : path;
-    return EqualsIgnoringAsciiCase(ending, ".tab") || EqualsIgnoringAsciiCase(ending, ".crd");
+    return EndsWithIgnoringAsciiCase(path, ".tab") || EndsWithIgnoringAsciiCase(path, ".crd");
 }
 
 std::string MakeLoadedText(std::string_view fileName, std::string_view bytes)
@@ -68,13 +46,16 @@ std::string MakeLoadedText(std::string_view fileName, std::string_view bytes)
     return text;
 }
 
-std::optional<std::string> LoadTextFile(const std::string& path)
+TextLoadResult LoadTextFile(const std::filesystem::path& path)
 {
-    std::string bytes;
-    if (!ReadWholeFile(path, bytes)) {
-        return std::nullopt;
+    TextLoadResult result;
+    const FileReadResult read = ReadWholeFile(path, MAX_TEXT_FILE_SIZE);
+    if (!read.bytes) {
+        result.error = std::string(res::CANT_READ_FILE) + Utf8FromPath(path) + ": " + read.error;
+        return result;
     }
-    return MakeLoadedText(path, bytes);
+    result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes);
+    return result;
 }
 
 bool IsChordModeText(std::string_view firstText)
@@ -90,7 +71,3 @@ bool IsChordModeText(std::string_view firstText)
     return IsChordDefinitionLine(second);
 }
 
-bool IsChordMode(const std::vector<std::string>& loadedTexts)
-{
-    return !loadedTexts.empty() && IsChordModeText(loadedTexts.front());
-}

@@ -8,8 +8,9 @@
 #include <utility>
 
 #if defined(_WIN32)
-#include <shellapi.h>
+// <windows.h> first: <shellapi.h> relies on its types.
 #include <windows.h>
+#include <shellapi.h>
 #else
 #include <cerrno>
 #include <chrono>
@@ -170,16 +171,46 @@ IPlatform::OpenResult CSystemPlatform::OpenWithDefaultApplication(const std::str
     return RunOpener(path);
 }
 
+SourceDateEpoch ParseSourceDateEpoch(const char* value)
+{
+    SourceDateEpoch result;
+    if (value == nullptr) {
+        return result;
+    }
+    const std::string_view text(value);
+    std::uint64_t seconds = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
+    if (text.empty() || error != std::errc() || end != text.data() + text.size() || text.front() == '-') {
+        result.error = "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970";
+    } else if (seconds > LAST_PALM_TIME) {
+        result.error = "SOURCE_DATE_EPOCH is past 2040-02-06T06:28:15Z, the last date the handheld can hold";
+    } else {
+        result.seconds = static_cast<std::uint32_t>(seconds);
+    }
+    return result;
+}
+
+SourceDateEpoch SourceDateEpochFromEnvironment()
+{
+    return ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"));
+}
+
 std::uint32_t CSystemPlatform::Now()
 {
-    // Reproducible builds: SOURCE_DATE_EPOCH, when it holds a plain decimal number of seconds, replaces the clock.
-    if (const char* fixed = std::getenv("SOURCE_DATE_EPOCH")) {
-        const std::string_view text(fixed);
-        std::uint32_t seconds = 0;
-        const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
-        if (!text.empty() && error == std::errc() && end == text.data() + text.size()) {
-            return seconds;
-        }
+    const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().seconds;
+    if (fixed) {
+        return *fixed;
     }
     return static_cast<std::uint32_t>(std::time(nullptr));
+}
+
+std::uint32_t CSystemPlatform::Random()
+{
+    // Seeded on first use: a reproducible build draws the same names from the same SOURCE_DATE_EPOCH.
+    static const bool seeded = [this] {
+        std::srand(static_cast<unsigned>(Now()));
+        return true;
+    }();
+    (void)seeded;
+    return static_cast<std::uint32_t>(std::rand());
 }

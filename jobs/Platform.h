@@ -1,7 +1,9 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 // The desktop services the jobs need, behind an interface so that tests can replace them.
 class IPlatform
@@ -22,17 +24,36 @@ public:
 
     // Seconds since 1970-01-01 UTC, for database dates.
     virtual std::uint32_t Now() = 0;
+
+    // A fresh pseudo-random number, for database names.
+    virtual std::uint32_t Random() = 0;
 };
+
+// The latest moment the handheld's dates can hold: 2^32 - 1 seconds after 1904-01-01, in seconds since 1970.
+inline constexpr std::uint32_t LAST_PALM_TIME = 0xFFFFFFFFu - 2082844800u;
+
+// SOURCE_DATE_EPOCH as reproducible builds set it: a plain decimal number of seconds since 1970.
+struct SourceDateEpoch
+{
+    std::optional<std::uint32_t> seconds; // nullopt when unset or malformed
+    std::string error;                    // set when the value is malformed or past LAST_PALM_TIME
+};
+SourceDateEpoch ParseSourceDateEpoch(const char* value);
+// The environment's SOURCE_DATE_EPOCH, parsed.
+SourceDateEpoch SourceDateEpochFromEnvironment();
 
 // `folder` with the platform's path separator appended when it does not end in one; empty stays empty.
 std::string WithTrailingSeparator(std::string folder);
 
 // The real desktop: std::filesystem's temporary folder (TMPDIR honoured), "xdg-open" on Linux, "open" on
-// macOS, the shell's open verb on Windows; the system clock, or SOURCE_DATE_EPOCH when it is set.
+// macOS, the shell's open verb on Windows; the system clock, or SOURCE_DATE_EPOCH when it is set. The
+// random numbers come from the C library's generator, seeded once with the clock, or with SOURCE_DATE_EPOCH
+// so that the same inputs give the same database names.
 class CSystemPlatform : public IPlatform
 {
 public:
     std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
     std::uint32_t Now() override;
+    std::uint32_t Random() override;
 };

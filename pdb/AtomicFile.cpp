@@ -114,27 +114,3 @@ bool WriteFileAtomically(const std::string& path, std::string_view bytes, FileDu
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
     return WriteBytesAtomically(path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), durability);
 }
-
-bool ReadWholeFile(const std::string& path, std::string& out)
-{
-    const FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        return false;
-    }
-    std::string content;
-    constexpr std::size_t CHUNK_SIZE = 64 * 1024;
-    for (;;) {
-        const std::size_t oldSize = content.size();
-        content.resize(oldSize + CHUNK_SIZE);
-        const std::size_t got = std::fread(content.data() + oldSize, 1, CHUNK_SIZE, file.get());
-        content.resize(oldSize + got);
-        if (got < CHUNK_SIZE) {
-            break;
-        }
-    }
-    if (std::ferror(file.get()) != 0) {
-        return false; // a folder opens on some systems but cannot be read
-    }
-    out = std::move(content);
-    return true;
-}

@@ -22,6 +22,3 @@ bool WriteFileAtomically(const std::string& path,
 bool WriteFileAtomically(const std::string& path,
                          std::string_view bytes,
                          FileDurability durability = FileDurability::Synced);
-
-// Reads a whole file; false when it cannot be opened or read (a folder, a missing file).
-bool ReadWholeFile(const std::string& path, std::string& out);

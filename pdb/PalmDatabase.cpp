@@ -1,51 +1,14 @@
 #include "pdb/PalmDatabase.h"
 
 #include "pdb/AtomicFile.h"
+#include "pdb/ByteLayout.h"
 
 #include <algorithm>
-#include <cstdlib>
+#include <chrono>
 #include <limits>
 #include <utility>
 
-namespace {
-
-// Appends big-endian numbers to a byte image whose capacity was reserved in advance.
-class CBigEndianWriter
-{
-public:
-    explicit CBigEndianWriter(std::vector<std::uint8_t>& out)
-        : m_out(out)
-    {}
-
-    void U8(std::uint8_t value) { m_out.push_back(value); }
-    void U16(std::uint16_t value)
-    {
-        U8(static_cast<std::uint8_t>(value >> 8));
-        U8(static_cast<std::uint8_t>(value));
-    }
-    void U24(std::uint32_t value)
-    {
-        U8(static_cast<std::uint8_t>(value >> 16));
-        U8(static_cast<std::uint8_t>(value >> 8));
-        U8(static_cast<std::uint8_t>(value));
-    }
-    void U32(std::uint32_t value)
-    {
-        U16(static_cast<std::uint16_t>(value >> 16));
-        U16(static_cast<std::uint16_t>(value));
-    }
-    void Bytes(std::span<const std::uint8_t> bytes) { m_out.insert(m_out.end(), bytes.begin(), bytes.end()); }
-
-private:
-    std::vector<std::uint8_t>& m_out;
-};
-
-constexpr std::size_t NAME_FIELD_SIZE = 32;
-constexpr std::size_t RECORD_ENTRY_SIZE = 8;
-constexpr std::size_t RESOURCE_ENTRY_SIZE = 10;
-constexpr std::size_t LIST_PADDING_SIZE = 2;
-
-} // namespace
+using namespace pdb_layout;
 
 std::string FourCCToString(std::uint32_t code)
 {
@@ -66,7 +29,11 @@ CPalmDatabase::CPalmDatabase(
     , m_isResourceDb(isResourceDb)
 {
     // The file keeps 32-bit seconds; the clock is read once so that the three dates agree.
-    const std::uint32_t stamp = now ? *now : static_cast<std::uint32_t>(std::time(nullptr));
+    const std::uint32_t stamp =
+        now ? *now
+            : static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(
+                                             std::chrono::system_clock::now().time_since_epoch())
+                                             .count());
     m_creationDate = stamp;
     m_modificationDate = stamp;
     m_backupDate = stamp;
@@ -93,7 +60,7 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     if (count > PDB_MAX_RECORDS) {
         return std::nullopt; // the record count field has 16 bits
     }
-    const std::size_t entrySize = m_isResourceDb ? RESOURCE_ENTRY_SIZE : RECORD_ENTRY_SIZE;
+    const std::size_t entrySize = EntrySize(m_isResourceDb);
     const std::size_t firstDataOffset = PDB_HEADER_SIZE + entrySize * count + LIST_PADDING_SIZE;
 
     // Data offsets are 32-bit; a database whose data would reach past 4 GiB cannot be described.
@@ -157,7 +124,7 @@ int CPalmDatabase::WriteToFile(const std::string& path)
     return WriteFileAtomically(path, *image) ? 0 : -1;
 }
 
-std::string MakeDatabaseName(const std::string& baseName)
+std::string MakeDatabaseName(const std::string& baseName, std::uint32_t random)
 {
-    return baseName + std::to_string(std::rand() % 100000);
+    return baseName + std::to_string(random % 100000);
 }

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <ctime>
+#include <filesystem>
 #include <optional>
 #include <span>
 #include <string>
@@ -39,13 +39,16 @@ struct PdbParseError
     std::string reason;
 };
 
+struct PdbReadResult;
+
 // An in-memory Palm OS database (.pdb): a 78-byte header and an ordered list of records.
 class CPalmDatabase
 {
 public:
     // For reading: empty name, no records.
     CPalmDatabase() = default;
-    // For building: name, creator, type and kind; the three dates take the current time (`now`, when given).
+    // For building: name, creator, type and kind; the three dates take `now` (seconds since 1970), or the
+    // system clock when it is not given.
     CPalmDatabase(std::string name,
                   std::uint32_t creator,
                   std::uint32_t type,
@@ -79,6 +82,9 @@ public:
     static std::optional<CPalmDatabase> Parse(std::span<const std::uint8_t> bytes, PdbParseError* error = nullptr);
     // 0 after reading a well-formed file; -1 when it cannot be read or is malformed (the database stays empty).
     int ReadFromFile(const std::string& path);
+    // Reads the part of the file that the header, the record list and the records reach (the last record cut
+    // at READ_SCRATCH_SIZE bytes), so a huge or hostile file costs no more than a well-formed one.
+    static PdbReadResult Read(const std::filesystem::path& path);
 
     // Seconds since 1970 to seconds since 1904, wrapping in 32 bits.
     static std::uint32_t ToPalmTime(std::uint32_t unixTime) { return unixTime + PALM_EPOCH_OFFSET; }
@@ -100,5 +106,13 @@ private:
     CPdbRecordArray m_records;
 };
 
-// The base name followed by the next number of the C library's pseudo-random generator modulo 100000.
-std::string MakeDatabaseName(const std::string& baseName);
+// What reading a database file gave: the database, or why there is none.
+struct PdbReadResult
+{
+    bool opened = false;                    // the file could be opened and read
+    std::optional<CPalmDatabase> database; // nullopt when the file could not be read or is malformed
+    std::string error;                      // for a failure: the system's reason, or the parser's with its offset
+};
+
+// The base name followed by a number below 100000 made from `random` (a fresh random number).
+std::string MakeDatabaseName(const std::string& baseName, std::uint32_t random);

@@ -1,81 +1,22 @@
 #include "pdb/PalmDatabase.h"
 
+#include "pdb/ByteLayout.h"
+#include "pdb/FileIo.h"
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 #include <utility>
 
 namespace {
 
-constexpr std::size_t NAME_FIELD_SIZE = 32;
-constexpr std::size_t RECORD_ENTRY_SIZE = 8;
-constexpr std::size_t RESOURCE_ENTRY_SIZE = 10;
-constexpr std::size_t RECORD_COUNT_OFFSET = 76;
+using namespace pdb_layout;
 
-// Reads big-endian numbers from a byte span. A read past the end yields 0 and marks the reader as failed,
-// so a run of reads can be checked once at the end.
-class CBigEndianReader
+bool IsResource(std::uint16_t attributes)
 {
-public:
-    explicit CBigEndianReader(std::span<const std::uint8_t> bytes, std::size_t position = 0)
-        : m_bytes(bytes)
-        , m_position(position)
-    {}
-
-    bool Failed() const { return m_failed; }
-    std::size_t Position() const { return m_position; }
-
-    std::uint8_t U8()
-    {
-        if (m_failed || m_position >= m_bytes.size()) {
-            m_failed = true;
-            return 0;
-        }
-        return m_bytes[m_position++];
-    }
-    std::uint16_t U16()
-    {
-        const auto high = U8();
-        const auto low = U8();
-        return static_cast<std::uint16_t>((high << 8) | low);
-    }
-    std::uint32_t U24()
-    {
-        const std::uint32_t high = U8();
-        const std::uint32_t low = U16();
-        return (high << 16) | low;
-    }
-    std::uint32_t U32()
-    {
-        const std::uint32_t high = U16();
-        const std::uint32_t low = U16();
-        return (high << 16) | low;
-    }
-    void Skip(std::size_t count)
-    {
-        if (m_failed || count > m_bytes.size() - m_position) {
-            m_failed = true;
-            return;
-        }
-        m_position += count;
-    }
-
-private:
-    std::span<const std::uint8_t> m_bytes;
-    std::size_t m_position = 0;
-    bool m_failed = false;
-};
-
-std::size_t EntrySize(std::uint16_t attributes)
-{
-    return (attributes & PDB_ATTR_RESOURCE) != 0 ? RESOURCE_ENTRY_SIZE : RECORD_ENTRY_SIZE;
+    return (attributes & PDB_ATTR_RESOURCE) != 0;
 }
-
-struct FileCloser
-{
-    void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // Appends bytes from `file` to `image` until it holds `limit` bytes or the file ends. The buffer grows
 // only with bytes actually read, so a huge length claimed by the file costs nothing.
@@ -104,13 +45,9 @@ std::uint32_t PeekU32(std::span<const std::uint8_t> bytes, std::size_t position)
 // Reads the part of a .pdb file that the parser can use: the header, the record list, and the data up
 // to READ_SCRATCH_SIZE bytes past the highest data offset. The last record is cut at that size, so the
 // rest of a larger file is never read. Parsing this prefix gives the same result as parsing the whole file.
-bool ReadDatabaseImage(const std::string& path, std::vector<std::uint8_t>& image)
+bool ReadDatabaseImage(std::FILE* file, std::vector<std::uint8_t>& image)
 {
-    const FilePtr file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        return false;
-    }
-    if (!ReadUpTo(file.get(), image, PDB_HEADER_SIZE)) {
+    if (!ReadUpTo(file, image, PDB_HEADER_SIZE)) {
         return false;
     }
     if (image.size() < PDB_HEADER_SIZE) {
@@ -121,22 +58,22 @@ bool ReadDatabaseImage(const std::string& path, std::vector<std::uint8_t>& image
     if (count == 0) {
         return true;
     }
-    const std::size_t entrySize = EntrySize(static_cast<std::uint16_t>((image[32] << 8) | image[33]));
+    const bool resource = IsResource(CBigEndianReader(image, ATTRIBUTES_OFFSET).U16());
+    const std::size_t entrySize = EntrySize(resource);
     const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
-    if (!ReadUpTo(file.get(), image, listEnd)) {
+    if (!ReadUpTo(file, image, listEnd)) {
         return false;
     }
     if (image.size() < listEnd) {
         return true;
     }
-    // The data offset is the first field of a record entry and follows type and ID in a resource entry.
-    const std::size_t offsetField = entrySize == RESOURCE_ENTRY_SIZE ? 6 : 0;
+    const std::size_t offsetField = OffsetFieldInEntry(resource);
     std::uint32_t highest = 0;
     for (std::size_t i = 0; i < count; ++i) {
         highest = std::max(highest, PeekU32(image, PDB_HEADER_SIZE + entrySize * i + offsetField));
     }
     const std::uint64_t limit = std::max<std::uint64_t>(highest, listEnd) + READ_SCRATCH_SIZE;
-    return ReadUpTo(file.get(), image, limit);
+    return ReadUpTo(file, image, limit);
 }
 
 } // namespace
@@ -184,7 +121,7 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
         return db;
     }
 
-    const std::size_t entrySize = EntrySize(db.m_attributes);
+    const std::size_t entrySize = EntrySize(db.m_isResourceDb);
     const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
     if (bytes.size() < listEnd) {
         return fail(bytes.size(), "file shorter than its record list");
@@ -232,21 +169,37 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
         const std::size_t end =
             i + 1 < count ? offsets[i + 1] : start + std::min(bytes.size() - start, READ_SCRATCH_SIZE);
         db.m_records[i].SetData(bytes.subspan(start, end - start));
+        db.m_records[i].m_fileOffset = static_cast<std::uint32_t>(start);
     }
     db.m_dataOffset = static_cast<std::uint32_t>(offsets.back() + db.m_records.back().Length());
     return db;
 }
 
+PdbReadResult CPalmDatabase::Read(const std::filesystem::path& path)
+{
+    PdbReadResult result;
+    errno = 0;
+    const FilePtr file = OpenFile(path, "rb");
+    std::vector<std::uint8_t> image;
+    if (!file || !ReadDatabaseImage(file.get(), image)) {
+        result.error = SystemErrorText(errno != 0 ? errno : EIO);
+        return result;
+    }
+    result.opened = true;
+    PdbParseError error;
+    result.database = Parse(image, &error);
+    if (!result.database) {
+        result.error = error.reason + " at byte " + std::to_string(error.offset);
+    }
+    return result;
+}
+
 int CPalmDatabase::ReadFromFile(const std::string& path)
 {
-    std::vector<std::uint8_t> image;
-    if (!ReadDatabaseImage(path, image)) {
+    PdbReadResult result = Read(PathFromUtf8(path));
+    if (!result.database) {
         return -1;
     }
-    std::optional<CPalmDatabase> parsed = Parse(image);
-    if (!parsed) {
-        return -1;
-    }
-    *this = std::move(*parsed);
+    *this = std::move(*result.database);
     return 0;
 }

@@ -28,6 +28,7 @@ public:
     std::uint16_t m_resourceId = 0;   // resource databases only
     std::uint8_t m_attributes = 0;    // record databases only
     std::uint32_t m_uniqueId = 0;     // record databases only; the file keeps the low 24 bits
+    std::uint32_t m_fileOffset = 0;   // where the data started in the file it was read from; 0 otherwise
 
 private:
     std::vector<std::uint8_t> m_data;

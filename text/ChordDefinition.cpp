@@ -1,5 +1,6 @@
 #include "text/ChordDefinition.h"
 
+#include "text/Ascii.h"
 #include "text/Scan.h"
 
 #include <algorithm>
@@ -11,10 +12,6 @@ namespace {
 constexpr std::size_t FRET_COUNT = 6;
 constexpr std::size_t MIN_VALUES = 4;
 
-constexpr bool IsAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 std::size_t FindBlank(std::string_view text)
 {

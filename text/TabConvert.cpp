@@ -1,20 +1,12 @@
 #include "text/TabConvert.h"
 
+#include "text/Ascii.h"
 #include "text/Scan.h"
 
 #include <algorithm>
 #include <optional>
 
 namespace {
-
-constexpr bool IsAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-constexpr bool IsAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
 
 // White space for the lyric-line test: the six classic C white-space characters, fixed whatever the locale.
 constexpr bool IsLyricWhiteSpace(char c)

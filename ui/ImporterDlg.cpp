@@ -187,9 +187,6 @@ void CImporterDlg::InitDialog()
     about->setObjectName(ObjectName("IDM_SHOW_ABOUT"));
     about->setContext(Qt::WindowShortcut);
     connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); }); });
-
-    // Database names draw their numbers from the C library's generator, seeded once per window.
-    std::srand(static_cast<unsigned>(std::time(nullptr)));
 }
 
 void CImporterDlg::OnSysCommand(int id)

@@ -2,6 +2,7 @@
 
 #include "ui/Desktop.h"
 #include "ui/DialogUnits.h"
+#include "pdb/PalmDatabase.h"
 
 #include <QCollator>
 #include <QDialog>
@@ -33,6 +34,10 @@ public:
     void OnDropFiles(const QStringList& paths);
     void LoadInputFiles(const QStringList& paths);
     std::optional<QString> BrowseForFolder();
+    // A dropped chord database: asks for a text file and writes the chords to it.
+    void ExtractChords(const CPalmDatabase& database);
+    // A dropped song database: asks for a folder and writes the songs into it.
+    void ExtractSongDatabase(const CPalmDatabase& database);
 
     // Song list, editor and commands.
     void RefreshSongList();

@@ -3,6 +3,7 @@
 
 #include "jobs/Extract.h"
 #include "jobs/Intake.h"
+#include "jobs/TuneloreDatabase.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
@@ -34,51 +35,61 @@ std::optional<QString> CImporterDlg::BrowseForFolder()
 void CImporterDlg::LoadInputFiles(const QStringList& paths)
 {
     for (const QString& path : paths) {
-        const std::string file = ToUtf8Path(path);
-        if (IsChordDatabaseFile(file)) {
-            const std::optional<QString> target =
-                m_desktop.AskSaveFileName(this, FromUtf8(res::TEXT_FILTER), FromUtf8(res::TEXT_EXTENSION));
-            if (!target) {
-                continue;
-            }
-            const ChordTextResult result = ExportChordsToText(file, ToUtf8Path(*target));
-            if (!result.databaseRead) {
-                ShowError(FromUtf8(res::CANT_READ_FILE) + path);
-            } else if (!result.written) {
-                ShowError(FromUtf8(res::CANT_WRITE_FILE) + *target);
-            } else {
-                m_desktop.ShowMessage(
-                    this, FormatString(LoadResString(IDS_CHORDS_EXTRACTED), *target), IDesktop::MessageIcon::None);
-            }
+        const std::filesystem::path file = ToPath(path);
+        // A file is opened as a database only when its name says so; it is read once and the kind decides.
+        std::optional<DatabaseFile> database;
+        if (HasPdbSuffix(path.toStdString())) {
+            database = ReadDatabaseFile(file);
+        }
+        const DatabaseKind kind = database ? database->kind : DatabaseKind::NotPalmDatabase;
+        if (kind == DatabaseKind::ChordDatabase) {
+            ExtractChords(*database->database);
             continue;
         }
-        if (IsSongDatabaseFile(file)) {
-            const std::optional<QString> folder = BrowseForFolder();
-            if (!folder) {
-                continue;
-            }
-            const ExtractResult result = ExtractSongs(file, ToUtf8Path(*folder));
-            if (!result.databaseRead) {
-                ShowError(FromUtf8(res::CANT_READ_FILE) + path);
-                continue;
-            }
-            QString text = FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
-                           (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN)
-                                                : FormatNumber(res::SONGS_WRITTEN, result.written));
-            if (!result.failed.empty()) {
-                text += QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN);
-                for (const std::string& name : result.failed) {
-                    text += QLatin1Char('\n') + FromUtf8(name);
-                }
-            }
-            m_desktop.ShowMessage(
-                this, text, result.failed.empty() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
+        if (kind == DatabaseKind::SongDatabase) {
+            ExtractSongDatabase(*database->database);
             continue;
         }
         // Any other file is a text; one that cannot be read is skipped without a message.
-        if (std::optional<std::string> text = LoadTextFile(file)) {
-            m_loadedTexts.push_back(std::move(*text));
+        if (TextLoadResult loaded = LoadTextFile(file); loaded.text) {
+            m_loadedTexts.push_back(std::move(*loaded.text));
         }
     }
     RefreshSongList();
+}
+
+void CImporterDlg::ExtractChords(const CPalmDatabase& database)
+{
+    const std::optional<QString> target =
+        m_desktop.AskSaveFileName(this, FromUtf8(res::TEXT_FILTER), FromUtf8(res::TEXT_EXTENSION));
+    if (!target) {
+        return;
+    }
+    const ChordTextResult result = ExportChordsToText(database, ToPath(*target));
+    if (!result.written) {
+        ShowError(FromUtf8(result.error));
+        return;
+    }
+    m_desktop.ShowMessage(
+        this, FormatString(LoadResString(IDS_CHORDS_EXTRACTED), *target), IDesktop::MessageIcon::None);
+}
+
+void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
+{
+    const std::optional<QString> folder = BrowseForFolder();
+    if (!folder) {
+        return;
+    }
+    const ExtractResult result = ExtractSongs(database, ToPath(*folder));
+    QString text = FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
+                   (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN)
+                                        : FormatNumber(res::SONGS_WRITTEN, result.written));
+    if (!result.failed.empty()) {
+        text += QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN);
+        for (const std::string& name : result.failed) {
+            text += QLatin1Char('\n') + FromUtf8(name);
+        }
+    }
+    m_desktop.ShowMessage(
+        this, text, result.failed.empty() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
 }

@@ -170,15 +170,11 @@ void CImporterDlg::OnInstall()
     {
         CWaitCursor wait(m_desktop);
         CommitEditedSong();
-        if (m_chordMode) {
-            result = ExportChordDatabase(m_loadedTexts.front(), std::string(), m_desktop);
-        } else {
-            result = ExportSongDatabase(m_loadedTexts, std::string(), m_desktop);
-        }
+        result = ExportLoadedTexts(m_loadedTexts, {}, m_desktop);
     }
     if (!result.written) {
         // Nothing was written, so the texts stay loaded for another try.
-        ShowError(FromUtf8(res::CANT_WRITE_FILE) + FromUtf8(result.path));
+        ShowError(FromUtf8(result.error));
         return;
     }
     ClearLoadedSongs();
@@ -202,11 +198,9 @@ void CImporterDlg::OnSavePdb()
     if (!path) {
         return;
     }
-    const std::string target = ToUtf8Path(*path);
-    const ExportResult result = m_chordMode ? ExportChordDatabase(m_loadedTexts.front(), target, m_desktop)
-                                            : ExportSongDatabase(m_loadedTexts, target, m_desktop);
+    const ExportResult result = ExportLoadedTexts(m_loadedTexts, ToPath(*path), m_desktop);
     if (!result.written) {
-        ShowError(FromUtf8(res::CANT_WRITE_FILE) + *path);
+        ShowError(FromUtf8(result.error));
         return;
     }
     ClearLoadedSongs();

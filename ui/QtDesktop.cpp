@@ -79,6 +79,11 @@ std::uint32_t CQtDesktop::Now()
     return m_system.Now();
 }
 
+std::uint32_t CQtDesktop::Random()
+{
+    return m_system.Random();
+}
+
 std::optional<QStringList> CQtDesktop::AskOpenFileNames(QWidget* owner, const QString& filter)
 {
     CNormalCursorWhilePrompting normalCursor;

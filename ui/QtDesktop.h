@@ -10,6 +10,7 @@ public:
     std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
     std::uint32_t Now() override;
+    std::uint32_t Random() override;
 
     std::optional<QStringList> AskOpenFileNames(QWidget* owner, const QString& filter) override;
     std::optional<QString>

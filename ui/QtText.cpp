@@ -1,5 +1,7 @@
 #include "ui/QtText.h"
 
+#include "pdb/FileIo.h"
+
 #include "jobs/Charset.h"
 
 QString FromCp1252(std::string_view text)
@@ -31,9 +33,9 @@ std::string EditorToLoadedText(const QString& editorText)
     return ToCp1252(text);
 }
 
-std::string ToUtf8Path(const QString& path)
+std::filesystem::path ToPath(const QString& path)
 {
-    return path.toUtf8().toStdString();
+    return PathFromUtf8(path.toUtf8().toStdString());
 }
 
 QString FromUtf8(std::string_view text)

@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -20,7 +21,7 @@ QString LoadedTextToEditor(std::string_view loadedText);
 std::string EditorToLoadedText(const QString& editorText);
 
 // File paths for the jobs (UTF-8) and back.
-std::string ToUtf8Path(const QString& path);
+std::filesystem::path ToPath(const QString& path);
 QString FromUtf8(std::string_view text);
 
 // `format` with its first "%s" replaced by `value`.

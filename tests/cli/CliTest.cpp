@@ -2,6 +2,7 @@
 
 #include "jobs/Export.h"
 #include "pdb/AtomicFile.h"
+#include "pdb/FileIo.h"
 #include "pdb/PalmDatabase.h"
 
 #include <gtest/gtest.h>
@@ -22,9 +23,9 @@ const std::string FIXED_TIME = "SOURCE_DATE_EPOCH=1136073600"; // 2006-01-01T00:
 
 std::string ReadFile(const fs::path& path)
 {
-    std::string bytes;
-    EXPECT_TRUE(ReadWholeFile(path.string(), bytes)) << path;
-    return bytes;
+    const FileReadResult read = ReadWholeFile(path);
+    EXPECT_TRUE(read.bytes) << path << ": " << read.error;
+    return read.bytes.value_or(std::string());
 }
 
 std::string Quote(const std::string& word)

@@ -54,11 +54,11 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
     TempDir dir, temp;
     FakePlatform platform(temp.Str() + "/");
     const std::string target = dir.File("out.pdb");
-    EXPECT_TRUE(ExportChordDatabase("", target, platform, ExportOptions{"Mine"}).ok(false));
+    EXPECT_TRUE(ExportLoadedTexts({}, target, platform, ExportOptions{"Mine"}).ok(false));
     const std::string earlier = ReadFileBytes(target).value();
     EXPECT_EQ(earlier.substr(0, 5), "Mine\0"s);
     // More records than the format can count: nothing can be written.
-    const ExportResult failed = ExportSongDatabase(Texts(PDB_MAX_RECORDS + 1), target, platform);
+    const ExportResult failed = ExportLoadedTexts(Texts(PDB_MAX_RECORDS + 1), target, platform);
     EXPECT_EQ(std::tuple(failed.written, failed.error), std::tuple(false, "Can't write file " + target));
     EXPECT_EQ(ReadFileBytes(target), earlier);
     EXPECT_TRUE(platform.openRequests.empty() && FolderEntries(temp.Path()).empty());
@@ -69,7 +69,7 @@ TEST(Export, InstallWritesNamedFileInTempFolderAndRequestsOpenOrSaysWhatFailed)
     TempDir dir;
     for (const std::string& folder : {dir.Str() + "/", dir.Str()}) {
         FakePlatform platform(folder);
-        const ExportResult result = ExportSongDatabase({"A\r\n"}, "", platform, ExportOptions{"TuneloreDB42"});
+        const ExportResult result = ExportLoadedTexts({"A\r\n"}, "", platform, ExportOptions{"TuneloreDB42"});
         EXPECT_EQ(std::tuple(result.ok(true), result.path), std::tuple(true, dir.File("TuneloreDB42.pdb"))) << folder;
         EXPECT_EQ(platform.openRequests, Texts{result.path});
         EXPECT_EQ(FolderEntries(dir.Path()), Texts{"TuneloreDB42.pdb"});
@@ -77,13 +77,13 @@ TEST(Export, InstallWritesNamedFileInTempFolderAndRequestsOpenOrSaysWhatFailed)
     std::filesystem::remove(dir.File("TuneloreDB42.pdb"));
     for (const std::string& folder : {dir.File("missing") + "/", ""s}) { // unwritable, or no temporary folder
         FakePlatform platform(folder);
-        const ExportResult result = ExportSongDatabase({"A"}, "", platform, ExportOptions{"X"});
+        const ExportResult result = ExportLoadedTexts({"A"}, "", platform, ExportOptions{"X"});
         EXPECT_FALSE(result.written || result.error.empty() || !platform.openRequests.empty()) << folder;
     }
     // The desktop refuses to open: the file stays, and the message says where. Nor can a name leave the folder.
     FakePlatform platform(dir.Str() + "/");
     platform.failOpen = true;
-    const ExportResult result = ExportSongDatabase({"A"}, "", platform, ExportOptions{"../Kept"});
+    const ExportResult result = ExportLoadedTexts({"A"}, "", platform, ExportOptions{"../Kept"});
     EXPECT_EQ(std::tuple(result.written, result.openRequested), std::tuple(true, false));
     EXPECT_EQ(FolderEntries(dir.Path()), Texts{std::filesystem::path(result.path).filename()});
     EXPECT_NE(result.error.find(result.path), std::string::npos) << result.error;

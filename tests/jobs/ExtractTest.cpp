@@ -1,7 +1,9 @@
 #include "jobs/Extract.h"
 
 #include "jobs/Export.h"
+#include "jobs/FileNames.h"
 #include "jobs/Intake.h"
+#include "jobs/TuneloreDatabase.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
@@ -24,10 +26,10 @@ const std::string MARKER = "\xFF\xEE\xDD\x00\x01\x02"s;
 class ExtractTest : public ::testing::Test
 {
 protected:
-    std::string Database(const Files& records, std::uint32_t type = SONG_DB_TYPE)
+    CPalmDatabase Database(const Files& records, std::uint32_t type = SONG_DB_TYPE)
     {
         WriteTestDatabase(m_dir.File("s.pdb"), TUNELORE_CREATOR, type, records);
-        return m_dir.File("s.pdb");
+        return ReadDatabaseFile(m_dir.File("s.pdb")).database.value();
     }
     std::string Out(const std::string& name = {}) const { return m_dir.File("out/" + name); }
 
@@ -36,18 +38,23 @@ protected:
 
 TEST_F(ExtractTest, RecognitionMarkersSongTextAndFileNames)
 {
-    const std::tuple<const char*, std::uint32_t, std::uint32_t, bool, bool> cases[] = {
-        {"chords.PDB", TUNELORE_CREATOR, CHORD_DB_TYPE, true, false},
-        {"songs.Pdb", TUNELORE_CREATOR, SONG_DB_TYPE, false, true},
-        {"songs.pdb.txt", TUNELORE_CREATOR, SONG_DB_TYPE, false, false},
-        {"import.pdb", TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, false},
-        {"other.pdb", MakeFourCC("Othr"), CHORD_DB_TYPE, false, false},
+    const std::tuple<std::uint32_t, std::uint32_t, DatabaseKind> cases[] = {
+        {TUNELORE_CREATOR, CHORD_DB_TYPE, DatabaseKind::ChordDatabase},
+        {TUNELORE_CREATOR, SONG_DB_TYPE, DatabaseKind::SongDatabase},
+        {TUNELORE_CREATOR, SONG_IMPORT_TYPE, DatabaseKind::SongImportDatabase},
+        {TUNELORE_CREATOR, CHORD_IMPORT_TYPE, DatabaseKind::ChordImportDatabase},
+        {MakeFourCC("Othr"), CHORD_DB_TYPE, DatabaseKind::OtherPalmDatabase},
     };
-    for (const auto& [file, creator, type, chord, song] : cases) {
-        WriteTestDatabase(m_dir.File(file), creator, type, {"A\n"});
-        EXPECT_EQ(IsChordDatabaseFile(m_dir.File(file)), chord) << file;
-        EXPECT_EQ(IsSongDatabaseFile(m_dir.File(file)), song) << file;
+    for (const auto& [creator, type, kind] : cases) {
+        WriteTestDatabase(m_dir.File("x.pdb"), creator, type, {"A\n"});
+        const DatabaseFile file = ReadDatabaseFile(m_dir.File("x.pdb"));
+        EXPECT_TRUE(file.kind == kind && file.database && file.refusal.empty()) << FourCCToString(type);
     }
+    const DatabaseFile text = ReadDatabaseFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro");
+    EXPECT_TRUE(text.opened && text.kind == DatabaseKind::NotPalmDatabase && !text.database) << text.refusal;
+    EXPECT_NE(text.refusal.find("not a readable Palm database"), std::string::npos) << text.refusal;
+    EXPECT_FALSE(ReadDatabaseFile(m_dir.File("missing.pdb")).opened);
+    EXPECT_TRUE(HasPdbSuffix("a.PDB") && HasPdbSuffix(".pdb") && !HasPdbSuffix("a.pdb.txt") && !HasPdbSuffix("pdb"));
 
     const auto record = [](const std::string& bytes) {
         CPdbRecord r;
@@ -65,7 +72,7 @@ TEST_F(ExtractTest, RecognitionMarkersSongTextAndFileNames)
 
 TEST_F(ExtractTest, ChordsToTextOneCrLfLinePerChordRecord)
 {
-    const std::string chords = Database({"\x0F\x00\x02\x02\x01\x00\x00\x00"s + "Am\0"s,
+    const CPalmDatabase chords = Database({"\x0F\x00\x02\x02\x01\x00\x00\x00"s + "Am\0"s,
                                          "\x03\x02\x00\x00\x00\x03\x00\x00"s, // no room for a name: skipped
                                          "\x0F\x0F\x00\x02\x03\x02\x00\x00"s + "D\0"s,
                                          "\x03\x02\x00\x00\x00\x03\x00\x00G7"s, // a name runs to the record's end
@@ -74,17 +81,13 @@ TEST_F(ExtractTest, ChordsToTextOneCrLfLinePerChordRecord)
                                         CHORD_DB_TYPE);
     WriteFileBytes(m_dir.File("c.txt"), std::string(200, '.'));
     const ChordTextResult result = ExportChordsToText(chords, m_dir.File("c.txt"));
-    EXPECT_EQ(std::tuple(result.databaseRead, result.written, result.chords, result.skipped),
-              std::tuple(true, true, 4, 2));
+    EXPECT_EQ(std::tuple(result.written, result.chords, result.skipped), std::tuple(true, 4, 2));
     EXPECT_EQ(ReadFileBytes(m_dir.File("c.txt")),
               "Am x 0 2 2 1 0\r\nD x x 0 2 3 2\r\nG7 3 2 0 0 0 3\r\nCaf\xC3\xA9 0 0 0 0 0 0\r\n");
 
     const ChordTextResult unwritten = ExportChordsToText(chords, m_dir.File("no/c.txt"));
-    EXPECT_EQ(std::tuple(unwritten.databaseRead, unwritten.written, unwritten.error),
-              std::tuple(true, false, m_dir.File("no/c.txt")));
-    // Not a database: nothing written.
-    EXPECT_FALSE(ExportChordsToText(m_dir.File("c.txt"), m_dir.File("d.txt")).databaseRead ||
-                 std::filesystem::exists(m_dir.File("d.txt")));
+    EXPECT_EQ(std::tuple(unwritten.written, unwritten.error),
+              std::tuple(false, "Can't write file " + m_dir.File("no/c.txt")));
 }
 
 TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
@@ -92,7 +95,7 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
     std::filesystem::create_directory(Out());
     WriteFileBytes(Out("A.pro"), "an older A that is longer than the new one"); // replaced, not numbered
     // A UTF-8 song: its accents reach the record as Windows-1252 and come back as UTF-8.
-    const std::vector<std::uint8_t> cafe = MakeSongRecord(LoadTextFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").value());
+    const std::vector<std::uint8_t> cafe = MakeSongRecord(LoadTextFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").text.value());
     const ExtractResult result = ExtractSongs(Database({"A\nfirst\n\0"s,
                                                         "B\n\0"s,
                                                         "A\nthird\n\0"s,
@@ -102,7 +105,7 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
                                                         MARKER.substr(0, 5), // too short for a marker: a song
                                                         std::string(cafe.begin(), cafe.end())}),
                                               Out());
-    EXPECT_EQ(std::tuple(result.databaseRead, result.written, result.failed), std::tuple(true, 7, Files{}));
+    EXPECT_EQ(std::tuple(result.written, result.failed), std::tuple(7, Files{}));
     Files expected;
     for (const char* name : {"A", "B", "A (2)", "a (3)", "A (2) (2)", "\xC3\xBF\xC3\xAE\xC3\x9D", "Caf\xC3\xA9"}) {
         expected.push_back(Out(name + ".pro"s));
@@ -128,8 +131,6 @@ TEST_F(ExtractTest, HostileNamesStayInsideTheFolderAndFailuresAreReported)
     const std::string nested = m_dir.File("a/b/c"); // created when missing, trailing separator or not
     EXPECT_EQ(ExtractSongs(Database({"S\n\0"s}), nested).files, Files{nested + "/S.pro"});
     EXPECT_EQ(ExtractSongs(Database({"S\n\0"s}), nested + "/").files, Files{nested + "/S.pro"});
-    EXPECT_FALSE(ExtractSongs(nested + "/S.pro", m_dir.File("none")).databaseRead || // not a database: no folder
-                 std::filesystem::exists(m_dir.File("none")));
 }
 
 // The corpus the whole road: file, loaded text, database, extracted file.
@@ -140,9 +141,8 @@ TEST_F(ExtractTest, CorpusChordListAndSongsComeBack)
         GTEST_SKIP() << "corpus not found: " << corpus;
     }
     FakePlatform platform;
-    const std::string list = LoadTextFile(corpus / "chords/guitar-chords-db.txt").value();
-    ASSERT_TRUE(ExportChordDatabase(list, m_dir.File("c.pdb"), platform).ok(false));
-    EXPECT_TRUE(ExportChordsToText(m_dir.File("c.pdb"), m_dir.File("c.txt")).written);
+    const std::string list = LoadTextFile(corpus / "chords/guitar-chords-db.txt").text.value();
+    EXPECT_TRUE(ExportChordsToText(BuildChordDatabase(list, platform), m_dir.File("c.txt")).written);
     // Byte for byte, except that a fret of 15 is the muted-string value and comes back as "x".
     EXPECT_TRUE(ReadFileBytes(m_dir.File("c.txt")) == std::regex_replace(list, std::regex(" 15(?=[ \r])"), " x"))
         << "extracted chord list differs";
@@ -152,18 +152,18 @@ TEST_F(ExtractTest, CorpusChordListAndSongsComeBack)
     const std::regex songFile("\\.(cho|chordpro|crd|txt)$"), loneCrOrNul("\r(?!\n)|\\x00");
     for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
         if (entry.is_regular_file() && std::regex_search(entry.path().string(), songFile)) {
-            const std::string text = LoadTextFile(entry.path()).value();
+            const std::string text = LoadTextFile(entry.path()).text.value();
             if (!text.empty() && text.size() < SONG_MAX_TEXT && !std::regex_search(text, loneCrOrNul)) {
                 texts.push_back(text.ends_with("\r\n") ? text : text + "\r\n");
             }
         }
     }
     ASSERT_GT(texts.size(), 10u);
-    ASSERT_TRUE(ExportSongDatabase(texts, m_dir.File("s.pdb"), platform).ok(false));
-    const ExtractResult result = ExtractSongs(m_dir.File("s.pdb"), Out());
+    ASSERT_TRUE(ExportLoadedTexts(texts, m_dir.File("s.pdb"), platform).ok(false));
+    const ExtractResult result = ExtractSongs(ReadDatabaseFile(m_dir.File("s.pdb")).database.value(), Out());
     ASSERT_EQ(result.files.size(), texts.size());
     for (std::size_t i = 0; i < texts.size(); ++i) {
-        EXPECT_EQ(LoadTextFile(result.files[i]), texts[i]) << result.files[i];
+        EXPECT_EQ(LoadTextFile(result.files[i]).text, texts[i]) << result.files[i];
     }
 }
 

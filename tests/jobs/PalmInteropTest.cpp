@@ -3,6 +3,7 @@
 
 #include "jobs/Export.h"
 #include "jobs/Extract.h"
+#include "jobs/TuneloreDatabase.h"
 #include "tests/support/FakePlatform.h"
 #include "tests/support/TempDir.h"
 
@@ -83,8 +84,9 @@ TEST(PalmInterop, PalmPdbReadsWhatWeWriteAndWeReadWhatItWrites)
         const std::string dump = RunPerl(dir, "dump '" + path + "'");
         EXPECT_EQ(Dump(database), dump.substr(dump.find('\n') + 1)) << fields;
         EXPECT_EQ(dump.starts_with("appinfo -"), (fields + " ").find(" - ") != std::string::npos) << dump;
-        EXPECT_EQ(IsSongDatabaseFile(path), fields.find(" SONG ") != std::string::npos);
-        EXPECT_EQ(IsChordDatabaseFile(path), fields.find(" CHRD ") != std::string::npos);
+        const DatabaseKind kind = ReadDatabaseFile(path).kind;
+        EXPECT_EQ(kind == DatabaseKind::SongDatabase, fields.find(" SONG ") != std::string::npos);
+        EXPECT_EQ(kind == DatabaseKind::ChordDatabase, fields.find(" CHRD ") != std::string::npos);
     }
 }
 

@@ -1,6 +1,7 @@
 #include "pdb/PalmDatabase.h"
 
 #include "pdb/AtomicFile.h"
+#include "pdb/FileIo.h"
 
 #if defined(__unix__)
 #include <csignal>
@@ -211,19 +212,17 @@ protected:
 TEST_F(PdbFile, WriteFileAtomicallyAndReadWholeFile)
 {
     const std::string path = PathOf("out.pdb");
-    std::string read = "untouched";
-    EXPECT_FALSE(ReadWholeFile(path, read));
-    EXPECT_FALSE(ReadWholeFile(m_folder.string(), read));
-    EXPECT_EQ(read, "untouched");
+    EXPECT_EQ(ReadWholeFile(path).error, "No such file or directory");
+    EXPECT_EQ(ReadWholeFile(m_folder).error, "it is a folder");
+    EXPECT_EQ(ReadWholeFile("/dev/zero").error, "not a regular file");
     ASSERT_TRUE(WriteFileAtomically(path, Pattern(200000)));
-    EXPECT_TRUE(Get(path) == Pattern(200000));
-    ASSERT_TRUE(ReadWholeFile(path, read));
-    EXPECT_TRUE(read == Pattern(200000)) << "read " << read.size() << " bytes";
+    EXPECT_TRUE(ReadWholeFile(path).bytes == Pattern(200000));
+    EXPECT_FALSE(ReadWholeFile(path, 199999).bytes) << "one byte more than the limit is refused";
+    EXPECT_TRUE(ReadWholeFile(path, 200000).bytes);
     ASSERT_TRUE(WriteFileAtomically(path, std::string_view("ab")));
     EXPECT_EQ(Get(path), "ab");
     ASSERT_TRUE(WriteFileAtomically(path, std::span<const std::uint8_t>{}));
-    ASSERT_TRUE(ReadWholeFile(path, read));
-    EXPECT_EQ(read, "");
+    EXPECT_EQ(ReadWholeFile(path).bytes, "");
 
     const fs::path folder = m_folder / "taken.pdb";
     fs::create_directory(folder);

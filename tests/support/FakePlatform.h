@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-// A desktop for tests: a chosen temporary folder, a fixed clock, and open requests that are recorded instead
+// A desktop for tests: a chosen temporary folder, a fixed clock, counted random numbers, and open requests that are recorded instead
 // of starting anything. Set `failOpen` to make the desktop refuse the open request.
 class FakePlatform : public IPlatform
 {
@@ -26,9 +26,11 @@ public:
         return failOpen ? OpenResult{false, openError} : OpenResult{true, {}};
     }
     std::uint32_t Now() override { return now; }
+    std::uint32_t Random() override { return random++; }
 
     std::string tempFolder;
     std::uint32_t now;
+    std::uint32_t random = 4711; // the next number Random() hands out
     bool failOpen = false;
     std::string openError = "no application is associated with this file";
     std::vector<std::string> openRequests; // every path passed to OpenWithDefaultApplication, in order

@@ -29,6 +29,7 @@ public:
         return platform.OpenWithDefaultApplication(path);
     }
     std::uint32_t Now() override { return platform.Now(); }
+    std::uint32_t Random() override { return platform.Random(); }
     std::optional<QStringList> AskOpenFileNames(QWidget*, const QString& filter) override
     {
         const std::optional<QString> paths = Ask("open", filter);

@@ -134,15 +134,6 @@ TEST_F(DialogTest, AboutBoxFromWindowMenuCommandsSixteenToThirtyOneAndF1)
     EXPECT_FALSE(m_dialog->windowIcon().isNull());
 }
 
-TEST_F(DialogTest, EachWindowSeedsTheDatabaseNames)
-{
-    std::srand(12345);
-    const int unseeded = std::rand();
-    std::srand(12345);
-    CImporterDlg dialog(m_desktop);
-    EXPECT_NE(std::rand(), unseeded);
-}
-
 TEST(HelpersTest, FileFiltersAndDialogUnits)
 {
     EXPECT_EQ(ToQtNameFilters(QStringLiteral("Tab Files (*.tab,*.crd)|*.tab;*.crd|All Files (*.*)|*.*||")),
