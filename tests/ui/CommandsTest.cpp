@@ -58,13 +58,15 @@ INSTANTIATE_TEST_SUITE_P(Commands, ExportTest, ::testing::ValuesIn(EXPORT_CASES)
 
 TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
 {
-    Drop({WriteFile("chords.txt", CHORDS_FILE), WriteFile("grace.pro", GRACE_FILE)});
-    m_desktop.answers = {m_dir.File("chords.pdb")};
-    m_dialog->OnSavePdb();
-    CPalmDatabase database;
-    ASSERT_EQ(database.ReadFromFile(m_dir.File("chords.pdb")), 0);
-    EXPECT_EQ(database.m_type, CHORD_IMPORT_TYPE);
-    EXPECT_EQ(database.GetRecordCount(), 3);
+    // Install and Save PDB alike write a chord import database of the first text alone.
+    for (const bool save : {false, true}) {
+        Drop({WriteFile("chords.txt", CHORDS_FILE), WriteFile("grace.pro", GRACE_FILE)});
+        m_desktop.answers = {m_dir.File("chords.pdb")};
+        save ? m_dialog->OnSavePdb() : m_dialog->OnInstall();
+        CPalmDatabase database;
+        ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : TempFile()), 0);
+        EXPECT_EQ(std::pair(database.m_type, database.GetRecordCount()), std::pair(CHORD_IMPORT_TYPE, 3)) << save;
+    }
 
     // Empty again, with the caption and default button of the last state; the next load decides afresh.
     EXPECT_EQ(State(), "---- *&Install Chords... |  |");

@@ -41,6 +41,13 @@ TEST_F(DialogTest, EditIsStoredBackBeforeAnotherSelectionAndBeforeExport)
     Type(QStringLiteral("low"));
     m_dialog->OnInstall();
     EXPECT_NE(ReadFileBytes(TempFile()).value_or("").find(FAIR_FILE + "low\n\0"s), std::string::npos);
+
+    // Save PDB stores the edit in progress too.
+    LoadThreeSongs();
+    Type(QStringLiteral("high"));
+    m_desktop.answers = {m_dir.File("saved.pdb")};
+    m_dialog->OnSavePdb();
+    EXPECT_NE(ReadFileBytes(m_dir.File("saved.pdb")).value_or("").find("high\n\0"s), std::string::npos);
 }
 
 TEST_F(DialogTest, UneditedTextsRoundTripByteForByte)
