@@ -2,8 +2,8 @@
 
 #include "jobs/Export.h"
 #include "pdb/AtomicFile.h"
-#include "pdb/FileIo.h"
 #include "pdb/PalmDatabase.h"
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -23,9 +23,9 @@ const std::string FIXED_TIME = "SOURCE_DATE_EPOCH=1136073600"; // 2006-01-01T00:
 
 std::string ReadFile(const fs::path& path)
 {
-    const FileReadResult read = ReadWholeFile(path);
-    EXPECT_TRUE(read.bytes) << path << ": " << read.error;
-    return read.bytes.value_or(std::string());
+    const std::optional<std::string> bytes = ReadFileBytes(path.string());
+    EXPECT_TRUE(bytes) << path;
+    return bytes.value_or(std::string());
 }
 
 std::string Quote(const std::string& word)
@@ -46,19 +46,7 @@ struct CliRun
 class CliTest : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        m_root = fs::temp_directory_path() /
-                 ("tunelore-cli-" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + "-" +
-                  std::to_string(getpid()));
-        fs::remove_all(m_root);
-        fs::create_directories(m_root / "work");
-    }
-    void TearDown() override
-    {
-        std::error_code ignored;
-        fs::remove_all(m_root, ignored);
-    }
+    void SetUp() override { fs::create_directories(m_root / "work"); }
 
     // Runs tunelore-cli with `args`; `environment` holds NAME=value words set for the run.
     CliRun Run(const std::vector<std::string>& args, const std::string& environment = FIXED_TIME)
@@ -98,7 +86,8 @@ protected:
         return {Data("songs/cafe.pro"), Data("songs/creme-cp1252.txt"), Data("songs/morning.TAB")};
     }
 
-    fs::path m_root;
+    TempDir m_dir;
+    const fs::path m_root = m_dir.Path();
 };
 
 TEST_F(CliTest, BuildWritesTheExpectedSongDatabase)
