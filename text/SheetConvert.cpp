@@ -149,7 +149,8 @@ bool IsNoChord(std::string_view w)
 // What a chord mark may hold: a chord name, in parentheses or not, or "no chord".
 bool IsChordWord(std::string_view w)
 {
-    return IsChordName(w) || (w.size() > 2 && w.front() == '(' && w.back() == ')' && IsChordName(w.substr(1, w.size() - 2))) ||
+    return IsChordName(w) ||
+           (w.size() > 2 && w.front() == '(' && w.back() == ')' && IsChordName(w.substr(1, w.size() - 2))) ||
            IsNoChord(w);
 }
 
@@ -179,9 +180,24 @@ bool IsRhythmWord(std::string_view w)
 
 bool IsSectionName(std::string_view w)
 {
-    static constexpr std::string_view names[] = {
-        "intro", "verse",     "chorus",       "pre-chorus", "prechorus", "post-chorus", "bridge", "outro", "solo",
-        "interlude", "instrumental", "refrain", "coda",  "ending",    "break",       "tag",    "hook",  "riff"};
+    static constexpr std::string_view names[] = {"intro",
+                                                 "verse",
+                                                 "chorus",
+                                                 "pre-chorus",
+                                                 "prechorus",
+                                                 "post-chorus",
+                                                 "bridge",
+                                                 "outro",
+                                                 "solo",
+                                                 "interlude",
+                                                 "instrumental",
+                                                 "refrain",
+                                                 "coda",
+                                                 "ending",
+                                                 "break",
+                                                 "tag",
+                                                 "hook",
+                                                 "riff"};
     w = WithoutFinalColon(w);
     for (const std::string_view name : names)
         if (EqualsIgnoringCase(w, name))
@@ -193,8 +209,7 @@ bool IsSectionName(std::string_view w)
 bool IsLabelDetail(std::string_view w)
 {
     w = WithoutFinalColon(w);
-    return (!w.empty() && AllOf(w, IsAsciiDigit)) || (w.size() == 1 && w[0] >= 'A' && w[0] <= 'Z') ||
-           IsRepeatWord(w);
+    return (!w.empty() && AllOf(w, IsAsciiDigit)) || (w.size() == 1 && w[0] >= 'A' && w[0] <= 'Z') || IsRepeatWord(w);
 }
 
 // The label of a section-label line, without brackets or final colon; empty when the line is no label.
@@ -259,7 +274,13 @@ bool IsStaffLine(std::string_view line)
     return dashes >= 4 && (named || bars > 0);
 }
 
-enum class Role : unsigned char { Label, Chord, Extra, Other };
+enum class Role : unsigned char
+{
+    Label,
+    Chord,
+    Extra,
+    Other
+};
 
 // One word of a candidate chord line, split into the bar characters around it ("|", "|:", ":|") and its core.
 struct ChordLineWord
@@ -276,7 +297,8 @@ struct ChordLineWord
 class ChordLineWords
 {
 public:
-    explicit ChordLineWords(std::string_view line) : m_line(line)
+    explicit ChordLineWords(std::string_view line)
+        : m_line(line)
     {
         std::size_t pos = 0;
         const std::string_view first = NextWord(line, pos);
@@ -317,9 +339,9 @@ public:
             out.trail = word.substr(end + 1);
             out.start += begin;
         }
-        out.role = IsChordWord(out.core)                                ? Role::Chord
+        out.role = IsChordWord(out.core)                              ? Role::Chord
                    : IsRepeatWord(out.core) || IsRhythmWord(out.core) ? Role::Extra
-                                                                       : Role::Other;
+                                                                      : Role::Other;
         return true;
     }
 
@@ -500,7 +522,14 @@ bool IsChordProText(std::string_view text)
     return false;
 }
 
-enum class Kind : unsigned char { Blank, Staff, Label, Chords, Text };
+enum class Kind : unsigned char
+{
+    Blank,
+    Staff,
+    Label,
+    Chords,
+    Text
+};
 
 Kind Classify(std::string_view line)
 {
