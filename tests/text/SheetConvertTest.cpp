@@ -70,7 +70,7 @@ TEST(SheetConvert, LeavesChordProProseAndMailAlone)
     const std::string unchanged[] = {
         "{title: Song}\nG     C\nHello there\n[Chorus]\n",            // a directive: ChordPro already
         "Chorus\n[G]Amazing [C]grace\n",                              // a chord mark: ChordPro already
-        "Key: G\nA Day In Eden, Bad Dad Bee\nAm Cm Em Add Ebb Hmm\n", // capitalised words are not chords
+        "Key: G\nA Day In Eden\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\n", // capitalised words are not chords
         "jo@mail.com - Tabs\nEmail bob@example.org\n",                // an e-mail line is no title
         "C x 3 2 0 1 0\nD x x 0 2 3 2\n",                             // a chord list keeps its first line
         "",
