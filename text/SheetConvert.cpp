@@ -154,14 +154,15 @@ bool IsChordWord(std::string_view w)
            IsNoChord(w);
 }
 
-// "x2", "2x", "×3", "repeat", "(repeat", "x2)"...
+// "x2", "2x", "×3", "x12", "repeat", "(repeat", "x2)"...
 bool IsRepeatWord(std::string_view w)
 {
     w = WithoutParens(w);
     if (EqualsIgnoringCase(w, "repeat") || EqualsIgnoringCase(w, "rpt") || EqualsIgnoringCase(w, "rep"))
         return true;
     const auto isTimes = [](char c) { return c == 'x' || c == 'X' || c == '\xD7'; };
-    if (w.size() < 2)
+    // One or two digits: "x02010" is a fingering, not a count.
+    if (w.size() < 2 || w.size() > 3)
         return false;
     if (isTimes(w.front()))
         return AllOf(w.substr(1), IsAsciiDigit);

@@ -68,11 +68,11 @@ TEST(SheetConvert, FollowsEachRule)
 TEST(SheetConvert, LeavesChordProProseAndMailAlone)
 {
     const std::string unchanged[] = {
-        "{title: Song}\nG     C\nHello there\n[Chorus]\n",            // a directive: ChordPro already
-        "Chorus\n[G]Amazing [C]grace\n",                              // a chord mark: ChordPro already
-        "Key: G\nA Day In Eden\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\n", // capitalised words are not chords
-        "jo@mail.com - Tabs\nEmail bob@example.org\n",                // an e-mail line is no title
-        "C x 3 2 0 1 0\nD x x 0 2 3 2\n",                             // a chord list keeps its first line
+        "{title: Song}\nG     C\nHello there\n[Chorus]\n",                         // a directive: ChordPro already
+        "Chorus\n[G]Amazing [C]grace\n",                                           // a chord mark: ChordPro already
+        "Key: G\nA Day In Eden\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\nAm7  x02010\n", // prose, a fingering
+        "jo@mail.com - Tabs\nEmail bob@example.org\n",                             // an e-mail line is no title
+        "C x 3 2 0 1 0\nD x x 0 2 3 2\n",                                          // a chord list keeps its first line
         "",
     };
     for (const std::string& text : unchanged)
