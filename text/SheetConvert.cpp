@@ -206,11 +206,12 @@ bool IsSectionName(std::string_view w)
     return false;
 }
 
-// A word that may follow a section name in a label: "2", "A", "x2", "(repeat)".
+// A word that may follow a section name in a label: "2", "x2", "(repeat)". A letter may not: "Intro: G" is
+// a chord line.
 bool IsLabelDetail(std::string_view w)
 {
     w = WithoutFinalColon(w);
-    return (!w.empty() && AllOf(w, IsAsciiDigit)) || (w.size() == 1 && w[0] >= 'A' && w[0] <= 'Z') || IsRepeatWord(w);
+    return (!w.empty() && AllOf(w, IsAsciiDigit)) || IsRepeatWord(w);
 }
 
 // The label of a section-label line, without brackets or final colon; empty when the line is no label.
@@ -294,7 +295,8 @@ struct ChordLineWord
 };
 
 // Walks the words of a candidate chord line. A leading label ("Intro:", "Verse 2:", "[Intro]") is read
-// first; every later word is a chord, an extra (bar line, "N.C." aside, "x2", "/", "%", "(repeat)") or other.
+// first; every later word is a chord ("N.C." counts as one), an extra (bar line, "x2", "/", "%", "(repeat)")
+// or other.
 class ChordLineWords
 {
 public:

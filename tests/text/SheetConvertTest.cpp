@@ -41,7 +41,7 @@ TEST(SheetConvert, FollowsEachRule)
         {"C    G7       F\nHallelujah\n", "[C]Halle[G7]lujah [F]\n"},
         // Chord lines with extras; a chord line with no lyric under it; two chord lines in a row.
         {"N.C.  G  |  C  x2\nla\n", "[N.C.]la [G] [C] [x2]\n"},
-        {"| G % | C7/G |\nIntro: F#m (repeat)\n", "| [G] % | [C7/G] |\nIntro: [F#m] (repeat)\n"},
+        {"| G % | C7/G |\nIntro: E (repeat)\n", "| [G] % | [C7/G] |\nIntro: [E] (repeat)\n"},
         {"[Intro] Bb / Ebmaj7 2x\n\n", "Intro: [Bb] / [Ebmaj7] 2x\n\n"},
         {"G C\nD Em\nwords here\n", "[G] [C]\n[D]wo[Em]rds here\n"},
         // Section labels; a chorus ends at a label, at two blank lines or at the end, and one blank line stays in.
