@@ -1,0 +1,159 @@
+// The chord-sheet conversion over arbitrary text, checked against properties that hold for every input:
+//
+// 1. The output is the input unchanged (a ChordPro text), or lines that each end in CR LF, with no other CR
+//    or LF anywhere.
+// 2. Converting the output again changes nothing: what the conversion writes reads as ChordPro, or is the
+//    input with its line ends made CR LF.
+// 3. No letter or digit is lost, moved out of the text or invented: once the directives the conversion
+//    writes ({title: }, {subtitle: }, {comment: }, {start_of_chorus}, {end_of_chorus}, {start_of_tab},
+//    {end_of_tab}) are reduced to their values, output and input hold every ASCII letter and digit the
+//    same number of times.
+// 4. Every {start_of_tab} ... {end_of_tab} block is a run of consecutive input lines, unchanged, in order.
+// 5. Choruses and tab blocks open and close in turn, none left open; a chorus neither opens nor closes
+//    inside a tab block.
+// 6. The output grows at most eightfold (plus a constant): nothing is written per character or repeated.
+
+#include "text/SheetConvert.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "fuzz/FuzzCheck.h"
+
+namespace {
+
+// Lines as PopLine cuts them: CR LF, a lone CR or a lone LF ends a line; a line end at the very end of the
+// text starts no further line.
+std::vector<std::string_view> SplitLines(std::string_view text)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = start;
+        while (end < text.size() && text[end] != '\r' && text[end] != '\n') {
+            ++end;
+        }
+        lines.push_back(text.substr(start, end - start));
+        if (end < text.size() && text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n') {
+            ++end;
+        }
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Property 1: the output's lines, each of which ended in CR LF.
+std::vector<std::string_view> CrLfLines(std::string_view output)
+{
+    std::vector<std::string_view> lines;
+    std::size_t start = 0;
+    while (start < output.size()) {
+        const std::size_t end = output.find("\r\n", start);
+        FUZZ_CHECK(end != std::string_view::npos);
+        const std::string_view line = output.substr(start, end - start);
+        FUZZ_CHECK(line.find_first_of("\r\n") == std::string_view::npos);
+        lines.push_back(line);
+        start = end + 2;
+    }
+    return lines;
+}
+
+// A written directive reduced to its value ("" for the environment lines); other lines as they are.
+std::string_view Value(std::string_view line)
+{
+    for (const std::string_view bare :
+         {"{start_of_chorus}", "{end_of_chorus}", "{start_of_tab}", "{end_of_tab}"}) {
+        if (line == bare) {
+            return {};
+        }
+    }
+    for (const std::string_view named : {"{title: ", "{subtitle: ", "{comment: "}) {
+        if (line.substr(0, named.size()) == named && line.back() == '}') {
+            return line.substr(named.size(), line.size() - named.size() - 1);
+        }
+    }
+    return line;
+}
+
+using Counts = std::array<long, 128>;
+
+void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
+{
+    for (const char c : text) {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            counts[static_cast<std::size_t>(c)] += sign;
+        }
+    }
+}
+
+// Property 4: `block` occurs in `in` as consecutive lines at or after `from`; the index after it, or nullopt.
+std::optional<std::size_t> FindBlock(const std::vector<std::string_view>& in,
+                                     const std::vector<std::string_view>& block, std::size_t from)
+{
+    for (std::size_t start = from; start + block.size() <= in.size(); ++start) {
+        std::size_t k = 0;
+        while (k < block.size() && in[start + k] == block[k]) {
+            ++k;
+        }
+        if (k == block.size()) {
+            return start + k;
+        }
+    }
+    return std::nullopt;
+}
+
+void CheckConversion(std::string_view input, std::string_view output)
+{
+    const std::vector<std::string_view> out = CrLfLines(output);
+    const std::vector<std::string_view> in = SplitLines(input);
+
+    Counts counts{};
+    CountLettersAndDigits(input, counts, 1);
+    bool inChorus = false;
+    bool inTab = false;
+    std::vector<std::string_view> block;
+    std::size_t inputLine = 0;
+    for (const std::string_view line : out) {
+        CountLettersAndDigits(Value(line), counts, -1);
+        if (line == "{start_of_chorus}" || line == "{end_of_chorus}") {
+            FUZZ_CHECK(!inTab);
+            FUZZ_CHECK(inChorus == (line == "{end_of_chorus}"));
+            inChorus = !inChorus;
+        } else if (line == "{start_of_tab}") {
+            FUZZ_CHECK(!inTab);
+            inTab = true;
+            block.clear();
+        } else if (line == "{end_of_tab}") {
+            FUZZ_CHECK(inTab && !block.empty());
+            inTab = false;
+            const std::optional<std::size_t> after = FindBlock(in, block, inputLine);
+            FUZZ_CHECK(after.has_value());
+            inputLine = *after;
+        } else if (inTab) {
+            block.push_back(line);
+        }
+    }
+    FUZZ_CHECK(!inChorus && !inTab);
+    for (const long difference : counts) {
+        FUZZ_CHECK(difference == 0);
+    }
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    const std::string_view input(reinterpret_cast<const char*>(data), size);
+    const std::string output = ConvertSheetToChordPro(input);
+    FUZZ_CHECK(output.size() <= 8 * input.size() + 32);
+    if (output != input) {
+        CheckConversion(input, output);
+    }
+    FUZZ_CHECK(ConvertSheetToChordPro(output) == output);
+    return 0;
+}
