@@ -55,7 +55,8 @@ int RunBuild(const BuildOptions& options)
                 return EXIT_STATUS_FAILED;
             }
         }
-        TextLoadResult text = LoadTextFile(path);
+        TextLoadResult text =
+            LoadTextFile(path, options.chordSheets ? TextConversion::ChordSheets : TextConversion::Strict);
         if (!text.text) {
             PrintError(text.error);
             return EXIT_STATUS_FAILED;

@@ -12,12 +12,13 @@ struct BuildOptions
     std::optional<std::string> name; // database name, already in the handheld's character set
     std::string output;              // the .pdb file to write; empty when installing
     bool install = false;
+    bool chordSheets = false; // convert every text file with the chord-sheet rules
     std::vector<std::string> files;
 };
 int RunBuild(const BuildOptions& options);
 
 int RunExtract(const std::string& databasePath, const std::string& destination);
-int RunConvert(const std::string& path);
+int RunConvert(const std::string& path, bool chordSheets);
 int RunInfo(const std::string& databasePath, bool json);
 
 // Turns the --name argument (UTF-8 from the command line) into a database name in the handheld's character

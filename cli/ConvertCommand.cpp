@@ -11,9 +11,9 @@
 #include <io.h>
 #endif
 
-int RunConvert(const std::string& path)
+int RunConvert(const std::string& path, bool chordSheets)
 {
-    const TextLoadResult loaded = LoadTextFile(PathFromUtf8(path));
+    const TextLoadResult loaded = LoadTextFile(PathFromUtf8(path), chordSheets ? TextConversion::ChordSheets : TextConversion::Strict);
     if (!loaded.text) {
         PrintError(loaded.error);
         return EXIT_STATUS_FAILED;

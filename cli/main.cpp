@@ -29,6 +29,9 @@ int Run(int argc, char** argv)
     destination->add_flag(
         "--install", build.install, "Hand the database to the desktop to install at the next HotSync");
     destination->require_option(1);
+    const char* sheetHelp = "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
+                            "with bar lines and repeats, tablature); ChordPro files and chord lists stay as they are";
+    buildCommand->add_flag("--sheet", build.chordSheets, sheetHelp);
     buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...) or one chord list")
         ->required();
 
@@ -41,8 +44,10 @@ int Run(int argc, char** argv)
         ->required();
 
     std::string convertPath;
+    bool convertSheet = false;
     CLI::App* convertCommand =
         app.add_subcommand("convert", "Print a file as the importer loads it (tabs converted), in UTF-8");
+    convertCommand->add_flag("--sheet", convertSheet, sheetHelp);
     convertCommand->add_option("FILE", convertPath, "Text or tab file")->required();
 
     bool json = false;
@@ -78,7 +83,7 @@ int Run(int argc, char** argv)
     if (*extractCommand)
         return RunExtract(databasePath, destinationPath);
     if (*convertCommand)
-        return RunConvert(convertPath);
+        return RunConvert(convertPath, convertSheet);
     return RunInfo(infoPath, json);
 }
 } // namespace

@@ -6,6 +6,7 @@
 #include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
+#include "text/SheetConvert.h"
 #include "text/TabConvert.h"
 
 #include <cstddef>
@@ -15,7 +16,7 @@ bool IsTabFileName(std::string_view path)
     return EndsWithIgnoringAsciiCase(path, ".tab") || EndsWithIgnoringAsciiCase(path, ".crd");
 }
 
-std::string MakeLoadedText(std::string_view fileName, std::string_view bytes)
+std::string MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion)
 {
     const std::string decoded = DecodeFileText(bytes);
     const std::string_view rest(decoded);
@@ -40,13 +41,17 @@ std::string MakeLoadedText(std::string_view fileName, std::string_view bytes)
         start = hasLineEnd ? end + 1 : end;
     }
 
+    if (conversion == TextConversion::ChordSheets) {
+        // A chord list is a list of definitions, not a sheet: its lines stay as they are.
+        return IsChordModeText(text) ? text : ConvertSheetToChordPro(text);
+    }
     if (IsTabFileName(fileName)) {
         return ConvertTabToChordPro(text);
     }
     return text;
 }
 
-TextLoadResult LoadTextFile(const std::filesystem::path& path)
+TextLoadResult LoadTextFile(const std::filesystem::path& path, TextConversion conversion)
 {
     TextLoadResult result;
     const FileReadResult read = ReadWholeFile(path, MAX_TEXT_FILE_SIZE);
@@ -54,7 +59,7 @@ TextLoadResult LoadTextFile(const std::filesystem::path& path)
         result.error = std::string(res::CANT_READ_FILE) + Utf8FromPath(path) + ": " + read.error;
         return result;
     }
-    result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes);
+    result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes, conversion);
     return result;
 }
 

@@ -7,10 +7,21 @@
 #include <string_view>
 #include <vector>
 
+// How text files become ChordPro: Strict converts only .tab and .crd files, with the strict chords-over-lyrics
+// rules; ChordSheets examines every text file with the rules for chord sheets as tab sites write them
+// (section labels, chord-line extras, tablature), leaving ChordPro files and chord lists as they are.
+enum class TextConversion
+{
+    Strict,
+    ChordSheets,
+};
+
 // A file's bytes as a loaded text: decoded to Windows-1252, split into lines at LF (a CR right before the LF
-// is dropped, a lone CR stays in its line), every line followed by CR LF, the last one too; names ending in
-// .tab or .crd (any case) are converted to ChordPro.
-std::string MakeLoadedText(std::string_view fileName, std::string_view bytes);
+// is dropped, a lone CR stays in its line), every line followed by CR LF, the last one too; then converted to
+// ChordPro as `conversion` says.
+std::string MakeLoadedText(std::string_view fileName,
+                           std::string_view bytes,
+                           TextConversion conversion = TextConversion::Strict);
 
 // The largest text file that is read: far more than any song, and the handheld keeps 7,999 characters.
 inline constexpr std::size_t MAX_TEXT_FILE_SIZE = 16 * 1024 * 1024;
@@ -22,7 +33,7 @@ struct TextLoadResult
 };
 // Reads the file at `path` as MakeLoadedText does. A file that is not a regular file, or is larger than
 // MAX_TEXT_FILE_SIZE, is refused without being read.
-TextLoadResult LoadTextFile(const std::filesystem::path& path);
+TextLoadResult LoadTextFile(const std::filesystem::path& path, TextConversion conversion = TextConversion::Strict);
 
 // True when the last four characters of `path` are ".tab" or ".crd", ignoring case.
 bool IsTabFileName(std::string_view path);

@@ -131,6 +131,11 @@ TEST_F(CliTest, ConvertPrintsTheLoadedTextInUtf8)
         EXPECT_EQ(run.status, 0) << run.err;
         EXPECT_EQ(run.out, ReadFile(DATA / expected));
     }
+    // --sheet converts a plain text file too.
+    const CliRun sheet = Run({"convert", "--sheet", Data("songs/creme-cp1252.txt")});
+    EXPECT_EQ(sheet.status, 0) << sheet.err;
+    EXPECT_NE(sheet.out, ReadFile(DATA / "expected/creme.txt"));
+    EXPECT_NE(sheet.out.find("{title: "), std::string::npos) << sheet.out;
 }
 
 TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)

@@ -88,6 +88,13 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
     }
     // Decoded before the conversion: the accent is one character, so the chord still lands before "grace".
     EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n"), "[G]Am\xE9zing [C]grace");
+    // With the chord-sheet rules any text file is examined, but a chord list stays a chord list.
+    const auto sheet = [](std::string_view name, std::string_view bytes) {
+        return MakeLoadedText(name, bytes, TextConversion::ChordSheets);
+    };
+    EXPECT_EQ(sheet("x.txt", "[Chorus]\nG       C\nAmazing grace\n"),
+              "{comment: Chorus}\r\n{start_of_chorus}\r\n[G]Amazing [C]grace\r\n{end_of_chorus}\r\n");
+    EXPECT_EQ(sheet("c.tab", "C x 3 2 0 1 0\nG 3 2 0 0 0 3\n"), "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n");
 }
 
 TEST(Intake, ChordModeFromTheFirstTwoLinesOfTheFirstText)
