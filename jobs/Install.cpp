@@ -330,12 +330,11 @@ std::vector<fs::path> LauncherFolders(IPlatform& platform)
 #if defined(__APPLE__)
     mountRoots.push_back("/Volumes");
 #else
+    // Where the desktop mounts a user's removable volumes (udisks: Debian and Ubuntu, Fedora and Arch).
     if (const std::optional<std::string> user = platform.Variable("USER"); user && !user->empty()) {
         mountRoots.push_back(fs::path("/media") / *user);
         mountRoots.push_back(fs::path("/run/media") / *user);
     }
-    mountRoots.push_back("/media");
-    mountRoots.push_back("/mnt");
 #endif
     for (const fs::path& root : mountRoots) {
         for (fs::directory_iterator entry(root, error), end; !error && entry != end; entry.increment(error)) {

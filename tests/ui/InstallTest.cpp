@@ -85,6 +85,7 @@ TEST_F(DialogTest, DragOutCarriesADatabaseOfTheLoadedSongsAndKeepsThem)
     const std::string songs = GRACE_FILE + "\0"s + FAIR_FILE + '\0' + VALLEY_FILE + '\0';
     EXPECT_TRUE(ReadFileBytes(KeptFile()).value_or("").ends_with(songs));
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
+    EXPECT_EQ(m_desktop.prompts, ""); // kept only: not handed on, nothing shown
 }
 
 TEST_F(DialogTest, FileDialogFoldersAndTheWindowPlaceAreRemembered)
