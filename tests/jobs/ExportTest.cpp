@@ -1,6 +1,7 @@
 #include "jobs/Export.h"
 
 #include "tests/support/FakePlatform.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -63,20 +64,6 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
     EXPECT_EQ(ReadFileBytes(target), earlier);
     EXPECT_TRUE(platform.openRequests.empty() && FolderEntries(temp.Path()).empty());
 }
-
-// Sets an environment variable for the life of the object.
-struct ScopedEnv
-{
-    ScopedEnv(const char* variable, const std::string& value)
-        : name(variable)
-        , old(std::getenv(variable) ? std::optional<std::string>(std::getenv(variable)) : std::nullopt)
-    {
-        setenv(variable, value.c_str(), 1);
-    }
-    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-    const char* name;
-    std::optional<std::string> old;
-};
 
 #if defined(__linux__)
 TEST(SystemPlatform, TempFolderAndOpener)

