@@ -6,6 +6,7 @@
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <system_error>
@@ -27,7 +28,9 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view APP_FOLDER_NAME = "tunelore-importer"; // Linux, after the XDG conventions
-constexpr std::string_view APP_DISPLAY_NAME = "Tunelore Importer"; // macOS and Windows
+#if defined(_WIN32) || defined(__APPLE__)
+constexpr std::string_view APP_DISPLAY_NAME = "Tunelore Importer";
+#endif
 constexpr std::string_view SETTINGS_FILE = "install.conf";
 constexpr std::string_view JPILOT_LIST = "jpilot.install";
 constexpr std::size_t SMALL_FILE_LIMIT = 1024 * 1024; // settings and J-Pilot's list are a few lines
