@@ -55,12 +55,14 @@ IPlatform::OpenResult RunOpener(const std::string& path)
 {
     const ProgramRun run = RunProgram({OPENER, PathArgument(path)}, HELPER_WAIT);
     if (run.started && run.error.empty() && (!run.finished || run.exitStatus == 0)) {
-        // Still running after the wait: the opener started the application itself. The request was made.
+        // Ended well, or still running after the wait because it started the application itself: the request
+        // was made.
         return {true, {}};
     }
     return {false, FailureText(OPENER, run)};
 }
 
+#if !defined(__APPLE__)
 // The first line of a query's answer, without its line end; empty when the helper failed.
 std::string QueryLine(const std::vector<std::string>& arguments, std::string& error)
 {
@@ -76,6 +78,7 @@ std::string QueryLine(const std::vector<std::string>& arguments, std::string& er
     }
     return line;
 }
+#endif
 
 #else
 

@@ -15,7 +15,6 @@ extern char** environ;
 #endif
 
 namespace {
-constexpr std::size_t OUTPUT_LIMIT = 64 * 1024;
 constexpr std::size_t LINE_LIMIT = 200;
 } // namespace
 
@@ -56,6 +55,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, std::chrono::mi
 #else
 
 namespace {
+constexpr std::size_t OUTPUT_LIMIT = 64 * 1024;
 constexpr std::chrono::milliseconds POLL{10};
 
 // Reaps the program once it ends, without holding up the caller.
