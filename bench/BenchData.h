@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,12 +25,14 @@ std::string MakeChordList(std::size_t lines);
 // The record bytes of a song database (creator TuNe, type SONG) of `songs` songs, as the handheld keeps it.
 std::vector<std::uint8_t> MakeSongDatabaseImage(std::size_t songs);
 
-// A platform that never opens anything and always tells the same time.
+// A platform that never opens anything, has no environment and always tells the same time.
 class CBenchPlatform : public IPlatform
 {
 public:
     std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    DefaultApplication DefaultApplicationFor(const std::string&) override { return {}; }
+    std::optional<std::string> Variable(const std::string&) override { return std::nullopt; }
     std::uint32_t Now() override { return 1136073600u; }
     std::uint32_t Random() override { return 4711; }
 };

@@ -34,7 +34,13 @@ public:
     {
         return m_platform.OpenWithDefaultApplication(path);
     }
+    DefaultApplication DefaultApplicationFor(const std::string& path) override
+    {
+        return m_platform.DefaultApplicationFor(path);
+    }
+    std::optional<std::string> Variable(const std::string& name) override { return m_platform.Variable(name); }
     std::uint32_t Now() override { return m_platform.Now(); }
+    std::uint32_t Random() override { return m_platform.Random(); }
     std::optional<QStringList> AskOpenFileNames(QWidget*, const QString&) override
     {
         prompted = true;
@@ -56,6 +62,13 @@ public:
         prompted = true;
         return false;
     }
+    std::optional<int> AskChoice(QWidget*, const QString&, const QStringList&) override
+    {
+        prompted = true;
+        return std::nullopt;
+    }
+    void SetDialogFolder(const QString&) override {}
+    void ShowInFileManager(const QString&) override { prompted = true; }
     void RunModal(QDialog&) override { prompted = true; }
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}

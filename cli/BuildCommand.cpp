@@ -65,26 +65,26 @@ int RunBuild(const BuildOptions& options)
     }
     CPalmDatabase& database = builder.Database();
     const bool chordMode = builder.ChordMode();
-    const ExportResult result = SaveOrInstallDatabase(
-        database, options.install ? std::filesystem::path() : PathFromUtf8(options.output), platform);
-
-    if (!result.written) {
-        PrintError(result.error);
-        return EXIT_STATUS_FAILED;
-    }
     const std::size_t records = database.Records().size();
     const std::string what = std::string(chordMode ? "chord" : "song") + " import database " +
                              PrintableText(database.GetName()) + " (" +
                              CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
-    if (options.install && !result.openRequested) {
-        // The job's message says where the database was written, so that it can be installed by hand.
-        PrintError(result.error.empty() ? "Wrote " + what + " to " + result.path + " but could not open it"
-                                        : result.error);
-        return EXIT_STATUS_FAILED;
+    std::string done;
+    if (options.Installing()) {
+        const std::optional<std::string> installed = InstallBuiltDatabase(database, what, options, platform);
+        if (!installed)
+            return EXIT_STATUS_FAILED;
+        done = *installed;
+    } else {
+        const ExportResult result = SaveOrInstallDatabase(database, PathFromUtf8(options.output), platform);
+        if (!result.written) {
+            PrintError(result.error);
+            return EXIT_STATUS_FAILED;
+        }
+        done = "Wrote " + what + " to " + result.path;
     }
     if (builder.IgnoredTexts() > 0)
         PrintError("note: " + options.files.front() + " holds chord definitions, so only it went into the database");
-    std::cout << (options.install ? "Installed " : "Wrote ") << what << (options.install ? " from " : " to ")
-              << result.path << '\n';
+    std::cout << done << '\n';
     return EXIT_STATUS_OK;
 }

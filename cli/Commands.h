@@ -5,17 +5,28 @@
 #include <string_view>
 #include <vector>
 
+class CPalmDatabase;
+class IPlatform;
+
 // The four commands of tunelore-cli; each returns the process exit status and prints its own messages.
 
 struct BuildOptions
 {
     std::optional<std::string> name; // database name, already in the handheld's character set
     std::string output;              // the .pdb file to write; empty when installing
-    bool install = false;
-    bool chordSheets = false; // convert every text file with the chord-sheet rules
+    bool install = false;            // install as remembered (install.conf) or in the platform's order
+    std::string installTo;           // install by copying into this folder
+    std::string installWith;         // install through "system" (the system's install tool) or "jpilot"
+    bool chordSheets = false;        // convert every text file with the chord-sheet rules
     std::vector<std::string> files;
+    bool Installing() const { return install || !installTo.empty() || !installWith.empty(); }
 };
 int RunBuild(const BuildOptions& options);
+
+// Installs a built database as the options say; `what` describes it. The line for standard output, or
+// nullopt after printing why the install failed.
+std::optional<std::string>
+InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const BuildOptions& options, IPlatform& platform);
 
 int RunExtract(const std::string& databasePath, const std::string& destination);
 int RunConvert(const std::string& path, bool chordSheets);

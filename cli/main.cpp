@@ -26,8 +26,15 @@ int Run(int argc, char** argv)
         buildCommand->add_option("--name", nameArgument, "Database name (at most 31 bytes) instead of a random one");
     CLI::Option_group* destination = buildCommand->add_option_group("destination", "Where the database goes");
     destination->add_option("-o,--output", build.output, "Write the database to this .pdb file");
-    destination->add_flag(
-        "--install", build.install, "Hand the database to the desktop to install at the next HotSync");
+    destination->add_flag("--install",
+                          build.install,
+                          "Install at the next HotSync as last chosen (tunelore-importer's context menu or "
+                          "install.conf), else through J-Pilot (Linux) or the system's install tool");
+    CLI::Option* installTo = destination->add_option(
+        "--install-to", build.installTo, "Install by copying into this folder (an emulator's, a card's PALM/Launcher)");
+    destination
+        ->add_option("--install-with", build.installWith, "Install through the system's install tool or J-Pilot")
+        ->check(CLI::IsMember({"system", "jpilot"}));
     destination->require_option(1);
     const char* sheetHelp = "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
                             "with bar lines and repeats, tablature); ChordPro files and chord lists stay as they are";
@@ -66,8 +73,9 @@ int Run(int argc, char** argv)
     }
 
     if (*buildCommand) {
-        if (!build.install && build.output.empty()) {
-            PrintError("-o: the output path is empty (see tunelore-cli --help)");
+        if (!build.Installing() && build.output.empty()) {
+            PrintError(std::string(installTo->count() > 0 ? "--install-to: the folder" : "-o: the output path") +
+                       " is empty (see tunelore-cli --help)");
             return EXIT_STATUS_USAGE;
         }
         if (nameOption->count() > 0) {

@@ -1,6 +1,7 @@
 #include "jobs/Export.h"
 
 #include "jobs/FileNames.h"
+#include "jobs/Install.h"
 #include "jobs/Intake.h"
 #include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
@@ -119,32 +120,17 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesyste
         return result;
     }
 
-    const std::string folder = WithTrailingSeparator(platform.TempFolder());
-    if (folder.empty()) {
-        result.error = "No temporary folder to install the database from";
-        return result;
-    }
-    // The database name is the file name; a name given by the caller must not lead out of the folder.
-    result.path = folder + SafeSongFileName(database.GetName()) + ".pdb";
-    result.written = database.WriteToFile(result.path) == 0;
-    if (!result.written) {
-        result.error = CantWriteMessage(result.path);
-        return result; // nothing to open
-    }
-
-    const IPlatform::OpenResult opened = platform.OpenWithDefaultApplication(result.path);
-    result.openRequested = opened.ok;
-    if (!opened.ok) {
-        result.error = "The database was written to " + result.path + " but could not be opened" +
-                       (opened.error.empty() ? std::string() : ": " + opened.error);
-    }
+    const InstallResult installed = InstallDatabase(database, ReadInstallChoice(platform), platform);
+    result.written = installed.written;
+    result.openRequested = installed.ok();
+    result.path = installed.path;
+    result.error = installed.error;
     return result;
 }
 
-ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
-                               const std::filesystem::path& path,
-                               IPlatform& platform,
-                               const ExportOptions& options)
+CPalmDatabase BuildImportDatabase(const std::vector<std::string>& loadedTexts,
+                                  IPlatform& platform,
+                                  const ExportOptions& options)
 {
     CImportDatabaseBuilder builder(platform, options);
     for (const std::string& text : loadedTexts) {
@@ -153,5 +139,14 @@ ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
             break;
         }
     }
-    return SaveOrInstallDatabase(builder.Database(), path, platform);
+    return std::move(builder.Database());
+}
+
+ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
+                               const std::filesystem::path& path,
+                               IPlatform& platform,
+                               const ExportOptions& options)
+{
+    CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
+    return SaveOrInstallDatabase(database, path, platform);
 }

@@ -21,7 +21,7 @@ struct ExportOptions
 struct ExportResult
 {
     bool written = false;       // the database file was written completely
-    bool openRequested = false; // install only: the desktop accepted the open request
+    bool openRequested = false; // install only: the destination took the database
     std::string path;           // where the database was (or was to be) written, UTF-8
     std::string error;          // for a failure: what went wrong
     bool ok(bool install) const { return written && (!install || openRequested); }
@@ -58,12 +58,18 @@ private:
     std::size_t m_ignored = 0;
 };
 
-// Writes the database to `path`, or, for an empty path, to "<name>.pdb" in the temporary folder and asks the
-// desktop to open it.
+// Writes the database to `path`, or, for an empty path, installs it as the user chose (InstallDatabase in
+// jobs/Install.h, whose result tells more): `openRequested` is then true when it was handed on, or kept where
+// nothing was chosen or found.
 ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform);
 
-// The export of the loaded texts, for Install (empty path) and Save PDB alike: a chord import database from
-// the first text when it is a chord list, else a song import database of all texts.
+// The import database for loaded texts: a chord import database from the first text when it is a chord list,
+// else a song import database of all texts.
+CPalmDatabase BuildImportDatabase(const std::vector<std::string>& loadedTexts,
+                                  IPlatform& platform,
+                                  const ExportOptions& options = {});
+
+// The export of the loaded texts (BuildImportDatabase), for Save PDB and, with an empty path, install.
 ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
                                const std::filesystem::path& path,
                                IPlatform& platform,

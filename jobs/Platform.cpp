@@ -1,27 +1,21 @@
 #include "jobs/Platform.h"
 
+#include "jobs/Process.h"
+
 #include <charconv>
+#include <chrono>
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #if defined(_WIN32)
-// <windows.h> first: <shellapi.h> relies on its types.
+// <windows.h> first: <shellapi.h> and <shlwapi.h> rely on its types.
 #include <windows.h>
 #include <shellapi.h>
-#else
-#include <cerrno>
-#include <chrono>
-#include <cstring>
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <thread>
-#include <unistd.h>
-
-extern char** environ;
+#include <shlwapi.h>
 #endif
 
 namespace {
@@ -34,76 +28,57 @@ constexpr const char* OPENER = "open";
 constexpr const char* OPENER = "xdg-open";
 #endif
 
-// How long to wait for the opener itself to finish. Openers hand the file to the desktop and return at once;
-// some fall back to running the application in the foreground, and the caller must not wait for that.
-constexpr std::chrono::milliseconds OPENER_WAIT{5000};
-constexpr std::chrono::milliseconds OPENER_POLL{10};
+// How long to wait for a helper to finish. Openers hand the file to the desktop and return at once; some
+// fall back to running the application in the foreground, and the caller must not wait for that.
+constexpr std::chrono::milliseconds HELPER_WAIT{5000};
 
-std::string ErrorText(int error)
+// A path that starts with "-" would be taken for an option.
+std::string PathArgument(const std::string& path)
 {
-    return std::error_code(error, std::generic_category()).message();
+    return (!path.empty() && path.front() == '-') ? "./" + path : path;
 }
 
-// Reaps the opener once it ends, without holding up the caller.
-void ReapLater(pid_t pid)
+// What a helper that ended with a failure said, as the end of a one-line message.
+std::string FailureText(const std::string& program, const ProgramRun& run)
 {
-    std::thread([pid] {
-        int status = 0;
-        while (waitpid(pid, &status, 0) == -1 && errno == EINTR) {
-        }
-    }).detach();
+    if (!run.started || !run.error.empty()) {
+        return run.error;
+    }
+    // 127 is the shell's "command not found" when the helper is a script whose own helper is missing.
+    std::string text = run.exitStatus >= 0 ? program + " failed with exit status " + std::to_string(run.exitStatus)
+                                           : program + " ended abnormally";
+    const std::string said = LastOutputLine(run.output);
+    return said.empty() ? text : text + " (" + said + ")";
 }
 
 IPlatform::OpenResult RunOpener(const std::string& path)
 {
-    // A path that starts with "-" would be taken for an option.
-    std::string argument = (!path.empty() && path.front() == '-') ? "./" + path : path;
-    std::string program = OPENER;
-    char* argv[] = {program.data(), argument.data(), nullptr};
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-#if defined(POSIX_SPAWN_SETSID)
-    // Its own session: the opened application does not end with the terminal of a command-line run.
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
-#endif
-    pid_t pid = 0;
-    const int spawnError = posix_spawnp(&pid, program.c_str(), &actions, &attributes, argv, environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawnError != 0) {
-        return {false, "cannot start " + program + ": " + ErrorText(spawnError)};
+    const ProgramRun run = RunProgram({OPENER, PathArgument(path)}, HELPER_WAIT);
+    if (run.started && run.error.empty() && (!run.finished || run.exitStatus == 0)) {
+        // Ended well, or still running after the wait because it started the application itself: the request
+        // was made.
+        return {true, {}};
     }
-
-    const auto deadline = std::chrono::steady_clock::now() + OPENER_WAIT;
-    for (;;) {
-        int status = 0;
-        const pid_t done = waitpid(pid, &status, WNOHANG);
-        if (done == pid) {
-            if (WIFEXITED(status) && WEXITSTATUS(status) == 0) {
-                return {true, {}};
-            }
-            if (WIFEXITED(status)) {
-                // 127 is the shell's "command not found" when the opener is a script whose helper is missing.
-                return {false, program + " failed with exit status " + std::to_string(WEXITSTATUS(status))};
-            }
-            return {false, program + " ended abnormally"};
-        }
-        if (done == -1 && errno != EINTR) {
-            return {false, "cannot wait for " + program + ": " + ErrorText(errno)};
-        }
-        if (std::chrono::steady_clock::now() >= deadline) {
-            // Still running: the opener started the application itself. The request was made.
-            ReapLater(pid);
-            return {true, {}};
-        }
-        std::this_thread::sleep_for(OPENER_POLL);
-    }
+    return {false, FailureText(OPENER, run)};
 }
+
+#if !defined(__APPLE__)
+// The first line of a query's answer, without its line end; empty when the helper failed.
+std::string QueryLine(const std::vector<std::string>& arguments, std::string& error)
+{
+    const ProgramRun run = RunProgram(arguments, HELPER_WAIT);
+    if (!run.finished || run.exitStatus != 0) {
+        error = run.finished || !run.error.empty() ? FailureText(arguments.front(), run)
+                                                   : arguments.front() + " did not answer";
+        return {};
+    }
+    std::string line = run.output.substr(0, run.output.find('\n'));
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
+        line.pop_back();
+    }
+    return line;
+}
+#endif
 
 #else
 
@@ -129,6 +104,18 @@ IPlatform::OpenResult RunOpener(const std::string& path)
     return {false,
             "the shell could not open the file (error " +
                 std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(result))) + ")"};
+}
+
+std::string Utf8FromWide(const wchar_t* wide)
+{
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) {
+        return {};
+    }
+    std::string text(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
+    text.pop_back(); // the terminating NUL
+    return text;
 }
 
 #endif
@@ -169,6 +156,43 @@ std::string CSystemPlatform::TempFolder()
 IPlatform::OpenResult CSystemPlatform::OpenWithDefaultApplication(const std::string& path)
 {
     return RunOpener(path);
+}
+
+IPlatform::DefaultApplication CSystemPlatform::DefaultApplicationFor(const std::string& path)
+{
+    DefaultApplication result;
+#if defined(_WIN32)
+    // The program the shell's open verb starts for the file's extension.
+    const std::wstring extension = std::filesystem::path(WideFromUtf8(path)).extension().wstring();
+    wchar_t program[MAX_PATH * 2] = {};
+    DWORD size = MAX_PATH * 2;
+    result.known = true;
+    if (AssocQueryStringW(ASSOCF_INIT_IGNOREUNKNOWN, ASSOCSTR_EXECUTABLE, extension.c_str(), L"open", program, &size) ==
+        S_OK) {
+        result.application = Utf8FromWide(program);
+    }
+#elif defined(__APPLE__)
+    (void)path; // Launch Services is not asked; "open" reports a file no application takes.
+#else
+    // xdg-open picks the default application of the type xdg-mime gives the file.
+    result.type = QueryLine({"xdg-mime", "query", "filetype", PathArgument(path)}, result.error);
+    if (!result.type.empty()) {
+        result.application = QueryLine({"xdg-mime", "query", "default", result.type}, result.error);
+    }
+    result.known = result.error.empty();
+#endif
+    return result;
+}
+
+std::optional<std::string> CSystemPlatform::Variable(const std::string& name)
+{
+#if defined(_WIN32)
+    const wchar_t* value = _wgetenv(WideFromUtf8(name).c_str());
+    return value != nullptr ? std::optional<std::string>(Utf8FromWide(value)) : std::nullopt;
+#else
+    const char* value = std::getenv(name.c_str());
+    return value != nullptr ? std::optional<std::string>(value) : std::nullopt;
+#endif
 }
 
 SourceDateEpoch ParseSourceDateEpoch(const char* value)

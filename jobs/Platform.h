@@ -20,7 +20,21 @@ public:
         std::string error; // why the request failed, when it did
     };
     // Asks the desktop to open `path` with the application associated with its type; does not wait for it.
+    // The opener's own output never reaches the terminal; a failure's `error` is one line.
     virtual OpenResult OpenWithDefaultApplication(const std::string& path) = 0;
+
+    struct DefaultApplication
+    {
+        bool known = false;      // the system told which application opens the file
+        std::string type;        // the file's type as the desktop sees it (a MIME type on Linux), if it says
+        std::string application; // that application (a desktop entry, a program); empty when there is none
+        std::string error;       // why the system could not be asked; empty where it has no way to tell
+    };
+    // The application that OpenWithDefaultApplication would hand `path` to.
+    virtual DefaultApplication DefaultApplicationFor(const std::string& path) = 0;
+
+    // An environment variable (HOME, XDG_DATA_HOME, APPDATA, ...) in UTF-8; nullopt when it is not set.
+    virtual std::optional<std::string> Variable(const std::string& name) = 0;
 
     // Seconds since 1970-01-01 UTC, for database dates.
     virtual std::uint32_t Now() = 0;
@@ -46,7 +60,8 @@ SourceDateEpoch SourceDateEpochFromEnvironment();
 std::string WithTrailingSeparator(std::string folder);
 
 // The real desktop: std::filesystem's temporary folder (TMPDIR honoured), "xdg-open" on Linux, "open" on
-// macOS, the shell's open verb on Windows; the system clock, or SOURCE_DATE_EPOCH when it is set. The
+// macOS, the shell's open verb on Windows; "xdg-mime" (Linux) or the file associations (Windows) for the
+// default application; the process environment; the system clock, or SOURCE_DATE_EPOCH when it is set. The
 // random numbers come from the C library's generator, seeded once with the clock, or with SOURCE_DATE_EPOCH
 // so that the same inputs give the same database names.
 class CSystemPlatform : public IPlatform
@@ -54,6 +69,8 @@ class CSystemPlatform : public IPlatform
 public:
     std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    DefaultApplication DefaultApplicationFor(const std::string& path) override;
+    std::optional<std::string> Variable(const std::string& name) override;
     std::uint32_t Now() override;
     std::uint32_t Random() override;
 };

@@ -111,9 +111,28 @@ inline constexpr std::string_view TEXT_EXTENSION = "txt";
 // Messages about files the window could not read or write; the path follows.
 inline constexpr std::string_view CANT_WRITE_FILE = "Can't write file ";
 inline constexpr std::string_view CANT_READ_FILE = "Can't read file ";
-// Install wrote the database but the desktop refused to open it; %s is the database's path.
-inline constexpr std::string_view INSTALL_NOT_OPENED =
-    "The database was written to %s, but it could not be handed to the install tool. Install it manually.";
+// Install's one message: where the songs went and what happens next. %s is the database file in the folder
+// where Install keeps them, or for INSTALL_COPIED the folder they were copied to.
+inline constexpr std::string_view INSTALL_QUEUED = "The songs were saved in %s and queued for J-Pilot's next HotSync.";
+inline constexpr std::string_view INSTALL_COPIED =
+    "The songs were copied to %s; the handheld or emulator installs them from there.";
+inline constexpr std::string_view INSTALL_HANDED =
+    "The songs were saved in %s and handed to the install tool for the next HotSync.";
+inline constexpr std::string_view INSTALL_SAVED = "The songs were saved in %s: install it with your HotSync tool.";
+// Added below INSTALL_SAVED when the chosen destination did not take the database; the cause follows.
+inline constexpr std::string_view INSTALL_NOT_HANDED_ON = "They could not be handed on: ";
+
+// The install destinations in the window's context menu, below the about item, remembered for the next
+// install; the question "Ask each time" asks (the first three without "&" as its choices); the folder prompts.
+inline constexpr std::string_view INSTALL_TO_MENU = "Install &To";
+inline constexpr std::string_view DESTINATION_JPILOT = "&J-Pilot";
+inline constexpr std::string_view DESTINATION_FOLDER = "A &Folder...";
+inline constexpr std::string_view DESTINATION_SYSTEM = "The &System's Install Tool";
+inline constexpr std::string_view DESTINATION_ASK = "&Ask Each Time";
+inline constexpr std::string_view ASK_DESTINATION = "Where should the songs go?";
+inline constexpr std::string_view CHOOSE_CARD = "Install to this memory card, or choose another folder:";
+inline constexpr std::string_view ANOTHER_FOLDER = "Another folder...";
+inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Databases To";
 // Added below "Songs extracted to %s.".
 inline constexpr std::string_view ONE_SONG_WRITTEN = "1 song written.";
 inline constexpr std::string_view SONGS_WRITTEN = "%d songs written.";

@@ -11,8 +11,8 @@ class QDialog;
 class QWidget;
 
 // Everything the importer window asks of the desktop: the services the jobs need (temporary folder, open
-// request, clock) and the user prompts (file dialogs, folder picker, message boxes, modal dialogs, the wait
-// cursor). The window talks to the desktop only through this interface, so tests can answer the prompts
+// request, default application, environment, clock), the file manager, and the user prompts (file dialogs,
+// folder picker, choices, message boxes, modal dialogs, the wait cursor). The window talks to the desktop only through this interface, so tests can answer the prompts
 // without a modal window ever opening.
 class IDesktop : public IPlatform
 {
@@ -42,6 +42,16 @@ public:
 
     // A message box with OK and Cancel and the exclamation icon; true when the user chooses OK.
     virtual bool AskOkCancel(QWidget* owner, const QString& text) = 0;
+
+    // A question with a list of choices; the index of the chosen one, or nullopt on cancel.
+    virtual std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) = 0;
+
+    // The folder the next file dialog or folder picker starts in; empty for the desktop's own choice.
+    virtual void SetDialogFolder(const QString& folder) = 0;
+
+    // Shows the file selected in the file manager (org.freedesktop.FileManager1 over D-Bus where there is
+    // one), or else opens its folder; does not wait.
+    virtual void ShowInFileManager(const QString& path) = 0;
 
     // Runs `dialog` modally and returns when it has ended.
     virtual void RunModal(QDialog& dialog) = 0;

@@ -49,15 +49,6 @@ QString ObjectName(const char* idName)
 }
 } // namespace
 
-template <class Command> void CImporterDlg::RunCommand(Command&& command)
-{
-    try {
-        command();
-    } catch (const std::exception& error) {
-        ShowError(FromUtf8(error.what()));
-    }
-}
-
 CImporterDlg::CImporterDlg(IDesktop& desktop, QWidget* parent)
     : QDialog(parent,
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
@@ -175,6 +166,7 @@ void CImporterDlg::InitDialog()
 {
     UpdateData(false);
     setWindowIcon(m_appIcon);
+    RestoreWindowPlace();
 
     // IDR_IMPORTER_KEYS: Ctrl+A selects the editor's text whichever control has the focus.
     auto* selectAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
@@ -259,8 +251,14 @@ void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
     QMenu menu(this);
     QAction* about = menu.addAction(aboutText);
     about->setShortcut(QKeySequence(Qt::Key_F1));
-    if (menu.exec(event->globalPos()) == about) {
+    menu.addSeparator();
+    AddInstallDestinations(menu);
+    const QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == about) {
         RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); });
+    } else if (chosen != nullptr && chosen->data().isValid()) {
+        const auto method = static_cast<InstallMethod>(chosen->data().toInt());
+        RunCommand([this, method] { OnInstallDestination(method); });
     }
 }
 
@@ -273,7 +271,7 @@ void CImporterDlg::reject()
 QStringList CImporterDlg::DroppedFiles(const QMimeData* mimeData)
 {
     QStringList paths;
-    if (mimeData == nullptr || !mimeData->hasUrls()) {
+    if (mimeData == nullptr || !mimeData->hasUrls() || mimeData->hasFormat(QLatin1String(OWN_DRAG_FORMAT))) {
         return paths;
     }
     for (const QUrl& url : mimeData->urls()) {

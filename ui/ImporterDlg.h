@@ -2,18 +2,24 @@
 
 #include "ui/Desktop.h"
 #include "ui/DialogUnits.h"
+#include "jobs/Install.h"
 #include "pdb/PalmDatabase.h"
 
 #include <QCollator>
 #include <QDialog>
 #include <QIcon>
+#include <QPoint>
 #include <QStringList>
 
+#include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 class QComboBox;
+class QMenu;
+class QSettings;
 class QLabel;
 class QMimeData;
 class QPlainTextEdit;
@@ -50,6 +56,12 @@ public:
     void ClearLoadedSongs();
     void OnCancel();
 
+    // Install destinations (ImporterDlgInstall.cpp): the context menu's choice, remembered in install.conf
+    // (a folder is asked for); and the database file a drag out of the window carries, built from the loaded
+    // texts into the folder where Install keeps databases (nullopt, after saying why, when it was not written).
+    void OnInstallDestination(InstallMethod method);
+    std::optional<QString> BuildDragFile();
+
     // Window chrome: window-menu commands (any id from 16 to 31 opens the about box), the tooltip text of a
     // control, and the resize layout for a client area of width x height pixels.
     void OnSysCommand(int id);
@@ -74,6 +86,9 @@ protected:
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void done(int result) override;
 
 private:
     void CreateControls();
@@ -88,10 +103,34 @@ private:
     int TextIndexAt(int position) const;
     void SetDefaultButton(QPushButton* button);
     // Runs a command; an exception that escapes it is reported and ends only that command.
-    template <class Command> void RunCommand(Command&& command);
-    // The local files among the drag's URLs.
+    template <class Command> void RunCommand(Command&& command)
+    {
+        try {
+            command();
+        } catch (const std::exception& error) {
+            ShowError(QString::fromUtf8(error.what()));
+        }
+    }
+    // The local files among the drag's URLs; none for the window's own drag.
     static QStringList DroppedFiles(const QMimeData* mimeData);
+    static constexpr const char* OWN_DRAG_FORMAT = "application/x-tunelore-importer-drag";
     void ShowError(const QString& text);
+
+    // Install (ImporterDlgInstall.cpp): the remembered choice, or the user's answer when it is "ask each
+    // time" (nullopt on cancel); a folder to install to, memory cards first; the one message after it.
+    std::optional<InstallChoice> ChooseInstall();
+    std::optional<std::string> AskInstallFolder();
+    void ReportInstall(const InstallResult& result);
+    // The destination entries of the context menu, each with its InstallMethod as data.
+    void AddInstallDestinations(QMenu& menu);
+    void StartDrag();
+    // The window's settings (file dialogs' folders, size and place), beside install.conf; null without a home.
+    std::unique_ptr<QSettings> OpenSettings() const;
+    // The size and place the window had when it was last closed.
+    void RestoreWindowPlace();
+    // The folder a file dialog of the kind `key` last used, set for the next prompt; and remembering it.
+    void StartDialogIn(const char* key);
+    void RememberDialogFolder(const char* key, const QString& fileOrFolder, bool isFolder);
 
     IDesktop& m_desktop;
 
@@ -114,4 +153,5 @@ private:
     DialogBaseUnits m_baseUnits;
     QCollator m_collator;
     bool m_showingText = false; // the dialog itself is setting the editor's text
+    QPoint m_dragStart;         // where the left button went down on the window, for a drag out
 };

@@ -12,9 +12,13 @@
 void CImporterDlg::OnDropFilesButton()
 {
     CommitEditedSong();
+    StartDialogIn("folders/open");
     const std::optional<QStringList> paths = m_desktop.AskOpenFileNames(this, FromUtf8(res::OPEN_FILTER));
     if (!paths) {
         return;
+    }
+    if (!paths->isEmpty()) {
+        RememberDialogFolder("folders/open", paths->front(), false);
     }
     CWaitCursor wait(m_desktop);
     LoadInputFiles(*paths);
@@ -29,7 +33,12 @@ void CImporterDlg::OnDropFiles(const QStringList& paths)
 
 std::optional<QString> CImporterDlg::BrowseForFolder()
 {
-    return m_desktop.AskFolder(this, FromUtf8(LoadResString(IDS_EXTRACT_FOLDER_TITLE)));
+    StartDialogIn("folders/extract");
+    std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(LoadResString(IDS_EXTRACT_FOLDER_TITLE)));
+    if (folder) {
+        RememberDialogFolder("folders/extract", *folder, true);
+    }
+    return folder;
 }
 
 void CImporterDlg::LoadInputFiles(const QStringList& paths)
@@ -60,11 +69,13 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
 
 void CImporterDlg::ExtractChords(const CPalmDatabase& database)
 {
+    StartDialogIn("folders/chords");
     const std::optional<QString> target =
         m_desktop.AskSaveFileName(this, FromUtf8(res::TEXT_FILTER), FromUtf8(res::TEXT_EXTENSION));
     if (!target) {
         return;
     }
+    RememberDialogFolder("folders/chords", *target, false);
     const ChordTextResult result = ExportChordsToText(database, ToPath(*target));
     if (!result.written) {
         ShowError(FromUtf8(result.error));

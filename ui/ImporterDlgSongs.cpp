@@ -1,5 +1,5 @@
 // The main window's song list, editor and commands: the three states (empty, songs, chords), showing and
-// storing back the edited text, Install, Save PDB and Quit.
+// storing back the edited text, Save PDB and Quit (Install is in ImporterDlgInstall.cpp).
 
 #include "jobs/Export.h"
 #include "jobs/Intake.h"
@@ -161,43 +161,19 @@ void CImporterDlg::OnChangeSongText()
     m_titleList->setCurrentIndex(m_currentIndex);
 }
 
-void CImporterDlg::OnInstall()
-{
-    if (m_loadedTexts.empty()) {
-        return;
-    }
-    ExportResult result;
-    {
-        CWaitCursor wait(m_desktop);
-        CommitEditedSong();
-        result = ExportLoadedTexts(m_loadedTexts, {}, m_desktop);
-    }
-    if (!result.written) {
-        // Nothing was written, so the texts stay loaded for another try.
-        ShowError(FromUtf8(result.error));
-        return;
-    }
-    ClearLoadedSongs();
-    if (!result.openRequested) {
-        QString text = FormatString(res::INSTALL_NOT_OPENED, FromUtf8(result.path));
-        if (!result.error.empty()) {
-            text += QStringLiteral("\n\n") + FromUtf8(result.error);
-        }
-        m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::Warning);
-    }
-}
-
 void CImporterDlg::OnSavePdb()
 {
     if (m_loadedTexts.empty()) {
         return;
     }
     CommitEditedSong();
+    StartDialogIn("folders/database");
     const std::optional<QString> path =
         m_desktop.AskSaveFileName(this, FromUtf8(res::PDB_FILTER), FromUtf8(res::PDB_EXTENSION));
     if (!path) {
         return;
     }
+    RememberDialogFolder("folders/database", *path, false);
     const ExportResult result = ExportLoadedTexts(m_loadedTexts, ToPath(*path), m_desktop);
     if (!result.written) {
         ShowError(FromUtf8(result.error));

@@ -3,9 +3,17 @@
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
+#include <QUrl>
 #include <QWidget>
+
+#if defined(TUNELORE_HAVE_QTDBUS)
+#include <QDBusConnection>
+#include <QDBusMessage>
+#endif
 
 namespace {
 // While a prompt is up the user needs the normal pointer, even inside a command that shows the wait cursor.
@@ -31,6 +39,9 @@ public:
 private:
     bool m_active;
 };
+
+// How long the file manager may take to answer the request to show a file.
+constexpr int SHOW_ITEMS_TIMEOUT_MS = 3000;
 
 // The caption of message boxes: the application's name.
 QString MessageCaption()
@@ -74,6 +85,16 @@ IPlatform::OpenResult CQtDesktop::OpenWithDefaultApplication(const std::string& 
     return m_system.OpenWithDefaultApplication(path);
 }
 
+IPlatform::DefaultApplication CQtDesktop::DefaultApplicationFor(const std::string& path)
+{
+    return m_system.DefaultApplicationFor(path);
+}
+
+std::optional<std::string> CQtDesktop::Variable(const std::string& name)
+{
+    return m_system.Variable(name);
+}
+
 std::uint32_t CQtDesktop::Now()
 {
     return m_system.Now();
@@ -90,6 +111,9 @@ std::optional<QStringList> CQtDesktop::AskOpenFileNames(QWidget* owner, const QS
     QFileDialog dialog(owner);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
+    if (!m_dialogFolder.isEmpty()) {
+        dialog.setDirectory(m_dialogFolder);
+    }
     const QStringList filters = ToQtNameFilters(filter);
     dialog.setNameFilters(filters);
     if (!filters.isEmpty()) {
@@ -107,6 +131,9 @@ std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner, const QString
     QFileDialog dialog(owner);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
+    if (!m_dialogFolder.isEmpty()) {
+        dialog.setDirectory(m_dialogFolder);
+    }
     dialog.setNameFilters(ToQtNameFilters(filter));
     dialog.setDefaultSuffix(defaultSuffix);
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
@@ -123,7 +150,7 @@ std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner, const QString
 std::optional<QString> CQtDesktop::AskFolder(QWidget* owner, const QString& title)
 {
     CNormalCursorWhilePrompting normalCursor;
-    const QString folder = QFileDialog::getExistingDirectory(owner, title);
+    const QString folder = QFileDialog::getExistingDirectory(owner, title, m_dialogFolder);
     if (folder.isEmpty()) {
         return std::nullopt;
     }
@@ -149,6 +176,41 @@ bool CQtDesktop::AskOkCancel(QWidget* owner, const QString& text)
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Ok | QMessageBox::Cancel, owner);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<int> CQtDesktop::AskChoice(QWidget* owner, const QString& text, const QStringList& choices)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    bool ok = false;
+    const QString chosen = QInputDialog::getItem(owner, MessageCaption(), text, choices, 0, false, &ok);
+    const qsizetype index = choices.indexOf(chosen);
+    if (!ok || index < 0) {
+        return std::nullopt;
+    }
+    return static_cast<int>(index);
+}
+
+void CQtDesktop::SetDialogFolder(const QString& folder)
+{
+    m_dialogFolder = folder;
+}
+
+void CQtDesktop::ShowInFileManager(const QString& path)
+{
+#if defined(TUNELORE_HAVE_QTDBUS)
+    // The file manager's own interface selects the file in its folder; any file manager may provide it.
+    QDBusMessage call = QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.FileManager1"),
+                                                       QStringLiteral("/org/freedesktop/FileManager1"),
+                                                       QStringLiteral("org.freedesktop.FileManager1"),
+                                                       QStringLiteral("ShowItems"));
+    call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+    const QDBusMessage reply = QDBusConnection::sessionBus().call(call, QDBus::Block, SHOW_ITEMS_TIMEOUT_MS);
+    if (reply.type() == QDBusMessage::ReplyMessage) {
+        return;
+    }
+#endif
+    const QString folder = QFileInfo(path).absolutePath();
+    m_system.OpenWithDefaultApplication(folder.toUtf8().toStdString());
 }
 
 void CQtDesktop::RunModal(QDialog& dialog)

@@ -2,13 +2,15 @@
 
 #include "ui/Desktop.h"
 
-// The real desktop: Qt's file dialogs and message boxes, the application's override cursor, and the
-// system services of CSystemPlatform for the jobs.
+// The real desktop: Qt's file dialogs, message boxes and item picker, the application's override cursor, the
+// file manager over D-Bus, and the system services of CSystemPlatform for the jobs.
 class CQtDesktop : public IDesktop
 {
 public:
     std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    DefaultApplication DefaultApplicationFor(const std::string& path) override;
+    std::optional<std::string> Variable(const std::string& name) override;
     std::uint32_t Now() override;
     std::uint32_t Random() override;
 
@@ -18,12 +20,16 @@ public:
     std::optional<QString> AskFolder(QWidget* owner, const QString& title) override;
     void ShowMessage(QWidget* owner, const QString& text, MessageIcon icon) override;
     bool AskOkCancel(QWidget* owner, const QString& text) override;
+    std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) override;
+    void SetDialogFolder(const QString& folder) override;
+    void ShowInFileManager(const QString& path) override;
     void RunModal(QDialog& dialog) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;
 
 private:
     CSystemPlatform m_system;
+    QString m_dialogFolder;
 };
 
 // The filter notation of IDesktop ("Text Files (*.txt)|*.txt|All Files (*.*)|*.*||") as Qt name filters

@@ -228,28 +228,53 @@ TEST_F(CliTest, InfoJsonDescribesHeaderAndRecords)
         << run.out;
 }
 
-TEST_F(CliTest, InstallWritesToTheTemporaryFolderAndReportsAFailedOpen)
+TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
 {
-    fs::create_directories(m_root / "bin");
-    fs::create_directories(m_root / "tmp");
-    for (const int openerStatus : {0, 3}) {
-        SCOPED_TRACE(openerStatus);
-        const fs::path opener = m_root / "bin" / "xdg-open";
-        {
-            std::ofstream(opener) << "#!/bin/sh\nexit " << openerStatus << "\n";
+    const fs::path home = m_root / "home", bin = m_root / "bin", card = m_root / "card";
+    const fs::path kept = home / ".local/share/tunelore-importer", conf = home / ".config/tunelore-importer";
+    fs::create_directories(bin);
+    fs::create_directories(card);
+    // The desktop would hand .pdb files back to this program.
+    std::ofstream(bin / "xdg-mime") << "#!/bin/sh\n[ $2 = filetype ] && echo application/vnd.palm"
+                                    << " || echo tunelore-importer.desktop\n";
+    fs::permissions(bin / "xdg-mime", fs::perms::owner_all);
+    const std::string environment = "-u XDG_DATA_HOME -u XDG_CONFIG_HOME -u JPILOT_HOME " + FIXED_TIME +
+                                    " HOME=" + Quote(home.string()) + " PATH=" + Quote(bin.string() + ":/usr/bin:/bin");
+    struct Case
+    {
+        std::vector<std::string> options;
+        std::string setUp; // "jpilot": J-Pilot's folder appears; "conf": the window's choice of the card
+        int status;
+        std::string said; // on standard output, or on standard error for a failure
+    };
+    const Case cases[] = {
+        {{"--install", "--name", "A"}, "", 0, (kept / "A.pdb").string() + ": install it with your HotSync tool"},
+        {{"--install", "--name", "\u00c9t\u00e9 \u20ac"}, "jpilot", 0, "\u20ac.pdb, queued for J-Pilot's next HotSync"},
+        {{"--install-to", card.string(), "--name", "B"}, "", 0, ", copied to " + (card / "B.pdb").string()},
+        {{"--install", "--name", "B"}, "conf", 0, ", copied to " + (card / "B (2).pdb").string()},
+        {{"--install-with", "system"}, "", 1, "is this program (tunelore-importer.desktop)"},
+        {{"--install-with", "fax"}, "", 2, "--install-with"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.said);
+        if (c.setUp == "jpilot")
+            fs::create_directories(home / ".jpilot");
+        if (c.setUp == "conf") {
+            fs::create_directories(conf);
+            std::ofstream(conf / "install.conf") << "destination=folder\nfolder=" << card.string() << "\n";
         }
-        fs::permissions(opener, fs::perms::owner_all);
-        const std::string environment = FIXED_TIME + " TMPDIR=" + Quote((m_root / "tmp").string()) +
-                                        " PATH=" + Quote((m_root / "bin").string() + ":/usr/bin:/bin");
-        const CliRun run =
-            Run({"build", "--install", "--name", "TuneloreDB12345", Data("songs/cafe.pro")}, environment);
-        const fs::path written = m_root / "tmp" / "TuneloreDB12345.pdb";
-        EXPECT_EQ(run.status, openerStatus == 0 ? 0 : 1) << run.err;
-        EXPECT_TRUE(fs::exists(written));
-        EXPECT_NE((openerStatus == 0 ? run.out : run.err).find(written.string()), std::string::npos)
-            << run.out << run.err;
-        fs::remove(written);
+        std::vector<std::string> args{"build", Data("songs/cafe.pro")};
+        args.insert(args.begin() + 1, c.options.begin(), c.options.end());
+        const CliRun run = Run(args, environment);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        const std::string& said = c.status == 0 ? run.out : run.err;
+        EXPECT_NE(said.find(c.said), std::string::npos) << said;
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ((c.status == 0 ? run.err : run.out), "");
     }
+    // J-Pilot's list holds the one database queued for it, by its UTF-8 name; every install was kept.
+    EXPECT_EQ(ReadFile(home / ".jpilot/jpilot.install"), (kept / "\u00c9t\u00e9 \u20ac.pdb").string() + "\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(kept), fs::directory_iterator()), 5);
 }
 
 TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)

@@ -1,6 +1,7 @@
 #include "jobs/Export.h"
 
 #include "tests/support/FakePlatform.h"
+#include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -63,46 +64,6 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
     EXPECT_EQ(ReadFileBytes(target), earlier);
     EXPECT_TRUE(platform.openRequests.empty() && FolderEntries(temp.Path()).empty());
 }
-
-TEST(Export, InstallWritesNamedFileInTempFolderAndRequestsOpenOrSaysWhatFailed)
-{
-    TempDir dir;
-    for (const std::string& folder : {dir.Str() + "/", dir.Str()}) {
-        FakePlatform platform(folder);
-        const ExportResult result = ExportLoadedTexts({"A\r\n"}, "", platform, ExportOptions{"TuneloreDB42"});
-        EXPECT_EQ(std::tuple(result.ok(true), result.path), std::tuple(true, dir.File("TuneloreDB42.pdb"))) << folder;
-        EXPECT_EQ(platform.openRequests, Texts{result.path});
-        EXPECT_EQ(FolderEntries(dir.Path()), Texts{"TuneloreDB42.pdb"});
-    }
-    std::filesystem::remove(dir.File("TuneloreDB42.pdb"));
-    for (const std::string& folder : {dir.File("missing") + "/", ""s}) { // unwritable, or no temporary folder
-        FakePlatform platform(folder);
-        const ExportResult result = ExportLoadedTexts({"A"}, "", platform, ExportOptions{"X"});
-        EXPECT_FALSE(result.written || result.error.empty() || !platform.openRequests.empty()) << folder;
-    }
-    // The desktop refuses to open: the file stays, and the message says where. Nor can a name leave the folder.
-    FakePlatform platform(dir.Str() + "/");
-    platform.failOpen = true;
-    const ExportResult result = ExportLoadedTexts({"A"}, "", platform, ExportOptions{"../Kept"});
-    EXPECT_EQ(std::tuple(result.written, result.openRequested), std::tuple(true, false));
-    EXPECT_EQ(FolderEntries(dir.Path()), Texts{std::filesystem::path(result.path).filename()});
-    EXPECT_NE(result.error.find(result.path), std::string::npos) << result.error;
-    EXPECT_NE(result.error.find(platform.openError), std::string::npos) << result.error;
-}
-
-// Sets an environment variable for the life of the object.
-struct ScopedEnv
-{
-    ScopedEnv(const char* variable, const std::string& value)
-        : name(variable)
-        , old(std::getenv(variable) ? std::optional<std::string>(std::getenv(variable)) : std::nullopt)
-    {
-        setenv(variable, value.c_str(), 1);
-    }
-    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
-    const char* name;
-    std::optional<std::string> old;
-};
 
 #if defined(__linux__)
 TEST(SystemPlatform, TempFolderAndOpener)

@@ -3,12 +3,15 @@
 #include "jobs/Platform.h"
 
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 // A desktop for tests: a chosen temporary folder, a fixed clock, counted random numbers, and open requests that are recorded instead
-// of starting anything. Set `failOpen` to make the desktop refuse the open request.
+// of starting anything. Set `failOpen` to make the desktop refuse the open request. The environment holds only
+// the variables in `environment`, and the default application for every file is `defaultApplication`.
 class FakePlatform : public IPlatform
 {
 public:
@@ -25,6 +28,12 @@ public:
         openRequests.push_back(path);
         return failOpen ? OpenResult{false, openError} : OpenResult{true, {}};
     }
+    DefaultApplication DefaultApplicationFor(const std::string&) override { return defaultApplication; }
+    std::optional<std::string> Variable(const std::string& name) override
+    {
+        const auto found = environment.find(name);
+        return found != environment.end() ? std::optional(found->second) : std::nullopt;
+    }
     std::uint32_t Now() override { return now; }
     std::uint32_t Random() override { return random++; }
 
@@ -34,4 +43,6 @@ public:
     bool failOpen = false;
     std::string openError = "no application is associated with this file";
     std::vector<std::string> openRequests; // every path passed to OpenWithDefaultApplication, in order
+    std::map<std::string, std::string> environment;
+    DefaultApplication defaultApplication{true, "application/vnd.palm", "palm-install.desktop", {}};
 };

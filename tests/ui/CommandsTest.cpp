@@ -1,12 +1,11 @@
-// Install, Save PDB and Quit: what is written, when the loaded texts go or stay, and what the user is told.
+// Save PDB and Quit: what is written, when the loaded texts go or stay, and what the user is told.
 
 #include "tests/ui/DialogFixture.h"
 
 struct ExportCase
 {
     const char* name;
-    bool save;           // Save PDB, else Install
-    std::string fault;   // "missing" target folder, "cancel" of the save dialog, open request "refused"
+    std::string fault;   // "missing" target folder, "cancel" of the save dialog
     const char* message; // the start of the one message, followed by the target's folder; "": none
     friend void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
 };
@@ -16,12 +15,9 @@ class ExportTest : public DialogTest, public ::testing::WithParamInterface<Expor
 };
 
 const ExportCase EXPORT_CASES[] = {
-    {"InstallWritten", false, "", ""},
-    {"InstallNotWritten", false, "missing", "Can't write file "},
-    {"InstallNotOpened", false, "refused", "The database was written to "},
-    {"SaveWritten", true, "", ""},
-    {"SaveCancelled", true, "cancel", ""},
-    {"SaveNotWritten", true, "missing", "Can't write file "},
+    {"SaveWritten", "", ""},
+    {"SaveCancelled", "cancel", ""},
+    {"SaveNotWritten", "missing", "Can't write file "},
 };
 
 TEST_P(ExportTest, TextsAreDiscardedOnlyOnceWritten)
@@ -31,22 +27,19 @@ TEST_P(ExportTest, TextsAreDiscardedOnlyOnceWritten)
     const std::vector<std::string> loaded = m_dialog->LoadedTexts();
     const std::string before = State();
     const std::string folder = c.fault == "missing" ? m_dir.File("missing/") : m_temp.Str() + "/";
-    m_desktop.platform.tempFolder = folder;
-    m_desktop.platform.failOpen = c.fault == "refused";
     m_desktop.answers = {c.fault == "cancel" ? std::nullopt : std::optional(folder + "songs.pdb")};
-    c.save ? m_dialog->OnSavePdb() : m_dialog->OnInstall();
+    m_dialog->OnSavePdb();
 
-    const bool written = c.fault.empty() || c.fault == "refused";
-    const std::string file = TempFile(); // Install: a TuneloreDB file in the temporary folder
-    EXPECT_EQ(file.rfind(folder + (c.save ? "songs.pdb" : "TuneloreDB"), 0), written ? 0u : std::string::npos) << file;
+    const bool written = c.fault.empty();
+    const std::string file = TempFile();
+    EXPECT_EQ(file.rfind(folder + "songs.pdb", 0), written ? 0u : std::string::npos) << file;
     const std::string songs = GRACE_FILE + "\0"s + FAIR_FILE + '\0' + VALLEY_FILE + '\0'; // the records, in order
     EXPECT_EQ(ReadFileBytes(file).value_or("").ends_with(songs), written);
     EXPECT_EQ(m_dialog->LoadedTexts(), written ? std::vector<std::string>() : loaded);
     EXPECT_EQ(State(), written ? "---- *&Install Songs... |  |" : before);
     EXPECT_EQ(m_desktop.waitDepth, 0);
-    // The save dialog, the open request under the wait cursor, at most one message, naming the file concerned.
-    const std::string prompts = (c.save ? "save@0: PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*|| (pdb)\n"s : ""s) +
-                                (written && !c.save ? "request@1: " + file + "\n" : "") +
+    // The save dialog, then at most one message, naming the file concerned.
+    const std::string prompts = "save@0: PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*|| (pdb)\n"s +
                                 (*c.message == '\0' ? "" : "message@0: " + (c.message + folder));
     EXPECT_EQ(m_desktop.prompts.substr(0, prompts.size()), prompts);
     EXPECT_EQ(m_desktop.prompts.find('@', prompts.size()), std::string::npos) << m_desktop.prompts; // nothing more
@@ -64,7 +57,7 @@ TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
         m_desktop.answers = {m_dir.File("chords.pdb")};
         save ? m_dialog->OnSavePdb() : m_dialog->OnInstall();
         CPalmDatabase database;
-        ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : TempFile()), 0);
+        ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : KeptFile()), 0);
         EXPECT_EQ(std::pair(database.m_type, database.GetRecordCount()), std::pair(CHORD_IMPORT_TYPE, 3)) << save;
     }
 

@@ -17,8 +17,9 @@
 
 using namespace std::string_literals;
 
-// A desktop that logs every prompt and open request as a line "kind@wait cursors: text (extra)" and answers the
-// prompts from `answers` in order: nullopt cancels, any text is OK, an open dialog takes lines of paths.
+// A desktop that logs every prompt, open request and file shown as a line "kind@wait cursors: text (extra)" and
+// answers the prompts from `answers` in order: nullopt cancels, any text is OK, an open dialog takes lines of
+// paths, a choice the index of the one chosen. The environment and default application are `platform`'s.
 class CFakeDesktop : public IDesktop
 {
 public:
@@ -28,6 +29,11 @@ public:
         Record("request", QString::fromStdString(path));
         return platform.OpenWithDefaultApplication(path);
     }
+    DefaultApplication DefaultApplicationFor(const std::string& path) override
+    {
+        return platform.DefaultApplicationFor(path);
+    }
+    std::optional<std::string> Variable(const std::string& name) override { return platform.Variable(name); }
     std::uint32_t Now() override { return platform.Now(); }
     std::uint32_t Random() override { return platform.Random(); }
     std::optional<QStringList> AskOpenFileNames(QWidget*, const QString& filter) override
@@ -42,6 +48,13 @@ public:
     std::optional<QString> AskFolder(QWidget*, const QString& title) override { return Ask("folder", title); }
     void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
     bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
+    std::optional<int> AskChoice(QWidget*, const QString& text, const QStringList& choices) override
+    {
+        const std::optional<QString> answer = Ask("choice", text, choices.join(QStringLiteral(" | ")));
+        return answer ? std::optional(answer->toInt()) : std::nullopt;
+    }
+    void SetDialogFolder(const QString& folder) override { dialogFolder = folder; }
+    void ShowInFileManager(const QString& path) override { Record("show", path); }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
@@ -50,6 +63,7 @@ public:
     std::vector<std::optional<std::string>> answers;
     std::string prompts;
     int waitDepth = 0;
+    QString dialogFolder; // where the next file dialog starts
 
 private:
     void Record(const char* kind, const QString& text, const QString& extra = {})
@@ -87,11 +101,16 @@ inline constexpr const char* FAIR_FILE = "{t:Scarborough Fair}\n{st:Traditional}
 inline constexpr const char* VALLEY_FILE = "down in the valley\n[G]valley so low\n";
 inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 0 2 3 2\n";
 
-// A fresh window with a fake desktop whose temporary folder is an empty folder of the test's own.
+// A fresh window with a fake desktop whose temporary folder is an empty folder of the test's own, and whose
+// environment has only HOME, another such folder.
 class DialogTest : public ::testing::Test
 {
 protected:
-    DialogTest() { m_desktop.platform.tempFolder = m_temp.Str() + "/"; }
+    DialogTest()
+    {
+        m_desktop.platform.tempFolder = m_temp.Str() + "/";
+        m_desktop.platform.environment = {{"HOME", m_home.Str()}};
+    }
 
     QString WriteFile(const std::string& name, const std::string& bytes) const
     {
@@ -147,8 +166,17 @@ protected:
         return files.size() == 1 ? m_temp.File(files[0]) : "";
     }
 
+    // The path of the one database in the folder where Install keeps them, or "".
+    std::string KeptFile() const
+    {
+        const std::filesystem::path folder = m_home.Path() / ".local/share/tunelore-importer";
+        const std::vector<std::string> files = FolderEntries(folder);
+        return files.size() == 1 ? (folder / files[0]).string() : "";
+    }
+
     TempDir m_dir;
     TempDir m_temp;
+    TempDir m_home;
     CFakeDesktop m_desktop;
     std::unique_ptr<CImporterDlg> m_dialog = std::make_unique<CImporterDlg>(m_desktop);
 };

@@ -40,7 +40,7 @@ TEST_F(DialogTest, EditIsStoredBackBeforeAnotherSelectionAndBeforeExport)
 
     Type(QStringLiteral("low"));
     m_dialog->OnInstall();
-    EXPECT_NE(ReadFileBytes(TempFile()).value_or("").find(FAIR_FILE + "low\n\0"s), std::string::npos);
+    EXPECT_NE(ReadFileBytes(KeptFile()).value_or("").find(FAIR_FILE + "low\n\0"s), std::string::npos);
 
     // Save PDB stores the edit in progress too.
     LoadThreeSongs();
@@ -73,6 +73,6 @@ TEST_F(DialogTest, CtrlAFromTheListSelectsTheTextAndEnterInstalls)
     EXPECT_TRUE(TitleList()->hasFocus());
     EXPECT_EQ(Editor()->textCursor().selectedText(), Editor()->document()->toRawText());
     QTest::keyClick(TitleList(), Qt::Key_Return);
-    EXPECT_NE(TempFile(), "");
+    EXPECT_NE(KeptFile(), "");
     EXPECT_TRUE(m_dialog->LoadedTexts().empty());
 }

@@ -1,0 +1,524 @@
+#include "jobs/Install.h"
+
+#include "jobs/Charset.h"
+#include "jobs/FileNames.h"
+#include "pdb/AtomicFile.h"
+#include "pdb/FileIo.h"
+#include "text/Ascii.h"
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <system_error>
+#include <utility>
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <share.h>
+#include <sys/stat.h>
+#else
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr std::string_view APP_FOLDER_NAME = "tunelore-importer"; // Linux, after the XDG conventions
+#if defined(_WIN32) || defined(__APPLE__)
+constexpr std::string_view APP_DISPLAY_NAME = "Tunelore Importer";
+#endif
+constexpr std::string_view SETTINGS_FILE = "install.conf";
+constexpr std::string_view JPILOT_LIST = "jpilot.install";
+constexpr std::size_t SMALL_FILE_LIMIT = 1024 * 1024; // settings and J-Pilot's list are a few lines
+constexpr int MOST_NUMBERED_NAMES = 9999;
+
+constexpr std::array<std::pair<InstallMethod, std::string_view>, 5> METHOD_NAMES{{
+    {InstallMethod::Automatic, "automatic"},
+    {InstallMethod::JPilot, "jpilot"},
+    {InstallMethod::Folder, "folder"},
+    {InstallMethod::SystemTool, "system"},
+    {InstallMethod::Ask, "ask"},
+}};
+
+// A variable that names a folder: set, not empty, and (as the XDG conventions ask) absolute.
+std::optional<fs::path> FolderVariable(IPlatform& platform, const char* name)
+{
+    const std::optional<std::string> value = platform.Variable(name);
+    if (!value || value->empty()) {
+        return std::nullopt;
+    }
+    fs::path folder = PathFromUtf8(*value);
+    if (!folder.is_absolute()) {
+        return std::nullopt;
+    }
+    return folder;
+}
+
+// The user's folder for application data of `xdgVariable`'s kind, with `homeRelative` under the home.
+std::optional<fs::path> UserFolder(IPlatform& platform, const char* xdgVariable, std::string_view homeRelative)
+{
+#if defined(_WIN32)
+    (void)xdgVariable;
+    (void)homeRelative;
+    std::optional<fs::path> appData = FolderVariable(platform, "APPDATA");
+    return appData ? std::optional(*appData / PathFromUtf8(APP_DISPLAY_NAME)) : std::nullopt;
+#elif defined(__APPLE__)
+    (void)xdgVariable;
+    (void)homeRelative;
+    std::optional<fs::path> home = FolderVariable(platform, "HOME");
+    return home ? std::optional(*home / "Library" / "Application Support" / PathFromUtf8(APP_DISPLAY_NAME))
+                : std::nullopt;
+#else
+    if (std::optional<fs::path> xdg = FolderVariable(platform, xdgVariable)) {
+        return *xdg / APP_FOLDER_NAME;
+    }
+    std::optional<fs::path> home = FolderVariable(platform, "HOME");
+    return home ? std::optional(*home / homeRelative / APP_FOLDER_NAME) : std::nullopt;
+#endif
+}
+
+bool IsFolder(const fs::path& path)
+{
+    std::error_code error;
+    return fs::is_directory(path, error);
+}
+
+// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
+bool ReplaceSmallFile(const fs::path& path, std::string_view bytes)
+{
+    return WriteFileAtomically(path.string(), bytes);
+}
+
+// A small text file's bytes; empty when it does not exist, nullopt (and `error`) when it cannot be read.
+std::optional<std::string> ReadSmallFile(const fs::path& path, std::string& error)
+{
+    std::error_code missing;
+    if (!fs::exists(fs::symlink_status(path, missing))) {
+        return std::string();
+    }
+    FileReadResult read = ReadWholeFile(path, SMALL_FILE_LIMIT);
+    if (!read.bytes) {
+        error = read.error;
+    }
+    return std::move(read.bytes);
+}
+
+// Calls `line(text)` for every line of `bytes`, without its CR LF or LF.
+template <class Visit> void ForEachLine(std::string_view bytes, Visit&& line)
+{
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        std::string_view text = bytes.substr(0, end);
+        bytes = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
+        if (!text.empty() && text.back() == '\r') {
+            text.remove_suffix(1);
+        }
+        line(text);
+    }
+}
+
+// Creates a new file for writing, never opening one that exists; -1 and errno when it cannot.
+int CreateExclusively(const fs::path& path)
+{
+#if defined(_WIN32)
+    int fd = -1;
+    errno = _wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+    return fd;
+#else
+    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+#endif
+}
+
+// Writes all of `bytes` to `fd`, flushes it to the disk and closes it; 0 or the errno of the first failure.
+int WriteAndClose(int fd, std::string_view bytes)
+{
+    int failure = 0;
+    while (!bytes.empty() && failure == 0) {
+#if defined(_WIN32)
+        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1u << 30));
+        const int written = _write(fd, bytes.data(), static_cast<unsigned>(chunk));
+#else
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+#endif
+        if (written < 0 && errno != EINTR) {
+            failure = errno;
+        } else if (written > 0) {
+            bytes.remove_prefix(static_cast<std::size_t>(written));
+        }
+    }
+#if defined(_WIN32)
+    if (failure == 0 && _commit(fd) != 0) {
+        failure = errno;
+    }
+    if (_close(fd) != 0 && failure == 0) {
+        failure = errno;
+    }
+#else
+    if (failure == 0 && ::fsync(fd) != 0) {
+        failure = errno;
+    }
+    if (::close(fd) != 0 && failure == 0) {
+        failure = errno;
+    }
+#endif
+    return failure;
+}
+
+// The file name stem for a database: its name (Windows-1252) made safe for a folder, in UTF-8.
+std::string FileStemFor(const CPalmDatabase& database)
+{
+    return Cp1252ToUtf8(SafeSongFileName(database.GetName()));
+}
+
+// True when `application` (a desktop entry, a program's path) is this program.
+bool IsThisProgram(std::string_view application)
+{
+    const std::string name = Utf8FromPath(PathFromUtf8(application).stem());
+    return EqualsIgnoringAsciiCase(name, APP_FOLDER_NAME);
+}
+
+// MIME types under which the desktop knows Palm databases, and our own databases' types.
+bool IsPalmDatabaseType(std::string_view type)
+{
+    return type == "application/vnd.palm" || type == "application/x-palm-database" ||
+           type.starts_with("application/x-tunelore");
+}
+
+// Hands the kept database to the destination; sets `handedOn`, `target` and, for a failure, `error`.
+// `stem` names the copy in a folder.
+void HandOn(InstallResult& result,
+            const InstallChoice& choice,
+            std::string_view stem,
+            std::string_view bytes,
+            IPlatform& platform)
+{
+    switch (result.destination) {
+    case InstallDestination::None:
+        return;
+    case InstallDestination::JPilot: {
+        const std::optional<fs::path> folder = JPilotFolder(platform);
+        if (!folder || !IsFolder(*folder)) {
+            result.error = folder ? "J-Pilot's folder " + Utf8FromPath(*folder) + " does not exist"
+                                  : "no home folder to find J-Pilot's folder in";
+            return;
+        }
+        const fs::path list = *folder / JPILOT_LIST;
+        result.target = Utf8FromPath(list);
+        result.error = AddToJPilotList(list, result.path);
+        break;
+    }
+    case InstallDestination::Folder: {
+        const fs::path folder = PathFromUtf8(choice.folder);
+        if (choice.folder.empty() || !IsFolder(folder)) {
+            result.error = choice.folder.empty() ? "no folder was chosen to copy it to"
+                                                 : "can't copy it to " + choice.folder + ": no such folder";
+            return;
+        }
+        const CreatedFile copy = CreateFreshFile(folder, stem, bytes);
+        result.target = Utf8FromPath(copy.path);
+        if (!copy.error.empty()) {
+            result.error = "can't copy it to " + choice.folder + ": " + copy.error;
+        }
+        break;
+    }
+    case InstallDestination::SystemTool: {
+        const IPlatform::DefaultApplication tool = platform.DefaultApplicationFor(result.path);
+        result.target = tool.application;
+        if (!tool.error.empty()) {
+            result.error = "can't tell which application installs it: " + tool.error;
+        } else if (!tool.type.empty() && !IsPalmDatabaseType(tool.type)) {
+            result.error = "the desktop takes the file for " + tool.type + ", not for a Palm database";
+        } else if (tool.known && tool.application.empty()) {
+            result.error = "no application is set to install Palm databases";
+        } else if (tool.known && IsThisProgram(tool.application)) {
+            result.error = "the application set to install Palm databases is this program (" + tool.application + ")";
+        } else if (const IPlatform::OpenResult opened = platform.OpenWithDefaultApplication(result.path); !opened.ok) {
+            result.error = opened.error.empty() ? "the system's install tool refused it" : opened.error;
+        }
+        break;
+    }
+    }
+    result.handedOn = result.error.empty();
+}
+
+// Writes the database into the lasting folder under a fresh name; `bytes` gets the file's bytes.
+InstallResult KeepInLastingFolder(CPalmDatabase& database, IPlatform& platform, std::vector<std::uint8_t>& bytes)
+{
+    InstallResult result;
+    const std::optional<fs::path> folder = LastingFolder(platform);
+    const std::string stem = FileStemFor(database);
+    if (!folder) {
+        result.error = "No folder to keep the database in: the environment names no home folder";
+        return result;
+    }
+    result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
+    std::optional<std::vector<std::uint8_t>> image = database.Serialize();
+    if (!image) {
+        result.error = CantWriteMessage(result.path, "more records than a database can hold");
+        return result;
+    }
+    bytes = std::move(*image);
+    if (const std::string cause = CreatePrivateFolder(*folder); !cause.empty()) {
+        result.error = CantWriteMessage(Utf8FromPath(*folder), cause);
+        return result;
+    }
+    const CreatedFile file =
+        CreateFreshFile(*folder, stem, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
+    if (!file.error.empty()) {
+        result.error = CantWriteMessage(result.path, file.error);
+        return result;
+    }
+    result.path = Utf8FromPath(file.path);
+    result.written = true;
+    return result;
+}
+
+} // namespace
+
+std::string_view InstallMethodName(InstallMethod method)
+{
+    for (const auto& [value, name] : METHOD_NAMES) {
+        if (value == method) {
+            return name;
+        }
+    }
+    return {};
+}
+
+std::optional<InstallMethod> ParseInstallMethod(std::string_view name)
+{
+    for (const auto& [value, word] : METHOD_NAMES) {
+        if (word == name) {
+            return value;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<fs::path> LastingFolder(IPlatform& platform)
+{
+    return UserFolder(platform, "XDG_DATA_HOME", ".local/share");
+}
+
+std::optional<fs::path> ConfigFolder(IPlatform& platform)
+{
+    return UserFolder(platform, "XDG_CONFIG_HOME", ".config");
+}
+
+std::optional<fs::path> JPilotFolder(IPlatform& platform)
+{
+    // J-Pilot itself takes JPILOT_HOME in place of HOME.
+    std::optional<fs::path> home = FolderVariable(platform, "JPILOT_HOME");
+    if (!home) {
+        home = FolderVariable(platform, "HOME");
+    }
+    return home ? std::optional(*home / ".jpilot") : std::nullopt;
+}
+
+std::vector<fs::path> LauncherFolders(IPlatform& platform)
+{
+    std::vector<fs::path> volumes;
+    std::error_code error;
+#if defined(_WIN32)
+    (void)platform;
+    for (char drive = 'D'; drive <= 'Z'; ++drive) {
+        volumes.push_back(fs::path(std::string(1, drive) + ":\\"));
+    }
+#else
+    std::vector<fs::path> mountRoots;
+#if defined(__APPLE__)
+    mountRoots.push_back("/Volumes");
+#else
+    // Where the desktop mounts a user's removable volumes (udisks: Debian and Ubuntu, Fedora and Arch).
+    if (const std::optional<std::string> user = platform.Variable("USER"); user && !user->empty()) {
+        mountRoots.push_back(fs::path("/media") / *user);
+        mountRoots.push_back(fs::path("/run/media") / *user);
+    }
+#endif
+    for (const fs::path& root : mountRoots) {
+        for (fs::directory_iterator entry(root, error), end; !error && entry != end; entry.increment(error)) {
+            volumes.push_back(entry->path());
+        }
+        error.clear();
+    }
+#endif
+    std::vector<fs::path> launchers;
+    for (const fs::path& volume : volumes) {
+        const fs::path launcher = volume / "PALM" / "Launcher";
+        if (IsFolder(launcher)) {
+            launchers.push_back(launcher);
+        }
+    }
+    return launchers;
+}
+
+InstallChoice ReadInstallChoice(IPlatform& platform)
+{
+    InstallChoice choice;
+    const std::optional<fs::path> folder = ConfigFolder(platform);
+    std::string error;
+    const std::optional<std::string> bytes =
+        folder ? ReadSmallFile(*folder / SETTINGS_FILE, error) : std::optional<std::string>();
+    if (!bytes) {
+        return choice;
+    }
+    ForEachLine(*bytes, [&choice](std::string_view line) {
+        const std::size_t equals = line.find('=');
+        if (line.starts_with('#') || equals == std::string_view::npos) {
+            return;
+        }
+        const std::string_view key = line.substr(0, equals);
+        const std::string_view value = line.substr(equals + 1);
+        if (key == "destination") {
+            choice.method = ParseInstallMethod(value).value_or(InstallMethod::Automatic);
+        } else if (key == "folder") {
+            choice.folder = value;
+        }
+    });
+    return choice;
+}
+
+std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
+{
+    const std::optional<fs::path> folder = ConfigFolder(platform);
+    if (!folder) {
+        return "no home folder to keep the settings in";
+    }
+    if (choice.folder.find_first_of("\r\n") != std::string::npos) {
+        return "a folder whose name holds a line break cannot be remembered";
+    }
+    if (std::string cause = CreatePrivateFolder(*folder); !cause.empty()) {
+        return CantWriteMessage(Utf8FromPath(*folder), cause);
+    }
+    const std::string text = "# Where Install hands the database: automatic, jpilot, folder, system or ask.\n"
+                             "destination=" +
+                             std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder + "\n";
+    const fs::path file = *folder / SETTINGS_FILE;
+    return ReplaceSmallFile(file, text) ? std::string() : CantWriteMessage(Utf8FromPath(file));
+}
+
+InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform)
+{
+    switch (choice.method) {
+    case InstallMethod::JPilot:
+        return InstallDestination::JPilot;
+    case InstallMethod::Folder:
+        return InstallDestination::Folder;
+    case InstallMethod::SystemTool:
+        return InstallDestination::SystemTool;
+    case InstallMethod::Automatic:
+    case InstallMethod::Ask:
+        break;
+    }
+#if defined(_WIN32) || defined(__APPLE__)
+    (void)platform;
+    return InstallDestination::SystemTool; // Palm Desktop's install tool opens .pdb files there
+#else
+    const std::optional<fs::path> jpilot = JPilotFolder(platform);
+    return jpilot && IsFolder(*jpilot) ? InstallDestination::JPilot : InstallDestination::None;
+#endif
+}
+
+std::string CreatePrivateFolder(const fs::path& folder)
+{
+    std::error_code error;
+    if (IsFolder(folder)) {
+        return {};
+    }
+    if (folder.has_parent_path()) {
+        fs::create_directories(folder.parent_path(), error); // a failure shows in the step below
+    }
+#if defined(_WIN32)
+    if (!fs::create_directory(folder, error) && error) {
+        return error.message();
+    }
+#else
+    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
+        return SystemErrorText(errno);
+    }
+#endif
+    return IsFolder(folder) ? std::string() : "not a folder";
+}
+
+CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::string_view bytes)
+{
+    CreatedFile result;
+    for (int number = 1; number <= MOST_NUMBERED_NAMES; ++number) {
+        const std::string name =
+            std::string(stem) + (number == 1 ? std::string() : " (" + std::to_string(number) + ")") + ".pdb";
+        const fs::path path = folder / PathFromUtf8(name);
+        const int fd = CreateExclusively(path);
+        if (fd < 0) {
+            if (errno == EEXIST) {
+                continue;
+            }
+            result.error = SystemErrorText(errno);
+            return result;
+        }
+        if (const int failure = WriteAndClose(fd, bytes); failure != 0) {
+            std::error_code ignored;
+            fs::remove(path, ignored);
+            result.error = SystemErrorText(failure);
+            return result;
+        }
+        result.path = path;
+        return result;
+    }
+    result.error = "every name from " + std::string(stem) + ".pdb to (" + std::to_string(MOST_NUMBERED_NAMES) +
+                   ") is taken";
+    return result;
+}
+
+std::string AddToJPilotList(const fs::path& list, std::string_view entry)
+{
+    if (entry.find_first_of("\r\n") != std::string_view::npos) {
+        return "its path holds a line break, which J-Pilot's install list cannot hold";
+    }
+    std::string error;
+    std::optional<std::string> content = ReadSmallFile(list, error);
+    if (!content) {
+        return "can't read J-Pilot's install list " + Utf8FromPath(list) + ": " + error;
+    }
+    bool listed = false;
+    ForEachLine(*content, [&](std::string_view line) { listed = listed || line == entry; });
+    if (listed) {
+        return {};
+    }
+    if (!content->empty() && content->back() != '\n') {
+        content->push_back('\n');
+    }
+    content->append(entry).push_back('\n');
+    return ReplaceSmallFile(list, *content) ? std::string()
+                                            : "can't write J-Pilot's install list " + Utf8FromPath(list);
+}
+
+InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)
+{
+    std::vector<std::uint8_t> bytes;
+    return KeepInLastingFolder(database, platform, bytes);
+}
+
+InstallResult InstallDatabase(CPalmDatabase& database, const InstallChoice& choice, IPlatform& platform)
+{
+    std::vector<std::uint8_t> bytes;
+    InstallResult result = KeepInLastingFolder(database, platform, bytes);
+    result.destination = DestinationFor(choice, platform);
+    if (result.written) {
+        const std::string_view image(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+        HandOn(result, choice, FileStemFor(database), image, platform);
+    }
+    return result;
+}
+
+InstallResult InstallLoadedTexts(const std::vector<std::string>& loadedTexts,
+                                 const InstallChoice& choice,
+                                 IPlatform& platform,
+                                 const ExportOptions& options)
+{
+    CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
+    return InstallDatabase(database, choice, platform);
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "jobs/Export.h"
+#include "jobs/Platform.h"
+#include "pdb/PalmDatabase.h"
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Install: the database is written into a lasting folder of the user's (never only the temporary folder),
+// under a fresh name and readable by the user alone, and then handed to one destination: J-Pilot's install
+// list, a folder the user chose (an emulator's install folder, a memory card's PALM/Launcher), or the
+// system's install tool. Where none applies it stays in the lasting folder for the user to install.
+
+// How the user wants databases installed; remembered in install.conf, which the window and the command line
+// share.
+enum class InstallMethod
+{
+    Automatic,  // the platform's order: Linux J-Pilot when present, else nowhere; elsewhere the system's tool
+    JPilot,     // J-Pilot's install list
+    Folder,     // a copy in InstallChoice::folder
+    SystemTool, // the default application for the file, unless that is this program
+    Ask,        // the window asks at each install; elsewhere Automatic
+};
+
+struct InstallChoice
+{
+    InstallMethod method = InstallMethod::Automatic;
+    std::string folder; // UTF-8; for InstallMethod::Folder
+    bool operator==(const InstallChoice&) const = default;
+};
+
+// The method's word in install.conf: "automatic", "jpilot", "folder", "system", "ask"; and back (nullopt for
+// any other word).
+std::string_view InstallMethodName(InstallMethod method);
+std::optional<InstallMethod> ParseInstallMethod(std::string_view name);
+
+// Where the databases are kept: Linux $XDG_DATA_HOME/tunelore-importer (else ~/.local/share/...), macOS
+// ~/Library/Application Support/Tunelore Importer, Windows %APPDATA%\Tunelore Importer. nullopt when the
+// environment names no home.
+std::optional<std::filesystem::path> LastingFolder(IPlatform& platform);
+// Where the settings are kept: Linux $XDG_CONFIG_HOME/tunelore-importer (else ~/.config/...), elsewhere the
+// lasting folder. nullopt when the environment names no home.
+std::optional<std::filesystem::path> ConfigFolder(IPlatform& platform);
+// J-Pilot's folder: $JPILOT_HOME/.jpilot when JPILOT_HOME is set, else ~/.jpilot (whether or not it exists).
+std::optional<std::filesystem::path> JPilotFolder(IPlatform& platform);
+// Mounted volumes that hold PALM/Launcher (memory cards), as those Launcher folders.
+std::vector<std::filesystem::path> LauncherFolders(IPlatform& platform);
+
+// The remembered choice; Automatic when there is none or install.conf cannot be read.
+InstallChoice ReadInstallChoice(IPlatform& platform);
+// Remembers the choice in install.conf; empty, or why it could not be written.
+std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice);
+
+enum class InstallDestination
+{
+    None,       // kept in the lasting folder only
+    JPilot,     // queued in J-Pilot's install list
+    Folder,     // copied into a folder
+    SystemTool, // handed to the default application
+};
+// The destination a choice leads to on this system.
+InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform);
+
+// Creates `folder` (and what is missing above it) with mode 0700 where it did not exist; empty, or the cause
+// when it cannot be made or is no folder.
+std::string CreatePrivateFolder(const std::filesystem::path& folder);
+
+struct CreatedFile
+{
+    std::filesystem::path path; // the file written; empty on failure
+    std::string error;          // why not: the system's cause
+};
+// Writes `bytes` to a file that did not exist before, "<stem>.pdb" or else "<stem> (2).pdb", "(3)", ...,
+// created exclusively (never replacing or sharing a file someone else made) with mode 0600. `stem` is UTF-8.
+CreatedFile CreateFreshFile(const std::filesystem::path& folder, std::string_view stem, std::string_view bytes);
+
+// Adds `entry` as a line to J-Pilot's install list `list` unless it is there already: the list is read, the
+// line appended, and the whole list written atomically. Empty, or why not.
+std::string AddToJPilotList(const std::filesystem::path& list, std::string_view entry);
+
+struct InstallResult
+{
+    bool written = false; // the database is in the lasting folder
+    InstallDestination destination = InstallDestination::None;
+    bool handedOn = false; // the destination took it
+    std::string path;      // the database in the lasting folder (or where it was to be), UTF-8
+    std::string target;    // J-Pilot: its list; Folder: the copy; SystemTool: the application
+    std::string error;     // not written: the whole message; written but not handed on: the cause
+    bool ok() const { return written && (destination == InstallDestination::None || handedOn); }
+};
+
+// Writes the database into the lasting folder and hands it to the destination the choice leads to. The file
+// is named after the database (in UTF-8) and never replaces another.
+InstallResult InstallDatabase(CPalmDatabase& database, const InstallChoice& choice, IPlatform& platform);
+// Only the first step: the database in the lasting folder (for dragging it out of the window).
+InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform);
+// Install of the loaded texts: the same database as ExportLoadedTexts builds.
+InstallResult InstallLoadedTexts(const std::vector<std::string>& loadedTexts,
+                                 const InstallChoice& choice,
+                                 IPlatform& platform,
+                                 const ExportOptions& options = {});

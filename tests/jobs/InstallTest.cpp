@@ -1,0 +1,119 @@
+// Install with a fake home and data folders, and fake xdg-mime and xdg-open first on PATH that log their calls.
+
+#include "jobs/Install.h"
+#include "jobs/TuneloreDatabase.h"
+#include "tests/support/ScopedEnv.h"
+#include "tests/support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+namespace {
+
+class InstallTest : public ::testing::Test
+{
+protected:
+    // xdg-mime gives every file `type` and `type` the `application`; xdg-open prints 14 lines and exits so.
+    void Helpers(const std::string& type, const std::string& application, int openStatus)
+    {
+        for (const auto& [name, body] :
+             {std::pair("xdg-mime", "[ $2 = filetype ] && echo '" + type + "' || echo '" + application + "'"),
+              std::pair("xdg-open", "seq 14 >&2; exit " + std::to_string(openStatus))}) {
+            WriteFileBytes(m_bin.File(name), "#!/bin/sh\necho " + std::string(name) + " \"$@\" >> '" +
+                                                 m_bin.File("calls") + "'\n" + body + "\n");
+            fs::permissions(m_bin.File(name), fs::perms::owner_all);
+        }
+    }
+    InstallResult Install(const InstallChoice& choice, const std::string& name = "Songs")
+    {
+        CPalmDatabase database(name, TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0);
+        return InstallDatabase(database, choice, m_platform);
+    }
+    std::string Kept(const std::string& name) const { return m_home.File(".local/share/tunelore-importer/" + name); }
+    static unsigned Mode(const std::string& path) { return static_cast<unsigned>(fs::status(path).permissions()); }
+
+    TempDir m_home, m_bin, m_out;
+    ScopedEnv m_env[5] = {{"HOME", m_home.Str()},
+                          {"XDG_DATA_HOME", ""},
+                          {"XDG_CONFIG_HOME", ""},
+                          {"JPILOT_HOME", ""},
+                          {"PATH", m_bin.Str() + ":/usr/bin:/bin"}};
+    CSystemPlatform m_platform;
+};
+
+TEST_F(InstallTest, KeptPrivatelyUnderFreshUtf8NamesAndNothingFoundIsSaid)
+{
+    for (const std::string& file : {"\u00c9t\u00e9 \u20ac.pdb"s, "\u00c9t\u00e9 \u20ac (2).pdb"s}) {
+        const InstallResult result = Install({}, "\xC9t\xE9 \x80"); // Windows-1252, as databases name themselves
+        EXPECT_EQ(std::tuple(result.ok(), result.destination, result.path),
+                  std::tuple(true, InstallDestination::None, Kept(file)));
+        EXPECT_EQ(Mode(result.path), 0600u);
+        EXPECT_EQ(ReadFileBytes(result.path).value_or("").substr(0, 9), "\xC9t\xE9 \x80\0\0\0\0"s);
+    }
+    EXPECT_EQ(Mode(Kept("")), 0700u);
+    EXPECT_EQ(Install({}, "../x").path, Kept(".._x.pdb")); // a name never leads out of the folder
+    EXPECT_FALSE(fs::exists(m_bin.File("calls")));         // nothing found: no helper asked
+}
+
+TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
+{
+    const std::string list = m_home.File(".jpilot/jpilot.install");
+    fs::create_directory(m_home.File(".jpilot"));
+    WriteFileBytes(list, "/old/Earlier.pdb");
+    const InstallResult first = Install({}), second = Install({InstallMethod::JPilot, {}});
+    EXPECT_TRUE(first.ok() && second.ok() && first.destination == InstallDestination::JPilot) << first.error;
+    EXPECT_EQ(AddToJPilotList(list, first.path), "");
+    EXPECT_EQ(ReadFileBytes(list), "/old/Earlier.pdb\n" + first.path + "\n" + second.path + "\n");
+
+    // JPILOT_HOME takes the place of HOME; without J-Pilot's folder the database stays where it was kept.
+    ScopedEnv jpilotHome("JPILOT_HOME", m_out.Str());
+    const InstallResult missing = Install({InstallMethod::JPilot, {}});
+    EXPECT_TRUE(missing.written && !missing.ok());
+    EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
+}
+
+TEST_F(InstallTest, FolderGetsAFreshCopy)
+{
+    const InstallChoice choice{InstallMethod::Folder, m_out.Str() + "/PALM \u00e9"};
+    EXPECT_EQ(Install(choice).error, "can't copy it to " + choice.folder + ": no such folder");
+    fs::create_directory(choice.folder);
+    for (const std::string& name : {"Songs.pdb"s, "Songs (2).pdb"s}) {
+        const InstallResult result = Install(choice);
+        EXPECT_EQ(std::tuple(result.ok(), result.target), std::tuple(true, choice.folder + "/" + name));
+        EXPECT_EQ(ReadFileBytes(result.target), ReadFileBytes(result.path));
+    }
+}
+
+TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
+{
+    struct Case
+    {
+        std::string type, application;
+        int openStatus;
+        std::string error; // "" when it was handed on
+    };
+    const Case cases[] = {
+        {"application/vnd.palm", "palm-install.desktop", 0, ""},
+        {"application/vnd.palm", "tunelore-importer.desktop", 0, "is this program (tunelore-importer.desktop)"},
+        {"application/x-palm-database", "", 0, "no application is set"},
+        {"chemical/x-pdb", "molecule.desktop", 0, "takes the file for chemical/x-pdb"},
+        {"application/vnd.palm", "palm-install.desktop", 3, "xdg-open failed with exit status 3 (14)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.application + " " + c.type);
+        fs::remove(m_bin.File("calls"));
+        Helpers(c.type, c.application, c.openStatus);
+        const InstallResult result = Install({InstallMethod::SystemTool, {}});
+        EXPECT_EQ(std::tuple(result.written, result.ok()), std::tuple(true, c.error.empty()));
+        EXPECT_TRUE(c.error.empty() ? result.error.empty() : result.error.find(c.error) != std::string::npos)
+            << result.error;
+        const bool asked = c.error.empty() || c.openStatus != 0; // xdg-open runs only for another application
+        EXPECT_EQ(ReadFileBytes(m_bin.File("calls")),
+                  "xdg-mime query filetype " + result.path + "\nxdg-mime query default " + c.type + "\n" +
+                      (asked ? "xdg-open " + result.path + "\n" : ""));
+    }
+}
+
+} // namespace

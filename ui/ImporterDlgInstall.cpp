@@ -1,0 +1,265 @@
+// The main window's Install: the destination the user chose (context menu, or asked each time), the one
+// message that says where the songs went, the database dragged out of the window, and the window's settings.
+
+#include "jobs/Install.h"
+#include "pdb/FileIo.h"
+#include "ui/ImporterDlg.h"
+#include "ui/QtText.h"
+
+#include <QActionGroup>
+#include <QApplication>
+#include <QDrag>
+#include <QFile>
+#include <QFileInfo>
+#include <QMenu>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QSettings>
+#include <QUrl>
+
+#include <utility>
+
+#include "res/Resource.h"
+
+namespace {
+constexpr const char* SETTINGS_FILE = "window.conf";
+constexpr const char* GEOMETRY_KEY = "window/geometry";
+constexpr const char* INSTALL_FOLDER_KEY = "folders/install";
+
+// A menu text as a choice in a list: without its "&" and "...".
+QString ChoiceText(std::string_view menuText)
+{
+    QString text = FromUtf8(menuText);
+    text.remove(QLatin1Char('&'));
+    if (text.endsWith(QStringLiteral("..."))) {
+        text.chop(3);
+    }
+    return text;
+}
+
+QString FromPath(const std::filesystem::path& path)
+{
+    return FromUtf8(Utf8FromPath(path));
+}
+} // namespace
+
+std::unique_ptr<QSettings> CImporterDlg::OpenSettings() const
+{
+    const std::optional<std::filesystem::path> folder = ConfigFolder(m_desktop);
+    if (!folder) {
+        return nullptr;
+    }
+    return std::make_unique<QSettings>(FromPath(*folder / SETTINGS_FILE), QSettings::IniFormat);
+}
+
+void CImporterDlg::StartDialogIn(const char* key)
+{
+    const std::unique_ptr<QSettings> settings = OpenSettings();
+    m_desktop.SetDialogFolder(settings ? settings->value(QLatin1String(key)).toString() : QString());
+}
+
+void CImporterDlg::RememberDialogFolder(const char* key, const QString& fileOrFolder, bool isFolder)
+{
+    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
+        settings->setValue(QLatin1String(key), isFolder ? fileOrFolder : QFileInfo(fileOrFolder).absolutePath());
+    }
+}
+
+void CImporterDlg::RestoreWindowPlace()
+{
+    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
+        restoreGeometry(settings->value(QLatin1String(GEOMETRY_KEY)).toByteArray());
+    }
+}
+
+void CImporterDlg::done(int result)
+{
+    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
+        settings->setValue(QLatin1String(GEOMETRY_KEY), saveGeometry());
+    }
+    QDialog::done(result);
+}
+
+std::optional<std::string> CImporterDlg::AskInstallFolder()
+{
+    // A memory card that the handheld reads installs from PALM/Launcher; mounted cards are offered first.
+    const std::vector<std::filesystem::path> cards = LauncherFolders(m_desktop);
+    if (!cards.empty()) {
+        QStringList choices;
+        for (const std::filesystem::path& card : cards) {
+            choices.append(FromPath(card));
+        }
+        choices.append(FromUtf8(res::ANOTHER_FOLDER));
+        const std::optional<int> chosen = m_desktop.AskChoice(this, FromUtf8(res::CHOOSE_CARD), choices);
+        if (!chosen) {
+            return std::nullopt;
+        }
+        if (static_cast<std::size_t>(*chosen) < cards.size()) {
+            return Utf8FromPath(cards[static_cast<std::size_t>(*chosen)]);
+        }
+    }
+    StartDialogIn(INSTALL_FOLDER_KEY);
+    const std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::INSTALL_FOLDER_TITLE));
+    if (!folder) {
+        return std::nullopt;
+    }
+    RememberDialogFolder(INSTALL_FOLDER_KEY, *folder, true);
+    return Utf8FromPath(ToPath(*folder));
+}
+
+void CImporterDlg::OnInstallDestination(InstallMethod method)
+{
+    InstallChoice choice{method, {}};
+    if (method == InstallMethod::Folder) {
+        std::optional<std::string> folder = AskInstallFolder();
+        if (!folder) {
+            return;
+        }
+        choice.folder = std::move(*folder);
+    }
+    if (const std::string error = SaveInstallChoice(m_desktop, choice); !error.empty()) {
+        ShowError(FromUtf8(error));
+    }
+}
+
+void CImporterDlg::AddInstallDestinations(QMenu& menu)
+{
+    QMenu* destinations = menu.addMenu(FromUtf8(res::INSTALL_TO_MENU));
+    auto* group = new QActionGroup(destinations);
+    const InstallMethod current = ReadInstallChoice(m_desktop).method;
+    const std::pair<InstallMethod, std::string_view> entries[] = {
+        {InstallMethod::JPilot, res::DESTINATION_JPILOT},
+        {InstallMethod::Folder, res::DESTINATION_FOLDER},
+        {InstallMethod::SystemTool, res::DESTINATION_SYSTEM},
+        {InstallMethod::Ask, res::DESTINATION_ASK},
+    };
+    for (const auto& [method, text] : entries) {
+        QAction* action = destinations->addAction(FromUtf8(text));
+        action->setCheckable(true);
+        action->setChecked(method == current);
+        action->setData(static_cast<int>(method));
+        group->addAction(action);
+    }
+}
+
+std::optional<InstallChoice> CImporterDlg::ChooseInstall()
+{
+    InstallChoice choice = ReadInstallChoice(m_desktop);
+    if (choice.method != InstallMethod::Ask) {
+        return choice;
+    }
+    const QStringList choices = {ChoiceText(res::DESTINATION_JPILOT),
+                                 ChoiceText(res::DESTINATION_FOLDER),
+                                 ChoiceText(res::DESTINATION_SYSTEM)};
+    const std::optional<int> chosen = m_desktop.AskChoice(this, FromUtf8(res::ASK_DESTINATION), choices);
+    if (!chosen) {
+        return std::nullopt;
+    }
+    if (*chosen == 1) {
+        std::optional<std::string> folder = AskInstallFolder();
+        if (!folder) {
+            return std::nullopt;
+        }
+        return InstallChoice{InstallMethod::Folder, std::move(*folder)};
+    }
+    return InstallChoice{*chosen == 0 ? InstallMethod::JPilot : InstallMethod::SystemTool, {}};
+}
+
+void CImporterDlg::OnInstall()
+{
+    if (m_loadedTexts.empty()) {
+        return;
+    }
+    CommitEditedSong();
+    const std::optional<InstallChoice> choice = ChooseInstall();
+    if (!choice) {
+        return;
+    }
+    InstallResult result;
+    {
+        CWaitCursor wait(m_desktop);
+        result = InstallLoadedTexts(m_loadedTexts, *choice, m_desktop);
+    }
+    if (!result.written) {
+        // Nothing was written anywhere, so the texts stay loaded for another try.
+        ShowError(FromUtf8(result.error));
+        return;
+    }
+    ClearLoadedSongs();
+    ReportInstall(result);
+}
+
+void CImporterDlg::ReportInstall(const InstallResult& result)
+{
+    const QString file = FromUtf8(result.path);
+    if (!result.ok() || result.destination == InstallDestination::None) {
+        // The database waits in the folder where Install keeps it: show it to the user.
+        m_desktop.ShowInFileManager(file);
+        QString text = FormatString(res::INSTALL_SAVED, file);
+        if (!result.ok()) {
+            text += QStringLiteral("\n\n") + FromUtf8(res::INSTALL_NOT_HANDED_ON) + FromUtf8(result.error) +
+                    QLatin1Char('.');
+        }
+        m_desktop.ShowMessage(
+            this, text, result.ok() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
+        return;
+    }
+    QString text;
+    if (result.destination == InstallDestination::JPilot) {
+        text = FormatString(res::INSTALL_QUEUED, file);
+    } else if (result.destination == InstallDestination::Folder) {
+        text = FormatString(res::INSTALL_COPIED, FromPath(PathFromUtf8(result.target).parent_path()));
+    } else {
+        text = FormatString(res::INSTALL_HANDED, file);
+    }
+    m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::None);
+}
+
+std::optional<QString> CImporterDlg::BuildDragFile()
+{
+    CommitEditedSong();
+    CPalmDatabase database = BuildImportDatabase(m_loadedTexts, m_desktop);
+    const InstallResult kept = KeepDatabase(database, m_desktop);
+    if (!kept.written) {
+        ShowError(FromUtf8(kept.error));
+        return std::nullopt;
+    }
+    return FromUtf8(kept.path);
+}
+
+void CImporterDlg::mousePressEvent(QMouseEvent* event)
+{
+    // A press on the window itself or on the status line (which passes its clicks on) may start a drag.
+    if (event->button() == Qt::LeftButton) {
+        m_dragStart = event->position().toPoint();
+    }
+    QDialog::mousePressEvent(event);
+}
+
+void CImporterDlg::mouseMoveEvent(QMouseEvent* event)
+{
+    if ((event->buttons() & Qt::LeftButton) != 0 && !m_loadedTexts.empty() &&
+        (event->position().toPoint() - m_dragStart).manhattanLength() >= QApplication::startDragDistance()) {
+        RunCommand([this] { StartDrag(); });
+        return;
+    }
+    QDialog::mouseMoveEvent(event);
+}
+
+void CImporterDlg::StartDrag()
+{
+    const std::optional<QString> file = BuildDragFile();
+    if (!file) {
+        return;
+    }
+    auto* mimeData = new QMimeData;
+    mimeData->setUrls({QUrl::fromLocalFile(*file)});
+    // Marks the drag as the window's own, so that dropping it back on the window loads nothing.
+    mimeData->setData(QString::fromLatin1(OWN_DRAG_FORMAT), QByteArray());
+    auto* drag = new QDrag(this);
+    drag->setMimeData(mimeData);
+    drag->setPixmap(m_appIcon.pixmap(32, 32));
+    if (drag->exec(Qt::CopyAction) == Qt::IgnoreAction) {
+        QFile::remove(*file); // nobody took it
+    }
+}
