@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "pdb/AtomicFile.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
@@ -87,6 +88,7 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    InstallTemporaryFileCleanup();
     // Database names draw on std::rand. With SOURCE_DATE_EPOCH set, the same inputs give the same bytes.
     bool malformedEpoch = false;
     const std::optional<std::uint32_t> epoch = SourceDateEpoch(malformedEpoch);
