@@ -3,6 +3,7 @@
 
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "pdb/AtomicFile.h"
 
 #include <CLI/CLI.hpp>
 #include <exception>
@@ -98,6 +99,8 @@ int Run(int argc, char** argv)
 
 int main(int argc, char** argv)
 {
+    InstallTemporaryFileCleanup();
+
     try {
         return Run(argc, argv);
     } catch (const std::bad_alloc&) {

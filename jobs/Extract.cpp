@@ -117,8 +117,12 @@ ExtractResult ExtractSongs(const CPalmDatabase& database, const std::filesystem:
 
         const std::string fileName = FirstFreeName(SafeSongFileName(displayName), written);
         const std::filesystem::path filePath = folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro"));
-        // Songs can be extracted again from the database, so they are not synced one by one.
-        if (!WriteFileAtomically(filePath, std::string_view(Cp1252ToUtf8(WithCrLf(text))), FileDurability::Unsynced)) {
+        // Songs can be extracted again from the database, so they are not synced one by one. A link already in
+        // the folder under the song's name is replaced, never followed, so nothing outside the folder is written.
+        if (!WriteFileAtomically(filePath,
+                                 std::string_view(Cp1252ToUtf8(WithCrLf(text))),
+                                 FileDurability::Unsynced,
+                                 LinkPolicy::Replace)) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
             continue;
         }

@@ -90,7 +90,7 @@ bool IsFolder(const fs::path& path)
 // The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
 bool ReplaceSmallFile(const fs::path& path, std::string_view bytes)
 {
-    return WriteFileAtomically(path.string(), bytes);
+    return WriteFileAtomically(path, bytes).ok;
 }
 
 // A small text file's bytes; empty when it does not exist, nullopt (and `error`) when it cannot be read.

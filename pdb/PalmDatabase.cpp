@@ -2,6 +2,7 @@
 
 #include "pdb/AtomicFile.h"
 #include "pdb/ByteLayout.h"
+#include "pdb/FileIo.h"
 
 #include <algorithm>
 #include <chrono>
@@ -9,6 +10,36 @@
 #include <utility>
 
 using namespace pdb_layout;
+
+namespace {
+
+// Where the record list ends and the first record begins.
+std::size_t FirstDataOffset(std::size_t count, bool isResourceDb)
+{
+    return PDB_HEADER_SIZE + EntrySize(isResourceDb) * count + LIST_PADDING_SIZE;
+}
+
+// The length of the whole image, which may exceed what the 32-bit offsets can describe.
+std::uint64_t ImageLength(std::span<const CPdbRecord> records, bool isResourceDb)
+{
+    std::uint64_t total = FirstDataOffset(records.size(), isResourceDb);
+    for (const CPdbRecord& record : records) {
+        total += record.Data().size();
+    }
+    return total;
+}
+
+// A number with its digits in groups of three: 65,535.
+std::string GroupDigits(std::uint64_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t end = digits.size(); end > 3; end -= 3) {
+        digits.insert(end - 3, 1, ',');
+    }
+    return digits;
+}
+
+} // namespace
 
 std::string FourCCToString(std::uint32_t code)
 {
@@ -60,14 +91,10 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     if (count > PDB_MAX_RECORDS) {
         return std::nullopt; // the record count field has 16 bits
     }
-    const std::size_t entrySize = EntrySize(m_isResourceDb);
-    const std::size_t firstDataOffset = PDB_HEADER_SIZE + entrySize * count + LIST_PADDING_SIZE;
+    const std::size_t firstDataOffset = FirstDataOffset(count, m_isResourceDb);
 
     // Data offsets are 32-bit; a database whose data would reach past 4 GiB cannot be described.
-    std::uint64_t total = firstDataOffset;
-    for (const CPdbRecord& record : m_records) {
-        total += record.Data().size();
-    }
+    const std::uint64_t total = ImageLength(m_records, m_isResourceDb);
     if (total > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }
@@ -115,13 +142,29 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     return image;
 }
 
-int CPalmDatabase::WriteToFile(const std::string& path)
+AtomicWriteResult CPalmDatabase::Write(const std::filesystem::path& path)
 {
+    if (m_records.size() > PDB_MAX_RECORDS) {
+        return {false,
+                "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + " records; " +
+                    GroupDigits(m_records.size()) + " were given"};
+    }
+    const std::uint64_t length = ImageLength(m_records, m_isResourceDb);
+    if (length > std::numeric_limits<std::uint32_t>::max()) {
+        return {false,
+                "a database holds at most " + GroupDigits(std::numeric_limits<std::uint32_t>::max()) + " bytes; " +
+                    GroupDigits(length) + " were given"};
+    }
     const std::optional<std::vector<std::uint8_t>> image = Serialize();
     if (!image) {
-        return -1;
+        return {false, "the database cannot be serialized"}; // not reached: both limits were checked above
     }
-    return WriteFileAtomically(path, *image) ? 0 : -1;
+    return WriteFileAtomically(path, *image);
+}
+
+int CPalmDatabase::WriteToFile(const std::string& path)
+{
+    return Write(PathFromUtf8(path)) ? 0 : -1;
 }
 
 std::string MakeDatabaseName(const std::string& baseName, std::uint32_t random)

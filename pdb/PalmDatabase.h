@@ -1,5 +1,6 @@
 #pragma once
 
+#include "pdb/AtomicFile.h"
 #include "pdb/PdbRecord.h"
 
 #include <cstddef>
@@ -71,9 +72,12 @@ public:
     std::span<const CPdbRecord> Records() const { return m_records; }
     std::string GetName() const { return m_name; }
 
-    // The file image; nullopt when the database has more than 65535 records. A name longer than
-    // 31 bytes is cut to 31. Sets m_dataOffset to the image's length.
+    // The file image; nullopt when the database has more than 65535 records or its data would reach past
+    // 4 GiB. A name longer than 31 bytes is cut to 31. Sets m_dataOffset to the image's length.
     std::optional<std::vector<std::uint8_t>> Serialize();
+    // Writes the file image with WriteFileAtomically (an earlier file at `path` survives any failure). On
+    // failure the result gives the cause: the file system's, or why the records make no database.
+    AtomicWriteResult Write(const std::filesystem::path& path);
     // 0 after the whole file was written; -1 otherwise, leaving any earlier file at `path` untouched.
     int WriteToFile(const std::string& path);
 

@@ -4,6 +4,8 @@
 #include "ui/QtDesktop.h"
 #include "ui/QtText.h"
 
+#include "pdb/AtomicFile.h"
+
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QFileInfo>
@@ -54,6 +56,7 @@ int SaveScreenshot(CImporterDlg& dialog, const QString& file)
 
 int CImporterApp::Run(int& argc, char** argv)
 {
+    InstallTemporaryFileCleanup();
     QApplication application(argc, argv);
     QApplication::setApplicationName(FromUtf8(res::IMPORTER_CAPTION));
     QApplication::setApplicationVersion(QStringLiteral(TUNELORE_VERSION));

@@ -2,17 +2,25 @@
 
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
-#include "tests/support/TempDir.h"
 
 #if defined(__unix__)
 #include <csignal>
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <random>
 #include <sstream>
 
 namespace {
@@ -168,15 +176,34 @@ TEST(PdbWriter, NameFieldKeepsATerminatingZero)
     }
 }
 
+// The system's words for an error number.
+std::string SystemText(int error)
+{
+    return std::generic_category().message(error);
+}
+
 // Tests that use files, each in a fresh folder removed afterwards.
 class PdbFile : public ::testing::Test
 {
 protected:
-    std::string PathOf(const std::string& name) const { return m_dir.File(name); }
-    static void Put(const fs::path& path, std::string_view text) { WriteFileBytes(path.string(), text); }
-    static std::string Get(const fs::path& path) { return ReadFileBytes(path.string()).value_or(""); }
+    void SetUp() override { ASSERT_TRUE(fs::create_directory(m_folder)) << m_folder; }
+    void TearDown() override { fs::remove_all(m_folder); }
+    std::string PathOf(const std::string& name) const { return (m_folder / name).string(); }
+    static void Put(const fs::path& path, std::string_view text) { std::ofstream(path, std::ios::binary) << text; }
+    static std::string Get(const fs::path& path) { return {std::istreambuf_iterator<char>(Open(path).rdbuf()), {}}; }
+    static std::ifstream Open(const fs::path& path) { return std::ifstream(path, std::ios::binary); }
     // How many files and folders the folder holds, to see that no temporary file was left behind.
-    std::size_t Entries() const { return FolderEntries(m_dir.Path()).size(); }
+    long Entries() const { return std::distance(fs::directory_iterator(m_folder), fs::directory_iterator{}); }
+    // Every entry under the folder (links not followed), sorted.
+    std::vector<std::string> Listing() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::recursive_directory_iterator(m_folder)) {
+            names.push_back(entry.path().lexically_relative(m_folder).string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
 
     // Parses the image and reads it from a file: both must agree. nullopt when the image is refused.
     std::optional<CPalmDatabase> Read(const Bytes& image)
@@ -193,14 +220,14 @@ protected:
         return parsed;
     }
 
-    TempDir m_dir;
+    fs::path m_folder = fs::temp_directory_path() / ("tunelore-pdb-" + std::to_string(std::random_device()()));
 };
 
 TEST_F(PdbFile, WriteFileAtomicallyAndReadWholeFile)
 {
     const std::string path = PathOf("out.pdb");
     EXPECT_EQ(ReadWholeFile(path).error, "No such file or directory");
-    EXPECT_EQ(ReadWholeFile(m_dir.Path()).error, "it is a folder");
+    EXPECT_EQ(ReadWholeFile(m_folder).error, "it is a folder");
     EXPECT_EQ(ReadWholeFile("/dev/zero").error, "not a regular file");
     ASSERT_TRUE(WriteFileAtomically(path, Pattern(200000)));
     EXPECT_TRUE(ReadWholeFile(path).bytes == Pattern(200000));
@@ -210,17 +237,197 @@ TEST_F(PdbFile, WriteFileAtomicallyAndReadWholeFile)
     EXPECT_EQ(Get(path), "ab");
     ASSERT_TRUE(WriteFileAtomically(path, std::span<const std::uint8_t>{}));
     EXPECT_EQ(ReadWholeFile(path).bytes, "");
-
-    const fs::path folder = m_dir.Path() / "taken.pdb";
-    fs::create_directory(folder);
-    EXPECT_FALSE(WriteFileAtomically(folder.string(), std::string_view("new"))) << "an empty folder is not replaced";
-    Put(folder / "inside.txt", "keep");
-    EXPECT_FALSE(WriteFileAtomically(folder.string(), std::string_view("new")));
-    EXPECT_EQ(Get(folder / "inside.txt"), "keep");
-    EXPECT_FALSE(WriteFileAtomically(PathOf("no-such-folder/out.pdb"), std::string_view("x")));
-    EXPECT_FALSE(WriteFileAtomically(PathOf("ends-in-separator/"), std::string_view("x")));
-    EXPECT_EQ(Entries(), 2u);
+    EXPECT_EQ(Entries(), 1);
 }
+
+#if defined(__unix__)
+// What each kind of existing target becomes: "new" is written over "old", or refused with the cause named.
+TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnRequest)
+{
+    const auto file = [](const char* name, unsigned mode) {
+        return [=](const fs::path& folder) {
+            Put(folder / name, "old");
+            fs::permissions(folder / name, static_cast<fs::perms>(mode));
+        };
+    };
+    const auto link = [](const char* name, const char* to) {
+        return [=](const fs::path& folder) { fs::create_symlink(to, folder / name); };
+    };
+    const auto both = [](auto first, auto second) {
+        return [=](const fs::path& folder) { first(folder), second(folder); };
+    };
+    const auto fifo = [](const fs::path& folder) { ASSERT_EQ(mkfifo((folder / "fifo").c_str(), 0644), 0); };
+    const mode_t umaskBits = umask(0);
+    umask(umaskBits);
+    const std::string longName = std::string(251, 'n') + ".pdb";
+    const struct
+    {
+        const char* what;
+        std::function<void(const fs::path&)> setup;
+        std::string target;
+        std::string cause;                      // empty when the write succeeds, else a part of the cause
+        std::string newFile = {};               // holds "new" afterwards
+        unsigned mode = 0;                      // newFile's permission bits, when not 0
+        std::string oldFile = {};               // still holds "old"
+        fs::file_type kind = fs::file_type::regular; // of the target afterwards
+        LinkPolicy links = LinkPolicy::Follow;
+    } cases[] = {
+        {"new file", [](const fs::path&) {}, "db.pdb", "", "db.pdb", 0666u & ~umaskBits},
+        {"0600 file keeps its mode", file("db.pdb", 0600), "db.pdb", "", "db.pdb", 0600},
+        {"0640 file keeps its mode", file("db.pdb", 0640), "db.pdb", "", "db.pdb", 0640},
+        {"0444 file", file("db.pdb", 0444), "db.pdb", "read-only", "", 0, "db.pdb"},
+        {"FIFO", fifo, "fifo", "FIFO", "", 0, "", fs::file_type::fifo},
+        {"device", [](const fs::path&) {}, "/dev/full", "device", "", 0, "", fs::file_type::character},
+        {"folder", [](const fs::path& f) { fs::create_directory(f / "dir.pdb"); }, "dir.pdb",
+         SystemText(EISDIR), "", 0, "", fs::file_type::directory},
+        {"path ending in a separator", [](const fs::path&) {}, "db.pdb/", SystemText(EISDIR), "", 0, "",
+         fs::file_type::not_found},
+        {"missing folder", [](const fs::path&) {}, "none/db.pdb", SystemText(ENOENT), "", 0, "",
+         fs::file_type::not_found},
+        {"255-byte name", [](const fs::path&) {}, longName, "", longName},
+        {"link in a subfolder, followed to a 0640 file", both(file("real.pdb", 0640), [](const fs::path& f) {
+             fs::create_directory(f / "sub");
+             fs::create_symlink("../real.pdb", f / "sub/link.pdb");
+         }),
+         "sub/link.pdb", "", "real.pdb", 0640, "", fs::file_type::symlink},
+        {"chain of links followed to a FIFO", both(fifo, both(link("a", "fifo"), link("b", "a"))), "b", "FIFO", "",
+         0, "", fs::file_type::symlink},
+        {"dangling link followed", link("link.pdb", "made.pdb"), "link.pdb", "", "made.pdb", 0, "",
+         fs::file_type::symlink},
+        {"link to a read-only file", both(file("real.pdb", 0444), link("link.pdb", "real.pdb")), "link.pdb",
+         "read-only", "", 0, "real.pdb", fs::file_type::symlink},
+        {"link replaced", both(file("outside.txt", 0644), link("song.pro", "outside.txt")), "song.pro", "",
+         "song.pro", 0, "outside.txt", fs::file_type::regular, LinkPolicy::Replace},
+        {"link to a FIFO replaced", both(fifo, link("song.pro", "fifo")), "song.pro", "", "song.pro", 0, "",
+         fs::file_type::regular, LinkPolicy::Replace},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_folder);
+        fs::create_directory(m_folder);
+        c.setup(m_folder);
+        std::vector<std::string> expected = Listing();
+        const fs::path target = m_folder / c.target;
+        const AtomicWriteResult result = WriteFileAtomically(target, std::string_view("new"), FileDurability::Synced,
+                                                             c.links);
+        EXPECT_EQ(result.ok, c.cause.empty());
+        EXPECT_NE(result.error.find(c.cause), std::string::npos) << result.error;
+        EXPECT_EQ(result.error.empty(), c.cause.empty()) << result.error;
+        if (!c.newFile.empty()) {
+            const fs::path written = m_folder / c.newFile; // never read through a link: it may lead to a FIFO
+            EXPECT_EQ(fs::is_regular_file(fs::symlink_status(written)) ? Get(written) : "not a regular file", "new");
+            expected.push_back(c.newFile);
+        }
+        if (c.mode != 0) {
+            EXPECT_EQ(fs::status(m_folder / c.newFile).permissions(), static_cast<fs::perms>(c.mode));
+        }
+        if (!c.oldFile.empty()) {
+            EXPECT_EQ(Get(m_folder / c.oldFile), "old");
+        }
+        std::error_code ec;
+        EXPECT_EQ(fs::symlink_status(target, ec).type(), c.kind);
+        std::sort(expected.begin(), expected.end());
+        expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+        EXPECT_EQ(Listing(), expected) << "no temporary file is left, nothing else appears";
+    }
+}
+
+// A copy of the test process that runs `body`, which may send a few bytes back through the pipe it is given.
+class CChild
+{
+public:
+    explicit CChild(const std::function<int(int)>& body)
+    {
+        if (::pipe(m_pipe) != 0 || (m_pid = ::fork()) < 0) {
+            throw std::runtime_error("cannot start a child process");
+        }
+        if (m_pid == 0) {
+            ::close(m_pipe[0]);
+            ::_exit(body(m_pipe[1]));
+        }
+        ::close(m_pipe[1]);
+    }
+    CChild(const CChild&) = delete;
+    CChild& operator=(const CChild&) = delete;
+    ~CChild()
+    {
+        ::close(m_pipe[0]);
+        if (m_pid > 0) {
+            ::kill(m_pid, SIGKILL);
+            Wait();
+        }
+    }
+    // What the child sent in one write; empty when it ended without sending.
+    std::string Receive()
+    {
+        char buffer[256];
+        const ssize_t got = ::read(m_pipe[0], buffer, sizeof buffer);
+        return std::string(buffer, got > 0 ? static_cast<std::size_t>(got) : 0);
+    }
+    void Signal(int signal) { ::kill(m_pid, signal); }
+    // The wait status of the ended child.
+    int Wait()
+    {
+        int status = 0;
+        ::waitpid(std::exchange(m_pid, 0), &status, 0);
+        return status;
+    }
+
+private:
+    int m_pipe[2] = {-1, -1};
+    pid_t m_pid = 0;
+};
+
+int g_reportPipe = -1;
+
+// A writer that stops for good in the middle of writing "db.pdb": its file size limit lets the first 4096
+// bytes through, and the signal for the write past it tells the test and waits.
+int WriteAndStopHalfway(const fs::path& target)
+{
+    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        std::signal(signal, SIG_DFL); // whatever the test runner ignores
+    }
+    InstallTemporaryFileCleanup();
+    std::signal(SIGXFSZ, [](int) {
+        (void)!::write(g_reportPipe, "w", 1);
+        for (;;) {
+            ::pause();
+        }
+    });
+    rlimit limit{};
+    ::getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = 4096;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+    return WriteFileAtomically(target, Pattern(100000)) ? 0 : 1;
+}
+
+TEST_F(PdbFile, TemporaryFilesEndWithTheirWriterOrAtTheNextWrite)
+{
+    const fs::path target = m_folder / "db.pdb";
+    for (const int signal : {SIGTERM, SIGINT, SIGHUP, SIGKILL}) {
+        SCOPED_TRACE(signal);
+        Put(target, "old");
+        CChild writer([&](int pipe) {
+            g_reportPipe = pipe;
+            return WriteAndStopHalfway(target);
+        });
+        ASSERT_EQ(writer.Receive(), "w") << "the writer did not stop halfway";
+        const std::vector<std::string> halfway = Listing();
+        ASSERT_EQ(halfway.size(), 2u) << "the target and the writer's temporary file";
+        ASSERT_TRUE(WriteFileAtomically(target, std::string_view("beside")));
+        EXPECT_EQ(Listing(), halfway) << "a live writer's temporary file stays";
+
+        writer.Signal(signal);
+        const int status = writer.Wait();
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        EXPECT_EQ(Get(target), "beside");
+        const std::vector<std::string> onlyTarget = {"db.pdb"};
+        EXPECT_EQ(Listing(), signal == SIGKILL ? halfway : onlyTarget) << "nothing can clean up after SIGKILL";
+        ASSERT_TRUE(WriteFileAtomically(target, std::string_view("next")));
+        EXPECT_EQ(Listing(), onlyTarget) << "the next write of the target removes what a dead writer left";
+    }
+}
+#endif
 
 TEST_F(PdbFile, FailedWritesKeepTheEarlierFile)
 {
@@ -233,10 +440,11 @@ TEST_F(PdbFile, FailedWritesKeepTheEarlierFile)
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN); // report EFBIG instead of ending the process
     const rlimit small{1000, saved.rlim_max};
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
-    const bool written = WriteFileAtomically(path, Bytes(5000, 0x41));
+    const AtomicWriteResult written = WriteFileAtomically(path, Bytes(5000, 0x41));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, oldHandler);
     EXPECT_FALSE(written);
+    EXPECT_EQ(written.error, SystemText(EFBIG));
 #endif
     CPalmDatabase db("TuneloreDB1", TUNE, SONM, false, 0);
     for (std::size_t i = 0; i < PDB_MAX_RECORDS; ++i) {
@@ -246,12 +454,37 @@ TEST_F(PdbFile, FailedWritesKeepTheEarlierFile)
     EXPECT_TRUE(full.size() == 4 + 8 * PDB_MAX_RECORDS && full[0] == 0xFF && full[1] == 0xFF) << full.size();
     db.AddRecord(CPdbRecord{});
     EXPECT_FALSE(db.Serialize().has_value());
+    EXPECT_NE(db.Write(path).error.find(" 65,535 records; 65,536 were given"), std::string::npos);
     EXPECT_EQ(db.WriteToFile(path), -1);
     EXPECT_EQ(db.WriteToFile(PathOf("fresh.pdb")), -1);
-    fs::create_directory(m_dir.Path() / "folder.pdb");
+    fs::create_directory(m_folder / "folder.pdb");
     EXPECT_EQ(CPalmDatabase("TuneloreDB1", TUNE, SONM, false, 0).WriteToFile(PathOf("folder.pdb")), -1);
     EXPECT_EQ(Get(path), "an older database");
-    EXPECT_EQ(Entries(), 2u);
+    EXPECT_EQ(Entries(), 2);
+
+#if defined(__unix__)
+    // A full disk: a 64 KiB file system of the child's own, where it may mount one.
+    CChild child([&](int pipe) {
+        const fs::path tiny = m_folder / "tiny";
+        fs::create_directory(tiny);
+        if (::unshare(CLONE_NEWNS) != 0 || ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+            ::mount("tmpfs", tiny.c_str(), "tmpfs", 0, "size=64k") != 0) {
+            return 2;
+        }
+        Put(tiny / "db.pdb", "an older database");
+        const std::string cause = WriteFileAtomically(tiny / "db.pdb", Bytes(200000, 0x41)).error;
+        (void)!::write(pipe, cause.data(), cause.size());
+        const long entries = std::distance(fs::directory_iterator(tiny), fs::directory_iterator{});
+        return Get(tiny / "db.pdb") == "an older database" && entries == 1 ? 0 : 1;
+    });
+    const std::string cause = child.Receive();
+    const int status = child.Wait();
+    if (WIFEXITED(status) && WEXITSTATUS(status) == 2) {
+        GTEST_SKIP() << "no file system to fill: mounting needs privileges";
+    }
+    EXPECT_EQ(cause, SystemText(ENOSPC));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the older file stays, no temporary file is left";
+#endif
 }
 
 TEST_F(PdbFile, ReadsHeaderFieldsAnAppInfoBlockAndA32ByteName)
@@ -320,7 +553,7 @@ TEST_F(PdbFile, RefusesMalformedFiles)
     }
     CPalmDatabase db;
     EXPECT_EQ(db.ReadFromFile(PathOf("missing.pdb")), -1);
-    EXPECT_EQ(db.ReadFromFile(m_dir.Str()), -1);
+    EXPECT_EQ(db.ReadFromFile(m_folder.string()), -1);
     EXPECT_EQ(db.GetRecordCount(), 0);
 }
 
