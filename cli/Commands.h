@@ -10,6 +10,8 @@
 struct BuildOptions
 {
     std::optional<std::string> name; // database name, already in the handheld's character set
+    std::string nameArgument;        // the --name argument as given, in UTF-8, for the warning when it changes
+    bool strict = false;             // any warning fails the build before anything is written
     std::string output;              // the .pdb file to write; empty when installing
     bool install = false;
     std::vector<std::string> files;

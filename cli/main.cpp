@@ -29,6 +29,7 @@ int Run(int argc, char** argv)
     destination->add_flag(
         "--install", build.install, "Hand the database to the desktop to install at the next HotSync");
     destination->require_option(1);
+    buildCommand->add_flag("--strict", build.strict, "Write nothing and fail when anything would be lost");
     buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...) or one chord list")
         ->required();
 
@@ -68,6 +69,7 @@ int Run(int argc, char** argv)
         if (nameOption->count() > 0) {
             std::string error;
             build.name = MakeDatabaseNameArgument(nameArgument, error);
+            build.nameArgument = nameArgument;
             if (!build.name) {
                 PrintError(error + " (see tunelore-cli --help)");
                 return EXIT_STATUS_USAGE;
