@@ -43,6 +43,9 @@ public:
     // A message box with OK and Cancel and the exclamation icon; true when the user chooses OK.
     virtual bool AskOkCancel(QWidget* owner, const QString& text) = 0;
 
+    // A question with Yes and No (the default) and the exclamation icon; true when the user chooses Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+
     // Runs `dialog` modally and returns when it has ended.
     virtual void RunModal(QDialog& dialog) = 0;
 

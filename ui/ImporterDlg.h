@@ -2,6 +2,7 @@
 
 #include "ui/Desktop.h"
 #include "ui/DialogUnits.h"
+#include "jobs/Charset.h"
 #include "pdb/PalmDatabase.h"
 
 #include <QCollator>
@@ -92,11 +93,21 @@ private:
     // The local files among the drag's URLs.
     static QStringList DroppedFiles(const QMimeData* mimeData);
     void ShowError(const QString& text);
+    // Before Install or Save PDB: when the export would lose text, lists what each song loses and asks
+    // whether to go on; true to go on.
+    bool ConfirmLosses();
+    // The characters that became "?" in the loaded text at `index`.
+    ReplacedCharacters& ReplacedAt(std::size_t index);
+    // Shows how many of the characters a song record keeps the edited song uses (songs only).
+    void ShowTextLength();
 
     IDesktop& m_desktop;
 
     int m_currentIndex = -1;
     std::vector<std::string> m_loadedTexts;
+    std::vector<ReplacedCharacters> m_replaced; // of each loaded text, as loaded and as committed from the editor
+    ReplacedCharacters m_shownReplaced;         // of the text the editor was given
+    ReplacedCharacters m_editorReplaced;        // of the editor's text as last read, edited since it was given
     bool m_chordMode = false;
     QComboBox* m_titleList = nullptr;
     std::string m_editorText; // Windows-1252, CR LF line ends
@@ -110,6 +121,7 @@ private:
     QPushButton* m_quit = nullptr;
     QLabel* m_status = nullptr;
     QPushButton* m_savePdb = nullptr;
+    QLabel* m_textLength = nullptr;
 
     DialogBaseUnits m_baseUnits;
     QCollator m_collator;

@@ -151,6 +151,14 @@ bool CQtDesktop::AskOkCancel(QWidget* owner, const QString& text)
     return box.exec() == QMessageBox::Ok;
 }
 
+bool CQtDesktop::AskYesNo(QWidget* owner, const QString& text)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CQtDesktop::RunModal(QDialog& dialog)
 {
     CNormalCursorWhilePrompting normalCursor;

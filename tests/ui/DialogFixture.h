@@ -42,6 +42,7 @@ public:
     std::optional<QString> AskFolder(QWidget*, const QString& title) override { return Ask("folder", title); }
     void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
     bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
+    bool AskYesNo(QWidget*, const QString& text) override { return Ask("yesno", text).has_value(); }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }

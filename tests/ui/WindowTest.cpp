@@ -71,7 +71,8 @@ TEST_F(DialogTest, ControlsInTabOrderWithTheTemplateCaptionsAndTooltips)
               "songs\n"
               "tab IDCANCEL, &Quit, \nIDC_STATUS, , \n"
               "tab IDC_SAVE_PDB, Save &PDB..., Save songs as a Palm Database so you can install them manually\n"
-              "IDC_STATIC_SONG_TITLE, Song Title:, \n");
+              "IDC_STATIC_SONG_TITLE, Song Title:, \n"
+              "IDC_TEXT_LENGTH, , Characters of this song, of the 7999 the handheld keeps\n");
     // Any other id shows the first line of the string with that id, if there is one.
     EXPECT_EQ(CImporterDlg::ToolTipText(IDS_ABOUT_MENU), QStringLiteral("&About TuneloreConverter..."));
     // The first enabled control in tab order has the focus when the window opens.
