@@ -5,6 +5,7 @@
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "jobs/Intake.h"
+#include "jobs/LossReport.h"
 #include "jobs/Platform.h"
 
 #include <filesystem>
@@ -43,6 +44,11 @@ int RunBuild(const BuildOptions& options)
     // into its record as soon as it is read and its text is dropped, so that the songs are held once, not twice.
     CSystemPlatform platform;
     CImportDatabaseBuilder builder(platform, ExportOptions{options.name});
+    std::size_t warnings = 0;
+    if (const std::optional<Loss> loss = DatabaseNameLoss(options.nameArgument)) {
+        PrintWarning("--name", DescribeLoss(*loss));
+        ++warnings;
+    }
     for (const std::string& file : options.files) {
         const std::filesystem::path path = PathFromUtf8(file);
         if (HasPdbSuffix(file)) {
@@ -61,7 +67,18 @@ int RunBuild(const BuildOptions& options)
             PrintError(text.error);
             return EXIT_STATUS_FAILED;
         }
+        const std::size_t ignored = builder.IgnoredTexts();
         builder.Add(*text.text);
+        if (builder.IgnoredTexts() == ignored) { // a text the database takes
+            for (const Loss& loss : TextLosses(*text.text, builder.ChordMode(), text.replaced)) {
+                PrintWarning(file, DescribeLoss(loss));
+                ++warnings;
+            }
+        }
+    }
+    if (options.strict && warnings > 0) {
+        PrintError(CountOf(warnings, "warning", "warnings") + " with --strict: nothing written");
+        return EXIT_STATUS_FAILED;
     }
     CPalmDatabase& database = builder.Database();
     const bool chordMode = builder.ChordMode();

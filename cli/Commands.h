@@ -13,6 +13,8 @@ class IPlatform;
 struct BuildOptions
 {
     std::optional<std::string> name; // database name, already in the handheld's character set
+    std::string nameArgument;        // the --name argument as given, in UTF-8, for the warning when it changes
+    bool strict = false;             // any warning fails the build before anything is written
     std::string output;              // the .pdb file to write; empty when installing
     bool install = false;            // install as remembered (install.conf) or in the platform's order
     std::string installTo;           // install by copying into this folder

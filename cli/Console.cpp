@@ -33,6 +33,11 @@ void PrintError(std::string_view message)
     std::cerr << "tunelore-cli: " << message << '\n';
 }
 
+void PrintWarning(std::string_view subject, std::string_view message)
+{
+    std::cerr << "warning: " << EscapeControls(subject) << ": " << EscapeControls(message) << '\n';
+}
+
 std::string CountOf(std::size_t count, std::string_view singular, std::string_view plural)
 {
     return std::to_string(count) + ' ' + std::string(count == 1 ? singular : plural);

@@ -12,6 +12,10 @@ inline constexpr int EXIT_STATUS_USAGE = 2;
 // One line on standard error: "tunelore-cli: " and the message.
 void PrintError(std::string_view message);
 
+// One line on standard error: "warning: ", the file (or option) concerned, ": " and the message (UTF-8);
+// control characters as \xNN.
+void PrintWarning(std::string_view subject, std::string_view message);
+
 // "1 song", "3 songs".
 std::string CountOf(std::size_t count, std::string_view singular, std::string_view plural);
 

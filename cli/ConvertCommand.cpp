@@ -2,6 +2,7 @@
 #include "cli/Console.h"
 #include "jobs/Charset.h"
 #include "jobs/Intake.h"
+#include "jobs/LossReport.h"
 #include "pdb/FileIo.h"
 
 #include <cstdio>
@@ -19,6 +20,10 @@ int RunConvert(const std::string& path, bool chordSheets)
         return EXIT_STATUS_FAILED;
     }
     const std::string& text = *loaded.text;
+    // What a build of this file alone would lose.
+    for (const Loss& loss : TextLosses(text, IsChordModeText(text), loaded.replaced)) {
+        PrintWarning(path, DescribeLoss(loss));
+    }
 #ifdef _WIN32
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
     _setmode(_fileno(stdout), _O_BINARY);

@@ -40,6 +40,7 @@ int Run(int argc, char** argv)
     const char* sheetHelp = "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
                             "with bar lines and repeats, tablature); ChordPro files and chord lists stay as they are";
     buildCommand->add_flag("--sheet", build.chordSheets, sheetHelp);
+    buildCommand->add_flag("--strict", build.strict, "Write nothing and fail when anything would be lost");
     buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...) or one chord list")
         ->required();
 
@@ -82,6 +83,7 @@ int Run(int argc, char** argv)
         if (nameOption->count() > 0) {
             std::string error;
             build.name = MakeDatabaseNameArgument(nameArgument, error);
+            build.nameArgument = nameArgument;
             if (!build.name) {
                 PrintError(error + " (see tunelore-cli --help)");
                 return EXIT_STATUS_USAGE;

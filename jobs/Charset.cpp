@@ -15,6 +15,9 @@ constexpr std::array<char32_t, 32> HIGH_CONTROL_BLOCK = {
 };
 
 constexpr char REPLACEMENT = '?';
+constexpr char32_t REPLACEMENT_CHARACTER = 0xFFFD; // what a broken sequence is reported as
+constexpr char32_t MUSIC_SHARP_SIGN = 0x266F;
+constexpr char32_t MUSIC_FLAT_SIGN = 0x266D;
 
 char32_t Cp1252ToCodePoint(unsigned char byte)
 {
@@ -24,18 +27,25 @@ char32_t Cp1252ToCodePoint(unsigned char byte)
     return byte;
 }
 
-// The Windows-1252 byte for a code point; REPLACEMENT when there is none.
-char CodePointToCp1252(char32_t cp)
+// The Windows-1252 byte for a code point, or the letter chord names use for a musical sign; false when there
+// is none.
+bool CodePointToCp1252(char32_t cp, char& byte)
 {
     if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
-        return static_cast<char>(static_cast<unsigned char>(cp));
+        byte = static_cast<char>(static_cast<unsigned char>(cp));
+        return true;
     }
     for (std::size_t i = 0; i < HIGH_CONTROL_BLOCK.size(); ++i) {
         if (HIGH_CONTROL_BLOCK[i] == cp) {
-            return static_cast<char>(static_cast<unsigned char>(0x80 + i));
+            byte = static_cast<char>(static_cast<unsigned char>(0x80 + i));
+            return true;
         }
     }
-    return REPLACEMENT;
+    if (cp == MUSIC_SHARP_SIGN || cp == MUSIC_FLAT_SIGN) {
+        byte = cp == MUSIC_SHARP_SIGN ? '#' : 'b';
+        return true;
+    }
+    return false;
 }
 
 void AppendUtf8(std::string& out, char32_t cp)
@@ -147,16 +157,51 @@ bool IsValidUtf8(std::string_view bytes)
     return true;
 }
 
-std::string Utf8ToCp1252(std::string_view text)
+std::size_t ReplacedCharacters::Total() const
+{
+    std::size_t total = 0;
+    for (const auto& [character, count] : counts) {
+        total += count;
+    }
+    return total;
+}
+
+void ReplacedCharacters::Merge(const ReplacedCharacters& other)
+{
+    for (const auto& [character, count] : other.counts) {
+        counts[character] += count;
+    }
+}
+
+std::string Utf8ToCp1252(std::string_view text, ReplacedCharacters& replaced)
 {
     std::string out;
     out.reserve(text.size());
     std::size_t pos = 0;
     while (pos < text.size()) {
         const Decoded d = DecodeOne(text, pos);
-        out.push_back(d.valid ? CodePointToCp1252(d.codePoint) : REPLACEMENT);
+        char byte = REPLACEMENT;
+        if (!d.valid) {
+            ++replaced.counts[REPLACEMENT_CHARACTER];
+        } else if (!CodePointToCp1252(d.codePoint, byte)) {
+            ++replaced.counts[d.codePoint];
+        }
+        out.push_back(byte);
         pos += d.length;
     }
+    return out;
+}
+
+std::string Utf8ToCp1252(std::string_view text)
+{
+    ReplacedCharacters ignored;
+    return Utf8ToCp1252(text, ignored);
+}
+
+std::string CodePointToUtf8(char32_t cp)
+{
+    std::string out;
+    AppendUtf8(out, cp);
     return out;
 }
 
@@ -172,13 +217,19 @@ std::string Cp1252ToUtf8(std::string_view text)
 
 std::string DecodeFileText(std::string_view bytes)
 {
+    ReplacedCharacters ignored;
+    return DecodeFileText(bytes, ignored);
+}
+
+std::string DecodeFileText(std::string_view bytes, ReplacedCharacters& replaced)
+{
     constexpr std::string_view BOM = "\xEF\xBB\xBF";
     if (bytes.substr(0, BOM.size()) == BOM) {
         bytes.remove_prefix(BOM.size());
     }
     // Plain ASCII reads the same either way; only valid UTF-8 with non-ASCII bytes needs transcoding.
     if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
-        return Utf8ToCp1252(bytes);
+        return Utf8ToCp1252(bytes, replaced);
     }
     return std::string(bytes);
 }

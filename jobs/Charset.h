@@ -1,22 +1,42 @@
 #pragma once
 
+#include <cstddef>
+#include <map>
 #include <string>
 #include <string_view>
 
 // Text in memory and in records is Windows-1252; files on the desktop are UTF-8. These are the only
 // conversions between the two.
 
+// The characters that became "?" on the way into Windows-1252, each with how often; a broken UTF-8 sequence
+// counts as U+FFFD. The sharp and flat signs are not among them: they become "#" and "b".
+struct ReplacedCharacters
+{
+    std::map<char32_t, std::size_t> counts;
+
+    bool empty() const { return counts.empty(); }
+    std::size_t Total() const;
+    void Merge(const ReplacedCharacters& other);
+};
+
 // A file's bytes as loaded text: a leading UTF-8 byte-order mark is dropped; valid UTF-8 holding non-ASCII
-// bytes is transcoded to Windows-1252 (characters without a Windows-1252 form become "?"); anything else is
-// taken as Windows-1252 bytes unchanged.
+// bytes is transcoded to Windows-1252 (as Utf8ToCp1252 does); anything else is taken as Windows-1252 bytes
+// unchanged. The second form also adds each character that became "?" to `replaced`.
 std::string DecodeFileText(std::string_view bytes);
+std::string DecodeFileText(std::string_view bytes, ReplacedCharacters& replaced);
 
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined (81 8D 8F 90 9D) map to the C1
 // controls of the same value, so every byte survives the round trip.
 std::string Cp1252ToUtf8(std::string_view text);
 
-// UTF-8 to Windows-1252; characters without a Windows-1252 form, and invalid sequences, become "?".
+// One code point in UTF-8.
+std::string CodePointToUtf8(char32_t cp);
+
+// UTF-8 to Windows-1252. The sharp sign U+266F becomes "#" and the flat sign U+266D "b", so chord names
+// written with them stay chord names; any other character without a Windows-1252 form, and each invalid
+// sequence, becomes "?". The second form also adds each character that became "?" to `replaced`.
 std::string Utf8ToCp1252(std::string_view text);
+std::string Utf8ToCp1252(std::string_view text, ReplacedCharacters& replaced);
 
 // True when `bytes` is well-formed UTF-8 (shortest forms, no surrogates, at most U+10FFFF).
 bool IsValidUtf8(std::string_view bytes);

@@ -18,7 +18,16 @@ bool IsTabFileName(std::string_view path)
 
 std::string MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion)
 {
-    const std::string decoded = DecodeFileText(bytes);
+    ReplacedCharacters ignored;
+    return MakeLoadedText(fileName, bytes, ignored, conversion);
+}
+
+std::string MakeLoadedText(std::string_view fileName,
+                           std::string_view bytes,
+                           ReplacedCharacters& replaced,
+                           TextConversion conversion)
+{
+    const std::string decoded = DecodeFileText(bytes, replaced);
     const std::string_view rest(decoded);
 
     // Lines as a text-mode reader delivers them: a line ends at LF, a CR right before that LF belongs to the
@@ -59,7 +68,7 @@ TextLoadResult LoadTextFile(const std::filesystem::path& path, TextConversion co
         result.error = std::string(res::CANT_READ_FILE) + Utf8FromPath(path) + ": " + read.error;
         return result;
     }
-    result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes, conversion);
+    result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes, result.replaced, conversion);
     return result;
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/Charset.h"
+
 #include <cstddef>
 #include <filesystem>
 #include <optional>
@@ -18,9 +20,14 @@ enum class TextConversion
 
 // A file's bytes as a loaded text: decoded to Windows-1252, split into lines at LF (a CR right before the LF
 // is dropped, a lone CR stays in its line), every line followed by CR LF, the last one too; then converted to
-// ChordPro as `conversion` says.
+// ChordPro as `conversion` says. The second form also adds each character that became "?" in decoding to
+// `replaced`.
 std::string MakeLoadedText(std::string_view fileName,
                            std::string_view bytes,
+                           TextConversion conversion = TextConversion::Strict);
+std::string MakeLoadedText(std::string_view fileName,
+                           std::string_view bytes,
+                           ReplacedCharacters& replaced,
                            TextConversion conversion = TextConversion::Strict);
 
 // The largest text file that is read: far more than any song, and the handheld keeps 7,999 characters.
@@ -30,6 +37,7 @@ struct TextLoadResult
 {
     std::optional<std::string> text; // the loaded text; nullopt when the file was not read
     std::string error;               // why not: "Can't read file <path>: <cause>"
+    ReplacedCharacters replaced;     // the characters that became "?" in decoding
 };
 // Reads the file at `path` as MakeLoadedText does. A file that is not a regular file, or is larger than
 // MAX_TEXT_FILE_SIZE, is refused without being read.

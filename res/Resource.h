@@ -98,6 +98,13 @@ inline constexpr std::string_view CHORDS_LABEL = "Chords";
 inline constexpr std::string_view STATUS_CHORDS = "%d Chords";
 inline constexpr std::string_view STATUS_ONE_SONG = "1 Song";
 inline constexpr std::string_view STATUS_SONGS = "%d Songs";
+// Below the status while a song is edited: "1234 / 7999".
+inline constexpr std::string_view TEXT_LENGTH_TIP = "Characters of this song, of the 7999 the handheld keeps";
+
+// Asked before Install or Save PDB loses text: the question, then each song's title and losses, then the end.
+inline constexpr std::string_view LOSS_QUESTION = "Not all of the text will reach the handheld:";
+inline constexpr std::string_view LOSS_MORE_SONGS = "... and %d more songs.";
+inline constexpr std::string_view LOSS_GO_ON = "Go on anyway? No keeps every song as it is.";
 
 // File dialogs: pairs of description and pattern list, separated by "|" and ended by "||".
 inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro)|*.pro;*.chordpro|"

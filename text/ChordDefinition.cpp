@@ -39,6 +39,13 @@ std::vector<std::uint8_t> ChordRecord::StoredBytes() const
 
 bool ParseChordDefinition(std::string_view line, ChordRecord& record)
 {
+    std::string_view unread;
+    return ParseChordDefinition(line, record, unread);
+}
+
+bool ParseChordDefinition(std::string_view line, ChordRecord& record, std::string_view& unread)
+{
+    unread = line;
     const std::size_t nameEnd = FindBlank(line);
     if (nameEnd == 0 || nameEnd == line.size())
         return false; // no name, or no blank after it
@@ -69,6 +76,7 @@ bool ParseChordDefinition(std::string_view line, ChordRecord& record)
     }
     for (std::size_t i = count; i < FRET_COUNT; ++i)
         record.frets[i] = MUTED_STRING;
+    unread = rest;
     return count >= MIN_VALUES;
 }
 

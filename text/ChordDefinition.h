@@ -28,7 +28,11 @@ static_assert(sizeof(ChordRecord) == 28);
 
 // Parses "NAME v1 v2 v3 v4 [v5 [v6]]" (single blanks, x/X for a muted string, numbers modulo 256) into
 // `record`; true when a name and at least four values were read. On false the record must not be used.
+// A name longer than CHORD_MAX_NAME_LENGTH keeps its first characters; values after the sixth are not read.
 bool ParseChordDefinition(std::string_view line, ChordRecord& record);
+// The same; `unread` is left on the rest of the line that no value was read from (empty when the values
+// reached its end).
+bool ParseChordDefinition(std::string_view line, ChordRecord& record, std::string_view& unread);
 bool IsChordDefinitionLine(std::string_view line);
 
 // The text line for a stored chord record: "NAME f1 f2 f3 f4 f5 f6"; the name runs from byte 8 to the first

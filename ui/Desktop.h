@@ -53,6 +53,9 @@ public:
     // one), or else opens its folder; does not wait.
     virtual void ShowInFileManager(const QString& path) = 0;
 
+    // A question with Yes and No (the default) and the exclamation icon; true when the user chooses Yes.
+    virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
+
     // Runs `dialog` modally and returns when it has ended.
     virtual void RunModal(QDialog& dialog) = 0;
 

@@ -118,6 +118,14 @@ void CImporterDlg::CreateControls()
     m_titleLabel->setTextFormat(Qt::PlainText);
     m_titleLabel->setGeometry(DluToPixels(u, 7, 9, 35, 8));
 
+    // Below the status: how many of the characters a song record keeps the edited song uses.
+    m_textLength = new QLabel(this);
+    m_textLength->setObjectName(ObjectName("IDC_TEXT_LENGTH"));
+    m_textLength->setTextFormat(Qt::PlainText);
+    m_textLength->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_textLength->setGeometry(m_status->geometry().translated(0, m_status->height()));
+    m_textLength->setToolTip(FromUtf8(res::TEXT_LENGTH_TIP));
+
     for (QPushButton* button : {m_dropFiles, m_install, m_quit, m_savePdb}) {
         button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(true);
@@ -233,6 +241,7 @@ void CImporterDlg::LayoutControls(int width, int height)
     m_savePdb->move(W - bw - 10, dh + bh + 30);
     m_quit->move(W - bw - 10, dh + 2 * bh + 40);
     m_status->move(W - bw - 10, dh + 3 * bh + 50);
+    m_textLength->move(m_status->x(), m_status->y() + m_status->height());
 }
 
 void CImporterDlg::resizeEvent(QResizeEvent* event)

@@ -3,6 +3,7 @@
 #include "ui/Desktop.h"
 #include "ui/DialogUnits.h"
 #include "jobs/Install.h"
+#include "jobs/Charset.h"
 #include "pdb/PalmDatabase.h"
 
 #include <QCollator>
@@ -115,6 +116,13 @@ private:
     static QStringList DroppedFiles(const QMimeData* mimeData);
     static constexpr const char* OWN_DRAG_FORMAT = "application/x-tunelore-importer-drag";
     void ShowError(const QString& text);
+    // Before Install or Save PDB: when the export would lose text, lists what each song loses and asks
+    // whether to go on; true to go on.
+    bool ConfirmLosses();
+    // The characters that became "?" in the loaded text at `index`.
+    ReplacedCharacters& ReplacedAt(std::size_t index);
+    // Shows how many of the characters a song record keeps the edited song uses (songs only).
+    void ShowTextLength();
 
     // Install (ImporterDlgInstall.cpp): the remembered choice, or the user's answer when it is "ask each
     // time" (nullopt on cancel); a folder to install to, memory cards first; the one message after it.
@@ -136,6 +144,9 @@ private:
 
     int m_currentIndex = -1;
     std::vector<std::string> m_loadedTexts;
+    std::vector<ReplacedCharacters> m_replaced; // of each loaded text, as loaded and as committed from the editor
+    ReplacedCharacters m_shownReplaced;         // of the text the editor was given
+    ReplacedCharacters m_editorReplaced;        // of the editor's text as last read, edited since it was given
     bool m_chordMode = false;
     QComboBox* m_titleList = nullptr;
     std::string m_editorText; // Windows-1252, CR LF line ends
@@ -149,6 +160,7 @@ private:
     QPushButton* m_quit = nullptr;
     QLabel* m_status = nullptr;
     QPushButton* m_savePdb = nullptr;
+    QLabel* m_textLength = nullptr;
 
     DialogBaseUnits m_baseUnits;
     QCollator m_collator;

@@ -171,6 +171,9 @@ void CImporterDlg::OnInstall()
         return;
     }
     CommitEditedSong();
+    if (!ConfirmLosses()) {
+        return; // the texts stay as they are
+    }
     const std::optional<InstallChoice> choice = ChooseInstall();
     if (!choice) {
         return;

@@ -61,6 +61,8 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
         }
         // Any other file is a text; one that cannot be read is skipped without a message.
         if (TextLoadResult loaded = LoadTextFile(file); loaded.text) {
+            m_replaced.resize(m_loadedTexts.size());
+            m_replaced.push_back(std::move(loaded.replaced));
             m_loadedTexts.push_back(std::move(*loaded.text));
         }
     }

@@ -3,6 +3,7 @@
 
 #include "jobs/Export.h"
 #include "jobs/Intake.h"
+#include "jobs/LossReport.h"
 #include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
@@ -21,15 +22,61 @@ void CImporterDlg::UpdateData(bool saveAndValidate)
         // Only text the user changed is read back: a text the dialog put there unedited is already in
         // m_editorText byte for byte, which the editor's line breaks could not always reproduce.
         if (m_songText->document()->isModified()) {
-            m_editorText = EditorToLoadedText(m_songText->document()->toRawText());
+            m_editorReplaced = {};
+            m_editorText = EditorToLoadedText(m_songText->document()->toRawText(), m_editorReplaced);
         }
         return;
     }
+    m_editorReplaced = {};
     m_showingText = true;
     m_songText->setPlainText(LoadedTextToEditor(m_editorText));
     m_songText->document()->setModified(false);
     m_showingText = false;
     m_status->setText(m_statusText);
+    ShowTextLength();
+}
+
+ReplacedCharacters& CImporterDlg::ReplacedAt(std::size_t index)
+{
+    if (m_replaced.size() < m_loadedTexts.size()) {
+        m_replaced.resize(m_loadedTexts.size());
+    }
+    return m_replaced.at(index);
+}
+
+void CImporterDlg::ShowTextLength()
+{
+    const bool song = !m_loadedTexts.empty() && !m_chordMode && m_songText->isEnabled();
+    m_textLength->setText(song ? QString::number(SongTextLength(m_editorText)) + QStringLiteral(" / ") +
+                                     QString::number(SONG_MAX_TEXT)
+                               : QString());
+}
+
+bool CImporterDlg::ConfirmLosses()
+{
+    m_replaced.resize(m_loadedTexts.size());
+    const std::vector<TextLossReport> reports = ExportLosses(m_loadedTexts, m_replaced);
+    if (reports.empty()) {
+        return true;
+    }
+    constexpr std::size_t MAX_LISTED = 10; // songs named in the message; the rest are counted
+    const bool chords = IsChordModeText(m_loadedTexts.front());
+    QString text = FromUtf8(res::LOSS_QUESTION);
+    for (std::size_t i = 0; i < reports.size(); ++i) {
+        if (i == MAX_LISTED) {
+            const auto more = static_cast<long long>(reports.size() - i);
+            text += QStringLiteral("\n\n") + FormatNumber(res::LOSS_MORE_SONGS, more);
+            break;
+        }
+        const std::string& loaded = m_loadedTexts[reports[i].text];
+        text += QStringLiteral("\n\n") +
+                (chords ? FromUtf8(res::CHORDS_LABEL) : FromCp1252(GetSongDisplayName(loaded))) + QLatin1Char(':');
+        for (const Loss& loss : reports[i].losses) {
+            text += QStringLiteral("\n- ") + FromUtf8(DescribeLoss(loss));
+        }
+    }
+    text += QStringLiteral("\n\n") + FromUtf8(res::LOSS_GO_ON);
+    return m_desktop.AskYesNo(this, text);
 }
 
 int CImporterDlg::AddSortedTitle(const QString& title, int textIndex)
@@ -77,6 +124,7 @@ void CImporterDlg::RefreshSongList()
     if (m_loadedTexts.empty()) {
         m_titleList->setEnabled(false);
         m_editorText.clear();
+        m_shownReplaced = {};
         m_songText->setEnabled(false);
         m_savePdb->setEnabled(false);
         m_install->setEnabled(false);
@@ -96,6 +144,7 @@ void CImporterDlg::RefreshSongList()
         }
         m_titleList->setEnabled(false);
         m_editorText = m_loadedTexts.front();
+        m_shownReplaced = ReplacedAt(0);
         m_currentIndex = 0;
         m_statusText = FormatNumber(res::STATUS_CHORDS, count);
     } else {
@@ -132,6 +181,11 @@ void CImporterDlg::CommitEditedSong()
         return;
     }
     m_loadedTexts[static_cast<std::size_t>(textIndex)] = m_editorText;
+    // The "?" of characters replaced before are in the text like any other; when the user has removed every
+    // "?", none of them is left.
+    ReplacedCharacters replaced = m_editorText.find('?') == std::string::npos ? ReplacedCharacters() : m_shownReplaced;
+    replaced.Merge(m_editorReplaced);
+    ReplacedAt(static_cast<std::size_t>(textIndex)) = std::move(replaced);
 }
 
 void CImporterDlg::OnSelChangeSongTitle()
@@ -141,6 +195,7 @@ void CImporterDlg::OnSelChangeSongTitle()
     const int textIndex = TextIndexAt(m_currentIndex);
     if (textIndex >= 0 && static_cast<std::size_t>(textIndex) < m_loadedTexts.size()) {
         m_editorText = m_loadedTexts[static_cast<std::size_t>(textIndex)];
+        m_shownReplaced = ReplacedAt(static_cast<std::size_t>(textIndex));
     }
     UpdateData(false);
 }
@@ -148,6 +203,7 @@ void CImporterDlg::OnSelChangeSongTitle()
 void CImporterDlg::OnChangeSongText()
 {
     UpdateData(true);
+    ShowTextLength();
     if (m_currentIndex < 0 || m_currentIndex >= m_titleList->count()) {
         return;
     }
@@ -167,6 +223,9 @@ void CImporterDlg::OnSavePdb()
         return;
     }
     CommitEditedSong();
+    if (!ConfirmLosses()) {
+        return;
+    }
     StartDialogIn("folders/database");
     const std::optional<QString> path =
         m_desktop.AskSaveFileName(this, FromUtf8(res::PDB_FILTER), FromUtf8(res::PDB_EXTENSION));
@@ -190,6 +249,8 @@ void CImporterDlg::OnSelectAllText()
 void CImporterDlg::ClearLoadedSongs()
 {
     m_loadedTexts.clear();
+    m_replaced.clear();
+    m_shownReplaced = {};
     {
         const QSignalBlocker blocker(m_titleList);
         m_titleList->clear();

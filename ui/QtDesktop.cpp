@@ -213,6 +213,14 @@ void CQtDesktop::ShowInFileManager(const QString& path)
     m_system.OpenWithDefaultApplication(folder.toUtf8().toStdString());
 }
 
+bool CQtDesktop::AskYesNo(QWidget* owner, const QString& text)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Yes | QMessageBox::No, owner);
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
 void CQtDesktop::RunModal(QDialog& dialog)
 {
     CNormalCursorWhilePrompting normalCursor;

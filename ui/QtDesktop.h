@@ -23,6 +23,7 @@ public:
     std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) override;
     void SetDialogFolder(const QString& folder) override;
     void ShowInFileManager(const QString& path) override;
+    bool AskYesNo(QWidget* owner, const QString& text) override;
     void RunModal(QDialog& dialog) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

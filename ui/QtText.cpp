@@ -12,8 +12,14 @@ QString FromCp1252(std::string_view text)
 
 std::string ToCp1252(const QString& text)
 {
+    ReplacedCharacters ignored;
+    return ToCp1252(text, ignored);
+}
+
+std::string ToCp1252(const QString& text, ReplacedCharacters& replaced)
+{
     const QByteArray utf8 = text.toUtf8();
-    return Utf8ToCp1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())));
+    return Utf8ToCp1252(std::string_view(utf8.constData(), static_cast<std::size_t>(utf8.size())), replaced);
 }
 
 QString LoadedTextToEditor(std::string_view loadedText)
@@ -25,12 +31,18 @@ QString LoadedTextToEditor(std::string_view loadedText)
 
 std::string EditorToLoadedText(const QString& editorText)
 {
+    ReplacedCharacters ignored;
+    return EditorToLoadedText(editorText, ignored);
+}
+
+std::string EditorToLoadedText(const QString& editorText, ReplacedCharacters& replaced)
+{
     QString text = editorText;
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return ToCp1252(text);
+    return ToCp1252(text, replaced);
 }
 
 std::filesystem::path ToPath(const QString& path)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "jobs/Charset.h"
+
 #include <QString>
 
 #include <filesystem>
@@ -11,14 +13,18 @@
 
 // Windows-1252 text for a widget.
 QString FromCp1252(std::string_view text);
-// A widget's text as Windows-1252; characters without a Windows-1252 form become "?".
+// A widget's text as Windows-1252; characters without a Windows-1252 form become "?" and are added to
+// `replaced` by the second form.
 std::string ToCp1252(const QString& text);
+std::string ToCp1252(const QString& text, ReplacedCharacters& replaced);
 
 // A loaded text (Windows-1252, CR LF line ends) as the editor shows it: CR LF becomes LF.
 QString LoadedTextToEditor(std::string_view loadedText);
 // The editor's raw text (paragraph and line separators, or LF, between lines) as a loaded text: every line
-// break becomes CR LF. A text shown by LoadedTextToEditor and not edited comes back unchanged.
+// break becomes CR LF. A text shown by LoadedTextToEditor and not edited comes back unchanged. The second
+// form adds the characters that became "?" to `replaced`.
 std::string EditorToLoadedText(const QString& editorText);
+std::string EditorToLoadedText(const QString& editorText, ReplacedCharacters& replaced);
 
 // File paths for the jobs (UTF-8) and back.
 std::filesystem::path ToPath(const QString& path);

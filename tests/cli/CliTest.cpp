@@ -323,4 +323,35 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
     }
     EXPECT_NE(Run({"--version"}).out.find(TUNELORE_VERSION), std::string::npos);
 }
+
+TEST_F(CliTest, WarningsNameTheFileAndStrictWritesNothing)
+{
+    const fs::path corpus = CORPUS_DIR;
+    if (!fs::exists(corpus / "derived")) {
+        GTEST_SKIP() << "corpus not found: " << corpus;
+    }
+    // A songbook file longer than a record holds, and chords written with the sharp sign, which now fit.
+    const std::string sharp = (corpus / "derived/060_crd_1.unicode-sharp.crd").string();
+    const std::string songbook = Work("songbook.pro");
+    std::ofstream(songbook) << ReadFile(corpus / "chordpro/cantare/lorem-ipsum.cho")
+                            << ReadFile(corpus / "crd/ukulele-songbook/shortnin-bread2.txt");
+    const auto build = [&](std::vector<std::string> args) {
+        args.insert(args.end(), {"--name", "\xCE\xA9mega", sharp, songbook});
+        return Run(args);
+    };
+
+    CliRun run = build({"build", "-o", Work("songs.pdb")});
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(run.err.starts_with("warning: --name: the database name \"\xCE\xA9mega\" becomes \"?mega\"\n"
+                                    "warning: " +
+                                    songbook + ": cut at 7999 characters: "))
+        << run.err;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 2) << run.err;
+
+    run = build({"build", "--strict", "-o", Work("strict.pdb")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("2 warnings with --strict: nothing written"), std::string::npos) << run.err;
+    EXPECT_FALSE(fs::exists(Work("strict.pdb")));
+    EXPECT_EQ(Run({"build", "--strict", "-o", Work("strict.pdb"), sharp}).status, 0);
+}
 } // namespace

@@ -55,6 +55,7 @@ public:
     }
     void SetDialogFolder(const QString& folder) override { dialogFolder = folder; }
     void ShowInFileManager(const QString& path) override { Record("show", path); }
+    bool AskYesNo(QWidget*, const QString& text) override { return Ask("yesno", text).has_value(); }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }

@@ -69,7 +69,8 @@ TEST_F(DialogTest, ControlsInTabOrderWithTheTemplateCaptionsAndTooltips)
               "songs\n"
               "tab IDCANCEL, &Quit, \nIDC_STATUS, , \n"
               "tab IDC_SAVE_PDB, Save &PDB..., Save songs as a Palm Database so you can install them manually\n"
-              "IDC_STATIC_SONG_TITLE, Song Title:, \n");
+              "IDC_STATIC_SONG_TITLE, Song Title:, \n"
+              "IDC_TEXT_LENGTH, , Characters of this song, of the 7999 the handheld keeps\n");
     // The first enabled control in tab order has the focus when the window opens.
     ShowActive();
     EXPECT_EQ(QApplication::focusWidget(), Button("IDC_DROP_FILES"));

@@ -1,0 +1,254 @@
+#include "jobs/LossReport.h"
+
+#include "jobs/Intake.h"
+#include "jobs/TuneloreDatabase.h"
+#include "text/Ascii.h"
+#include "text/ChordDefinition.h"
+#include "text/Scan.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+constexpr std::size_t SHOWN_LINE_LENGTH = 60; // characters of a line quoted in a message
+constexpr std::size_t SHOWN_CHARACTERS = 8;   // replaced characters listed by name
+
+// A Windows-1252 line for a message: UTF-8, at most SHOWN_LINE_LENGTH characters, then "...".
+std::string ShownLine(std::string_view line)
+{
+    if (line.size() <= SHOWN_LINE_LENGTH) {
+        return Cp1252ToUtf8(line);
+    }
+    return Cp1252ToUtf8(line.substr(0, SHOWN_LINE_LENGTH)) + "...";
+}
+
+std::string CodePointName(char32_t cp)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(cp));
+    return buffer;
+}
+
+// "Ω (U+03A9, 2 times), Ж (U+0416)": each character as itself when it is visible, with its code point.
+std::string ListCharacters(const ReplacedCharacters& replaced)
+{
+    std::string list;
+    std::size_t shown = 0;
+    for (const auto& [cp, count] : replaced.counts) {
+        if (shown == SHOWN_CHARACTERS) {
+            list += ", and " + std::to_string(replaced.counts.size() - shown) + " more";
+            break;
+        }
+        if (!list.empty()) {
+            list += ", ";
+        }
+        // Controls and line or paragraph separators would break the message; they are named only.
+        const bool visible = cp >= 0xA0 && cp != 0x2028 && cp != 0x2029 && cp != 0xFFFD;
+        std::string itself;
+        if (visible) {
+            itself = CodePointToUtf8(cp) + " ";
+        }
+        list += itself + "(" + CodePointName(cp) + (count > 1 ? ", " + std::to_string(count) + " times" : "") + ")";
+        ++shown;
+    }
+    return list;
+}
+
+bool IsBlankText(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), IsBlank);
+}
+
+// Laid out like a chord definition though the parser does not take it: a name, then words of digits and x
+// only, either four or more of them (aligned in columns, or with tabs) or one of four to six ("G 320033").
+bool LooksLikeChordDefinition(std::string_view line)
+{
+    std::size_t pos = 0;
+    if (NextToken(line, pos).empty()) {
+        return false;
+    }
+    std::size_t values = 0;
+    std::size_t firstLength = 0;
+    for (std::string_view word = NextToken(line, pos); !word.empty(); word = NextToken(line, pos)) {
+        const bool isValue =
+            std::all_of(word.begin(), word.end(), [](char c) { return IsAsciiDigit(c) || c == 'x' || c == 'X'; });
+        if (!isValue) {
+            return false;
+        }
+        firstLength = values == 0 ? word.size() : firstLength;
+        ++values;
+    }
+    return values >= 4 || (values == 1 && firstLength >= 4 && firstLength <= 6);
+}
+
+std::optional<Loss> ChordListTakenAsSong(std::string_view text)
+{
+    std::string_view rest = text;
+    const std::string_view first = PopLine(rest);
+    const std::string_view second = PopLine(rest);
+    if (!LooksLikeChordDefinition(first) || !LooksLikeChordDefinition(second)) {
+        return std::nullopt;
+    }
+    const bool firstFails = !IsChordDefinitionLine(first);
+    if (!firstFails && IsChordDefinitionLine(second)) {
+        return std::nullopt; // a chord list, taken as a song only because it follows songs
+    }
+    return Loss{LossKind::ChordListAsSong, 1, firstFails ? 1u : 2u, ShownLine(firstFails ? first : second), {}};
+}
+
+std::optional<Loss> SongCut(std::string_view text)
+{
+    const std::size_t length = SongTextLength(text);
+    if (length <= SONG_MAX_TEXT) {
+        return std::nullopt;
+    }
+    // The first lost line holds the character at SONG_MAX_TEXT; when that is a line's LF, the next line does.
+    std::string_view rest = text;
+    std::size_t start = 0;
+    for (std::size_t number = 1; !rest.empty(); ++number) {
+        const std::string_view line = PopLine(rest);
+        if (SONG_MAX_TEXT < start + line.size()) {
+            return Loss{LossKind::TextCut, length - SONG_MAX_TEXT, number, ShownLine(line), {}};
+        }
+        start += line.size() + 1;
+        if (SONG_MAX_TEXT < start) {
+            const std::string_view next = PopLine(rest);
+            return Loss{LossKind::TextCut, length - SONG_MAX_TEXT, number + 1, ShownLine(next), {}};
+        }
+    }
+    return std::nullopt; // not reached: the length says there is more text
+}
+
+void AddChordListLosses(std::string_view text, std::vector<Loss>& losses)
+{
+    Loss values{LossKind::ChordValuesDropped, 0, 0, {}, {}};
+    Loss names{LossKind::ChordNameCut, 0, 0, {}, {}};
+    Loss others{LossKind::NotChordDefinitions, 0, 0, {}, {}};
+    std::string_view rest = text;
+    for (std::size_t number = 1; !rest.empty(); ++number) {
+        const std::string_view line = PopLine(rest);
+        ChordRecord chord;
+        std::string_view unread;
+        Loss* found = nullptr;
+        std::string lost;
+        if (!ParseChordDefinition(line, chord, unread)) {
+            found = IsBlankText(line) ? nullptr : &others;
+        } else if (!IsBlankText(unread)) {
+            found = &values;
+            lost = Cp1252ToUtf8(unread);
+        }
+        if (found != nullptr && found->count++ == 0) {
+            *found = Loss{found->kind, 1, number, ShownLine(line), lost};
+        }
+        const std::size_t nameLength = line.find_first_of(" \t");
+        if (found != &others && nameLength != std::string_view::npos && nameLength > CHORD_MAX_NAME_LENGTH &&
+            names.count++ == 0) {
+            const std::string_view name = line.substr(0, nameLength);
+            names = Loss{names.kind, 1, number, Cp1252ToUtf8(name), Cp1252ToUtf8(name.substr(CHORD_MAX_NAME_LENGTH))};
+        }
+    }
+    for (const Loss* loss : {&values, &names, &others}) {
+        if (loss->count > 0) {
+            losses.push_back(*loss);
+        }
+    }
+}
+
+} // namespace
+
+std::size_t SongTextLength(std::string_view loadedText)
+{
+    std::size_t length = 0;
+    std::string_view rest = loadedText;
+    while (!rest.empty()) {
+        length += PopLine(rest).size() + 1;
+    }
+    return length == 0 ? 0 : length - 1;
+}
+
+std::vector<Loss> TextLosses(std::string_view loadedText, bool chordList, const ReplacedCharacters& replaced)
+{
+    std::vector<Loss> losses;
+    if (!replaced.empty()) {
+        losses.push_back({LossKind::CharactersReplaced, replaced.Total(), 0, ListCharacters(replaced), {}});
+    }
+    if (chordList) {
+        AddChordListLosses(loadedText, losses);
+        return losses;
+    }
+    for (const std::optional<Loss>& loss : {SongCut(loadedText), ChordListTakenAsSong(loadedText)}) {
+        if (loss) {
+            losses.push_back(*loss);
+        }
+    }
+    return losses;
+}
+
+std::vector<TextLossReport> ExportLosses(const std::vector<std::string>& loadedTexts,
+                                         const std::vector<ReplacedCharacters>& replaced)
+{
+    std::vector<TextLossReport> reports;
+    const bool chordMode = !loadedTexts.empty() && IsChordModeText(loadedTexts.front());
+    const std::size_t exported = chordMode ? 1 : loadedTexts.size();
+    const ReplacedCharacters none;
+    for (std::size_t i = 0; i < exported; ++i) {
+        std::vector<Loss> losses = TextLosses(loadedTexts[i], chordMode, i < replaced.size() ? replaced[i] : none);
+        if (!losses.empty()) {
+            reports.push_back({i, std::move(losses)});
+        }
+    }
+    return reports;
+}
+
+std::optional<Loss> DatabaseNameLoss(std::string_view utf8Name)
+{
+    if (!IsValidUtf8(utf8Name)) {
+        return std::nullopt;
+    }
+    ReplacedCharacters replaced;
+    const std::string name = Utf8ToCp1252(utf8Name, replaced);
+    if (replaced.empty()) {
+        return std::nullopt;
+    }
+    return Loss{LossKind::DatabaseNameChanged, replaced.Total(), 0, std::string(utf8Name), Cp1252ToUtf8(name)};
+}
+
+std::string DescribeLoss(const Loss& loss)
+{
+    const bool one = loss.count == 1;
+    const std::string count = std::to_string(loss.count);
+    const std::string line = "line " + std::to_string(loss.line);
+    const std::string quoted = "\"" + loss.text + "\"";
+    // One line is named after a colon; of several, the first after "; the first, ".
+    const auto which = [one](const std::string& what, const std::string& loses) {
+        return one ? ": " + what + loses : "; the first, " + what + "," + loses;
+    };
+    const std::string loses = " loses \"" + loss.lost + "\"";
+    switch (loss.kind) {
+    case LossKind::TextCut:
+        return "cut at " + std::to_string(SONG_MAX_TEXT) +
+               " characters: " + (one ? "1 character is" : count + " characters are") + " lost, from " + line +
+               " on (" + quoted + ")";
+    case LossKind::CharactersReplaced:
+        return (one ? "1 character the handheld cannot show becomes"
+                    : count + " characters the handheld cannot show become") +
+               " \"?\": " + loss.text;
+    case LossKind::ChordValuesDropped:
+        return (one ? "a chord definition holds" : count + " chord definitions hold") +
+               " more than a name and six values" + which(line + " (" + quoted + ")", loses);
+    case LossKind::ChordNameCut:
+        return (one ? "a chord name is" : count + " chord names are") + " longer than " +
+               std::to_string(CHORD_MAX_NAME_LENGTH) + " characters" + which(quoted + " on " + line, loses);
+    case LossKind::NotChordDefinitions:
+        return (one ? "a line is not a chord definition and is left out: "
+                    : count + " lines are not chord definitions and are left out; the first is ") +
+               line + " (" + quoted + ")";
+    case LossKind::ChordListAsSong:
+        return "taken as a song, not a chord list: " + line + " (" + quoted +
+               ") is not a chord definition \"NAME v1 v2 v3 v4 [v5 [v6]]\" with one blank between words";
+    case LossKind::DatabaseNameChanged:
+        return "the database name " + quoted + " becomes \"" + loss.lost + "\"";
+    }
+    return {};
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+// What the handheld will not get of a loaded text, found before the text is exported, so that the command
+// line and the window can say so before anything is lost. Nothing here changes what an export writes.
+
+#include "jobs/Charset.h"
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+enum class LossKind
+{
+    TextCut,             // the song is longer than its record holds; count: characters lost
+    CharactersReplaced,  // characters without a form in the handheld's character set became "?"; count: how many
+    ChordValuesDropped,  // chord-definition lines with more than a name and six values; count: lines
+    ChordNameCut,        // chord names longer than 19 characters; count: lines
+    NotChordDefinitions, // lines of a chord list that are not chord definitions (blank lines aside); count: lines
+    ChordListAsSong,     // a text laid out like a chord list whose first two lines are not chord definitions
+    DatabaseNameChanged, // the database name lost characters
+};
+
+struct Loss
+{
+    LossKind kind = LossKind::TextCut;
+    std::size_t count = 0;
+    std::size_t line = 0; // the first line concerned, counted from 1; 0 for none
+    std::string text;     // UTF-8: that line (at most 60 characters, then "..."), the replaced characters, the name
+    std::string lost;     // UTF-8: what of it is lost (the dropped values, the cut name, the name as written)
+
+    bool operator==(const Loss&) const = default;
+};
+
+// One line for the user, in UTF-8, without a file or song name, e.g. "cut at 7999 characters: 12 characters
+// are lost, from line 210 on (\"[G]And the last verse\")".
+std::string DescribeLoss(const Loss& loss);
+
+// The characters of the song record of `loadedText` before the cut at SONG_MAX_TEXT: its lines joined with
+// LF, without the line end after the last line (which the handheld can do without).
+std::size_t SongTextLength(std::string_view loadedText);
+
+// The losses of one loaded text exported as a song, or as the chord list of a chord import database.
+// `replaced` holds the characters that became "?" when the text was decoded or typed.
+std::vector<Loss> TextLosses(std::string_view loadedText, bool chordList, const ReplacedCharacters& replaced);
+
+struct TextLossReport
+{
+    std::size_t text = 0; // index of the loaded text
+    std::vector<Loss> losses;
+};
+// The losses of the export of `loadedTexts` as ExportLoadedTexts makes it: the first text alone when it is a
+// chord list, else every text as a song. `replaced[i]` belongs to text i; a missing entry counts as none.
+// Only texts that lose something are listed, in order.
+std::vector<TextLossReport> ExportLosses(const std::vector<std::string>& loadedTexts,
+                                         const std::vector<ReplacedCharacters>& replaced);
+
+// The loss of a database name given in UTF-8 when it goes into the handheld's character set; nullopt when
+// every character has a form there (or the name is not UTF-8, and so is taken byte for byte).
+std::optional<Loss> DatabaseNameLoss(std::string_view utf8Name);

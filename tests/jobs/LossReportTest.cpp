@@ -1,0 +1,140 @@
+#include "jobs/LossReport.h"
+
+#include "jobs/Export.h"
+#include "jobs/Intake.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+void PrintTo(const Loss& loss, std::ostream* out)
+{
+    *out << DescribeLoss(loss) << " [" << static_cast<int>(loss.kind) << " " << loss.count << "]";
+}
+
+namespace {
+
+using namespace std::string_literals;
+
+// 79 lines of 99 characters: 7900 characters of a song record with their line ends.
+const std::string BLOCK = [] {
+    std::string block;
+    for (int i = 0; i < 79; ++i) {
+        block += std::string(99, 'a') + '\n';
+    }
+    return block;
+}();
+
+struct LossCase
+{
+    const char* name;
+    std::string fileBytes; // loaded as "x.pro"
+    bool chordList;
+    std::vector<Loss> losses;
+};
+
+const std::string SEVEN_VALUES = "D 0 0 0 0 2 3 2";
+const std::string LONG_NAME = "Cmaj7sus4add9/G#bass x 3 2 0 1 0";
+
+// clang-format off
+const LossCase LOSS_CASES[] = {
+    {"NothingLost", "{title: Caf\xC3\xA9}\n[F\xE2\x99\xAF]x [B\xE2\x99\xAD]y\n", false, {}},
+    {"OmegaTwiceAndCjk", "\xCE\xA9 \xCE\xA9 \xE6\x9D\xB1\n", false,
+     {{LossKind::CharactersReplaced, 3, 0, "\xCE\xA9 (U+03A9, 2 times), \xE6\x9D\xB1 (U+6771)", ""}}},
+    {"ControlsNamedOnly", "a\xC2\x85" "b\xE2\x80\xA8\n", false,
+     {{LossKind::CharactersReplaced, 2, 0, "(U+0085), (U+2028)", ""}}},
+    // 7999 characters fit (the last line end is not needed); a cut on a line end names the next line.
+    {"FullRecord", BLOCK + std::string(99, 'a'), false, {}},
+    {"OneOver", BLOCK + std::string(100, 'a'), false, {{LossKind::TextCut, 1, 80, std::string(60, 'a') + "...", ""}}},
+    {"CutOnLineEnd", BLOCK + std::string(99, 'a') + "\nb", false, {{LossKind::TextCut, 2, 81, "b", ""}}},
+    {"CutAtLineStart", BLOCK + std::string(98, 'a') + "\ncc\n", false, {{LossKind::TextCut, 2, 81, "cc", ""}}},
+    {"ValuesNameAndOtherLines",
+     "C x 3 2 0 1 0\n" + SEVEN_VALUES + "\n\n  \n" + LONG_NAME + "\nG 320033\n" + SEVEN_VALUES + " 9\nG  3 2 0 0 0 3\n",
+     true,
+     {{LossKind::ChordValuesDropped, 2, 2, SEVEN_VALUES, "2"},
+      {LossKind::ChordNameCut, 1, 5, "Cmaj7sus4add9/G#bass", "s"},
+      {LossKind::NotChordDefinitions, 2, 6, "G 320033", ""}}},
+    {"DoubleBlankMidLine", "C x 3 2 0  1 0\nG 3 2 0 0 0 3\n", true,
+     {{LossKind::ChordValuesDropped, 1, 1, "C x 3 2 0  1 0", " 1 0"}}},
+    {"ChordListAfterSongs", "C x 3 2 0 1 0\n" + LONG_NAME + "\n", false, {}},
+    {"CompactChordList", "G 320033\nC x32010\n", false, {{LossKind::ChordListAsSong, 1, 1, "G 320033", ""}}},
+    {"AlignedChordList", "C x 3 2 0 1 0\nG   3 2 0 0 0 3\n", false,
+     {{LossKind::ChordListAsSong, 1, 2, "G   3 2 0 0 0 3", ""}}},
+    {"SongWithNumbers", "Verse 1\nIn 1969 2 3 4\n", false, {}},
+};
+// clang-format on
+
+class LossReportTest : public ::testing::TestWithParam<LossCase>
+{
+};
+
+TEST_P(LossReportTest, ReportsWhatTheExportLoses)
+{
+    const LossCase& c = GetParam();
+    ReplacedCharacters replaced;
+    const std::string text = MakeLoadedText("x.pro", c.fileBytes, replaced);
+    EXPECT_EQ(TextLosses(text, c.chordList, replaced), c.losses);
+}
+
+INSTANTIATE_TEST_SUITE_P(Texts, LossReportTest, ::testing::ValuesIn(LOSS_CASES), [](const auto& param) {
+    return std::string(param.param.name);
+});
+
+TEST(LossReport, SignsBecomeLettersAndOtherCharactersAreCounted)
+{
+    // U+266F and U+266D as "#" and "b" in text and names alike; U+266E (natural) has no letter.
+    ReplacedCharacters replaced;
+    EXPECT_EQ(Utf8ToCp1252("[F\xE2\x99\xAF] [B\xE2\x99\xAD] \xE2\x99\xAE \xCE\xA9\xFF", replaced), "[F#] [Bb] ? ??");
+    EXPECT_EQ(replaced.counts, (std::map<char32_t, std::size_t>{{0x03A9, 1}, {0x266E, 1}, {0xFFFD, 1}}));
+    EXPECT_EQ(DatabaseNameLoss("F\xE2\x99\xAF Songs"), std::nullopt);
+    EXPECT_EQ(DatabaseNameLoss("Caf\xE9"), std::nullopt); // not UTF-8: taken byte for byte
+    EXPECT_EQ(DatabaseNameLoss("\xCE\xA9mega"), (Loss{LossKind::DatabaseNameChanged, 1, 0, "\xCE\xA9mega", "?mega"}));
+}
+
+TEST(LossReport, ExportLossesFollowTheExportsChoiceOfTexts)
+{
+    const std::string chords = "C x 3 2 0 1 0\r\n" + SEVEN_VALUES + "\r\n";
+    const std::string longSong = MakeLoadedText("long.pro", BLOCK + std::string(150, 'a'));
+    ReplacedCharacters omega;
+    omega.counts[0x03A9] = 1;
+    // After a chord list the other texts are not exported; of songs, those that lose something, by index.
+    const std::vector<TextLossReport> chordList = ExportLosses({chords, longSong}, {});
+    ASSERT_EQ(chordList.size(), 1u);
+    EXPECT_EQ(chordList[0].losses.at(0).kind, LossKind::ChordValuesDropped);
+    const std::vector<TextLossReport> songs = ExportLosses({"a\r\n", longSong, "b?\r\n"}, {{}, {}, omega});
+    ASSERT_EQ(songs.size(), 2u);
+    EXPECT_EQ(songs[0].text, 1u);
+    EXPECT_EQ(songs[0].losses.at(0).kind, LossKind::TextCut);
+    EXPECT_EQ(songs[1].text, 2u);
+    EXPECT_EQ(songs[1].losses.at(0).kind, LossKind::CharactersReplaced);
+}
+
+TEST(LossReport, RealFiles)
+{
+    const std::filesystem::path corpus = CORPUS_DIR;
+    if (!std::filesystem::exists(corpus / "derived")) {
+        GTEST_SKIP() << "corpus not found: " << corpus;
+    }
+    // Chords written with the sharp sign convert as those written with "#", and nothing is replaced.
+    const TextLoadResult sharp = LoadTextFile(corpus / "derived/060_crd_1.unicode-sharp.crd");
+    EXPECT_EQ(sharp.text, LoadTextFile(corpus / "crd/chordpro-perl-ref/060_crd_1.crd").text);
+    EXPECT_TRUE(sharp.replaced.empty());
+
+    // A songbook of three songs in one file: the report names the line the record is cut in and counts what
+    // is left out.
+    std::string text;
+    for (const char* song : {"chordpro/cantare/lorem-ipsum.cho",
+                             "chordpro/cantare/greensleeves.cho",
+                             "crd/ukulele-songbook/jingle-bells.txt"}) {
+        text += LoadTextFile(corpus / song).text.value();
+    }
+    const std::vector<std::uint8_t> record = MakeSongRecord(text);
+    const std::vector<Loss> losses = TextLosses(text, false, {});
+    ASSERT_EQ(losses.size(), 1u);
+    EXPECT_EQ(losses[0].count,
+              text.size() - static_cast<std::size_t>(std::count(text.begin(), text.end(), '\r')) - 1 - SONG_MAX_TEXT);
+    EXPECT_EQ(losses[0].line, static_cast<std::size_t>(std::count(record.begin(), record.end(), '\n')) + 1);
+}
+
+} // namespace
