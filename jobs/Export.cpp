@@ -1,5 +1,6 @@
 #include "jobs/Export.h"
 
+#include "jobs/FileChecks.h"
 #include "jobs/FileNames.h"
 #include "jobs/Intake.h"
 #include "pdb/FileIo.h"
@@ -110,11 +111,16 @@ CPalmDatabase& CImportDatabaseBuilder::Database()
 ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform)
 {
     ExportResult result;
+    // Too many records is no fault of the disk: said before anything is written.
+    const std::string countCause = RecordCountCause(database.Records().size(), database.m_type == CHORD_IMPORT_TYPE);
+    const auto cause = [&countCause, &result] {
+        return countCause.empty() ? WriteFailureCause(PathFromUtf8(result.path)) : countCause;
+    };
     if (!path.empty()) {
         result.path = Utf8FromPath(path);
-        result.written = database.WriteToFile(result.path) == 0;
+        result.written = countCause.empty() && database.WriteToFile(result.path) == 0;
         if (!result.written) {
-            result.error = CantWriteMessage(result.path);
+            result.error = CantWriteMessage(result.path, cause());
         }
         return result;
     }
@@ -126,9 +132,9 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesyste
     }
     // The database name is the file name; a name given by the caller must not lead out of the folder.
     result.path = folder + SafeSongFileName(database.GetName()) + ".pdb";
-    result.written = database.WriteToFile(result.path) == 0;
+    result.written = countCause.empty() && database.WriteToFile(result.path) == 0;
     if (!result.written) {
-        result.error = CantWriteMessage(result.path);
+        result.error = CantWriteMessage(result.path, cause());
         return result; // nothing to open
     }
 
