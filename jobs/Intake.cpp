@@ -1,6 +1,7 @@
 #include "jobs/Intake.h"
 
 #include "jobs/Charset.h"
+#include "jobs/InputFile.h"
 #include "pdb/FileIo.h"
 #include "res/Resource.h"
 #include "text/Ascii.h"
@@ -54,6 +55,12 @@ TextLoadResult LoadTextFile(const std::filesystem::path& path)
         result.error = std::string(res::CANT_READ_FILE) + Utf8FromPath(path) + ": " + read.error;
         return result;
     }
+    if (IsNotTextContent(*read.bytes)) {
+        result.error = NotASongMessage(Utf8FromPath(path));
+        result.notText = true;
+        return result;
+    }
+    result.emptyFile = read.bytes->empty();
     result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes);
     return result;
 }

@@ -111,6 +111,14 @@ inline constexpr std::string_view TEXT_EXTENSION = "txt";
 // Messages about files the window could not read or write; the path follows.
 inline constexpr std::string_view CANT_WRITE_FILE = "Can't write file ";
 inline constexpr std::string_view CANT_READ_FILE = "Can't read file ";
+// A dropped file that is a database of another kind or a binary file follows its name; one line per file.
+inline constexpr std::string_view NOT_A_SONG_FILE = " is not a song or text file";
+// Extraction found a song file that holds another text; %s is its path. The buttons, and Cancel.
+inline constexpr std::string_view REPLACE_SONG_FILE =
+    "%s already exists and holds a different text than the song in the database.\n"
+    "Replace it, or keep both and write the song under a numbered name?";
+inline constexpr std::string_view REPLACE_CAPTION = "&Replace";
+inline constexpr std::string_view KEEP_BOTH_CAPTION = "&Keep Both";
 // Install wrote the database but the desktop refused to open it; %s is the database's path.
 inline constexpr std::string_view INSTALL_NOT_OPENED =
     "The database was written to %s, but it could not be handed to the install tool. Install it manually.";
