@@ -56,6 +56,11 @@ public:
         prompted = true;
         return false;
     }
+    ExistingFileChoice AskReplaceFile(QWidget*, const QString&) override
+    {
+        prompted = true;
+        return ExistingFileChoice::Cancel;
+    }
     void RunModal(QDialog&) override { prompted = true; }
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}

@@ -34,8 +34,9 @@ public:
     void OnDropFiles(const QStringList& paths);
     void LoadInputFiles(const QStringList& paths);
     std::optional<QString> BrowseForFolder();
-    // A dropped chord database: asks for a text file and writes the chords to it.
-    void ExtractChords(const CPalmDatabase& database);
+    // A dropped chord database: asks for a text file and writes the chords to it, unless that file is the
+    // database's own file `source`.
+    void ExtractChords(const CPalmDatabase& database, const QString& source = {});
     // A dropped song database: asks for a folder and writes the songs into it.
     void ExtractSongDatabase(const CPalmDatabase& database);
 

@@ -1,10 +1,14 @@
 #include "ui/QtDesktop.h"
 
+#include "res/Resource.h"
+#include "ui/QtText.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
 #include <QGuiApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 namespace {
@@ -149,6 +153,20 @@ bool CQtDesktop::AskOkCancel(QWidget* owner, const QString& text)
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Ok | QMessageBox::Cancel, owner);
     box.setDefaultButton(QMessageBox::Ok);
     return box.exec() == QMessageBox::Ok;
+}
+
+ExistingFileChoice CQtDesktop::AskReplaceFile(QWidget* owner, const QString& text)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Cancel, owner);
+    const QAbstractButton* replace = box.addButton(FromUtf8(res::REPLACE_CAPTION), QMessageBox::DestructiveRole);
+    QPushButton* keepBoth = box.addButton(FromUtf8(res::KEEP_BOTH_CAPTION), QMessageBox::AcceptRole);
+    box.setDefaultButton(keepBoth); // the choice that loses nothing
+    box.exec();
+    if (box.clickedButton() == replace) {
+        return ExistingFileChoice::Replace;
+    }
+    return box.clickedButton() == keepBoth ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
 }
 
 void CQtDesktop::RunModal(QDialog& dialog)

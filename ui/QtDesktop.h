@@ -18,6 +18,7 @@ public:
     std::optional<QString> AskFolder(QWidget* owner, const QString& title) override;
     void ShowMessage(QWidget* owner, const QString& text, MessageIcon icon) override;
     bool AskOkCancel(QWidget* owner, const QString& text) override;
+    ExistingFileChoice AskReplaceFile(QWidget* owner, const QString& text) override;
     void RunModal(QDialog& dialog) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

@@ -42,6 +42,13 @@ public:
     std::optional<QString> AskFolder(QWidget*, const QString& title) override { return Ask("folder", title); }
     void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
     bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
+    // "keep" keeps both, nullopt cancels, any other text replaces.
+    ExistingFileChoice AskReplaceFile(QWidget*, const QString& text) override
+    {
+        const std::optional<QString> answer = Ask("replace", text);
+        return !answer ? ExistingFileChoice::Cancel
+                       : *answer == "keep" ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
+    }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
