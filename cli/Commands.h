@@ -16,7 +16,9 @@ struct BuildOptions
 };
 int RunBuild(const BuildOptions& options);
 
-int RunExtract(const std::string& databasePath, const std::string& destination);
+// A song file in the folder that holds another text is replaced and named on standard error, or with
+// `keepExisting` kept, the song going under a numbered name.
+int RunExtract(const std::string& databasePath, const std::string& destination, bool keepExisting = false);
 int RunConvert(const std::string& path);
 int RunInfo(const std::string& databasePath, bool json);
 
