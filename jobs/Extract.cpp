@@ -146,9 +146,8 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::fil
     return result;
 }
 
-ExtractResult ExtractSongs(const CPalmDatabase& database,
-                           const std::filesystem::path& folder,
-                           const ExistingFilePolicy& existing)
+ExtractResult
+ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder, const ExistingFilePolicy& existing)
 {
     ExtractResult result;
     const std::filesystem::path folderPath = folder.empty() ? std::filesystem::path(".") : folder;

@@ -1,10 +1,11 @@
 #include "jobs/FileNames.h"
 
-#include "res/Resource.h"
 #include "text/Ascii.h"
 
 #include <algorithm>
 #include <array>
+
+#include "res/Resource.h"
 
 namespace {
 

@@ -5,11 +5,12 @@
 #include "jobs/Intake.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
-#include "res/Resource.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <utility>
+
+#include "res/Resource.h"
 
 namespace {
 

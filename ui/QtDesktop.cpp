@@ -1,6 +1,5 @@
 #include "ui/QtDesktop.h"
 
-#include "res/Resource.h"
 #include "ui/QtText.h"
 
 #include <QApplication>
@@ -10,6 +9,8 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QWidget>
+
+#include "res/Resource.h"
 
 namespace {
 // While a prompt is up the user needs the normal pointer, even inside a command that shows the wait cursor.

@@ -46,8 +46,9 @@ public:
     ExistingFileChoice AskReplaceFile(QWidget*, const QString& text) override
     {
         const std::optional<QString> answer = Ask("replace", text);
-        return !answer ? ExistingFileChoice::Cancel
-                       : *answer == "keep" ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
+        return !answer                            ? ExistingFileChoice::Cancel
+               : *answer == QLatin1String("keep") ? ExistingFileChoice::KeepBoth
+                                                  : ExistingFileChoice::Replace;
     }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
     void BeginWaitCursor() override { ++waitDepth; }
