@@ -5,7 +5,6 @@
 #include "jobs/FileNames.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
-#include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/SongTitle.h"
 

@@ -42,9 +42,7 @@ protected:
 TEST_F(CliSafetyTest, OutputsThatAreInputsAndFilesThatAreNoSongsAreRefused)
 {
     WriteFileBytes(m_dir.File("song.pro"), "{t:Song}\n");
-    WriteFileBytes(m_dir.File("bin.pro"),
-                   "\x7F"
-                   "ELF\0\0"s);
+    WriteFileBytes(m_dir.File("bin.pro"), "EL\0F"s);
     std::filesystem::create_symlink("song.pro", m_dir.File("link.pro"));
     WriteTestDatabase(m_dir.File("hand.pdb"), TUNELORE_CREATOR, CHORD_DB_TYPE, {"\3\2\0\0\0\3\0\0G\0"s});
     const std::string handheld = File("hand.pdb");
