@@ -69,6 +69,11 @@ public:
     }
     void SetDialogFolder(const QString&) override {}
     void ShowInFileManager(const QString&) override { prompted = true; }
+    ExistingFileChoice AskReplaceFile(QWidget*, const QString&) override
+    {
+        prompted = true;
+        return ExistingFileChoice::Cancel;
+    }
     void RunModal(QDialog&) override { prompted = true; }
     void BeginWaitCursor() override {}
     void EndWaitCursor() override {}

@@ -2,6 +2,7 @@
 #include "cli/Console.h"
 #include "jobs/Charset.h"
 #include "jobs/Export.h"
+#include "jobs/FileChecks.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "jobs/Intake.h"
@@ -42,6 +43,13 @@ int RunBuild(const BuildOptions& options)
 
     // Every input is read before anything is written, so a bad input leaves no file behind. Each song goes
     // into its record as soon as it is read and its text is dropped, so that the songs are held once, not twice.
+    // An input named as the output would be lost.
+    for (const std::string& file : options.files) {
+        if (!options.install && IsSameFile(PathFromUtf8(options.output), PathFromUtf8(file))) {
+            PrintError(SameFileMessage(PathFromUtf8(options.output), PathFromUtf8(file)));
+            return EXIT_STATUS_FAILED;
+        }
+    }
     CSystemPlatform platform;
     CImportDatabaseBuilder builder(platform, ExportOptions{options.name});
     std::size_t warnings = 0;
@@ -98,7 +106,7 @@ int RunBuild(const BuildOptions& options)
             PrintError(result.error);
             return EXIT_STATUS_FAILED;
         }
-        done = "Wrote " + what + " to " + result.path;
+        done = "Wrote " + what + " to " + EscapeControls(result.path);
     }
     if (builder.IgnoredTexts() > 0)
         PrintError("note: " + options.files.front() + " holds chord definitions, so only it went into the database");

@@ -30,7 +30,9 @@ int RunBuild(const BuildOptions& options);
 std::optional<std::string>
 InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const BuildOptions& options, IPlatform& platform);
 
-int RunExtract(const std::string& databasePath, const std::string& destination);
+// A song file in the folder that holds another text is replaced and named on standard error, or with
+// `keepExisting` kept, the song going under a numbered name.
+int RunExtract(const std::string& databasePath, const std::string& destination, bool keepExisting = false);
 int RunConvert(const std::string& path, bool chordSheets);
 int RunInfo(const std::string& databasePath, bool json);
 

@@ -30,7 +30,8 @@ void CivilFromDays(std::int64_t days, std::int64_t& year, unsigned& month, unsig
 
 void PrintError(std::string_view message)
 {
-    std::cerr << "tunelore-cli: " << message << '\n';
+    // Paths and names in a message may hold any byte; none may break the line or steer the terminal.
+    std::cerr << "tunelore-cli: " << EscapeControls(message) << '\n';
 }
 
 void PrintWarning(std::string_view subject, std::string_view message)

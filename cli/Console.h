@@ -9,7 +9,7 @@ inline constexpr int EXIT_STATUS_OK = 0;
 inline constexpr int EXIT_STATUS_FAILED = 1;
 inline constexpr int EXIT_STATUS_USAGE = 2;
 
-// One line on standard error: "tunelore-cli: " and the message.
+// One line on standard error: "tunelore-cli: " and the message, its control characters escaped.
 void PrintError(std::string_view message);
 
 // One line on standard error: "warning: ", the file (or option) concerned, ": " and the message (UTF-8);

@@ -1,6 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "jobs/Extract.h"
+#include "jobs/FileChecks.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
@@ -12,10 +13,10 @@ namespace {
 std::string DescribeOtherDatabase(const std::string& path, const CPalmDatabase& database)
 {
     return path + " is a database of type " + PrintableCode(database.m_type) + " and creator " +
-           PrintableCode(database.m_creator) + ", not a song (SONG) or chord (CHRD) database of TuNe";
+           PrintableCode(database.m_creator) + ", not a song (SONG, SONM) or chord (CHRD, CHRM) database of TuNe";
 }
 
-int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder)
+int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder, bool keepExisting)
 {
     // Made here, also for a database without songs, and reported once rather than as every song failing.
     const std::filesystem::path folderPath = PathFromUtf8(folder);
@@ -25,9 +26,13 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
         PrintError("Can't create folder " + folder + (error ? ": " + error.message() : std::string()));
         return EXIT_STATUS_FAILED;
     }
-    const ExtractResult result = ExtractSongs(database, folderPath);
-    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written), "song", "songs") << " to " << folder
-              << '\n';
+    const ExtractResult result = ExtractSongs(database, folderPath, [keepExisting](const std::filesystem::path&) {
+        return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
+    });
+    for (const std::string& replaced : result.replaced)
+        PrintError("note: replaced " + replaced + ", which held a different text");
+    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written), "song", "songs") << " to "
+              << EscapeControls(folder) << '\n';
     if (result.failed.empty())
         return EXIT_STATUS_OK;
     std::string names;
@@ -37,14 +42,20 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
     return EXIT_STATUS_FAILED;
 }
 
-int ExtractChordDatabase(const CPalmDatabase& database, const std::string& textPath)
+int ExtractChordDatabase(const CPalmDatabase& database, const std::string& databasePath, const std::string& textPath)
 {
+    // The database's own file as the text target would be lost.
+    if (IsSameFile(PathFromUtf8(textPath), PathFromUtf8(databasePath))) {
+        PrintError(SameFileMessage(PathFromUtf8(textPath), PathFromUtf8(databasePath)));
+        return EXIT_STATUS_FAILED;
+    }
     const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath));
     if (!result.written) {
         PrintError(result.error);
         return EXIT_STATUS_FAILED;
     }
-    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to " << textPath;
+    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
+              << EscapeControls(textPath);
     if (result.skipped > 0)
         std::cout << "; skipped " << CountOf(static_cast<std::size_t>(result.skipped), "record", "records")
                   << " too short to hold a chord";
@@ -53,15 +64,15 @@ int ExtractChordDatabase(const CPalmDatabase& database, const std::string& textP
 }
 } // namespace
 
-int RunExtract(const std::string& databasePath, const std::string& destination)
+int RunExtract(const std::string& databasePath, const std::string& destination, bool keepExisting)
 {
     const DatabaseFile file = ReadDatabaseFile(PathFromUtf8(databasePath));
     if (!file.database) {
         PrintError(file.refusal);
         return EXIT_STATUS_FAILED;
     }
-    const bool songs = file.kind == DatabaseKind::SongDatabase;
-    if (!songs && file.kind != DatabaseKind::ChordDatabase) {
+    const bool songs = HoldsSongs(file.kind);
+    if (!songs && !HoldsChords(file.kind)) {
         PrintError(DescribeOtherDatabase(databasePath, *file.database));
         return EXIT_STATUS_FAILED;
     }
@@ -70,6 +81,6 @@ int RunExtract(const std::string& databasePath, const std::string& destination)
                    " database, but only a file whose name ends in .pdb is extracted");
         return EXIT_STATUS_FAILED;
     }
-    return songs ? ExtractSongDatabase(*file.database, destination)
-                 : ExtractChordDatabase(*file.database, destination);
+    return songs ? ExtractSongDatabase(*file.database, destination, keepExisting)
+                 : ExtractChordDatabase(*file.database, databasePath, destination);
 }

@@ -48,9 +48,14 @@ int Run(int argc, char** argv)
     std::string destinationPath;
     CLI::App* extractCommand =
         app.add_subcommand("extract", "Extract a song database into a folder or a chord database into a text file");
-    extractCommand->add_option("DB", databasePath, "Song (SONG) or chord (CHRD) database, named *.pdb")->required();
+    bool keepExisting = false;
+    extractCommand->add_option("DB", databasePath, "Song (SONG, SONM) or chord (CHRD, CHRM) database, named *.pdb")
+        ->required();
     extractCommand->add_option("DEST", destinationPath, "Folder for the songs, or text file for the chords")
         ->required();
+    extractCommand->add_flag("--keep-existing",
+                             keepExisting,
+                             "Keep song files that hold another text and write the song under a numbered name");
 
     std::string convertPath;
     bool convertSheet = false;
@@ -92,7 +97,7 @@ int Run(int argc, char** argv)
         return RunBuild(build);
     }
     if (*extractCommand)
-        return RunExtract(databasePath, destinationPath);
+        return RunExtract(databasePath, destinationPath, keepExisting);
     if (*convertCommand)
         return RunConvert(convertPath, convertSheet);
     return RunInfo(infoPath, json);

@@ -142,7 +142,48 @@ bool HasNonAscii(std::string_view bytes)
     return false;
 }
 
+// UTF-16 text after its byte-order mark, little or big endian, as Windows-1252: surrogate pairs are joined;
+// a lone surrogate, and an odd last byte, become REPLACEMENT.
+std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
+{
+    const auto unitAt = [&bytes, bigEndian](std::size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return static_cast<char32_t>(bigEndian ? (first << 8) | second : (second << 8) | first);
+    };
+    std::string out;
+    out.reserve(bytes.size() / 2 + 1);
+    std::size_t pos = 0;
+    for (; pos + 1 < bytes.size(); pos += 2) {
+        char32_t cp = unitAt(pos);
+        if (cp >= 0xD800 && cp <= 0xDBFF && pos + 3 < bytes.size()) {
+            const char32_t low = unitAt(pos + 2);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+                pos += 2;
+            }
+        }
+        char byte = REPLACEMENT;
+        if (cp >= 0xD800 && cp <= 0xDFFF) {
+            ++replaced.counts[REPLACEMENT_CHARACTER];
+        } else if (!CodePointToCp1252(cp, byte)) {
+            ++replaced.counts[cp];
+        }
+        out.push_back(byte);
+    }
+    if (pos < bytes.size()) {
+        ++replaced.counts[REPLACEMENT_CHARACTER];
+        out.push_back(REPLACEMENT);
+    }
+    return out;
+}
+
 } // namespace
+
+bool StartsWithUtf16Bom(std::string_view bytes)
+{
+    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+}
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -223,6 +264,9 @@ std::string DecodeFileText(std::string_view bytes)
 
 std::string DecodeFileText(std::string_view bytes, ReplacedCharacters& replaced)
 {
+    if (StartsWithUtf16Bom(bytes)) {
+        return Utf16ToCp1252(bytes.substr(2), bytes[0] == '\xFE', replaced);
+    }
     constexpr std::string_view BOM = "\xEF\xBB\xBF";
     if (bytes.substr(0, BOM.size()) == BOM) {
         bytes.remove_prefix(BOM.size());

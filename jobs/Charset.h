@@ -20,10 +20,14 @@ struct ReplacedCharacters
 };
 
 // A file's bytes as loaded text: a leading UTF-8 byte-order mark is dropped; valid UTF-8 holding non-ASCII
-// bytes is transcoded to Windows-1252 (as Utf8ToCp1252 does); anything else is taken as Windows-1252 bytes
+// bytes is transcoded to Windows-1252 (as Utf8ToCp1252 does); text after a UTF-16 byte-order mark (FF FE
+// little endian, FE FF big endian) is transcoded the same way; anything else is taken as Windows-1252 bytes
 // unchanged. The second form also adds each character that became "?" to `replaced`.
 std::string DecodeFileText(std::string_view bytes);
 std::string DecodeFileText(std::string_view bytes, ReplacedCharacters& replaced);
+
+// True when `bytes` starts with a UTF-16 byte-order mark, little or big endian.
+bool StartsWithUtf16Bom(std::string_view bytes);
 
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined (81 8D 8F 90 9D) map to the C1
 // controls of the same value, so every byte survives the round trip.

@@ -1,8 +1,10 @@
 #include "jobs/Export.h"
 
+#include "jobs/FileChecks.h"
 #include "jobs/FileNames.h"
 #include "jobs/Install.h"
 #include "jobs/Intake.h"
+#include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
@@ -111,12 +113,23 @@ CPalmDatabase& CImportDatabaseBuilder::Database()
 ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform)
 {
     ExportResult result;
+    // Too many records is no fault of the disk: said before anything is written.
+    const std::string countCause = RecordCountCause(database.Records().size(), database.m_type == CHORD_IMPORT_TYPE);
     if (!path.empty()) {
         result.path = Utf8FromPath(path);
-        result.written = database.WriteToFile(result.path) == 0;
-        if (!result.written) {
-            result.error = CantWriteMessage(result.path);
+        if (!countCause.empty()) {
+            result.error = CantWriteMessage(result.path, countCause);
+            return result;
         }
+        const AtomicWriteResult written = database.Write(path);
+        result.written = written.ok;
+        if (!written) {
+            result.error = CantWriteMessage(result.path, written.error);
+        }
+        return result;
+    }
+    if (!countCause.empty()) {
+        result.error = CantWriteMessage(database.GetName(), countCause);
         return result;
     }
 

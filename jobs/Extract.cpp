@@ -1,10 +1,10 @@
 #include "jobs/Extract.h"
 
 #include "jobs/Charset.h"
+#include "jobs/FileChecks.h"
 #include "jobs/FileNames.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
-#include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/SongTitle.h"
 
@@ -13,8 +13,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <set>
 #include <system_error>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -32,20 +33,57 @@ std::string WithCrLf(std::string_view text)
     return out;
 }
 
-// The first of "name", "name (2)", "name (3)", ... that this extraction has not written yet. Names are
-// compared without regard to ASCII case, so that two songs differing only in case do not overwrite each other
-// on file systems that ignore case.
-std::string FirstFreeName(const std::string& name, const std::set<std::string>& taken)
+// The file names one extraction has given out, compared with Windows-1252 letters folded to one case, so
+// that two songs differing only in case do not overwrite each other on file systems that ignore case. Per
+// name it remembers the number to try next, so that thousands of songs of one title cost what thousands of
+// titles cost.
+class CNameTable
 {
-    if (taken.count(AsciiLowerCopy(name)) == 0) {
-        return name;
-    }
-    for (std::size_t number = 2;; ++number) {
-        std::string candidate = name + " (" + std::to_string(number) + ")";
-        if (taken.count(AsciiLowerCopy(candidate)) == 0) {
-            return candidate;
+public:
+    bool Taken(const std::string& name) const { return m_taken.count(FoldCp1252Case(name)) != 0; }
+    void Take(const std::string& name) { m_taken.insert(FoldCp1252Case(name)); }
+
+    // The first of "name", "name (2)", "name (3)", ... that is not taken and that `usable` accepts.
+    template <class Usable> std::string FirstFree(const std::string& name, const Usable& usable)
+    {
+        if (!Taken(name) && usable(name)) {
+            return name;
+        }
+        std::size_t& number = m_next.try_emplace(FoldCp1252Case(name), 2).first->second;
+        for (;; ++number) {
+            std::string candidate = name + " (" + std::to_string(number) + ")";
+            if (!Taken(candidate) && usable(candidate)) {
+                return candidate;
+            }
         }
     }
+
+private:
+    std::unordered_set<std::string> m_taken;
+    std::unordered_map<std::string, std::size_t> m_next;
+};
+
+enum class OnDisk
+{
+    Absent,
+    Same,      // a regular file holding exactly the bytes
+    Different, // a regular file holding anything else
+    Other,     // a link, folder or other entry, never read through
+};
+
+OnDisk CompareWithDisk(const std::filesystem::path& path, std::string_view bytes)
+{
+    std::error_code error;
+    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    if (status.type() == std::filesystem::file_type::not_found) {
+        return OnDisk::Absent;
+    }
+    if (error || status.type() != std::filesystem::file_type::regular) {
+        return OnDisk::Other;
+    }
+    // A file of another size differs without being read; a larger one is never read whole.
+    const FileReadResult read = ReadWholeFile(path, bytes.size());
+    return read.bytes && *read.bytes == bytes ? OnDisk::Same : OnDisk::Different;
 }
 
 } // namespace
@@ -68,6 +106,19 @@ std::string_view SongRecordText(const CPdbRecord& record)
     return std::string_view(reinterpret_cast<const char*>(data.data()), length);
 }
 
+std::optional<std::string> ChordLineOfRecord(const CPdbRecord& record)
+{
+    std::optional<std::string> line = FormatChordDefinition(record.Data());
+    if (line) {
+        for (char& c : *line) {
+            if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') {
+                c = '?';
+            }
+        }
+    }
+    return line;
+}
+
 ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::filesystem::path& textPath)
 {
     ChordTextResult result;
@@ -76,7 +127,7 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::fil
     int chords = 0;
     for (const CPdbRecord& record : database.Records()) {
         // A record too short for the frets and the name's first byte is not a chord.
-        const std::optional<std::string> line = FormatChordDefinition(record.Data());
+        const std::optional<std::string> line = ChordLineOfRecord(record);
         if (!line) {
             ++result.skipped;
             continue;
@@ -85,8 +136,8 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::fil
         ++chords;
     }
 
-    if (!WriteFileAtomically(textPath, std::string_view(text))) {
-        result.error = CantWriteMessage(Utf8FromPath(textPath));
+    if (const AtomicWriteResult written = WriteFileAtomically(textPath, std::string_view(text)); !written) {
+        result.error = CantWriteMessage(Utf8FromPath(textPath), written.error);
         return result;
     }
     result.written = true;
@@ -94,12 +145,17 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::fil
     return result;
 }
 
-ExtractResult ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder)
+ExtractResult
+ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder, const ExistingFilePolicy& existing)
 {
     ExtractResult result;
     const std::filesystem::path folderPath = folder.empty() ? std::filesystem::path(".") : folder;
     bool folderChecked = false;
-    std::set<std::string> written; // file names without ".pro", ASCII lower case
+    CNameTable names;
+    const auto pathOf = [&folderPath](const std::string& fileName) {
+        return folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro"));
+    };
+    const auto anyName = [](const std::string&) { return true; };
 
     for (const CPdbRecord& record : database.Records()) {
         if (IsMarkerRecord(record)) {
@@ -115,18 +171,41 @@ ExtractResult ExtractSongs(const CPalmDatabase& database, const std::filesystem:
             folderChecked = true;
         }
 
-        const std::string fileName = FirstFreeName(SafeSongFileName(displayName), written);
-        const std::filesystem::path filePath = folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro"));
+        const std::string baseName = SafeSongFileName(displayName);
+        std::string fileName = names.FirstFree(baseName, anyName);
+        std::filesystem::path filePath = pathOf(fileName);
+        const std::string bytes = Cp1252ToUtf8(WithCrLf(text));
+        OnDisk onDisk = CompareWithDisk(filePath, bytes);
+        bool replacing = false;
+        if (onDisk == OnDisk::Different) {
+            const ExistingFileChoice choice = existing ? existing(filePath) : ExistingFileChoice::Replace;
+            if (choice == ExistingFileChoice::Cancel) {
+                result.cancelled = true;
+                break;
+            }
+            replacing = choice == ExistingFileChoice::Replace;
+            if (!replacing) {
+                // A numbered file that already holds the song will do as well as a new one.
+                fileName = names.FirstFree(baseName, [&](const std::string& candidate) {
+                    onDisk = CompareWithDisk(pathOf(candidate), bytes);
+                    return onDisk == OnDisk::Absent || onDisk == OnDisk::Same;
+                });
+                filePath = pathOf(fileName);
+            }
+        }
         // Songs can be extracted again from the database, so they are not synced one by one. A link already in
         // the folder under the song's name is replaced, never followed, so nothing outside the folder is written.
-        if (!WriteFileAtomically(filePath,
-                                 std::string_view(Cp1252ToUtf8(WithCrLf(text))),
-                                 FileDurability::Unsynced,
-                                 LinkPolicy::Replace)) {
+        if (onDisk == OnDisk::Same) {
+            ++result.unchanged;
+        } else if (!WriteFileAtomically(
+                       filePath, std::string_view(bytes), FileDurability::Unsynced, LinkPolicy::Replace)) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
             continue;
         }
-        written.insert(AsciiLowerCopy(fileName));
+        if (replacing) {
+            result.replaced.push_back(Utf8FromPath(filePath));
+        }
+        names.Take(fileName);
         result.files.push_back(Utf8FromPath(filePath));
         ++result.written;
     }

@@ -1,6 +1,27 @@
 #include "jobs/FileNames.h"
 
+#include "text/Ascii.h"
+
+#include <algorithm>
+#include <array>
+
 #include "res/Resource.h"
+
+namespace {
+
+// True for the device names Windows reserves in every folder, compared without regard to case.
+bool IsReservedDeviceName(std::string_view base)
+{
+    constexpr std::array<std::string_view, 4> DEVICES = {"con", "prn", "aux", "nul"};
+    const std::string lower = AsciiLowerCopy(base);
+    if (std::find(DEVICES.begin(), DEVICES.end(), lower) != DEVICES.end()) {
+        return true;
+    }
+    return lower.size() == 4 && (lower.starts_with("com") || lower.starts_with("lpt")) && lower[3] >= '1' &&
+           lower[3] <= '9';
+}
+
+} // namespace
 
 std::string SafeSongFileName(std::string_view displayName)
 {
@@ -8,7 +29,7 @@ std::string SafeSongFileName(std::string_view displayName)
     std::string name(displayName);
     bool onlyDotsAndSpaces = true;
     for (char& c : name) {
-        if (static_cast<unsigned char>(c) < 0x20 || FORBIDDEN.find(c) != std::string_view::npos) {
+        if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F' || FORBIDDEN.find(c) != std::string_view::npos) {
             c = '_';
         }
         if (c != '.' && c != ' ') {
@@ -19,7 +40,35 @@ std::string SafeSongFileName(std::string_view displayName)
     if (onlyDotsAndSpaces) {
         return "_";
     }
+    // Windows drops a last dot or space, which would make two names one.
+    if (name.back() == '.' || name.back() == ' ') {
+        name.back() = '_';
+    }
+    // The device name counts up to the first dot, without the spaces before it.
+    std::size_t baseEnd = std::min(name.find('.'), name.size());
+    while (baseEnd > 0 && name[baseEnd - 1] == ' ') {
+        --baseEnd;
+    }
+    if (IsReservedDeviceName(std::string_view(name).substr(0, baseEnd))) {
+        name.insert(baseEnd, "_");
+    }
     return name;
+}
+
+std::string FoldCp1252Case(std::string_view text)
+{
+    std::string folded(text);
+    for (char& c : folded) {
+        const auto byte = static_cast<unsigned char>(c);
+        if ((byte >= 'A' && byte <= 'Z') || (byte >= 0xC0 && byte <= 0xDE && byte != 0xD7)) {
+            c = static_cast<char>(byte + 0x20);
+        } else if (byte == 0x8A || byte == 0x8C || byte == 0x8E) {
+            c = static_cast<char>(byte + 0x10); // Š Œ Ž to š œ ž
+        } else if (byte == 0x9F) {
+            c = '\xFF'; // Ÿ to ÿ
+        }
+    }
+    return folded;
 }
 
 std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause)

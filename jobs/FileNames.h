@@ -3,9 +3,15 @@
 #include <string>
 #include <string_view>
 
-// A file name (without ".pro") for a display name: \ / : * ? " < > | and bytes below 0x20 become "_";
-// names made only of dots or spaces, and an empty name, become "_" too, so the file stays in its folder.
+// A file name (without ".pro") for a display name that every system takes the same way: \ / : * ? " < > |,
+// bytes below 0x20 and 0x7F become "_"; names made only of dots or spaces, and an empty name, become "_" too,
+// so the file stays in its folder; a last dot or space becomes "_"; a device name reserved on Windows (CON,
+// PRN, AUX, NUL, COM1-COM9, LPT1-LPT9, any case, alone or before a dot) gets "_" after it: "CON_", "nul_.x".
 std::string SafeSongFileName(std::string_view displayName);
+
+// Windows-1252 text with its letters folded to lower case (A-Z, and the accented capitals: C0-DE but D7,
+// 8A, 8C, 8E, 9F), for comparing file names as a case-insensitive file system does.
+std::string FoldCp1252Case(std::string_view text);
 
 // "Can't write file <path>", with ": <cause>" after it when the cause is known.
 std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause = {});

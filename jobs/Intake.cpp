@@ -1,6 +1,7 @@
 #include "jobs/Intake.h"
 
 #include "jobs/Charset.h"
+#include "jobs/InputFile.h"
 #include "pdb/FileIo.h"
 #include "res/Resource.h"
 #include "text/Ascii.h"
@@ -68,6 +69,12 @@ TextLoadResult LoadTextFile(const std::filesystem::path& path, TextConversion co
         result.error = std::string(res::CANT_READ_FILE) + Utf8FromPath(path) + ": " + read.error;
         return result;
     }
+    if (IsNotTextContent(*read.bytes)) {
+        result.error = NotASongMessage(Utf8FromPath(path));
+        result.notText = true;
+        return result;
+    }
+    result.emptyFile = read.bytes->empty();
     result.text = MakeLoadedText(Utf8FromPath(path), *read.bytes, result.replaced, conversion);
     return result;
 }

@@ -36,11 +36,13 @@ inline constexpr std::size_t MAX_TEXT_FILE_SIZE = 16 * 1024 * 1024;
 struct TextLoadResult
 {
     std::optional<std::string> text; // the loaded text; nullopt when the file was not read
-    std::string error;               // why not: "Can't read file <path>: <cause>"
+    std::string error;               // why not: "Can't read file <path>: <cause>", or NotASongMessage(path)
     ReplacedCharacters replaced;     // the characters that became "?" in decoding
+    bool notText = false;            // refused because the file is a database or binary (IsNotTextContent)
+    bool emptyFile = false;          // the file has no bytes; it loads as an empty text
 };
 // Reads the file at `path` as MakeLoadedText does. A file that is not a regular file, or is larger than
-// MAX_TEXT_FILE_SIZE, is refused without being read.
+// MAX_TEXT_FILE_SIZE, is refused without being read; a Palm database or binary file is refused after.
 TextLoadResult LoadTextFile(const std::filesystem::path& path, TextConversion conversion = TextConversion::Strict);
 
 // True when the last four characters of `path` are ".tab" or ".crd", ignoring case.

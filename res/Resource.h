@@ -140,6 +140,16 @@ inline constexpr std::string_view ASK_DESTINATION = "Where should the songs go?"
 inline constexpr std::string_view CHOOSE_CARD = "Install to this memory card, or choose another folder:";
 inline constexpr std::string_view ANOTHER_FOLDER = "Another folder...";
 inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Databases To";
+// The context menu's choice of the chord-sheet conversion for the text files loaded next; remembered.
+inline constexpr std::string_view CHORD_SHEETS_MENU = "Convert &Chord Sheets";
+// A dropped file that is a database of another kind or a binary file follows its name; one line per file.
+inline constexpr std::string_view NOT_A_SONG_FILE = " is not a song or text file";
+// Extraction found a song file that holds another text; %s is its path. The buttons, and Cancel.
+inline constexpr std::string_view REPLACE_SONG_FILE =
+    "%s already exists and holds a different text than the song in the database.\n"
+    "Replace it, or keep both and write the song under a numbered name?";
+inline constexpr std::string_view REPLACE_CAPTION = "&Replace";
+inline constexpr std::string_view KEEP_BOTH_CAPTION = "&Keep Both";
 // Added below "Songs extracted to %s.".
 inline constexpr std::string_view ONE_SONG_WRITTEN = "1 song written.";
 inline constexpr std::string_view SONGS_WRITTEN = "%d songs written.";

@@ -262,9 +262,15 @@ void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
     about->setShortcut(QKeySequence(Qt::Key_F1));
     menu.addSeparator();
     AddInstallDestinations(menu);
+    menu.addSeparator();
+    QAction* sheets = menu.addAction(FromUtf8(res::CHORD_SHEETS_MENU));
+    sheets->setCheckable(true);
+    sheets->setChecked(m_textConversion == TextConversion::ChordSheets);
     const QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) {
         RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); });
+    } else if (chosen == sheets) {
+        RunCommand([this, on = sheets->isChecked()] { OnChordSheetMode(on); });
     } else if (chosen != nullptr && chosen->data().isValid()) {
         const auto method = static_cast<InstallMethod>(chosen->data().toInt());
         RunCommand([this, method] { OnInstallDestination(method); });

@@ -4,6 +4,7 @@
 #include "ui/DialogUnits.h"
 #include "jobs/Install.h"
 #include "jobs/Charset.h"
+#include "jobs/Intake.h"
 #include "pdb/PalmDatabase.h"
 
 #include <QCollator>
@@ -41,8 +42,9 @@ public:
     void OnDropFiles(const QStringList& paths);
     void LoadInputFiles(const QStringList& paths);
     std::optional<QString> BrowseForFolder();
-    // A dropped chord database: asks for a text file and writes the chords to it.
-    void ExtractChords(const CPalmDatabase& database);
+    // A dropped chord database: asks for a text file and writes the chords to it, unless that file is the
+    // database's own file `source`.
+    void ExtractChords(const CPalmDatabase& database, const QString& source = {});
     // A dropped song database: asks for a folder and writes the songs into it.
     void ExtractSongDatabase(const CPalmDatabase& database);
 
@@ -53,6 +55,9 @@ public:
     void OnChangeSongText();
     void OnInstall();
     void OnSavePdb();
+    // The context menu's "Convert Chord Sheets": how text files dropped from now on are converted; remembered.
+    void OnChordSheetMode(bool on);
+    TextConversion Conversion() const { return m_textConversion; }
     void OnSelectAllText();
     void ClearLoadedSongs();
     void OnCancel();
@@ -144,6 +149,7 @@ private:
 
     int m_currentIndex = -1;
     std::vector<std::string> m_loadedTexts;
+    TextConversion m_textConversion = TextConversion::Strict;
     std::vector<ReplacedCharacters> m_replaced; // of each loaded text, as loaded and as committed from the editor
     ReplacedCharacters m_shownReplaced;         // of the text the editor was given
     ReplacedCharacters m_editorReplaced;        // of the editor's text as last read, edited since it was given

@@ -24,6 +24,7 @@
 namespace {
 constexpr const char* SETTINGS_FILE = "window.conf";
 constexpr const char* GEOMETRY_KEY = "window/geometry";
+constexpr const char* CHORD_SHEETS_KEY = "conversion/chordSheets";
 constexpr const char* INSTALL_FOLDER_KEY = "folders/install";
 
 // A menu text as a choice in a list: without its "&" and "...".
@@ -69,6 +70,16 @@ void CImporterDlg::RestoreWindowPlace()
 {
     if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
         restoreGeometry(settings->value(QLatin1String(GEOMETRY_KEY)).toByteArray());
+        m_textConversion = settings->value(QLatin1String(CHORD_SHEETS_KEY)).toBool() ? TextConversion::ChordSheets
+                                                                                       : TextConversion::Strict;
+    }
+}
+
+void CImporterDlg::OnChordSheetMode(bool on)
+{
+    m_textConversion = on ? TextConversion::ChordSheets : TextConversion::Strict;
+    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
+        settings->setValue(QLatin1String(CHORD_SHEETS_KEY), on);
     }
 }
 

@@ -1,9 +1,11 @@
 // How files get into the main window: dropped on it, picked in the open dialog, or named on the command
-// line. Handheld databases among them are extracted at once; everything else becomes a loaded text.
+// line. Handheld databases among them are extracted at once; import databases of this program load their
+// songs or chord list; text files become loaded texts; anything else is named in one message.
 
 #include "jobs/Extract.h"
-#include "jobs/Intake.h"
-#include "jobs/TuneloreDatabase.h"
+#include "jobs/FileChecks.h"
+#include "jobs/InputFile.h"
+#include "pdb/FileIo.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
@@ -43,33 +45,39 @@ std::optional<QString> CImporterDlg::BrowseForFolder()
 
 void CImporterDlg::LoadInputFiles(const QStringList& paths)
 {
+    QStringList notSongs;
     for (const QString& path : paths) {
-        const std::filesystem::path file = ToPath(path);
-        // A file is opened as a database only when its name says so; it is read once and the kind decides.
-        std::optional<DatabaseFile> database;
-        if (HasPdbSuffix(path.toStdString())) {
-            database = ReadDatabaseFile(file);
-        }
-        const DatabaseKind kind = database ? database->kind : DatabaseKind::NotPalmDatabase;
-        if (kind == DatabaseKind::ChordDatabase) {
-            ExtractChords(*database->database);
-            continue;
-        }
-        if (kind == DatabaseKind::SongDatabase) {
-            ExtractSongDatabase(*database->database);
-            continue;
-        }
-        // Any other file is a text; one that cannot be read is skipped without a message.
-        if (TextLoadResult loaded = LoadTextFile(file); loaded.text) {
+        InputFile input = ReadInputFile(ToPath(path), m_textConversion);
+        switch (input.kind) {
+        case InputKind::ChordDatabase:
+            ExtractChords(*input.database, path);
+            break;
+        case InputKind::SongDatabase:
+            ExtractSongDatabase(*input.database);
+            break;
+        case InputKind::Texts:
             m_replaced.resize(m_loadedTexts.size());
-            m_replaced.push_back(std::move(loaded.replaced));
-            m_loadedTexts.push_back(std::move(*loaded.text));
+            for (std::string& text : input.texts) {
+                m_loadedTexts.push_back(std::move(text));
+                m_replaced.push_back(std::move(input.replaced)); // a text file's one text holds them all
+                input.replaced = {};
+            }
+            break;
+        case InputKind::NotText:
+            notSongs.append(FromUtf8(Utf8FromPath(ToPath(path).filename())) + FromUtf8(res::NOT_A_SONG_FILE));
+            break;
+        case InputKind::Unreadable:
+            break; // skipped without a message
         }
     }
     RefreshSongList();
+    // Every file that is no song in one message, after the files that were taken.
+    if (!notSongs.isEmpty()) {
+        m_desktop.ShowMessage(this, notSongs.join(QLatin1Char('\n')), IDesktop::MessageIcon::Warning);
+    }
 }
 
-void CImporterDlg::ExtractChords(const CPalmDatabase& database)
+void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& source)
 {
     StartDialogIn("folders/chords");
     const std::optional<QString> target =
@@ -78,6 +86,11 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database)
         return;
     }
     RememberDialogFolder("folders/chords", *target, false);
+    // Writing the chords over the database they come from would lose it.
+    if (!source.isEmpty() && IsSameFile(ToPath(*target), ToPath(source))) {
+        ShowError(FromUtf8(SameFileMessage(ToPath(*target), ToPath(source))));
+        return;
+    }
     const ChordTextResult result = ExportChordsToText(database, ToPath(*target));
     if (!result.written) {
         ShowError(FromUtf8(result.error));
@@ -93,7 +106,10 @@ void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
     if (!folder) {
         return;
     }
-    const ExtractResult result = ExtractSongs(database, ToPath(*folder));
+    // A song file that holds another text, perhaps edited since an earlier extraction, is the user's to decide.
+    const ExtractResult result = ExtractSongs(database, ToPath(*folder), [this](const std::filesystem::path& file) {
+        return m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))));
+    });
     QString text = FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
                    (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN)
                                         : FormatNumber(res::SONGS_WRITTEN, result.written));

@@ -1,5 +1,7 @@
 #include "ui/QtDesktop.h"
 
+#include "ui/QtText.h"
+
 #include <QApplication>
 #include <QDialog>
 #include <QFileDialog>
@@ -8,12 +10,15 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QUrl>
+#include <QPushButton>
 #include <QWidget>
 
 #if defined(TUNELORE_HAVE_QTDBUS)
 #include <QDBusConnection>
 #include <QDBusMessage>
 #endif
+
+#include "res/Resource.h"
 
 namespace {
 // While a prompt is up the user needs the normal pointer, even inside a command that shows the wait cursor.
@@ -219,6 +224,20 @@ bool CQtDesktop::AskYesNo(QWidget* owner, const QString& text)
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Yes | QMessageBox::No, owner);
     box.setDefaultButton(QMessageBox::No);
     return box.exec() == QMessageBox::Yes;
+}
+
+ExistingFileChoice CQtDesktop::AskReplaceFile(QWidget* owner, const QString& text)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Cancel, owner);
+    const QAbstractButton* replace = box.addButton(FromUtf8(res::REPLACE_CAPTION), QMessageBox::DestructiveRole);
+    QPushButton* keepBoth = box.addButton(FromUtf8(res::KEEP_BOTH_CAPTION), QMessageBox::AcceptRole);
+    box.setDefaultButton(keepBoth); // the choice that loses nothing
+    box.exec();
+    if (box.clickedButton() == replace) {
+        return ExistingFileChoice::Replace;
+    }
+    return box.clickedButton() == keepBoth ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
 }
 
 void CQtDesktop::RunModal(QDialog& dialog)

@@ -60,7 +60,9 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
     EXPECT_EQ(earlier.substr(0, 5), "Mine\0"s);
     // More records than the format can count: nothing can be written.
     const ExportResult failed = ExportLoadedTexts(Texts(PDB_MAX_RECORDS + 1), target, platform);
-    EXPECT_EQ(std::tuple(failed.written, failed.error), std::tuple(false, "Can't write file " + target));
+    EXPECT_EQ(
+        std::tuple(failed.written, failed.error),
+        std::tuple(false, "Can't write file " + target + ": a database holds at most 65,535 songs; 65,536 were given"));
     EXPECT_EQ(ReadFileBytes(target), earlier);
     EXPECT_TRUE(platform.openRequests.empty() && FolderEntries(temp.Path()).empty());
 }

@@ -87,7 +87,7 @@ TEST_F(ExtractTest, ChordsToTextOneCrLfLinePerChordRecord)
 
     const ChordTextResult unwritten = ExportChordsToText(chords, m_dir.File("no/c.txt"));
     EXPECT_EQ(std::tuple(unwritten.written, unwritten.error),
-              std::tuple(false, "Can't write file " + m_dir.File("no/c.txt")));
+              std::tuple(false, "Can't write file " + m_dir.File("no/c.txt") + ": No such file or directory"));
 }
 
 TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)

@@ -56,6 +56,14 @@ public:
     void SetDialogFolder(const QString& folder) override { dialogFolder = folder; }
     void ShowInFileManager(const QString& path) override { Record("show", path); }
     bool AskYesNo(QWidget*, const QString& text) override { return Ask("yesno", text).has_value(); }
+    // "keep" keeps both, nullopt cancels, any other text replaces.
+    ExistingFileChoice AskReplaceFile(QWidget*, const QString& text) override
+    {
+        const std::optional<QString> answer = Ask("replace", text);
+        return !answer                            ? ExistingFileChoice::Cancel
+               : *answer == QLatin1String("keep") ? ExistingFileChoice::KeepBoth
+                                                  : ExistingFileChoice::Replace;
+    }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }

@@ -1,0 +1,60 @@
+#include "jobs/FileChecks.h"
+
+#include "pdb/FileIo.h"
+#include "pdb/PalmDatabase.h"
+
+#include <cerrno>
+#include <system_error>
+
+namespace {
+
+// 65535 as "65,535".
+std::string WithThousandsSeparators(std::size_t number)
+{
+    std::string digits = std::to_string(number);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) {
+        digits.insert(at - 3, ",");
+    }
+    return digits;
+}
+
+} // namespace
+
+bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b)
+{
+    std::error_code error;
+    return std::filesystem::equivalent(a, b, error) && !error;
+}
+
+std::string SameFileMessage(const std::filesystem::path& target, const std::filesystem::path& input)
+{
+    return Utf8FromPath(target) + " is the same file as the input " + Utf8FromPath(input) + "; nothing was written";
+}
+
+std::string WriteFailureCause(const std::filesystem::path& target)
+{
+    namespace fs = std::filesystem;
+    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    std::error_code error;
+    const fs::file_status status = fs::status(folder, error);
+    if (status.type() == fs::file_type::not_found) {
+        return SystemErrorText(ENOENT);
+    }
+    if (!error && !fs::is_directory(status)) {
+        return SystemErrorText(ENOTDIR);
+    }
+    if (fs::is_directory(target, error)) {
+        return SystemErrorText(EISDIR);
+    }
+    return {};
+}
+
+std::string RecordCountCause(std::size_t records, bool chords)
+{
+    if (records <= PDB_MAX_RECORDS) {
+        return {};
+    }
+    const char* what = chords ? " chords; " : " songs; ";
+    return "a database holds at most " + WithThousandsSeparators(PDB_MAX_RECORDS) + what +
+           WithThousandsSeparators(records) + " were given";
+}
