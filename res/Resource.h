@@ -100,7 +100,8 @@ inline constexpr std::string_view STATUS_ONE_SONG = "1 Song";
 inline constexpr std::string_view STATUS_SONGS = "%d Songs";
 
 // File dialogs: pairs of description and pattern list, separated by "|" and ended by "||".
-inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro)|*.pro;*.chordpro|"
+inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro,*.cho,*.chopro)|"
+                                                "*.pro;*.chordpro;*.cho;*.chopro|"
                                                 "Tab Files (*.tab,*.crd)|*.tab;*.crd|"
                                                 "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 inline constexpr std::string_view PDB_FILTER = "PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||";

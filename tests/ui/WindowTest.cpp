@@ -4,6 +4,8 @@
 #include "ui/AboutDlg.h"
 #include "ui/QtDesktop.h"
 
+#include <QDir>
+
 #include <cstdlib>
 
 #include "res/Resource.h"
@@ -147,6 +149,13 @@ TEST(HelpersTest, FileFiltersAndDialogUnits)
 {
     EXPECT_EQ(ToQtNameFilters(QStringLiteral("Tab Files (*.tab,*.crd)|*.tab;*.crd|All Files (*.*)|*.*||")),
               QStringList({QStringLiteral("Tab Files (*.tab *.crd)"), QStringLiteral("All Files (*)")}));
+    // The open dialog keeps its four kinds, and the first takes every ChordPro ending.
+    const QStringList open = ToQtNameFilters(FromUtf8(res::OPEN_FILTER));
+    ASSERT_EQ(open.size(), 4);
+    const QStringList chordPro = open.front().section(u'(', 1).chopped(1).split(u' ');
+    for (const char* name : {"a.pro", "a.chordpro", "a.cho", "a.chopro"}) {
+        EXPECT_TRUE(QDir::match(chordPro, QLatin1String(name))) << name;
+    }
     EXPECT_EQ(MulDivRound(-7, 6, 4), -11); // -10.5 rounds away from zero
     EXPECT_EQ(MulDivRound(5, 13, 0), 0);
     // Edges are mapped, not sizes: right 7 + 35 = 42 -> 63, so the width is 52, not 35 * 6 / 4 rounded (53).
