@@ -4,9 +4,11 @@
 #include "ui/AboutDlg.h"
 #include "ui/QtDesktop.h"
 
+#include <QAccessible>
 #include <QDir>
 
 #include <cstdlib>
+#include <set>
 
 #include "res/Resource.h"
 
@@ -134,6 +136,36 @@ TEST_F(DialogTest, AboutBoxFromWindowMenuCommandsSixteenToThirtyOneAndF1)
     EXPECT_EQ(about.findChild<QLabel*>(QStringLiteral("IDC_STATIC_ICON"))->pixmap().size(), QSize(32, 32));
     EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
     EXPECT_FALSE(m_dialog->windowIcon().isNull());
+}
+
+// What a screen reader gets of each control of `dialog`: a name and a description, no name twice.
+static void ExpectAccessible(const QWidget& dialog, const char* what)
+{
+    SCOPED_TRACE(what);
+    std::set<QString> names;
+    const QList<QWidget*> controls = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_FALSE(controls.isEmpty());
+    for (QWidget* control : controls) {
+        SCOPED_TRACE(control->objectName().toStdString());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        const QString name = accessible->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty());
+        EXPECT_TRUE(names.insert(name).second) << name.toStdString() << " names two controls";
+    }
+}
+
+TEST_F(DialogTest, ScreenReadersGetANameAndADescriptionOfEveryControl)
+{
+    CAboutDlg about(m_dialog->AppIcon());
+    ExpectAccessible(about, "about box");
+    ExpectAccessible(*m_dialog, "empty window");
+    LoadThreeSongs();
+    ExpectAccessible(*m_dialog, "window with songs");
+    // The status line is named by the count it shows.
+    QLabel* status = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_STATUS"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
 }
 
 TEST_F(DialogTest, EachWindowSeedsTheDatabaseNames)
