@@ -8,8 +8,11 @@
 #include <utility>
 
 #if defined(_WIN32)
-#include <shellapi.h>
+// <shellapi.h> uses the types <windows.h> declares, so it comes second.
+// clang-format off
 #include <windows.h>
+#include <shellapi.h>
+// clang-format on
 #else
 #include <cerrno>
 #include <chrono>
