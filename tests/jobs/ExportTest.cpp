@@ -67,7 +67,8 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
 TEST(Export, InstallWritesNamedFileInTempFolderAndRequestsOpenOrSaysWhatFailed)
 {
     TempDir dir;
-    for (const std::string& folder : {dir.Str() + "/", dir.Str()}) {
+    const std::string separator(1, static_cast<char>(std::filesystem::path::preferred_separator));
+    for (const std::string& folder : {dir.Str() + separator, dir.Str()}) {
         FakePlatform platform(folder);
         const ExportResult result = ExportSongDatabase({"A\r\n"}, "", platform, ExportOptions{"TuneloreDB42"});
         EXPECT_EQ(std::tuple(result.ok(true), result.path), std::tuple(true, dir.File("TuneloreDB42.pdb"))) << folder;
@@ -85,7 +86,7 @@ TEST(Export, InstallWritesNamedFileInTempFolderAndRequestsOpenOrSaysWhatFailed)
     platform.failOpen = true;
     const ExportResult result = ExportSongDatabase({"A"}, "", platform, ExportOptions{"../Kept"});
     EXPECT_EQ(std::tuple(result.written, result.openRequested), std::tuple(true, false));
-    EXPECT_EQ(FolderEntries(dir.Path()), Texts{std::filesystem::path(result.path).filename()});
+    EXPECT_EQ(FolderEntries(dir.Path()), Texts{std::filesystem::path(result.path).filename().string()});
     EXPECT_NE(result.error.find(result.path), std::string::npos) << result.error;
     EXPECT_NE(result.error.find(platform.openError), std::string::npos) << result.error;
 }
@@ -97,9 +98,17 @@ struct ScopedEnv
         : name(variable)
         , old(std::getenv(variable) ? std::optional<std::string>(std::getenv(variable)) : std::nullopt)
     {
-        setenv(variable, value.c_str(), 1);
+        Set(variable, value.c_str());
     }
-    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+    ~ScopedEnv() { Set(name, old ? old->c_str() : nullptr); }
+    static void Set(const char* variable, const char* value)
+    {
+#if defined(_WIN32)
+        _putenv_s(variable, value ? value : ""); // an empty value removes the variable
+#else
+        value ? setenv(variable, value, 1) : unsetenv(variable);
+#endif
+    }
     const char* name;
     std::optional<std::string> old;
 };
@@ -128,6 +137,19 @@ TEST(SystemPlatform, TempFolderAndOpener)
         // A path that starts like an option is made relative.
         EXPECT_EQ(ReadFileBytes(out.File("argument")), exitStatus < 0 ? std::nullopt : std::optional("./-x y.pdb"s));
     }
+}
+#elif defined(_WIN32)
+TEST(SystemPlatform, TempFolderAndShellOpen)
+{
+    TempDir dir;
+    for (const std::string& tmp : {dir.Str(), dir.Str() + "\\"}) {
+        ScopedEnv env("TMP", tmp);
+        EXPECT_EQ(CSystemPlatform().TempFolder(), dir.Str() + "\\");
+    }
+    // The shell's open verb reports a file that is not there.
+    const IPlatform::OpenResult result = CSystemPlatform().OpenWithDefaultApplication(dir.File("missing.pdb"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("error 2)"), std::string::npos) << result.error;
 }
 #endif
 
