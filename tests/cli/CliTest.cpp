@@ -42,6 +42,19 @@ int ProcessId()
 {
     return _getpid();
 }
+// Each NAME=value set for this command only, then the program by its Windows path.
+std::string CliCommand(const std::string& environment)
+{
+    std::string command;
+    std::istringstream words(environment);
+    for (std::string word; words >> word;)
+        command += "set " + Quote(word) + "&& ";
+    return command + Quote(fs::path(TUNELORE_CLI).make_preferred().string());
+}
+int ExitStatus(int raw)
+{
+    return raw;
+}
 #else
 std::string Quote(const std::string& word)
 {
@@ -53,6 +66,14 @@ std::string Quote(const std::string& word)
 int ProcessId()
 {
     return getpid();
+}
+std::string CliCommand(const std::string& environment)
+{
+    return "env " + environment + " " + Quote(TUNELORE_CLI);
+}
+int ExitStatus(int raw)
+{
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 }
 #endif
 
@@ -83,26 +104,13 @@ protected:
     // Runs tunelore-cli with `args`; `environment` holds NAME=value words set for the run.
     CliRun Run(const std::vector<std::string>& args, const std::string& environment = FIXED_TIME)
     {
-#if defined(_WIN32)
-        // cmd.exe: each variable set for this command only, then the program by its Windows path.
-        std::string command;
-        std::istringstream words(environment);
-        for (std::string word; words >> word;)
-            command += "set " + Quote(word) + "&& ";
-        command += Quote(fs::path(TUNELORE_CLI).make_preferred().string());
-#else
-        std::string command = "env " + environment + " " + Quote(TUNELORE_CLI);
-#endif
+        std::string command = CliCommand(environment);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
         command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
         const int raw = std::system(command.c_str());
         CliRun run;
-#if defined(_WIN32)
-        run.status = raw;
-#else
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-#endif
+        run.status = ExitStatus(raw);
         run.out = ReadFile(m_root / "stdout");
         run.err = ReadFile(m_root / "stderr");
         return run;

@@ -188,10 +188,7 @@ protected:
     static std::string Get(const fs::path& path) { return {std::istreambuf_iterator<char>(Open(path).rdbuf()), {}}; }
     static std::ifstream Open(const fs::path& path) { return std::ifstream(path, std::ios::binary); }
     // How many files and folders the folder holds, to see that no temporary file was left behind.
-    std::ptrdiff_t Entries() const
-    {
-        return std::distance(fs::directory_iterator(m_folder), fs::directory_iterator{});
-    }
+    std::ptrdiff_t Entries() const { return std::distance(fs::directory_iterator(m_folder), fs::directory_iterator{}); }
 
     // Parses the image and reads it from a file: both must agree. nullopt when the image is refused.
     std::optional<CPalmDatabase> Read(const Bytes& image)
