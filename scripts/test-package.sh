@@ -11,7 +11,7 @@ scripts/install-packages.sh dpkg-dev file desktop-file-utils appstream shared-mi
     libfile-mimeinfo-perl libglib2.0-bin
 
 echo "== package =="
-scripts/build.sh build -DTUNELORE_WERROR=ON >/dev/null
+scripts/build.sh build -DTUNELORE_WERROR=ON
 rm -f build/tunelore-importer_*.deb
 (cd build && cpack -G DEB >/dev/null)
 deb=$(ls "$PWD"/build/tunelore-importer_*.deb)
