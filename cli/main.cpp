@@ -17,6 +17,9 @@ int Run(int argc, char** argv)
     CLI::App app{"Turns song files and chord lists into databases for the Tunelore songbook on a Palm handheld, "
                  "and the handheld's song and chord databases back into files.",
                  "tunelore-cli"};
+    // Options are spelled the same everywhere; on Windows CLI11 would otherwise take a path such as /songs for
+    // an option. Set before the commands are added, which inherit it.
+    app.allow_windows_style_options(false);
     app.set_version_flag("--version", "tunelore-cli " TUNELORE_VERSION);
     app.require_subcommand(1);
 

@@ -13,9 +13,11 @@
 
 #if defined(_WIN32)
 // <windows.h> first: <shellapi.h> and <shlwapi.h> rely on its types.
+// clang-format off
 #include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
+// clang-format on
 #endif
 
 namespace {

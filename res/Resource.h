@@ -107,13 +107,37 @@ inline constexpr std::string_view LOSS_MORE_SONGS = "... and %d more songs.";
 inline constexpr std::string_view LOSS_GO_ON = "Go on anyway? No keeps every song as it is.";
 
 // File dialogs: pairs of description and pattern list, separated by "|" and ended by "||".
-inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro)|*.pro;*.chordpro|"
+inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro,*.cho,*.chopro)|"
+                                                "*.pro;*.chordpro;*.cho;*.chopro|"
                                                 "Tab Files (*.tab,*.crd)|*.tab;*.crd|"
                                                 "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 inline constexpr std::string_view PDB_FILTER = "PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||";
 inline constexpr std::string_view PDB_EXTENSION = "pdb";
 inline constexpr std::string_view TEXT_FILTER = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
 inline constexpr std::string_view TEXT_EXTENSION = "txt";
+
+// What screen readers say: names for the controls without a caption (the others are named by their
+// caption), and a description of every control.
+inline constexpr std::string_view SONG_TITLE_NAME = "Song title";
+inline constexpr std::string_view SONG_TITLE_DESCRIPTION =
+    "The loaded songs by title; the selected one is shown in the song text";
+inline constexpr std::string_view SONG_TITLE_LABEL_DESCRIPTION = "Label of the song title list";
+inline constexpr std::string_view SONG_TEXT_NAME = "Song text";
+inline constexpr std::string_view SONG_TEXT_DESCRIPTION = "The selected song in ChordPro; edits are kept";
+inline constexpr std::string_view DROP_FILES_DESCRIPTION =
+    "Opens song, tab, chord list or handheld database files; files can also be dropped anywhere on the window";
+inline constexpr std::string_view INSTALL_DESCRIPTION =
+    "Hands the loaded songs or chords to the install tool for the next HotSync";
+inline constexpr std::string_view SAVE_PDB_DESCRIPTION = "Saves the loaded songs or chords as a Palm database file";
+inline constexpr std::string_view QUIT_DESCRIPTION = "Closes the importer";
+// The status line is named by what it shows, or by this when it shows nothing.
+inline constexpr std::string_view STATUS_EMPTY_NAME = "No songs loaded";
+inline constexpr std::string_view TEXT_LENGTH_NAME = "Characters of the song";
+inline constexpr std::string_view STATUS_DESCRIPTION = "How many songs or chords are loaded";
+inline constexpr std::string_view ABOUT_ICON_NAME = "Tunelore Importer icon";
+inline constexpr std::string_view ABOUT_ICON_DESCRIPTION = "The program's icon";
+inline constexpr std::string_view ABOUT_VERSION_DESCRIPTION = "The program's name and version";
+inline constexpr std::string_view OK_DESCRIPTION = "Closes the about box";
 
 // Messages about files the window could not read or write; the path follows.
 inline constexpr std::string_view CANT_WRITE_FILE = "Can't write file ";

@@ -23,17 +23,21 @@ CAboutDlg::CAboutDlg(const QIcon& icon, QWidget* parent)
     const QRect iconCell = DluToPixels(units, 11, 17, 20, 20);
     iconLabel->setPixmap(icon.pixmap(32, 32));
     iconLabel->setGeometry(iconCell.x(), iconCell.y(), 32, 32);
+    iconLabel->setAccessibleName(FromUtf8(res::ABOUT_ICON_NAME));
+    iconLabel->setAccessibleDescription(FromUtf8(res::ABOUT_ICON_DESCRIPTION));
 
     auto* version = new QLabel(FromUtf8(res::ABOUT_VERSION), this);
     version->setObjectName(QStringLiteral("IDC_STATIC_VERSION"));
     version->setTextFormat(Qt::PlainText);
     version->setGeometry(DluToPixels(units, 40, 10, 119, 8));
+    version->setAccessibleDescription(FromUtf8(res::ABOUT_VERSION_DESCRIPTION));
 
     auto* ok = new QPushButton(FromUtf8(res::OK_CAPTION), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setGeometry(DluToPixels(units, 178, 7, 32, 14));
     ok->setDefault(true);
     ok->setFocus();
+    ok->setAccessibleDescription(FromUtf8(res::OK_DESCRIPTION));
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     setFixedSize(DluToPixelsX(units, 217), DluToPixelsY(units, 55));

@@ -23,6 +23,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <tuple>
 
 #include "res/Resource.h"
 
@@ -148,6 +149,25 @@ void CImporterDlg::CreateControls()
     };
     for (const auto& [control, id] : controls) {
         control->setToolTip(ToolTipText(id));
+    }
+    // Screen readers: a name for each control without a caption (the status line gets its name with its text
+    // in UpdateData), and a description for every control.
+    const std::tuple<QWidget*, std::string_view, std::string_view> accessible[] = {
+        {m_titleList, res::SONG_TITLE_NAME, res::SONG_TITLE_DESCRIPTION},
+        {m_songText, res::SONG_TEXT_NAME, res::SONG_TEXT_DESCRIPTION},
+        {m_dropFiles, {}, res::DROP_FILES_DESCRIPTION},
+        {m_install, {}, res::INSTALL_DESCRIPTION},
+        {m_quit, {}, res::QUIT_DESCRIPTION},
+        {m_status, {}, res::STATUS_DESCRIPTION},
+        {m_savePdb, {}, res::SAVE_PDB_DESCRIPTION},
+        {m_titleLabel, {}, res::SONG_TITLE_LABEL_DESCRIPTION},
+        {m_textLength, res::TEXT_LENGTH_NAME, res::TEXT_LENGTH_TIP},
+    };
+    for (const auto& [control, name, description] : accessible) {
+        if (!name.empty()) {
+            control->setAccessibleName(FromUtf8(name));
+        }
+        control->setAccessibleDescription(FromUtf8(description));
     }
 
     resize(DluToPixelsX(u, 314), DluToPixelsY(u, 222));

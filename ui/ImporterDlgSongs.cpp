@@ -33,6 +33,7 @@ void CImporterDlg::UpdateData(bool saveAndValidate)
     m_songText->document()->setModified(false);
     m_showingText = false;
     m_status->setText(m_statusText);
+    m_status->setAccessibleName(m_statusText.isEmpty() ? FromUtf8(res::STATUS_EMPTY_NAME) : m_statusText);
     ShowTextLength();
 }
 

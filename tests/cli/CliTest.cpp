@@ -12,8 +12,11 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <sstream>
+#if defined(_WIN32)
+#else
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
 namespace fs = std::filesystem;
 
@@ -28,6 +31,26 @@ std::string ReadFile(const fs::path& path)
     return bytes.value_or(std::string());
 }
 
+#if defined(_WIN32)
+// For cmd.exe, which runs the commands on Windows; no argument of these tests holds a double quote.
+std::string Quote(const std::string& word)
+{
+    return '"' + word + '"';
+}
+// Each NAME=value set for this command only, then the program by its Windows path.
+std::string CliCommand(const std::string& environment)
+{
+    std::string command;
+    std::istringstream words(environment);
+    for (std::string word; words >> word;)
+        command += "set " + Quote(word) + "&& ";
+    return command + Quote(fs::path(TUNELORE_CLI).make_preferred().string());
+}
+int ExitStatus(int raw)
+{
+    return raw;
+}
+#else
 std::string Quote(const std::string& word)
 {
     std::string quoted = "'";
@@ -35,6 +58,15 @@ std::string Quote(const std::string& word)
         quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
     return quoted + "'";
 }
+std::string CliCommand(const std::string& environment)
+{
+    return "env " + environment + " " + Quote(TUNELORE_CLI);
+}
+int ExitStatus(int raw)
+{
+    return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+}
+#endif
 
 struct CliRun
 {
@@ -51,13 +83,13 @@ protected:
     // Runs tunelore-cli with `args`; `environment` holds NAME=value words set for the run.
     CliRun Run(const std::vector<std::string>& args, const std::string& environment = FIXED_TIME)
     {
-        std::string command = "env " + environment + " " + Quote(TUNELORE_CLI);
+        std::string command = CliCommand(environment);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
         command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
         const int raw = std::system(command.c_str());
         CliRun run;
-        run.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+        run.status = ExitStatus(raw);
         run.out = ReadFile(m_root / "stdout");
         run.err = ReadFile(m_root / "stderr");
         return run;
@@ -220,6 +252,7 @@ TEST_F(CliTest, InfoJsonDescribesHeaderAndRecords)
 
     run = Run({"info", Work("gap.pdb")});
     EXPECT_EQ(run.status, 0);
+    std::erase(run.out, '\r'); // on Windows, text output ends its lines with CR LF
     EXPECT_NE(run.out.find("record 2: offset " + std::to_string(listEnd + 28) + ", length 14, attributes 0x00, " +
                            "unique ID 0x000000: Dsus4 x x 0 2 x x\n"),
               std::string::npos)
@@ -228,6 +261,9 @@ TEST_F(CliTest, InfoJsonDescribesHeaderAndRecords)
 
 TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
 {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the stand-in desktop helpers are shell scripts";
+#endif
     const fs::path home = m_root / "home", bin = m_root / "bin", card = m_root / "card";
     const fs::path kept = home / ".local/share/tunelore-importer", conf = home / ".config/tunelore-importer";
     fs::create_directories(bin);

@@ -92,6 +92,19 @@ TEST(SystemPlatform, TempFolderAndOpener)
         EXPECT_EQ(ReadFileBytes(out.File("argument")), exitStatus < 0 ? std::nullopt : std::optional("./-x y.pdb"s));
     }
 }
+#elif defined(_WIN32)
+TEST(SystemPlatform, TempFolderAndShellOpen)
+{
+    TempDir dir;
+    for (const std::string& tmp : {dir.Str(), dir.Str() + "\\"}) {
+        ScopedEnv env("TMP", tmp);
+        EXPECT_EQ(CSystemPlatform().TempFolder(), dir.Str() + "\\");
+    }
+    // The shell's open verb reports a file that is not there.
+    const IPlatform::OpenResult result = CSystemPlatform().OpenWithDefaultApplication(dir.File("missing.pdb"));
+    EXPECT_FALSE(result.ok);
+    EXPECT_NE(result.error.find("error 2)"), std::string::npos) << result.error;
+}
 #endif
 
 } // namespace

@@ -11,9 +11,17 @@ struct ScopedEnv
         : name(variable)
         , old(std::getenv(variable) ? std::optional<std::string>(std::getenv(variable)) : std::nullopt)
     {
-        setenv(variable, value.c_str(), 1);
+        Set(variable, value.c_str());
     }
-    ~ScopedEnv() { old ? setenv(name, old->c_str(), 1) : unsetenv(name); }
+    ~ScopedEnv() { Set(name, old ? old->c_str() : nullptr); }
+    static void Set(const char* variable, const char* value)
+    {
+#if defined(_WIN32)
+        _putenv_s(variable, value ? value : ""); // an empty value removes the variable
+#else
+        value ? setenv(variable, value, 1) : unsetenv(variable);
+#endif
+    }
     const char* name;
     std::optional<std::string> old;
 };

@@ -10,21 +10,42 @@
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
+#if defined(_WIN32)
+#include <random>
+#else
+#include <unistd.h>
+#endif
+
+// A new folder with a name no other run has, under the system's temporary folder.
+inline std::filesystem::path MakeTempFolder()
+{
+#if defined(_WIN32)
+    // No mkdtemp: a random name, taken only when create_directory made the folder.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        const std::filesystem::path candidate =
+            std::filesystem::temp_directory_path() / ("tunelore-test-" + std::to_string(random()));
+        if (std::filesystem::create_directory(candidate)) {
+            return candidate;
+        }
+    }
+#else
+    std::string pattern = (std::filesystem::temp_directory_path() / "tunelore-test-XXXXXX").string();
+    if (mkdtemp(pattern.data()) != nullptr) {
+        return pattern;
+    }
+#endif
+    throw std::runtime_error("cannot create a temporary folder");
+}
 
 // A fresh folder under the system's temporary folder, removed with everything in it when the object ends.
 class TempDir
 {
 public:
     TempDir()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "tunelore-test-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        m_path = pattern;
-    }
+        : m_path(MakeTempFolder())
+    {}
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir()

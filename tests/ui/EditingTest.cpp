@@ -2,6 +2,8 @@
 
 #include "tests/ui/DialogFixture.h"
 
+#include "res/Resource.h"
+
 TEST_F(DialogTest, LabelFollowsTheEditedTitleAtItsPositionUntilFilesArePicked)
 {
     LoadThreeSongs();
@@ -24,8 +26,7 @@ TEST_F(DialogTest, LabelFollowsTheEditedTitleAtItsPositionUntilFilesArePicked)
     EXPECT_EQ(Text(3) + Text(4), "{t:Bee}\r\n{t:Ant}\r\n");
     EXPECT_EQ(State(),
               "LEIS *&Install Songs... | 5 Songs | [Ant] Bee down in the valley Scarborough Fair - Traditional Zebra");
-    const std::string open = "open@0: Chordpro Files (*.pro,*.chordpro)|*.pro;*.chordpro|Tab Files (*.tab,*.crd)|"
-                             "*.tab;*.crd|Text Files (*.txt)|*.txt|All Files (*.*)|*.*||\n";
+    const std::string open = "open@0: " + std::string(res::OPEN_FILTER) + "\n";
     EXPECT_EQ(m_desktop.prompts, open + open);
 }
 

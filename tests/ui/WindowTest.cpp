@@ -4,6 +4,11 @@
 #include "ui/AboutDlg.h"
 #include "ui/QtDesktop.h"
 
+#include <QAccessible>
+#include <QDir>
+
+#include <set>
+
 #include "res/Resource.h"
 
 struct StateCase
@@ -131,10 +136,47 @@ TEST_F(DialogTest, AboutBoxFromWindowMenuCommandsSixteenToThirtyOneAndF1)
     EXPECT_FALSE(m_dialog->windowIcon().isNull());
 }
 
+// What a screen reader gets of each control of `dialog`: a name and a description, no name twice.
+static void ExpectAccessible(const QWidget& dialog, const char* what)
+{
+    SCOPED_TRACE(what);
+    std::set<QString> names;
+    const QList<QWidget*> controls = dialog.findChildren<QWidget*>(Qt::FindDirectChildrenOnly);
+    ASSERT_FALSE(controls.isEmpty());
+    for (QWidget* control : controls) {
+        SCOPED_TRACE(control->objectName().toStdString());
+        QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
+        ASSERT_NE(accessible, nullptr);
+        const QString name = accessible->text(QAccessible::Name);
+        EXPECT_FALSE(name.isEmpty());
+        EXPECT_FALSE(accessible->text(QAccessible::Description).isEmpty());
+        EXPECT_TRUE(names.insert(name).second) << name.toStdString() << " names two controls";
+    }
+}
+
+TEST_F(DialogTest, ScreenReadersGetANameAndADescriptionOfEveryControl)
+{
+    CAboutDlg about(m_dialog->AppIcon());
+    ExpectAccessible(about, "about box");
+    ExpectAccessible(*m_dialog, "empty window");
+    LoadThreeSongs();
+    ExpectAccessible(*m_dialog, "window with songs");
+    // The status line is named by the count it shows.
+    QLabel* status = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_STATUS"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), status->text());
+}
+
 TEST(HelpersTest, FileFiltersAndDialogUnits)
 {
     EXPECT_EQ(ToQtNameFilters(QStringLiteral("Tab Files (*.tab,*.crd)|*.tab;*.crd|All Files (*.*)|*.*||")),
               QStringList({QStringLiteral("Tab Files (*.tab *.crd)"), QStringLiteral("All Files (*)")}));
+    // The open dialog keeps its four kinds, and the first takes every ChordPro ending.
+    const QStringList open = ToQtNameFilters(FromUtf8(res::OPEN_FILTER));
+    ASSERT_EQ(open.size(), 4);
+    const QStringList chordPro = open.front().section(u'(', 1).chopped(1).split(u' ');
+    for (const char* name : {"a.pro", "a.chordpro", "a.cho", "a.chopro"}) {
+        EXPECT_TRUE(QDir::match(chordPro, QLatin1String(name))) << name;
+    }
     EXPECT_EQ(MulDivRound(-7, 6, 4), -11); // -10.5 rounds away from zero
     EXPECT_EQ(MulDivRound(5, 13, 0), 0);
     // Edges are mapped, not sizes: right 7 + 35 = 42 -> 63, so the width is 52, not 35 * 6 / 4 rounded (53).
