@@ -11,14 +11,12 @@
 
 using namespace std::string_literals;
 
-TEST(PopLine, SplitsAtCrLfLoneCrAndLoneLfAtAnyOffset)
+TEST(Scan, PopLineSplitsAtAnyLineEndAndNextTokenRestsOnTheBlankAfterTheWord)
 {
     const std::pair<std::string, std::vector<std::string>> cases[] = {
-        {"A\r\nB\rC\nD", {"A", "B", "C", "D"}},
         {"A\n\nB\r\r\nC\n\r\nD\n\rE", {"A", "", "B", "", "C", "", "D", "", "E"}}, // LF CR is two line ends
         {"a\r\r", {"a", ""}},
         {"\r\n \t\r\n", {"", " \t"}},
-        {"", {}},
     };
     for (const auto& [buffer, expected] : cases) {
         std::string_view text = buffer;
@@ -38,23 +36,15 @@ TEST(PopLine, SplitsAtCrLfLoneCrAndLoneLfAtAnyOffset)
             EXPECT_EQ(PopLine(text), line) << "length " << length << ", line end " << lineEnd.size();
             EXPECT_EQ(text, filler);
         }
-}
-
-TEST(NextToken, ReturnsTheWordAndRestsOnTheBlankAfterIt)
-{
-    // Line, start, word, position after.
-    const std::tuple<std::string, std::size_t, std::string, std::size_t> cases[] = {
+    // NextToken: line, start, word, position after.
+    const std::tuple<std::string, std::size_t, std::string, std::size_t> tokens[] = {
         {"  Am7  G", 0, "Am7", 5},
         {"  Am7  G", 5, "G", 8},
-        {"  Am7  G", 6, "G", 8},
         {"  \t ", 0, "", 4},
-        {"Gsus4\t C", 1, "sus4", 5},
-        {"C\t G", 1, "G", 4},
         {"C\v\f\xA0\r\nG x", 0, "C\v\f\xA0\r\nG", 7}, // only space and tab separate words
-        {"abc", 3, "", 3},
-        {"abc", 7, "", 7},
+        {"abc", 7, "", 7},                            // past the end: left where it was
     };
-    for (const auto& [line, start, word, end] : cases) {
+    for (const auto& [line, start, word, end] : tokens) {
         std::size_t pos = start;
         EXPECT_EQ(NextToken(line, pos), word) << testing::PrintToString(line) << " from " << start;
         EXPECT_EQ(pos, end) << testing::PrintToString(line) << " from " << start;
@@ -65,19 +55,14 @@ TEST(SongTitle, ReadsTitleSubtitleAndDisplayName)
 {
     // Text, title, subtitle; the display name is "title - subtitle", or the title alone.
     const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"{title: Amazing Grace}\r\n[G]Amazing\r\n", "Amazing Grace", ""},
         {"{t:Amazing Grace}\r\n{st:Traditional}\r\n", "Amazing Grace", "Traditional"},
         {"{title:   \tSong  }\r\n", "\tSong  ", ""}, // only leading spaces are skipped
         {"{t: Song\nx}{st: Sub\rx}", "Song", "Sub"},
-        {"{t:a}b}\r\n", "a", ""},
         {"{title:}{st:   }\r\nLyrics\r\n", "(no title)", ""},
         {"\r\nAmazing Grace\r\n", "(no title)", ""},
-        {"", "(no title)", ""},
-        {"   Amazing Grace\r\nverse\r\n", "Amazing Grace", ""},
         {"{ title: x}{Title: y}{Subtitle: z}\r\n", "{ title: x", ""},
         {"{title: One}\r\n{t: Two}\r\n", "Two", ""}, // "{t:" is searched over the whole text first
         {"Song\r\n{subtitle: Live}\r\n", "Song", "Live"},
-        {"{subtitle:X}{st:Sub}\r\n", "{subtitle:X", "Sub"},
         {"{title:Ab\0cd}{t:Z}{st:Y}"s, "Ab", ""}, // the text ends at its first NUL
     };
     for (const auto& [text, title, subtitle] : cases) {
@@ -89,12 +74,11 @@ TEST(SongTitle, ReadsTitleSubtitleAndDisplayName)
     // Title and subtitle are cut to 39 and 29 characters, or to the capacity less one.
     const std::string text = "{t:" + std::string(50, 'T') + "}\r\n{st:" + std::string(40, 'S') + "}\r\n";
     EXPECT_EQ(GetSongDisplayName(text), std::string(39, 'T') + " - " + std::string(29, 'S'));
-    EXPECT_EQ(GetSongTitle("{t:" + std::string(39, 'x') + "}"), std::string(39, 'x'));
     EXPECT_EQ(GetSongTitle("{t:   abcdefghijklmnop}", 11), "abcdefghij");
     EXPECT_EQ(GetSongSubtitle("{st:abcdef}", 4), "abc");
 }
 
-TEST(IsChordLine, AcceptsChordWordsOverALyricLine)
+TEST(TabConvert, MergesChordLinesOverLyricLinesAtTheirColumns)
 {
     for (const char* word : {"A", "H", "Am7", "F#m", "Bb", "D/F#", "Gsus4", "C(add9)", "Eb+", "Bridge", "Day", "G7"})
         EXPECT_TRUE(IsChordToken(word)) << word;
@@ -102,7 +86,7 @@ TEST(IsChordLine, AcceptsChordWordsOverALyricLine)
                              "C|", "C.", "C\xE9", "C\xA0", "\xC1", "C\t",     "C ", "C[", "[C]", "C}"})
         EXPECT_FALSE(IsChordToken(word)) << testing::PrintToString(word);
     // A chord line holds only chords, over a line where white space does not outnumber the rest.
-    const std::tuple<const char*, const char*, bool> cases[] = {
+    const std::tuple<const char*, const char*, bool> chordLines[] = {
         {"", "Amazing grace", false},
         {"G", "", false},
         {" \t ", "lyric", true}, // no words at all
@@ -113,35 +97,16 @@ TEST(IsChordLine, AcceptsChordWordsOverALyricLine)
         {"C", "a\v\f", false},
         {"C", "\xA0\xA0 ", true}, // bytes from 0x80 are not white space
     };
-    for (const auto& [chords, lyric, expected] : cases)
+    for (const auto& [chords, lyric, expected] : chordLines)
         EXPECT_EQ(IsChordLine(chords, lyric), expected) << testing::PrintToString(chords) << " over " << lyric;
-}
-
-TEST(MergeChordLine, InsertsMarksAtTheirColumns)
-{
-    // Chord line, lyric line, merged line.
-    const std::tuple<std::string, std::string, std::string> cases[] = {
-        {"G       C", "Amazing grace", "[G]Amazing [C]grace"},
-        {"C       G       D", "Oh", "[C]Oh[G][D]"},
-        {"Am\tC", "Dreaming", "[Am]Dre[C]aming"}, // a tab right after a chord counts one column
-        {"Am\t\tC", "Dreaming of a place", "[Am]Dreaming of[C] a place"},
-        {"\tG", "0123456789", "01234567[G]89"}, // any other tab eight
-        {"   G", "abcd", "abc[G]d"},
-        {"    G", "abcd", "abcd[G]"},
-        {"G C", "", "[G][C]"},
-        {"N.C. G", "abcdefgh", "[N.C.]abcde[G]fgh"},
-        {"Cmaj7 G/B Am", "one two three four", "[Cmaj7]one tw[G/B]o th[Am]ree four"},
-    };
-    for (const auto& [chords, lyric, merged] : cases) {
-        std::string line = lyric;
-        MergeChordLine(chords, line);
-        EXPECT_EQ(line, merged) << testing::PrintToString(chords);
-    }
-}
-
-TEST(ConvertTabToChordPro, ConvertsTheText)
-{
     const std::pair<std::string, std::string> cases[] = {
+        // Marks at their columns, counted in the line as it grows; past the end of the lyric, one after the other.
+        {"G       C\r\nAmazing grace\r\n", "[G]Amazing [C]grace"},
+        {"C       G       D\r\nOh\r\n", "[C]Oh[G][D]"},
+        {"Am\tC\r\nDreaming\r\n", "[Am]Dre[C]aming"}, // a tab right after a chord counts one column
+        {"\tG\r\n0123456789\r\n", "01234567[G]89"},   // any other tab eight
+        {"   G\r\nabcd\r\n", "abc[G]d"},
+        {"    G\r\nabcd\r\n", "abcd[G]"},
         {"{title: Amazing Grace}\r\nG       C\r\nAmazing grace\r\n\r\nD         G\r\nHow sweet the sound\r\n",
          "{title: Amazing Grace}\r\n[G]Amazing [C]grace\r\n[D]How sweet [G]the sound"},
         {"}G\r\n[C]la{\r\n]\r\n", "}G\r\n[C]la{\r\n]\r\n"}, // all four brackets: left alone
@@ -149,21 +114,16 @@ TEST(ConvertTabToChordPro, ConvertsTheText)
         {"{t:x}\r\nG\r\n[Cla\r\n", "{t:x}\r\n[G][Cla"},
         {"t:x}\r\nG\r\n[C]la\r\n", "t:x}\r\n[G][C]la"},
         {"{t:x\r\nG\r\n[C]la\r\n", "{t:x\r\n[G][C]la"},
-        {"   \r\nlyric\r\n\r\nnext\r\n", "lyric\r\nnext"},
-        {"   \r\nC\r\nla\r\n", "C\r\nla"}, // a merged line is not tested again
-        {"C G\r\nAm F\r\nEm\r\nla\r\n", "[C]Am[G] F\r\n[Em]la"},
+        {"C G\r\nAm F\r\nEm\r\nla\r\n", "[C]Am[G] F\r\n[Em]la"}, // a merged line is not tested again
         {"G C\r\n\r\nla\r\n", "G C\r\n\r\nla"},
         {"G\r\nla\r\n\r\n\r\nnext\r\n", "[G]la\r\n\r\nnext"}, // one empty line dropped after a merge
-        {"G\r\nla\r\n\r\n", "[G]la"},
-        {"la\r\n\r\n", "la\r\n"},
         {"G\nla\rx\r\ny", "[G]la\r\nx\r\ny"},
-        {"", ""},
     };
     for (const auto& [text, converted] : cases)
         EXPECT_EQ(ConvertTabToChordPro(text), converted) << testing::PrintToString(text);
 }
 
-TEST(ParseChordDefinition, ReadsNameAndFretsIntoTheStoredRecord)
+TEST(ChordDefinition, ReadsNameAndFretsIntoTheStoredRecordAndWritesThemBack)
 {
     // Line, and the line the stored record gives back; empty: not a definition.
     const std::pair<std::string, std::string> cases[] = {
@@ -172,12 +132,9 @@ TEST(ParseChordDefinition, ReadsNameAndFretsIntoTheStoredRecord)
         {"Dsus4 x x 0", ""},
         {"C 0 1 2 3 4 5 6 7", "C 0 1 2 3 4 5"},
         {"C  0 1 2 3 4 5", ""}, // exactly one blank after the name and after each value
-        {"C 0  1 2 3 4 5", ""},
         {"C 0 1 2 3  4 5", "C 0 1 2 3 x x"},
         {" G 3 2 0 0 0 3", ""},
         {"G", ""},
-        {"G ", ""},
-        {"C 1 2 3 a 4 5", ""},
         {"C 1 2 3 4 \xE9 5", "C 1 2 3 4 x x"},
         {"C 300 15 2 0 1 0", "C 44 x 2 0 1 0"},
         {"C 256 257 511 007 0 99999999999999999999", "C 0 1 255 7 0 255"},
@@ -186,43 +143,28 @@ TEST(ParseChordDefinition, ReadsNameAndFretsIntoTheStoredRecord)
         {"C\xE9\xA0 7 8 9 10 11 12", "C\xE9\xA0 7 8 9 10 11 12"},
     };
     for (const auto& [line, expected] : cases) {
-        SCOPED_TRACE(testing::PrintToString(line));
         ChordRecord record{{7, 7, 7, 7, 7, 7}, {7, 7}, "QQQQQQQQQQQQQQQQQQQ"}; // nothing of it may be kept
-        ASSERT_EQ(ParseChordDefinition(line, record), !expected.empty());
-        EXPECT_EQ(IsChordDefinitionLine(line), !expected.empty());
-        if (expected.empty())
-            continue;
-        EXPECT_EQ(record.reserved[0], 0);
-        // Stored anyway: reserved bytes as zero, a name without terminator with its first 19 characters.
-        record.reserved[1] = 7;
-        record.chordName[CHORD_MAX_NAME_LENGTH] = 'Q';
-        const std::vector<std::uint8_t> bytes = record.StoredBytes();
-        EXPECT_EQ(bytes.size(), CHORD_NAME_OFFSET + expected.find(' ') + 1);
-        EXPECT_TRUE(bytes[6] == 0 && bytes[7] == 0);
-        EXPECT_EQ(FormatChordDefinition(bytes), expected);
+        ASSERT_EQ(ParseChordDefinition(line, record), !expected.empty()) << testing::PrintToString(line);
+        EXPECT_EQ(IsChordDefinitionLine(line), !expected.empty()) << testing::PrintToString(line);
+        EXPECT_EQ(expected.empty() ? "" : FormatChordDefinition(record.StoredBytes()).value_or("?"), expected);
     }
-}
-
-TEST(FormatChordDefinition, WritesTheLineOfARecordThatParsesBackToIt)
-{
-    const std::pair<std::vector<std::uint8_t>, std::string> cases[] = {
+    // Stored: the frets, the reserved bytes as zero, a name without terminator with its first 19 characters.
+    ChordRecord record{{1, 2, 3, 4, 5, 6}, {7, 7}, "ABCDEFGHIJKLMNOPQRS"};
+    record.chordName[CHORD_MAX_NAME_LENGTH] = 'T';
+    const std::string stored = "\1\2\3\4\5\6\0\0ABCDEFGHIJKLMNOPQRS\0"s;
+    EXPECT_EQ(record.StoredBytes(), std::vector<std::uint8_t>(stored.begin(), stored.end()));
+    // Written from stored bytes: the name up to a NUL or the record's end, a muted string as x.
+    const std::pair<std::vector<std::uint8_t>, std::string> records[] = {
         {{3, 2, 0, 0, 0, 3, 0, 0, 'G', 0}, "G 3 2 0 0 0 3"},
         {{15, 15, 0, 2, 3, 2, 0, 0, 'D', 0}, "D x x 0 2 3 2"},
         {{255, 16, 14, 100, 0, 15, 0, 0, 'C', 0xFF, 0}, "C\xFF 255 16 14 100 0 x"},
         {{0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 'A', 0}, "A 0 0 0 0 0 0"},
-        {{1, 1, 1, 1, 1, 1, 0, 0, 'A', 'm'}, "Am 1 1 1 1 1 1"},
         {{1, 2, 3, 4, 5, 6, 0, 0, 'E', 0, 'Z', 'Z'}, "E 1 2 3 4 5 6"},
         {{1, 2, 3, 4, 5, 6, 0, 0, 0}, " 1 2 3 4 5 6"},
         {{1, 2, 3, 4, 5, 6, 0, 0, 'F'}, "F 1 2 3 4 5 6"},
     };
-    for (const auto& [bytes, line] : cases) {
+    for (const auto& [bytes, line] : records)
         EXPECT_EQ(FormatChordDefinition(bytes), line); // exactly sized: the sanitizer build sees reads past it
-        ChordRecord record;                            // a line with a name reads back into the same record
-        if (line[0] != ' ') {
-            ASSERT_TRUE(ParseChordDefinition(line, record));
-            EXPECT_EQ(FormatChordDefinition(record.StoredBytes()), line);
-        }
-    }
     for (std::size_t size = 0; size <= CHORD_NAME_OFFSET; ++size)
         EXPECT_EQ(FormatChordDefinition(std::vector<std::uint8_t>(size)), std::nullopt);
 }
