@@ -8,11 +8,7 @@ source "$2"
 manpage=$3
 failures=0
 
-fail()
-{
-    echo "FAIL: $*"
-    failures=$((failures + 1))
-}
+fail() { echo "FAIL: $*" && failures=$((failures + 1)); }
 
 # Completes the last word of the given command line; prints the candidates, one a line, sorted.
 complete_words()
@@ -73,8 +69,5 @@ for entry in "${cases[@]}"; do
     [ "$got" == "$expected" ] || fail "tunelore-cli $words <TAB>: got [${got//$'\n'/ }], expected [${expected//$'\n'/ }]"
 done
 
-if [ $failures -ne 0 ]; then
-    echo "$failures failures"
-    exit 1
-fi
+[ $failures -eq 0 ] || { echo "$failures failures" && exit 1; }
 echo "completion and manual page: every command and option covered"

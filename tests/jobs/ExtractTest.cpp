@@ -4,14 +4,12 @@
 #include "jobs/FileNames.h"
 #include "jobs/Intake.h"
 #include "jobs/TuneloreDatabase.h"
-#include "tests/support/FakePlatform.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -56,34 +54,41 @@ TEST_F(ExtractTest, RecognitionMarkersSongTextAndFileNames)
     EXPECT_FALSE(ReadDatabaseFile(m_dir.File("missing.pdb")).opened);
     EXPECT_TRUE(HasPdbSuffix("a.PDB") && HasPdbSuffix(".pdb") && !HasPdbSuffix("a.pdb.txt") && !HasPdbSuffix("pdb"));
 
-    const auto record = [](const std::string& bytes) {
-        CPdbRecord r;
-        r.SetData(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
-        return r;
-    };
-    EXPECT_TRUE(IsMarkerRecord(record(MARKER + "\0"s)));
-    for (const std::string& bytes : {MARKER.substr(0, 5), "\xFF\xEE\xDD\x01\x01\x02"s, "\xEE\xFF\xDD\x00\x01\x02"s}) {
-        EXPECT_FALSE(IsMarkerRecord(record(bytes))) << ::testing::PrintToString(bytes);
+    // Only the four bytes FF EE DD 00 and two more make a marker.
+    const CPalmDatabase markers = Database({MARKER + "\0"s, MARKER.substr(0, 5), "\xFF\xEE\xDD\x01\x01\x02"s});
+    EXPECT_TRUE(IsMarkerRecord(markers.Records()[0]) && !IsMarkerRecord(markers.Records()[1]) &&
+                !IsMarkerRecord(markers.Records()[2]));
+    EXPECT_EQ(SongRecordText(markers.Records()[2]), "\xFF\xEE\xDD\x01\x01\x02"); // no NUL: the whole record
+
+    // Names every system takes alike: no separators or controls, no name of dots, no device names of Windows.
+    const char* const titles[][7] = {{"Caf\xE9 ...a\\/:*?\"<>|\t\x1F", "..", " . ", "", "CON", "nul.txt", "Com1"},
+                                     {"lpt9 .b", "COM0", "CONSOLE", "Song.", "Song ", "a\x7F", "AUX. "}};
+    std::string names;
+    for (const auto& row : titles) {
+        for (const char* title : row) {
+            names += SafeSongFileName(title) + "|";
+        }
     }
-    EXPECT_EQ(SongRecordText(record("no terminator")), "no terminator");
-    EXPECT_EQ(SafeSongFileName("Caf\xE9 ...a\\/:*?\"<>|\t\x1F"), "Caf\xE9 ...a___________");
-    EXPECT_EQ(SafeSongFileName("..") + SafeSongFileName(" . ") + SafeSongFileName(""), "___");
+    EXPECT_EQ(names, "Caf\xE9 ...a___________|_|_|_|CON_|nul_.txt|Com1_|lpt9_ .b|COM0|CONSOLE|Song_|Song_|a_|AUX_._|");
+    // Accented capitals fold to their small letters (not the multiplication sign, nor sharp s to "ss").
+    EXPECT_EQ(FoldCp1252Case("\xC9\xDE\x8A\x8C\x8E\x9F\xD7\xDF Aa"), "\xE9\xFE\x9A\x9C\x9E\xFF\xD7\xDF aa");
 }
 
 TEST_F(ExtractTest, ChordsToTextOneCrLfLinePerChordRecord)
 {
     const CPalmDatabase chords = Database({"\x0F\x00\x02\x02\x01\x00\x00\x00"s + "Am\0"s,
-                                         "\x03\x02\x00\x00\x00\x03\x00\x00"s, // no room for a name: skipped
-                                         "\x0F\x0F\x00\x02\x03\x02\x00\x00"s + "D\0"s,
-                                         "\x03\x02\x00\x00\x00\x03\x00\x00G7"s, // a name runs to the record's end
-                                         "\x00\x00\x00\x00\x00\x00\x00\x00"s + "Caf\xE9\0junk"s,
-                                         ""s},
-                                        CHORD_DB_TYPE);
+                                           "\x03\x02\x00\x00\x00\x03\x00\x00"s,   // no room for a name: skipped
+                                           "\x03\x02\x00\x00\x00\x03\x00\x00G7"s, // a name runs to the record's end
+                                           "\x00\x00\x00\x00\x00\x00\x00\x00"s + "Caf\xE9\0junk"s,
+                                           // A name holding line ends and other controls stays on its one line.
+                                           "\3\2\0\0\0\3\0\0C 1 1\r\nEvil\t\x7F\0"s,
+                                           ""s},
+                                          CHORD_DB_TYPE);
     WriteFileBytes(m_dir.File("c.txt"), std::string(200, '.'));
     const ChordTextResult result = ExportChordsToText(chords, m_dir.File("c.txt"));
     EXPECT_EQ(std::tuple(result.written, result.chords, result.skipped), std::tuple(true, 4, 2));
     EXPECT_EQ(ReadFileBytes(m_dir.File("c.txt")),
-              "Am x 0 2 2 1 0\r\nD x x 0 2 3 2\r\nG7 3 2 0 0 0 3\r\nCaf\xC3\xA9 0 0 0 0 0 0\r\n");
+              "Am x 0 2 2 1 0\r\nG7 3 2 0 0 0 3\r\nCaf\xC3\xA9 0 0 0 0 0 0\r\nC 1 1??Evil?? 3 2 0 0 0 3\r\n");
 
     const ChordTextResult unwritten = ExportChordsToText(chords, m_dir.File("no/c.txt"));
     EXPECT_EQ(std::tuple(unwritten.written, unwritten.error),
@@ -95,21 +100,30 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
     std::filesystem::create_directory(Out());
     WriteFileBytes(Out("A.pro"), "an older A that is longer than the new one"); // replaced, not numbered
     // A UTF-8 song: its accents reach the record as Windows-1252 and come back as UTF-8.
-    const std::vector<std::uint8_t> cafe = MakeSongRecord(LoadTextFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").text.value());
-    const ExtractResult result = ExtractSongs(Database({"A\nfirst\n\0"s,
-                                                        "B\n\0"s,
-                                                        "A\nthird\n\0"s,
-                                                        MARKER,
-                                                        "a\n\0"s, // the same file name where case is ignored
-                                                        "A (2)\n\0"s,
-                                                        MARKER.substr(0, 5), // too short for a marker: a song
-                                                        std::string(cafe.begin(), cafe.end())}),
-                                              Out());
-    EXPECT_EQ(std::tuple(result.written, result.failed), std::tuple(7, Files{}));
-    Files expected;
-    for (const char* name : {"A", "B", "A (2)", "a (3)", "A (2) (2)", "\xC3\xBF\xC3\xAE\xC3\x9D", "Caf\xC3\xA9"}) {
-        expected.push_back(Out(name + ".pro"s));
+    const std::vector<std::uint8_t> cafe =
+        MakeSongRecord(LoadTextFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").text.value());
+    // Each record and the file it goes to: a name already written, with case folded, is numbered.
+    const std::pair<std::string, std::string> songs[] = {
+        {"A\nfirst\n\0"s, "A"},
+        {"B\n\0"s, "B"},
+        {"A\nthird\n\0"s, "A (2)"},
+        {MARKER, ""},
+        {"a\n\0"s, "a (3)"},
+        {"A (2)\n\0"s, "A (2) (2)"},
+        {MARKER.substr(0, 5), "\xC3\xBF\xC3\xAE\xC3\x9D"}, // too short for a marker: a song
+        {"\xC9t\xE9\n"s, "\xC3\x89t\xC3\xA9"},
+        {"\xE9t\xE9\n"s, "\xC3\xA9t\xC3\xA9 (2)"},
+        {std::string(cafe.begin(), cafe.end()), "Caf\xC3\xA9"},
+    };
+    Files records, expected;
+    for (const auto& [record, name] : songs) {
+        records.push_back(record);
+        if (!name.empty()) {
+            expected.push_back(Out(name + ".pro"));
+        }
     }
+    const ExtractResult result = ExtractSongs(Database(records), Out());
+    EXPECT_EQ(std::tuple(result.written, result.failed), std::tuple(9, Files{}));
     EXPECT_EQ(result.files, expected);
     EXPECT_EQ(ReadFileBytes(Out("A.pro")), "A\r\nfirst\r\n");
     EXPECT_EQ(ReadFileBytes(Out("Caf\xC3\xA9.pro")),
@@ -133,34 +147,6 @@ TEST_F(ExtractTest, HostileNamesStayInsideTheFolderAndFailuresAreReported)
     const std::string separator(1, static_cast<char>(std::filesystem::path::preferred_separator));
     EXPECT_EQ(ExtractSongs(Database({"S\n\0"s}), nested).files, Files{nested + separator + "S.pro"});
     EXPECT_EQ(ExtractSongs(Database({"S\n\0"s}), nested + "/").files, Files{nested + "/S.pro"});
-}
-
-// The corpus songs the whole road: file, loaded text, database, extracted file.
-TEST_F(ExtractTest, CorpusSongsComeBack)
-{
-    const std::filesystem::path corpus = CORPUS_DIR;
-    if (!std::filesystem::is_directory(corpus)) {
-        GTEST_SKIP() << "corpus not found: " << corpus;
-    }
-    FakePlatform platform;
-    // Songs that fit a record and hold no lone CR or NUL come back as loaded, with a final line end.
-    Files texts;
-    const std::regex songFile("\\.(cho|chordpro|crd|txt)$"), loneCrOrNul("\r(?!\n)|\\x00");
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(corpus)) {
-        if (entry.is_regular_file() && std::regex_search(entry.path().string(), songFile)) {
-            const std::string text = LoadTextFile(entry.path()).text.value();
-            if (!text.empty() && text.size() < SONG_MAX_TEXT && !std::regex_search(text, loneCrOrNul)) {
-                texts.push_back(text.ends_with("\r\n") ? text : text + "\r\n");
-            }
-        }
-    }
-    ASSERT_GT(texts.size(), 10u);
-    ASSERT_TRUE(ExportLoadedTexts(texts, m_dir.File("s.pdb"), platform).ok(false));
-    const ExtractResult result = ExtractSongs(ReadDatabaseFile(m_dir.File("s.pdb")).database.value(), Out());
-    ASSERT_EQ(result.files.size(), texts.size());
-    for (std::size_t i = 0; i < texts.size(); ++i) {
-        EXPECT_EQ(LoadTextFile(result.files[i]).text, texts[i]) << result.files[i];
-    }
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Install with a fake home and data folders, and fake xdg-mime and xdg-open first on PATH that log their calls.
 
 #include "jobs/Install.h"
+
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
@@ -21,8 +22,9 @@ protected:
         for (const auto& [name, body] :
              {std::pair("xdg-mime", "[ $2 = filetype ] && echo '" + type + "' || echo '" + application + "'"),
               std::pair("xdg-open", "seq 14 >&2; exit " + std::to_string(openStatus))}) {
-            WriteFileBytes(m_bin.File(name), "#!/bin/sh\necho " + std::string(name) + " \"$@\" >> '" +
-                                                 m_bin.File("calls") + "'\n" + body + "\n");
+            WriteFileBytes(m_bin.File(name),
+                           "#!/bin/sh\necho " + std::string(name) + " \"$@\" >> '" + m_bin.File("calls") + "'\n" +
+                               body + "\n");
             fs::permissions(m_bin.File(name), fs::perms::owner_all);
         }
     }
@@ -88,30 +90,25 @@ TEST_F(InstallTest, FolderGetsAFreshCopy)
 
 TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
 {
-    struct Case
-    {
-        std::string type, application;
-        int openStatus;
-        std::string error; // "" when it was handed on
-    };
-    const Case cases[] = {
+    // The file's type, its application, xdg-open's exit status, and the error ("" when it was handed on).
+    const std::tuple<std::string, std::string, int, std::string> cases[] = {
         {"application/vnd.palm", "palm-install.desktop", 0, ""},
         {"application/vnd.palm", "tunelore-importer.desktop", 0, "is this program (tunelore-importer.desktop)"},
         {"application/x-palm-database", "", 0, "no application is set"},
         {"chemical/x-pdb", "molecule.desktop", 0, "takes the file for chemical/x-pdb"},
         {"application/vnd.palm", "palm-install.desktop", 3, "xdg-open failed with exit status 3 (14)"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.application + " " + c.type);
+    for (const auto& [type, application, openStatus, error] : cases) {
+        SCOPED_TRACE(application + " " + type);
         fs::remove(m_bin.File("calls"));
-        Helpers(c.type, c.application, c.openStatus);
+        Helpers(type, application, openStatus);
         const InstallResult result = Install({InstallMethod::SystemTool, {}});
-        EXPECT_EQ(std::tuple(result.written, result.ok()), std::tuple(true, c.error.empty()));
-        EXPECT_TRUE(c.error.empty() ? result.error.empty() : result.error.find(c.error) != std::string::npos)
+        EXPECT_EQ(std::tuple(result.written, result.ok()), std::tuple(true, error.empty()));
+        EXPECT_TRUE(error.empty() ? result.error.empty() : result.error.find(error) != std::string::npos)
             << result.error;
-        const bool asked = c.error.empty() || c.openStatus != 0; // xdg-open runs only for another application
+        const bool asked = error.empty() || openStatus != 0; // xdg-open runs only for another application
         EXPECT_EQ(ReadFileBytes(m_bin.File("calls")),
-                  "xdg-mime query filetype " + result.path + "\nxdg-mime query default " + c.type + "\n" +
+                  "xdg-mime query filetype " + result.path + "\nxdg-mime query default " + type + "\n" +
                       (asked ? "xdg-open " + result.path + "\n" : ""));
     }
 }

@@ -1,6 +1,10 @@
 #include "jobs/Intake.h"
 
 #include "jobs/Charset.h"
+#include "jobs/InputFile.h"
+#include "jobs/TuneloreDatabase.h"
+#include "tests/support/TempDir.h"
+#include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -21,17 +25,14 @@ TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
               "Caf\xE9 ?? ???");
     EXPECT_EQ(DecodeFileText("\xEF\xBB\xBF"), ""); // the byte-order mark is dropped
     // One bad byte, overlong forms, a surrogate, past U+10FFFF, cut short: all of it is Windows-1252.
-    for (const std::string_view bytes : {"Caf\xC3\xA9 \xE9t\xE9"sv,
-                                         "\xC1\xBF"sv,
-                                         "\xE0\x9F\xBF"sv,
-                                         "\xF0\x8F\xBF\xBF"sv,
-                                         "\xED\xA0\x80"sv,
-                                         "\xF4\x90\x80\x80"sv,
-                                         "\xF5\x80\x80\x80"sv,
-                                         "ok \xC3"sv,
-                                         "\xE2\x82\x41"sv}) {
-        EXPECT_FALSE(IsValidUtf8(bytes)) << ::testing::PrintToString(bytes);
-        EXPECT_EQ(DecodeFileText(bytes), bytes);
+    const std::string_view invalid[][5] = {
+        {"Caf\xC3\xA9 \xE9t\xE9"sv, "\xC1\xBF"sv, "\xE0\x9F\xBF"sv, "\xF0\x8F\xBF\xBF"sv, "\xED\xA0\x80"sv},
+        {"\xF4\x90\x80\x80"sv, "\xF5\x80\x80\x80"sv, "ok \xC3"sv, "\xE2\x82\x41"sv, "\x80"sv}};
+    for (const auto& row : invalid) {
+        for (const std::string_view bytes : row) {
+            EXPECT_FALSE(IsValidUtf8(bytes)) << ::testing::PrintToString(bytes);
+            EXPECT_EQ(DecodeFileText(bytes), bytes);
+        }
     }
     // Euro, S caron, right quote, en and em dash, Y diaeresis, no-break space, y diaeresis; the undefined bytes
     // are C1 controls.
@@ -42,25 +43,12 @@ TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
     EXPECT_EQ(Cp1252ToUtf8(cp1252), utf8);
     EXPECT_EQ(Utf8ToCp1252(utf8), cp1252);
     EXPECT_EQ(Utf8ToCp1252("a\xFF_\xE2\x82_\x80\x80_\xC3"), "a?_?_??_?"); // one "?" for each broken piece
-}
-
-TEST(Intake, SongFilesInEveryCharacterSet)
-{
-    const std::string cafe = "{title: Caf\xE9}\r\nUn [C]caf\xE9, s'il vous pla\xEEt\r\n";
-    const std::pair<const char*, std::string> files[] = {
-        {"cafe-utf8.pro", cafe},
-        {"cafe-cp1252.pro", cafe},
-        {"noel-bom.pro", "{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"},
-        {"tokyo-outside-cp1252.pro", "{title: Tokyo ??}\r\n[Am]\x80 5\r\n"},
-    };
-    for (const auto& [file, loaded] : files) {
-        EXPECT_EQ(LoadTextFile(std::string(TEST_DATA_DIR) + "/jobs/" + file).text, loaded) << file;
+    // Every byte comes back from UTF-8 as it was.
+    std::string bytes;
+    for (int byte = 0; byte < 256; ++byte) {
+        bytes += static_cast<char>(byte);
     }
-    // Missing, a folder, a device: refused with the cause, and /dev/zero is never read to its (missing) end.
-    for (const char* path : {TEST_DATA_DIR "/jobs/missing.pro", TEST_DATA_DIR "/jobs", "/dev/zero"}) {
-        const TextLoadResult result = LoadTextFile(path);
-        EXPECT_TRUE(!result.text && result.error.starts_with("Can't read file "s + path + ": ")) << result.error;
-    }
+    EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(bytes)), bytes);
 }
 
 TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
@@ -83,18 +71,15 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
         EXPECT_TRUE(IsTabFileName(name) && MakeLoadedText(name, tab) == pro) << name;
     }
     for (const char* name : {"x.pro", "x.tab.txt", "tab", ".ta", "x.crdx"}) {
-        EXPECT_FALSE(IsTabFileName(name)) << name;
-        EXPECT_EQ(MakeLoadedText(name, tab), "{title: Grace}\r\nG       C\r\nAmazing grace\r\n") << name;
+        EXPECT_FALSE(IsTabFileName(name) || MakeLoadedText(name, tab) == pro) << name;
     }
     // Decoded before the conversion: the accent is one character, so the chord still lands before "grace".
     EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n"), "[G]Am\xE9zing [C]grace");
     // With the chord-sheet rules any text file is examined, but a chord list stays a chord list.
-    const auto sheet = [](std::string_view name, std::string_view bytes) {
-        return MakeLoadedText(name, bytes, TextConversion::ChordSheets);
-    };
-    EXPECT_EQ(sheet("x.txt", "[Chorus]\nG       C\nAmazing grace\n"),
-              "{comment: Chorus}\r\n{start_of_chorus}\r\n[G]Amazing [C]grace\r\n{end_of_chorus}\r\n");
-    EXPECT_EQ(sheet("c.tab", "C x 3 2 0 1 0\nG 3 2 0 0 0 3\n"), "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n");
+    EXPECT_EQ(MakeLoadedText("x.txt", "G       C\nAmazing grace\n", TextConversion::ChordSheets),
+              "[G]Amazing [C]grace\r\n");
+    EXPECT_EQ(MakeLoadedText("c.tab", "C x 3 2 0 1 0\nG 3 2 0 0 0 3", TextConversion::ChordSheets),
+              "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n");
 }
 
 TEST(Intake, ChordModeFromTheFirstTwoLinesOfTheFirstText)
@@ -104,12 +89,51 @@ TEST(Intake, ChordModeFromTheFirstTwoLinesOfTheFirstText)
     for (const std::string& text : {c, c + song, "{title: C}\r\n" + c + g, c + "\r\n" + g, ""s}) {
         EXPECT_FALSE(IsChordModeText(text)) << ::testing::PrintToString(text);
     }
+}
 
-    const std::string corpus = std::string(CORPUS_DIR) + "/chords/guitar-chords-db.txt";
-    if (!std::filesystem::exists(corpus)) {
-        GTEST_SKIP() << "corpus chord list not found: " << corpus;
+TEST(InputFiles, EachFileIsTakenForWhatItHolds)
+{
+    TempDir dir;
+    WriteTestDatabase(dir.File("memo.pdb"), MakeFourCC("memo"), MakeFourCC("DATA"), {"note\n\0"s});
+    WriteTestDatabase(dir.File("hand.pdb"), TUNELORE_CREATOR, SONG_DB_TYPE, {"S\n\0"s});
+    std::filesystem::copy_file(dir.File("hand.pdb"), dir.File("hand.bin")); // extracted only when named .pdb
+    WriteTestDatabase(dir.File("mine.bin"), TUNELORE_CREATOR, SONG_IMPORT_TYPE, {"A\n\nB\n\0"s, "\0"s});
+    WriteFileBytes(dir.File("huge.txt"), "");
+    std::filesystem::resize_file(dir.File("huge.txt"), MAX_TEXT_FILE_SIZE + 1);
+    std::filesystem::create_directory(dir.File("folder"));
+    // Name, bytes to write (none for the files above and those that are there), kind, texts.
+    const std::tuple<std::string, std::string, InputKind, std::vector<std::string>> cases[] = {
+        {"song.pro", "A\nB", InputKind::Texts, {"A\r\nB\r\n"}},
+        {"empty.pro", "", InputKind::Texts, {""}},
+        {"le.txt", "\xFF\xFE\x43\0\xE9\0\x34\xD8\x1E\xDD\n\0\x3D\xD8"s, InputKind::Texts, {"C\xE9?\r\n?\r\n"}},
+        {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
+        {"nul.txt", "la\0la"s, InputKind::NotText, {}},
+        {"late.txt", std::string(4096, 'a') + "\0"s, InputKind::Texts, {std::string(4096, 'a') + "\0\r\n"s}},
+        {"memo.pdb", "", InputKind::NotText, {}},
+        {"hand.pdb", "", InputKind::SongDatabase, {}},
+        {"hand.bin", "", InputKind::NotText, {}},
+        {"mine.bin", "", InputKind::Texts, {"A\r\n\r\nB\r\n", ""}},
+        {"huge.txt", "", InputKind::Unreadable, {}},
+        {"missing.pro", "", InputKind::Unreadable, {}},
+        {"folder", "", InputKind::Unreadable, {}},
+        {"/dev/zero", "", InputKind::Unreadable, {}}, // never read to its (missing) end
+        {TEST_DATA_DIR "/jobs/noel-bom.pro",
+         "",
+         InputKind::Texts,
+         {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
+    };
+    for (const auto& [name, bytes, kind, texts] : cases) {
+        if (!bytes.empty() || name == "empty.pro") {
+            WriteFileBytes(dir.File(name), bytes);
+        }
+        const InputFile input = ReadInputFile(dir.File(name));
+        EXPECT_EQ(std::tuple(input.kind, input.texts, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
+            << name;
+        // What could not be read says so with the cause.
+        EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "), kind == InputKind::Unreadable)
+            << input.error;
     }
-    EXPECT_TRUE(IsChordModeText(LoadTextFile(corpus).text.value()));
+    EXPECT_EQ(LoadTextFile(dir.File("nul.txt")).error, dir.File("nul.txt") + " is not a song or text file");
 }
 
 } // namespace

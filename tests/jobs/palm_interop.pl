@@ -1,72 +1,23 @@
 #!/usr/bin/perl
-# Reads and writes Palm databases with Palm::PDB (Debian's libpalm-perl), an implementation of the .pdb
-# format independent of ours, so that the tests can compare the two in both directions.
-#
-#   palm_interop.pl dump FILE
-#       Prints the database as lines of text, binary fields in hex:
-#         appinfo HEX|- / name HEX / type HEX / creator HEX / resource 0|1 / records N
-#         record ATTRIBUTES UNIQUEID HEX      (one line per record, in order)
-#   palm_interop.pl write FILE NAME TYPE CREATOR APPINFO_HEX|- RECORD_HEX...
-#       Writes a record database with those fields; "-" for no app info block.
+# palm_interop.pl FILE: prints the Palm database FILE as Palm::PDB (Debian's libpalm-perl), an implementation
+# of the .pdb format independent of ours, reads it: "appinfo HEX" (or "-"), then name, type and creator in
+# hex, "resource 0|1", "records N", and "record ATTRIBUTES UNIQUEID HEX" for each record in order.
 use strict;
 use warnings;
 use Palm::PDB;
 use Palm::Raw;
 
-sub hex_of { return unpack("H*", $_[0] // ""); }
-
-sub attribute_byte
+my %flags = (Delete => 0x80, Dirty => 0x40, Busy => 0x20, Secret => 0x10);
+my $pdb = Palm::PDB->new;
+defined $pdb->Load($ARGV[0]) or die "cannot load $ARGV[0]\n";
+my $appinfo = $pdb->{appinfo} // "";
+print "appinfo ", ($appinfo eq "" ? "-" : unpack("H*", $appinfo)), "\n";
+print "$_ ", unpack("H*", $pdb->{$_}), "\n" for qw(name type creator);
+my @records = @{ $pdb->{records} // [] };
+print "resource ", ($pdb->{attributes}{resource} ? 1 : 0), "\nrecords ", scalar @records, "\n";
+for my $record (@records)
 {
-    my ($record) = @_;
-    my $a = $record->{attributes} // {};
-    my $byte = ($record->{category} // 0) & 0x0f;
-    $byte |= 0x80 if $a->{expunged} || $a->{Delete};
-    $byte |= 0x40 if $a->{dirty} || $a->{Dirty};
-    $byte |= 0x20 if $a->{deleted} || $a->{Busy};
-    $byte |= 0x10 if $a->{private} || $a->{Secret};
-    return $byte;
-}
-
-my $mode = shift @ARGV // die "usage: $0 dump FILE | write FILE NAME TYPE CREATOR APPINFO RECORD...\n";
-
-if ($mode eq "dump")
-{
-    my $file = shift @ARGV // die "dump: no file\n";
-    my $pdb = Palm::PDB->new;
-    defined $pdb->Load($file) or die "cannot load $file\n";
-    my $resource = ($pdb->{attributes}{resource} || $pdb->{attributes}{ResDB}) ? 1 : 0;
-    print "appinfo ", (defined $pdb->{appinfo} && $pdb->{appinfo} ne "" ? hex_of($pdb->{appinfo}) : "-"), "\n";
-    print "name ", hex_of($pdb->{name}), "\n";
-    print "type ", hex_of($pdb->{type}), "\n";
-    print "creator ", hex_of($pdb->{creator}), "\n";
-    print "resource $resource\n";
-    my @records = @{ $pdb->{records} // [] };
-    print "records ", scalar(@records), "\n";
-    for my $record (@records)
-    {
-        printf "record %d %d %s\n", attribute_byte($record), $record->{id} // 0, hex_of($record->{data});
-    }
-}
-elsif ($mode eq "write")
-{
-    my ($file, $name, $type, $creator, $appinfo, @records) = @ARGV;
-    defined $creator or die "write: too few arguments\n";
-    my $pdb = Palm::Raw->new;
-    $pdb->{name} = $name;
-    $pdb->{type} = $type;
-    $pdb->{creator} = $creator;
-    $pdb->{appinfo} = pack("H*", $appinfo) if $appinfo ne "-";
-    my $id = 0x1000;
-    for my $hex (@records)
-    {
-        my $record = $pdb->append_Record();
-        $record->{data} = pack("H*", $hex);
-        $record->{id} = $id++;
-        $record->{category} = 0;
-    }
-    defined $pdb->Write($file) or die "cannot write $file\n";
-}
-else
-{
-    die "unknown mode $mode\n";
+    my $attributes = ($record->{category} // 0) & 0x0f;
+    $attributes |= $flags{$_} for grep { $record->{attributes}{$_} } keys %flags;
+    printf "record %d %d %s\n", $attributes, $record->{id} // 0, unpack("H*", $record->{data} // "");
 }

@@ -6,27 +6,20 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
-// A desktop for tests: a chosen temporary folder, a fixed clock, counted random numbers, and open requests that are recorded instead
-// of starting anything. Set `failOpen` to make the desktop refuse the open request. The environment holds only
-// the variables in `environment`, and the default application for every file is `defaultApplication`.
+// A desktop for tests: a chosen temporary folder, a fixed clock, counted random numbers, open requests recorded
+// instead of started, only the variables in `environment`, and `defaultApplication` for every file.
 class FakePlatform : public IPlatform
 {
 public:
     static constexpr std::uint32_t DEFAULT_NOW = 1136073600u; // 2006-01-01 00:00 UTC
 
-    explicit FakePlatform(std::string folder = {}, std::uint32_t clock = DEFAULT_NOW)
-        : tempFolder(std::move(folder))
-        , now(clock)
-    {}
-
     std::string TempFolder() override { return tempFolder; }
     OpenResult OpenWithDefaultApplication(const std::string& path) override
     {
         openRequests.push_back(path);
-        return failOpen ? OpenResult{false, openError} : OpenResult{true, {}};
+        return {true, {}};
     }
     DefaultApplication DefaultApplicationFor(const std::string&) override { return defaultApplication; }
     std::optional<std::string> Variable(const std::string& name) override
@@ -34,14 +27,11 @@ public:
         const auto found = environment.find(name);
         return found != environment.end() ? std::optional(found->second) : std::nullopt;
     }
-    std::uint32_t Now() override { return now; }
+    std::uint32_t Now() override { return DEFAULT_NOW; }
     std::uint32_t Random() override { return random++; }
 
     std::string tempFolder;
-    std::uint32_t now;
-    std::uint32_t random = 4711; // the next number Random() hands out
-    bool failOpen = false;
-    std::string openError = "no application is associated with this file";
+    std::uint32_t random = 4711;           // the next number Random() hands out
     std::vector<std::string> openRequests; // every path passed to OpenWithDefaultApplication, in order
     std::map<std::string, std::string> environment;
     DefaultApplication defaultApplication{true, "application/vnd.palm", "palm-install.desktop", {}};

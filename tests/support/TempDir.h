@@ -1,51 +1,35 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <random>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <system_error>
 #include <vector>
-#if defined(_WIN32)
-#include <random>
-#else
-#include <unistd.h>
-#endif
 
-// A new folder with a name no other run has, under the system's temporary folder.
-inline std::filesystem::path MakeTempFolder()
-{
-#if defined(_WIN32)
-    // No mkdtemp: a random name, taken only when create_directory made the folder.
-    std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        const std::filesystem::path candidate =
-            std::filesystem::temp_directory_path() / ("tunelore-test-" + std::to_string(random()));
-        if (std::filesystem::create_directory(candidate)) {
-            return candidate;
-        }
-    }
-#else
-    std::string pattern = (std::filesystem::temp_directory_path() / "tunelore-test-XXXXXX").string();
-    if (mkdtemp(pattern.data()) != nullptr) {
-        return pattern;
-    }
-#endif
-    throw std::runtime_error("cannot create a temporary folder");
-}
-
-// A fresh folder under the system's temporary folder, removed with everything in it when the object ends.
+// A fresh folder under the system's temporary folder, with a name no other run has and open to its owner
+// alone, removed with everything in it when the object ends.
 class TempDir
 {
 public:
     TempDir()
-        : m_path(MakeTempFolder())
-    {}
+    {
+        std::random_device random; // create_directory takes a name only when no one else has it
+        for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+            const auto candidate =
+                std::filesystem::temp_directory_path() / ("tunelore-test-" + std::to_string(random()));
+            m_path = std::filesystem::create_directory(candidate) ? candidate : m_path;
+        }
+        if (m_path.empty()) {
+            throw std::runtime_error("cannot create a temporary folder");
+        }
+        std::filesystem::permissions(m_path, std::filesystem::perms::owner_all);
+    }
     TempDir(const TempDir&) = delete;
     TempDir& operator=(const TempDir&) = delete;
     ~TempDir()
@@ -68,17 +52,13 @@ private:
 inline std::optional<std::string> ReadFileBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return std::nullopt;
-    }
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {})) : std::nullopt;
 }
 
 inline void WriteFileBytes(const std::string& path, std::string_view bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
+    if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
         throw std::runtime_error("cannot write " + path);
     }
 }

@@ -11,10 +11,9 @@
 inline void WriteTestDatabase(const std::string& path,
                               std::uint32_t creator,
                               std::uint32_t type,
-                              const std::vector<std::string>& records,
-                              const std::string& name = "TestDB")
+                              const std::vector<std::string>& records)
 {
-    CPalmDatabase database(name, creator, type, false, 1136073600u);
+    CPalmDatabase database("TestDB", creator, type, false, 1136073600u);
     for (const std::string& bytes : records) {
         CPdbRecord record;
         record.SetData(reinterpret_cast<const std::uint8_t*>(bytes.data()), static_cast<std::uint32_t>(bytes.size()));
