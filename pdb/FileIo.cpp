@@ -37,6 +37,13 @@ std::string SystemErrorText(int error)
 FileReadResult ReadWholeFile(const std::filesystem::path& path, std::size_t limit)
 {
     FileReadResult result;
+#if !defined(__unix__) && !defined(__APPLE__)
+    // Windows refuses to open a folder with "Permission denied"; the reason the user needs is the folder.
+    if (std::error_code ec; std::filesystem::is_directory(path, ec)) {
+        result.error = "it is a folder";
+        return result;
+    }
+#endif
     errno = 0;
     const FilePtr file = OpenFile(path, "rb");
     if (!file) {
