@@ -1,53 +1,27 @@
-// Save PDB and Quit: what is written, when the loaded texts go or stay, and what the user is told.
+// Save PDB, Install in chord mode and Quit: what is written, when the loaded texts go or stay, what is
+// remembered, and the question before text is lost, with the character count that warns of it.
 
 #include "tests/ui/DialogFixture.h"
 
-struct ExportCase
+TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgain)
 {
-    const char* name;
-    std::string fault;   // "missing" target folder, "cancel" of the save dialog
-    const char* message; // the start of the one message, followed by the target's folder; "": none
-    friend void PrintTo(const ExportCase& c, std::ostream* out) { *out << c.name; }
-};
-
-class ExportTest : public DialogTest, public ::testing::WithParamInterface<ExportCase>
-{
-};
-
-const ExportCase EXPORT_CASES[] = {
-    {"SaveWritten", "", ""},
-    {"SaveCancelled", "cancel", ""},
-    {"SaveNotWritten", "missing", "Can't write file "},
-};
-
-TEST_P(ExportTest, TextsAreDiscardedOnlyOnceWritten)
-{
-    const ExportCase& c = GetParam();
     LoadThreeSongs();
     const std::vector<std::string> loaded = m_dialog->LoadedTexts();
-    const std::string before = State();
-    const std::string folder = c.fault == "missing" ? m_dir.File("missing/") : m_temp.Str() + "/";
-    m_desktop.answers = {c.fault == "cancel" ? std::nullopt : std::optional(folder + "songs.pdb")};
-    m_dialog->OnSavePdb();
-
-    const bool written = c.fault.empty();
-    const std::string file = TempFile();
-    EXPECT_EQ(file.rfind(folder + "songs.pdb", 0), written ? 0u : std::string::npos) << file;
-    const std::string songs = GRACE_FILE + "\0"s + FAIR_FILE + '\0' + VALLEY_FILE + '\0'; // the records, in order
-    EXPECT_EQ(ReadFileBytes(file).value_or("").ends_with(songs), written);
-    EXPECT_EQ(m_dialog->LoadedTexts(), written ? std::vector<std::string>() : loaded);
-    EXPECT_EQ(State(), written ? "---- *&Install Songs... |  |" : before);
-    EXPECT_EQ(m_desktop.waitDepth, 0);
-    // The save dialog, then at most one message, naming the file concerned.
-    const std::string prompts = "save@0: PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*|| (pdb)\n"s +
-                                (*c.message == '\0' ? "" : "message@0: " + (c.message + folder));
-    EXPECT_EQ(m_desktop.prompts.substr(0, prompts.size()), prompts);
-    EXPECT_EQ(m_desktop.prompts.find('@', prompts.size()), std::string::npos) << m_desktop.prompts; // nothing more
+    const std::string before = State(), missing = m_dir.File("missing/songs.pdb"), saved = m_temp.File("songs.pdb");
+    m_desktop.answers = {std::nullopt, missing, saved}; // Cancel, a folder that does not exist, then a good one
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(loaded, before));
+        m_dialog->OnSavePdb();
+    }
+    EXPECT_EQ(std::pair(m_dialog->LoadedTexts().size(), State()), std::pair(0ul, "---- *&Install Songs... |  |"s));
+    // The save dialog each time, starting where the last one ended, and one message naming the file not written.
+    EXPECT_EQ(m_desktop.kinds, "save save message save");
+    EXPECT_EQ(m_desktop.dialogFolder.toStdString(), m_dir.File("missing"));
+    EXPECT_NE(m_desktop.prompts.find("message@0: Can't write file " + missing), std::string::npos) << m_desktop.prompts;
+    // The file holds the songs: as an import database it gives the same texts back for editing.
+    Drop({QString::fromStdString(saved)});
+    EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(loaded, before));
 }
-
-INSTANTIATE_TEST_SUITE_P(Commands, ExportTest, ::testing::ValuesIn(EXPORT_CASES), [](const auto& param) {
-    return std::string(param.param.name);
-});
 
 TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
 {
@@ -60,29 +34,75 @@ TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
         ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : KeptFile()), 0);
         EXPECT_EQ(std::pair(database.m_type, database.GetRecordCount()), std::pair(CHORD_IMPORT_TYPE, 3)) << save;
     }
-
     // Empty again, with the caption and default button of the last state; the next load decides afresh.
     EXPECT_EQ(State(), "---- *&Install Chords... |  |");
     Drop({WriteFile("grace.pro", GRACE_FILE)});
     EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Amazing Grace]");
 }
 
-TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoaded)
+TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoadedAndTheWindowKeepsItsSize)
 {
     m_dialog->show();
+    m_dialog->resize(640, 480);
     LoadThreeSongs();
     m_desktop.answers = {std::nullopt, ""}; // Cancel, then OK
     QTest::keyClick(m_dialog.get(), Qt::Key_Escape);
     EXPECT_TRUE(m_dialog->isVisible());
-    const std::string question =
-        "okcancel@0: You have not yet installed or saved the currently loaded songs. These songs will be discarded.\n";
-    EXPECT_EQ(m_desktop.prompts, question);
     Button("IDCANCEL")->click();
     EXPECT_FALSE(m_dialog->isVisible());
+    CImporterDlg next(m_desktop);
+    EXPECT_EQ(next.size(), QSize(640, 480));
+    next.show();
+    next.close();
+    EXPECT_EQ(m_desktop.kinds, "okcancel okcancel"); // not asked for the empty window
+}
 
-    CImporterDlg empty(m_desktop);
-    empty.show();
-    empty.close();
-    EXPECT_FALSE(empty.isVisible());
-    EXPECT_EQ(m_desktop.prompts, question + question); // not asked again
+TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
+{
+    Drop({WriteFile("grace.pro", GRACE_FILE),
+          WriteFile("long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a'))});
+    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    TitleList()->setCurrentIndex(0);
+    EXPECT_EQ(length->text(), QStringLiteral("63 / 7999")); // the last line end is not kept
+    Type(QStringLiteral("\u03A9"));                         // on a new last line: the character and a line end
+    EXPECT_EQ(length->text(), QStringLiteral("65 / 7999"));
+
+    m_desktop.answers = {std::nullopt, std::nullopt, "", m_dir.File("songs.pdb")}; // No, No, then Yes
+    m_dialog->OnInstall();
+    const std::vector<std::string> texts = m_dialog->LoadedTexts();
+    const std::string state = State();
+    // One question names each song by its title with what it loses; No writes nothing and keeps the edit.
+    EXPECT_EQ(m_desktop.kinds, "yesno");
+    EXPECT_NE(m_desktop.prompts.find("Amazing Grace:\n- 1 character the handheld cannot show becomes \"?\": "
+                                     "\u03A9 (U+03A9)\n\nLong ?:\n- 1 character the handheld cannot show becomes "
+                                     "\"?\": \u0531 (U+0531)\n- cut at 7999 characters: 1017 characters"),
+              std::string::npos)
+        << m_desktop.prompts;
+    EXPECT_EQ(KeptFile(), "");
+    EXPECT_TRUE(Editor()->toPlainText().contains(QStringLiteral("\u03A9")));
+
+    // Away and back, the editor shows "?" where the character was; Save PDB still names it, and No keeps all.
+    TitleList()->setCurrentIndex(1);
+    TitleList()->setCurrentIndex(0);
+    EXPECT_FALSE(Editor()->toPlainText().contains(QStringLiteral("\u03A9")));
+    m_dialog->OnSavePdb();
+    EXPECT_EQ(m_desktop.kinds, "yesno yesno");
+    EXPECT_NE(m_desktop.prompts.substr(m_desktop.prompts.rfind("yesno@")).find("(U+03A9)"), std::string::npos);
+    EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(texts, state));
+
+    // Yes goes on to the save dialog and writes the songs as they are.
+    m_dialog->OnSavePdb();
+    EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save");
+    EXPECT_TRUE(ReadFileBytes(m_dir.File("songs.pdb")) && m_dialog->LoadedTexts().empty());
+}
+
+TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCount)
+{
+    Drop({WriteFile("omega.pro", "{title: \xCE\xA9mega}\nla\n")});
+    Type(QStringLiteral("Omega"), QTextCursor::EndOfBlock); // over the first line, "{title: ?mega}"
+    m_dialog->OnInstall();                                  // nothing is lost, so nothing is asked
+    EXPECT_NE(KeptFile(), "");
+    EXPECT_EQ(m_desktop.kinds, "show message");
+    Drop({WriteFile("chords.txt", CHORDS_FILE)});
+    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
 }

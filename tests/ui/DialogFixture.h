@@ -17,9 +17,9 @@
 
 using namespace std::string_literals;
 
-// A desktop that logs every prompt, open request and file shown as a line "kind@wait cursors: text (extra)" and
-// answers the prompts from `answers` in order: nullopt cancels, any text is OK, an open dialog takes lines of
-// paths, a choice the index of the one chosen. The environment and default application are `platform`'s.
+// A desktop that logs every prompt, open request and file shown as a line "kind@wait cursors: text (extra)", and
+// its kind in `kinds`, and answers the prompts from `answers` in order: nullopt cancels, any text is OK, an open
+// dialog takes lines of paths, a choice the index of the one chosen. Environment and applications are `platform`'s.
 class CFakeDesktop : public IDesktop
 {
 public:
@@ -56,27 +56,28 @@ public:
     void SetDialogFolder(const QString& folder) override { dialogFolder = folder; }
     void ShowInFileManager(const QString& path) override { Record("show", path); }
     bool AskYesNo(QWidget*, const QString& text) override { return Ask("yesno", text).has_value(); }
-    // "keep" keeps both, nullopt cancels, any other text replaces.
     ExistingFileChoice AskReplaceFile(QWidget*, const QString& text) override
     {
-        const std::optional<QString> answer = Ask("replace", text);
+        const std::optional<QString> answer = Ask("replace", text); // "keep" keeps both, any other text replaces
         return !answer                            ? ExistingFileChoice::Cancel
                : *answer == QLatin1String("keep") ? ExistingFileChoice::KeepBoth
                                                   : ExistingFileChoice::Replace;
     }
-    void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName(), dialog.windowTitle()); }
+    void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName()); }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
 
     FakePlatform platform;
     std::vector<std::optional<std::string>> answers;
     std::string prompts;
+    std::string kinds; // "show message ..."
     int waitDepth = 0;
     QString dialogFolder; // where the next file dialog starts
 
 private:
     void Record(const char* kind, const QString& text, const QString& extra = {})
     {
+        kinds += (kinds.empty() ? "" : " ") + std::string(kind);
         prompts += kind + ("@" + std::to_string(waitDepth)) + ": " + text.toStdString() +
                    (extra.isEmpty() ? "" : " (" + extra.toStdString() + ")") + "\n";
     }
@@ -90,28 +91,12 @@ private:
     std::size_t m_next = 0;
 };
 
-// A dialog's controls along the focus chain, one a line: "tab" when Tab reaches it, name, caption, tooltip.
-inline std::string Controls(const QWidget& dialog)
-{
-    std::string controls;
-    QWidget* first = dialog.nextInFocusChain();
-    for (QWidget* widget = first; controls.empty() || widget != first; widget = widget->nextInFocusChain()) {
-        if (widget->parentWidget() == &dialog) {
-            controls += ((widget->focusPolicy() & Qt::TabFocus) != 0 ? "tab " : "") +
-                        widget->objectName().toStdString() + ", " + widget->property("text").toString().toStdString() +
-                        ", " + widget->toolTip().toStdString() + "\n";
-        }
-    }
-    return controls;
-}
-
 inline constexpr const char* GRACE_FILE = "{title: Amazing Grace}\n[G]Amazing grace, how [C]sweet the sound\n";
 inline constexpr const char* FAIR_FILE = "{t:Scarborough Fair}\n{st:Traditional}\n[Am]Are you going\n";
 inline constexpr const char* VALLEY_FILE = "down in the valley\n[G]valley so low\n";
 inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 0 2 3 2\n";
 
-// A fresh window with a fake desktop whose temporary folder is an empty folder of the test's own, and whose
-// environment has only HOME, another such folder.
+// A fresh window; the fake desktop's temporary folder and HOME (its only variable) are empty folders of the test's.
 class DialogTest : public ::testing::Test
 {
 protected:
@@ -168,13 +153,6 @@ protected:
         }
         return state;
     }
-    // The path of the one file in the temporary folder, or "".
-    std::string TempFile() const
-    {
-        const std::vector<std::string> files = FolderEntries(m_temp.Path());
-        return files.size() == 1 ? m_temp.File(files[0]) : "";
-    }
-
     // The path of the one database in the folder where Install keeps them, or "".
     std::string KeptFile() const
     {

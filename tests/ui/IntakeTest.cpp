@@ -1,11 +1,14 @@
-// Dropped files: texts appended in order, tab files converted, databases extracted to the user's target.
+// Dropped files: texts appended in order, tab files converted, files that are no songs named in one message,
+// databases extracted to the user's target, and song files the user edited kept unless the user says so.
 
+#include "jobs/TuneloreDatabase.h"
 #include "tests/support/TestDatabase.h"
 #include "tests/ui/DialogFixture.h"
 
 #include <QMimeData>
 #include <QUrl>
 
+#include <chrono>
 #include <filesystem>
 
 // Sends a drag of the files onto `target`, then the drop; true when the drag was accepted.
@@ -25,32 +28,35 @@ static bool DropOn(QWidget* target, const QStringList& paths)
 
 TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
 {
-    const std::string folder = m_dir.File("extracted");
-    const std::string chordText = m_dir.File("chords-out.txt");
-    m_desktop.answers = {folder, chordText, std::nullopt, std::nullopt};          // the second targets are cancelled
-    std::filesystem::create_directories(m_dir.Path() / "extracted" / "Beta.pro"); // a song that cannot be written
-    const QString songs = WriteFile("songs.pdb", ""), chords = WriteFile("chords.pdb", "");
+    const std::string folder = m_dir.File("extracted"), chordText = m_dir.File("chords-out.txt");
+    const QString songs = WriteFile("songs.pdb", ""), chords = WriteFile("chords.pdb", ""),
+                  memo = WriteFile("m.pdb", "");
     WriteTestDatabase(
         songs.toStdString(), TUNELORE_CREATOR, SONG_DB_TYPE, {"{t:Alpha}\n\0"s, "{t:Beta}\0"s, "{t:Gamma}\0"s});
     WriteTestDatabase(chords.toStdString(), TUNELORE_CREATOR, CHORD_DB_TYPE, {"\0\3\2\0\1\0\0\0C\0"s}); // frets, name
-    ASSERT_TRUE(DropOn(m_dialog.get(),
-                       {songs,
-                        WriteFile("grace.pro", GRACE_FILE),
-                        chords,
-                        WriteFile("tune.TAB", "G          C\nAmazing grace\n"),
-                        songs,
-                        chords,
-                        QString::fromStdString(m_dir.File("absent.pro")),
-                        WriteFile("defs.txt", CHORDS_FILE)}));
+    WriteTestDatabase(memo.toStdString(), MakeFourCC("memo"), MakeFourCC("DATA"), {"x\0"s});
+    const std::optional<std::string> chordsBefore = ReadFileBytes(chords.toStdString());
+    // The second songs' target is cancelled, and the second chords' target is their database itself.
+    m_desktop.answers = {folder, chordText, std::nullopt, chords.toStdString()};
+    std::filesystem::create_directories(m_dir.Path() / "extracted" / "Beta.pro"); // a song that cannot be written
+    QStringList paths; // every kind, the databases twice, a binary file, a tab file in capitals, a missing file
+    paths << songs << WriteFile("grace.pro", GRACE_FILE) << chords << WriteFile("bin.txt", "ab\0c"s)
+          << WriteFile("tune.TAB", "G          C\nAmazing grace\n") << songs << chords << memo
+          << QString::fromStdString(m_dir.File("absent.pro")) << WriteFile("defs.txt", CHORDS_FILE);
+    ASSERT_TRUE(DropOn(m_dialog.get(), paths));
 
-    // Prompts and messages in the order of the paths, all under the wait cursor; none for a missing file.
-    const std::string pickFolder = "folder@1: Directory To Extract Songs To\n";
-    const std::string pickFile = "save@1: Text Files (*.txt)|*.txt|All Files (*.*)|*.*|| (txt)\n";
-    EXPECT_EQ(m_desktop.prompts,
-              pickFolder + "message@1: Songs extracted to " + folder +
-                  ".\n2 songs written.\nThese songs could not be written:\nBeta\n" + pickFile +
-                  "message@1: Chords extracted to " + chordText + ".\n" + pickFolder + pickFile);
-    EXPECT_EQ(m_desktop.waitDepth, 0);
+    // Prompts and messages in path order under the wait cursor, none for a missing file, and last one naming each
+    // file that is no song, one a line. The songs' message names the folder, the count written and the one not
+    // written; the chords' names their file; writing over their database is refused, naming it.
+    EXPECT_EQ(m_desktop.kinds, "folder message save message folder save message message");
+    const std::string prompts = m_desktop.prompts, last = prompts.substr(prompts.rfind("message@1: "));
+    EXPECT_EQ(prompts.find("@0"), std::string::npos) << prompts;
+    for (const std::string& part :
+         {folder + ".\n2 ", ":\nBeta\nsave@"s, chordText + ".\nfolder@", "message@1: " + chords.toStdString()}) {
+        EXPECT_NE(prompts.find(part), std::string::npos) << part << "\n" << prompts;
+    }
+    EXPECT_TRUE(last.starts_with("message@1: bin.txt ") && last.find("\nm.pdb ") != std::string::npos) << prompts;
+    EXPECT_EQ(ReadFileBytes(chords.toStdString()), chordsBefore);
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"Alpha.pro", "Beta.pro", "Gamma.pro"}));
     EXPECT_NE(ReadFileBytes(chordText).value_or("").find("C 0 3 2 0 1 0"), std::string::npos);
 
@@ -59,10 +65,36 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
     EXPECT_EQ(Text(0), "{title: Amazing Grace}\r\n[G]Amazing grace, how [C]sweet the sound\r\n");
     EXPECT_NE(Text(1).find("[G]"), std::string::npos) << Text(1);
     EXPECT_EQ(Text(2), "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\nD x x 0 2 3 2\r\n");
-    EXPECT_EQ(State().substr(0, 33), "LEIS *&Install Songs... | 3 Songs");
 
     // Files dropped on the editor are loaded too, not pasted as text.
     ASSERT_TRUE(DropOn(Editor()->viewport(), {WriteFile("fair.pro", FAIR_FILE)}));
-    EXPECT_EQ(m_dialog->LoadedTexts().size(), 4u);
-    EXPECT_EQ(Editor()->toPlainText(), QStringLiteral("{t:Scarborough Fair}\n{st:Traditional}\n[Am]Are you going\n"));
+    EXPECT_EQ(Editor()->toPlainText(), LoadedTextToEditor(Text(3)));
+}
+
+TEST_F(DialogTest, EditedSongFilesAreReplacedOnlyWhenTheUserSaysSo)
+{
+    const std::string database = m_dir.File("songs.pdb"), folder = m_dir.File("out") + "/";
+    WriteTestDatabase(database, TUNELORE_CREATOR, SONG_DB_TYPE, {"{t:Alpha}\n\0"s, "{t:Beta}\n\0"s, "{t:Gamma}\0"s});
+    const std::tuple<std::optional<std::string>, std::string, std::vector<std::string>> cases[] = {
+        {"keep", "edited", {"Alpha (2).pro", "Alpha (3).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {"replace", "{t:Alpha}\r\n", {"Alpha (2).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {std::nullopt, "edited", {"Alpha (2).pro", "Alpha.pro", "Beta.pro"}}, // Cancel writes nothing more
+    };
+    for (const auto& [answer, alpha, files] : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        WriteFileBytes(folder + "Alpha.pro", "edited");
+        WriteFileBytes(folder + "Alpha (2).pro", "taken");   // not free for keeping both
+        WriteFileBytes(folder + "Beta.pro", "{t:Beta}\r\n"); // the song itself: left alone, nobody asked
+        const auto earlier = std::filesystem::last_write_time(folder + "Beta.pro") - std::chrono::hours(1);
+        std::filesystem::last_write_time(folder + "Beta.pro", earlier);
+        m_desktop.answers.insert(m_desktop.answers.end(), {folder, answer});
+        m_desktop.kinds.clear();
+        Drop({QString::fromStdString(database)});
+        EXPECT_EQ(FolderEntries(folder), files);
+        EXPECT_EQ(ReadFileBytes(folder + "Alpha.pro"), alpha);
+        EXPECT_EQ(std::filesystem::last_write_time(folder + "Beta.pro"), earlier);
+        EXPECT_EQ(m_desktop.kinds, "folder replace message"); // asked once, about Alpha.pro
+        EXPECT_NE(m_desktop.prompts.rfind("replace@1: " + folder + "Alpha.pro "), std::string::npos);
+    }
 }

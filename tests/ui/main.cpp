@@ -1,5 +1,4 @@
-// The window tests' main: one QApplication for all tests, on the offscreen platform unless the caller chose
-// another. The test list is also taken without CTest's environment, so the choice is made here.
+// One QApplication for all window tests, offscreen unless chosen otherwise (listing runs without CTest's setting).
 
 #include <QApplication>
 
