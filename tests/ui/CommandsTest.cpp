@@ -57,6 +57,18 @@ TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoadedAndTheWindowKeepsItsSize)
     EXPECT_EQ(m_desktop.kinds, "okcancel okcancel"); // not asked for the empty window
 }
 
+TEST_F(DialogTest, TheChordSheetChoiceConvertsTextFilesAndIsRemembered)
+{
+    const std::string sheet = "[Chorus]\nG       C\nAmazing grace\n";
+    Drop({WriteFile("a.txt", sheet)});
+    EXPECT_EQ(Text(0), "[Chorus]\r\nG       C\r\nAmazing grace\r\n"); // as it was
+    m_dialog->OnChordSheetMode(true);
+    CImporterDlg next(m_desktop);
+    EXPECT_EQ(next.Conversion(), TextConversion::ChordSheets);
+    next.OnDropFiles({WriteFile("b.txt", sheet)});
+    EXPECT_NE(next.LoadedTexts().at(0).find("[G]Amazing [C]grace"), std::string::npos) << next.LoadedTexts().at(0);
+}
+
 TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
 {
     Drop({WriteFile("grace.pro", GRACE_FILE),
