@@ -31,24 +31,6 @@ std::string SameFileMessage(const std::filesystem::path& target, const std::file
     return Utf8FromPath(target) + " is the same file as the input " + Utf8FromPath(input) + "; nothing was written";
 }
 
-std::string WriteFailureCause(const std::filesystem::path& target)
-{
-    namespace fs = std::filesystem;
-    const fs::path folder = target.parent_path().empty() ? fs::path(".") : target.parent_path();
-    std::error_code error;
-    const fs::file_status status = fs::status(folder, error);
-    if (status.type() == fs::file_type::not_found) {
-        return SystemErrorText(ENOENT);
-    }
-    if (!error && !fs::is_directory(status)) {
-        return SystemErrorText(ENOTDIR);
-    }
-    if (fs::is_directory(target, error)) {
-        return SystemErrorText(EISDIR);
-    }
-    return {};
-}
-
 std::string RecordCountCause(std::size_t records, bool chords)
 {
     if (records <= PDB_MAX_RECORDS) {

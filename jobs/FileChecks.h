@@ -12,10 +12,6 @@ bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 // "<target> is the same file as the input <input>; nothing was written" (both UTF-8).
 std::string SameFileMessage(const std::filesystem::path& target, const std::filesystem::path& input);
 
-// Why `target` could not be written, as far as its folder tells: the folder is missing or is no folder, or
-// the target is a folder; empty when none of these holds.
-std::string WriteFailureCause(const std::filesystem::path& target);
-
 // "a database holds at most 65,535 songs; 65,608 were given" ("chords" for a chord database), or empty when
 // `records` fit.
 std::string RecordCountCause(std::size_t records, bool chords);

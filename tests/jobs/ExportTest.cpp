@@ -69,10 +69,9 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
               "a database holds at most 65,535 chords; 1,234,567 were given");
 
     // Why a write failed, in the system's words.
-    WriteFileBytes(dir.File("a.pro"), "a");
-    EXPECT_EQ(WriteFailureCause(dir.File("no/x.pdb")), "No such file or directory");
-    EXPECT_EQ(WriteFailureCause(dir.File("a.pro/x.pdb")), "Not a directory");
-    EXPECT_EQ(WriteFailureCause(dir.Path()), "Is a directory");
+    const std::string unwritable = dir.File("no/x.pdb");
+    EXPECT_EQ(ExportLoadedTexts({"A"}, unwritable, platform).error,
+              "Can't write file " + unwritable + ": No such file or directory");
 }
 
 TEST(SystemPlatform, SourceDateEpochUpToTheLastSecondTheHandheldHolds)
