@@ -1,6 +1,8 @@
 // Runs the built tunelore-cli on the files under tests/data/cli and compares what it writes byte for byte.
 
+#include "jobs/TuneloreDatabase.h"
 #include "tests/support/TempDir.h"
+#include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
@@ -176,6 +178,13 @@ TEST_F(CliTest, InfoDescribesHeaderAndRecords)
         run.out.find("\nrecord 2: offset 132, length 14, attributes 0x00, unique ID 0x000000: Dsus4 x x 0 2 x x\n"),
         std::string::npos)
         << run.out;
+
+    // A record of a song database that holds no song is named for what it is.
+    WriteTestDatabase(Work("marker.pdb"), TUNELORE_CREATOR, SONG_DB_TYPE, {std::string("\xFF\xEE\xDD\0\1\2", 6)});
+    run = Run({"info", Work("marker.pdb")});
+    EXPECT_NE(run.out.find(", marker record"), std::string::npos) << run.out;
+    run = Run({"info", "--json", Work("marker.pdb")});
+    EXPECT_EQ(nlohmann::json::parse(run.out)["records"][0]["note"], "marker record") << run.out;
 }
 
 TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
