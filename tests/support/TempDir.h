@@ -1,5 +1,7 @@
 #pragma once
 
+#include "pdb/FileIo.h"
+
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -11,6 +13,9 @@
 #include <string_view>
 #include <system_error>
 #include <vector>
+
+// Paths in these helpers are UTF-8 strings, as the program takes them; they become std::filesystem::path
+// through PathFromUtf8, so that accented names reach Windows' wide-character file functions intact.
 
 // A fresh folder under the system's temporary folder, with a name no other run has and open to its owner
 // alone, removed with everything in it when the object ends.
@@ -40,9 +45,9 @@ public:
 
     const std::filesystem::path& Path() const { return m_path; }
     // The folder as a string, without a trailing separator.
-    std::string Str() const { return m_path.string(); }
+    std::string Str() const { return Utf8FromPath(m_path); }
     // A path inside the folder.
-    std::string File(std::string_view name) const { return (m_path / std::string(name)).string(); }
+    std::string File(std::string_view name) const { return Utf8FromPath(m_path / PathFromUtf8(name)); }
 
 private:
     std::filesystem::path m_path;
@@ -51,13 +56,13 @@ private:
 // The bytes of a file, or nullopt when it cannot be read.
 inline std::optional<std::string> ReadFileBytes(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return in ? std::optional(std::string(std::istreambuf_iterator<char>(in), {})) : std::nullopt;
 }
 
 inline void WriteFileBytes(const std::string& path, std::string_view bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
     if (!out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()))) {
         throw std::runtime_error("cannot write " + path);
     }
@@ -69,7 +74,7 @@ inline std::vector<std::string> FolderEntries(const std::filesystem::path& folde
     std::vector<std::string> names;
     std::error_code error;
     for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        names.push_back(entry.path().filename().string());
+        names.push_back(Utf8FromPath(entry.path().filename()));
     }
     std::sort(names.begin(), names.end());
     return names;
