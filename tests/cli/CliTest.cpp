@@ -12,7 +12,9 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <sys/wait.h>
 #endif
 
@@ -23,11 +25,16 @@ const fs::path DATA = fs::path(TEST_DATA_DIR) / "cli";
 const std::string FIXED_TIME = "SOURCE_DATE_EPOCH=1136073600"; // 2006-01-01T00:00:00Z
 const std::string CREME = "Cr\u00e8me Br\u00fbl\u00e9e";
 
-std::string ReadFile(const fs::path& path)
+// The bytes of a file named by a UTF-8 string (as the program's arguments are) or by a path.
+std::string ReadFile(const std::string& path)
 {
-    const std::optional<std::string> bytes = ReadFileBytes(path.string());
+    const std::optional<std::string> bytes = ReadFileBytes(path);
     EXPECT_TRUE(bytes) << path;
     return bytes.value_or(std::string());
+}
+std::string ReadFile(const fs::path& path)
+{
+    return ReadFile(Utf8FromPath(path));
 }
 
 #if defined(_WIN32)
@@ -43,7 +50,24 @@ std::string CliCommand(const std::string& environment)
     std::istringstream words(environment);
     for (std::string word; words >> word;)
         command += "set " + Quote(word) + "&& ";
-    return command + Quote(fs::path(TUNELORE_CLI).make_preferred().string());
+    return command + Quote(Utf8FromPath(fs::path(TUNELORE_CLI).make_preferred()));
+}
+// Runs a UTF-8 command line through the wide-character API: std::system would read it in the ANSI code page.
+int RunCommand(const std::string& command)
+{
+    std::wstring wide(command.size(), L'\0');
+    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
+        CP_UTF8, 0, command.data(), static_cast<int>(command.size()), wide.data(), static_cast<int>(wide.size()))));
+    return _wsystem(wide.c_str());
+}
+// The program's standard error is a text stream on Windows, whose lines end with CR LF.
+std::string WithLfLineEnds(const std::string& text)
+{
+    std::string lf;
+    for (std::size_t i = 0; i < text.size(); ++i)
+        if (text.compare(i, 2, "\r\n") != 0)
+            lf += text[i];
+    return lf;
 }
 #else
 std::string Quote(const std::string& word)
@@ -56,6 +80,15 @@ std::string Quote(const std::string& word)
 std::string CliCommand(const std::string& environment)
 {
     return "env " + environment + " " + Quote(TUNELORE_CLI);
+}
+int RunCommand(const std::string& command)
+{
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+std::string WithLfLineEnds(std::string text)
+{
+    return text;
 }
 #endif
 
@@ -77,22 +110,17 @@ protected:
         std::string command = CliCommand(environment);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
-        command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
-        int status = std::system(command.c_str());
-#if !defined(_WIN32)
-        status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-#endif
-        return {status, ReadFile(m_root / "stdout"), ReadFile(m_root / "stderr")};
+        command += " >" + Quote(Utf8FromPath(m_root / "stdout")) + " 2>" + Quote(Utf8FromPath(m_root / "stderr"));
+        const int status = RunCommand(command);
+        return {status, ReadFile(m_root / "stdout"), WithLfLineEnds(ReadFile(m_root / "stderr"))};
     }
 
+    // With the system's separators, as the program joins a folder and a file name.
     std::string Work(const std::string& name) const
     {
-        return (m_root / "work" / name).string();
+        return Utf8FromPath((m_root / "work" / PathFromUtf8(name)).make_preferred());
     }
-    static std::string Data(const std::string& name)
-    {
-        return (DATA / name).string();
-    }
+    static std::string Data(const std::string& name) { return Utf8FromPath(DATA / PathFromUtf8(name)); }
 
     TempDir m_dir;
     const fs::path m_root = m_dir.Path();
@@ -234,7 +262,7 @@ TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
 TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
 {
     // Inputs in a folder of their own, which no command may change; a failure writes nothing into "work".
-    const std::string in = (m_root / "in").string() + "/", again = Work("../in/");
+    const std::string in = Utf8FromPath(m_root / "in") + "/", again = Work("../in/");
     fs::create_directories(in);
     WriteFileBytes(in + "song.pro", "{t:Song}\n");
     WriteFileBytes(in + "cut.pdb", ReadFile(DATA / "expected/songs.pdb").substr(0, 100));
@@ -286,10 +314,10 @@ TEST_F(CliTest, WarningsNameTheFileAndStrictWritesNothing)
         GTEST_SKIP() << "corpus not found: " << corpus;
     }
     // A songbook file longer than a record holds, and chords written with the sharp sign, which now fit.
-    const std::string sharp = (corpus / "derived/060_crd_1.unicode-sharp.crd").string();
+    const std::string sharp = Utf8FromPath(corpus / "derived/060_crd_1.unicode-sharp.crd");
     const std::string songbook = Work("songbook.pro");
-    std::ofstream(songbook) << ReadFile(corpus / "chordpro/cantare/lorem-ipsum.cho")
-                            << ReadFile(corpus / "crd/ukulele-songbook/shortnin-bread2.txt");
+    std::ofstream(PathFromUtf8(songbook)) << ReadFile(corpus / "chordpro/cantare/lorem-ipsum.cho")
+                                          << ReadFile(corpus / "crd/ukulele-songbook/shortnin-bread2.txt");
     const auto build = [&](std::vector<std::string> args) {
         args.insert(args.end(), {"--name", "\xCE\xA9mega", sharp, songbook});
         return Run(args);
