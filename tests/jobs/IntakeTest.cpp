@@ -97,6 +97,7 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     WriteTestDatabase(dir.File("memo.pdb"), MakeFourCC("memo"), MakeFourCC("DATA"), {"note\n\0"s});
     WriteTestDatabase(dir.File("hand.pdb"), TUNELORE_CREATOR, SONG_DB_TYPE, {"S\n\0"s});
     std::filesystem::copy_file(dir.File("hand.pdb"), dir.File("hand.bin")); // extracted only when named .pdb
+    std::filesystem::copy_file(TEST_DATA_DIR "/jobs/noel-bom.pro", dir.File("noel-bom.pro"));
     WriteTestDatabase(dir.File("mine.bin"), TUNELORE_CREATOR, SONG_IMPORT_TYPE, {"A\n\nB\n\0"s, "\0"s});
     WriteFileBytes(dir.File("huge.txt"), "");
     std::filesystem::resize_file(dir.File("huge.txt"), MAX_TEXT_FILE_SIZE + 1);
@@ -107,7 +108,7 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"empty.pro", "", InputKind::Texts, {""}},
         {"le.txt", "\xFF\xFE\x43\0\xE9\0\x34\xD8\x1E\xDD\n\0\x3D\xD8"s, InputKind::Texts, {"C\xE9?\r\n?\r\n"}},
         {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
-        {"nul.txt", "la\0la"s, InputKind::NotText, {}},
+        {"nul-bytes.txt", "la\0la"s, InputKind::NotText, {}},
         {"late.txt", std::string(4096, 'a') + "\0"s, InputKind::Texts, {std::string(4096, 'a') + "\0\r\n"s}},
         {"memo.pdb", "", InputKind::NotText, {}},
         {"hand.pdb", "", InputKind::SongDatabase, {}},
@@ -117,10 +118,7 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"missing.pro", "", InputKind::Unreadable, {}},
         {"folder", "", InputKind::Unreadable, {}},
         {"/dev/zero", "", InputKind::Unreadable, {}}, // never read to its (missing) end
-        {TEST_DATA_DIR "/jobs/noel-bom.pro",
-         "",
-         InputKind::Texts,
-         {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
+        {"noel-bom.pro", "", InputKind::Texts, {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
     };
     for (const auto& [name, bytes, kind, texts] : cases) {
         if (!bytes.empty() || name == "empty.pro") {
@@ -133,7 +131,7 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "), kind == InputKind::Unreadable)
             << input.error;
     }
-    EXPECT_EQ(LoadTextFile(dir.File("nul.txt")).error, dir.File("nul.txt") + " is not a song or text file");
+    EXPECT_EQ(LoadTextFile(dir.File("nul-bytes.txt")).error, dir.File("nul-bytes.txt") + " is not a song or text file");
 }
 
 } // namespace
