@@ -8,19 +8,6 @@ cd "$(dirname "$0")/.."
 scripts/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 \
     googletest libcli11-dev nlohmann-json3-dev
 
-# Tests that fail on Windows until file names are std::filesystem::path made from UTF-8: a name with accents
-# goes through the narrow file functions, which read it in the ANSI code page. They run apart and must still
-# fail, so that this list is emptied as soon as they pass.
-known_failures=(
-    # The tests build the expected paths of accented song files from narrow strings, which Windows reads in
-    # the ANSI code page; the program itself writes them right (its arguments are read as UTF-8).
-    jobs_tests:ExtractTest.SongNamesNumberedMarkersSkippedTextAsUtf8
-    cli_tests:CliTest.ExtractGivesBackWhatBuildTookIn
-    # Standard error ends its lines with CR LF on Windows, which the expected text does not.
-    cli_tests:CliTest.WarningsNameTheFileAndStrictWritesNothing
-    # "nul.txt" names the NUL device on Windows.
-    jobs_tests:InputFiles.EachFileIsTakenForWhatItHolds
-)
 
 build=build-windows
 deps=$PWD/$build/deps
@@ -71,12 +58,8 @@ fi
 passed=0
 failed=0
 for program in "${tests[@]}"; do
-    excluded=""
-    for entry in "${known_failures[@]}"; do
-        [ "${entry%%:*}" == "$program" ] && excluded+=":${entry#*:}"
-    done
     log=$build/$program.log
-    if "$wine" "$build/bin/$program.exe" --gtest_brief=1 --gtest_filter="*${excluded:+-${excluded#:}}" >"$log" 2>&1; then
+    if "$wine" "$build/bin/$program.exe" --gtest_brief=1 >"$log" 2>&1; then
         count=$(sed -n 's/^\[  PASSED  \] \([0-9]*\) test.*/\1/p' "$log")
         echo "$program: ${count:-0} passed"
         passed=$((passed + ${count:-0}))
@@ -87,18 +70,5 @@ for program in "${tests[@]}"; do
     fi
 done
 
-still_failing=0
-for entry in "${known_failures[@]}"; do
-    program=${entry%%:*}
-    test=${entry#*:}
-    if "$wine" "$build/bin/$program.exe" --gtest_brief=1 --gtest_filter="$test" >"$build/known.log" 2>&1; then
-        echo "$test now passes on Windows: remove it from known_failures in scripts/test-windows.sh"
-        failed=$((failed + 1))
-    else
-        still_failing=$((still_failing + 1))
-    fi
-done
-
-echo "$still_failing known failures still fail, as listed"
 echo "windows: $passed passed, $failed failed"
 [ $failed -eq 0 ]
