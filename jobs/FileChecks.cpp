@@ -6,20 +6,6 @@
 #include <cerrno>
 #include <system_error>
 
-namespace {
-
-// 65535 as "65,535".
-std::string WithThousandsSeparators(std::size_t number)
-{
-    std::string digits = std::to_string(number);
-    for (std::size_t at = digits.size(); at > 3; at -= 3) {
-        digits.insert(at - 3, ",");
-    }
-    return digits;
-}
-
-} // namespace
-
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b)
 {
     std::error_code error;
@@ -37,6 +23,6 @@ std::string RecordCountCause(std::size_t records, bool chords)
         return {};
     }
     const char* what = chords ? " chords; " : " songs; ";
-    return "a database holds at most " + WithThousandsSeparators(PDB_MAX_RECORDS) + what +
-           WithThousandsSeparators(records) + " were given";
+    return "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + what +
+           GroupDigits(records) + " were given";
 }

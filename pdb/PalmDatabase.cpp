@@ -29,6 +29,8 @@ std::uint64_t ImageLength(std::span<const CPdbRecord> records, bool isResourceDb
     return total;
 }
 
+} // namespace
+
 // A number with its digits in groups of three: 65,535.
 std::string GroupDigits(std::uint64_t number)
 {
@@ -38,8 +40,6 @@ std::string GroupDigits(std::uint64_t number)
     }
     return digits;
 }
-
-} // namespace
 
 std::string FourCCToString(std::uint32_t code)
 {

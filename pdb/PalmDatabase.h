@@ -32,6 +32,8 @@ constexpr std::uint32_t MakeFourCC(const char (&code)[5])
 }
 // The four characters of a code, in reading order (bytes as they are, NULs included).
 std::string FourCCToString(std::uint32_t code);
+// A number with its digits in groups of three, as messages show counts: 65535 as "65,535".
+std::string GroupDigits(std::uint64_t number);
 
 // Why a byte image was refused by the reader, and at which offset.
 struct PdbParseError
