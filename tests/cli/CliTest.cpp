@@ -313,9 +313,10 @@ TEST_F(CliTest, WarningsNameTheFileAndStrictWritesNothing)
     if (!fs::exists(corpus / "derived")) {
         GTEST_SKIP() << "corpus not found: " << corpus;
     }
-    // A songbook file longer than a record holds, and chords written with the sharp sign, which now fit.
+    // A songbook file longer than a record holds, and chords written with the sharp sign, which now fit. The
+    // accented names reach the program as arguments, which Windows hands over in UTF-16.
     const std::string sharp = Utf8FromPath(corpus / "derived/060_crd_1.unicode-sharp.crd");
-    const std::string songbook = Work("songbook.pro");
+    const std::string songbook = Work("Recueil \xC3\xA9t\xC3\xA9.pro");
     std::ofstream(PathFromUtf8(songbook)) << ReadFile(corpus / "chordpro/cantare/lorem-ipsum.cho")
                                           << ReadFile(corpus / "crd/ukulele-songbook/shortnin-bread2.txt");
     const auto build = [&](std::vector<std::string> args) {
@@ -323,8 +324,9 @@ TEST_F(CliTest, WarningsNameTheFileAndStrictWritesNothing)
         return Run(args);
     };
 
-    CliRun run = build({"build", "-o", Work("songs.pdb")});
+    CliRun run = build({"build", "-o", Work("Chansons \xC3\xA9.pdb")});
     EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(fs::is_regular_file(PathFromUtf8(Work("Chansons \xC3\xA9.pdb"))));
     EXPECT_TRUE(run.err.starts_with("warning: --name: the database name \"\xCE\xA9mega\" becomes \"?mega\"\n"
                                     "warning: " +
                                     songbook + ": cut at 7999 characters: "))
