@@ -3,11 +3,11 @@
 #include "jobs/Charset.h"
 #include "jobs/Export.h"
 #include "jobs/FileChecks.h"
-#include "jobs/TuneloreDatabase.h"
-#include "pdb/FileIo.h"
 #include "jobs/Intake.h"
 #include "jobs/LossReport.h"
 #include "jobs/Platform.h"
+#include "jobs/TuneloreDatabase.h"
+#include "pdb/FileIo.h"
 
 #include <filesystem>
 #include <iostream>

@@ -27,8 +27,10 @@ int RunBuild(const BuildOptions& options);
 
 // Installs a built database as the options say; `what` describes it. The line for standard output, or
 // nullopt after printing why the install failed.
-std::optional<std::string>
-InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const BuildOptions& options, IPlatform& platform);
+std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
+                                                const std::string& what,
+                                                const BuildOptions& options,
+                                                IPlatform& platform);
 
 // A song file in the folder that holds another text is replaced and named on standard error, or with
 // `keepExisting` kept, the song going under a numbered name.

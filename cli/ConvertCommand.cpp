@@ -14,7 +14,8 @@
 
 int RunConvert(const std::string& path, bool chordSheets)
 {
-    const TextLoadResult loaded = LoadTextFile(PathFromUtf8(path), chordSheets ? TextConversion::ChordSheets : TextConversion::Strict);
+    const TextLoadResult loaded =
+        LoadTextFile(PathFromUtf8(path), chordSheets ? TextConversion::ChordSheets : TextConversion::Strict);
     if (!loaded.text) {
         PrintError(loaded.error);
         return EXIT_STATUS_FAILED;

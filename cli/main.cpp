@@ -45,8 +45,7 @@ int Run(int argc, char** argv)
                           "install.conf), else through J-Pilot (Linux) or the system's install tool");
     CLI::Option* installTo = destination->add_option(
         "--install-to", build.installTo, "Install by copying into this folder (an emulator's, a card's PALM/Launcher)");
-    destination
-        ->add_option("--install-with", build.installWith, "Install through the system's install tool or J-Pilot")
+    destination->add_option("--install-with", build.installWith, "Install through the system's install tool or J-Pilot")
         ->check(CLI::IsMember({"system", "jpilot"}));
     destination->require_option(1);
     const char* sheetHelp = "Convert every text file as a chord sheet from a tab site (section labels, chord lines "

@@ -66,8 +66,7 @@ std::vector<std::string_view> CrLfLines(std::string_view output)
 // A written directive reduced to its value ("" for the environment lines); other lines as they are.
 std::string_view Value(std::string_view line)
 {
-    for (const std::string_view bare :
-         {"{start_of_chorus}", "{end_of_chorus}", "{start_of_tab}", "{end_of_tab}"}) {
+    for (const std::string_view bare : {"{start_of_chorus}", "{end_of_chorus}", "{start_of_tab}", "{end_of_tab}"}) {
         if (line == bare) {
             return {};
         }
@@ -92,8 +91,8 @@ void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
 }
 
 // Property 4: `block` occurs in `in` as consecutive lines at or after `from`; the index after it, or nullopt.
-std::optional<std::size_t> FindBlock(const std::vector<std::string_view>& in,
-                                     const std::vector<std::string_view>& block, std::size_t from)
+std::optional<std::size_t>
+FindBlock(const std::vector<std::string_view>& in, const std::vector<std::string_view>& block, std::size_t from)
 {
     for (std::size_t start = from; start + block.size() <= in.size(); ++start) {
         std::size_t k = 0;

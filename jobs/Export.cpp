@@ -141,9 +141,8 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesyste
     return result;
 }
 
-CPalmDatabase BuildImportDatabase(const std::vector<std::string>& loadedTexts,
-                                  IPlatform& platform,
-                                  const ExportOptions& options)
+CPalmDatabase
+BuildImportDatabase(const std::vector<std::string>& loadedTexts, IPlatform& platform, const ExportOptions& options)
 {
     CImportDatabaseBuilder builder(platform, options);
     for (const std::string& text : loadedTexts) {

@@ -23,6 +23,5 @@ std::string RecordCountCause(std::size_t records, bool chords)
         return {};
     }
     const char* what = chords ? " chords; " : " songs; ";
-    return "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + what +
-           GroupDigits(records) + " were given";
+    return "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + what + GroupDigits(records) + " were given";
 }

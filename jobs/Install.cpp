@@ -468,8 +468,8 @@ CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::
         result.path = path;
         return result;
     }
-    result.error = "every name from " + std::string(stem) + ".pdb to (" + std::to_string(MOST_NUMBERED_NAMES) +
-                   ") is taken";
+    result.error =
+        "every name from " + std::string(stem) + ".pdb to (" + std::to_string(MOST_NUMBERED_NAMES) + ") is taken";
     return result;
 }
 

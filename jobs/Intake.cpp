@@ -3,7 +3,6 @@
 #include "jobs/Charset.h"
 #include "jobs/InputFile.h"
 #include "pdb/FileIo.h"
-#include "res/Resource.h"
 #include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
@@ -11,6 +10,8 @@
 #include "text/TabConvert.h"
 
 #include <cstddef>
+
+#include "res/Resource.h"
 
 bool IsTabFileName(std::string_view path)
 {
@@ -91,4 +92,3 @@ bool IsChordModeText(std::string_view firstText)
     const std::string_view second = PopLine(rest);
     return IsChordDefinitionLine(second);
 }
-

@@ -22,9 +22,8 @@ enum class TextConversion
 // is dropped, a lone CR stays in its line), every line followed by CR LF, the last one too; then converted to
 // ChordPro as `conversion` says. The second form also adds each character that became "?" in decoding to
 // `replaced`.
-std::string MakeLoadedText(std::string_view fileName,
-                           std::string_view bytes,
-                           TextConversion conversion = TextConversion::Strict);
+std::string
+MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion = TextConversion::Strict);
 std::string MakeLoadedText(std::string_view fileName,
                            std::string_view bytes,
                            ReplacedCharacters& replaced,

@@ -47,8 +47,8 @@ std::string LastOutputLine(std::string_view output)
 ProgramRun RunProgram(const std::vector<std::string>& arguments, std::chrono::milliseconds)
 {
     ProgramRun run;
-    run.error = "cannot start " + (arguments.empty() ? std::string("a program") : arguments.front()) +
-                " on this system";
+    run.error =
+        "cannot start " + (arguments.empty() ? std::string("a program") : arguments.front()) + " on this system";
     return run;
 }
 

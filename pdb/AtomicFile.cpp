@@ -217,9 +217,9 @@ std::string KindRefusal(mode_t mode)
         return SystemText(std::errc::is_a_directory);
     }
     return S_ISCHR(mode) || S_ISBLK(mode) ? "not a regular file but a device"
-           : S_ISFIFO(mode)              ? "not a regular file but a FIFO"
-           : S_ISSOCK(mode)              ? "not a regular file but a socket"
-                                         : "not a regular file";
+           : S_ISFIFO(mode)               ? "not a regular file but a FIFO"
+           : S_ISSOCK(mode)               ? "not a regular file but a socket"
+                                          : "not a regular file";
 }
 
 // Whether `name` in `folder` is still the file open as `fd` (and was not removed or replaced meanwhile).
@@ -251,8 +251,8 @@ void RemoveAbandonedTemporaryFiles(int folder, const fs::path& targetName)
 
 // Creates a new temporary file for `targetName` in `folder` under the first free slot, locked (see above).
 // `fd` is -1 and the result holds the cause when no file could be made.
-AtomicWriteResult CreateTemporaryFile(
-    int folder, const fs::path& targetName, mode_t mode, CDescriptor& fd, std::string& tempName)
+AtomicWriteResult
+CreateTemporaryFile(int folder, const fs::path& targetName, mode_t mode, CDescriptor& fd, std::string& tempName)
 {
     for (unsigned slot = 0; slot < TEMPORARY_SLOTS; ++slot) {
         tempName = TemporaryName(targetName, slot);
@@ -477,10 +477,8 @@ AtomicWriteResult WriteFileAtomically(const fs::path& path,
     return WriteBytesAtomically(path, bytes.data(), bytes.size(), durability, links);
 }
 
-AtomicWriteResult WriteFileAtomically(const fs::path& path,
-                                      std::string_view bytes,
-                                      FileDurability durability,
-                                      LinkPolicy links)
+AtomicWriteResult
+WriteFileAtomically(const fs::path& path, std::string_view bytes, FileDurability durability, LinkPolicy links)
 {
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
     return WriteBytesAtomically(

@@ -62,9 +62,9 @@ CPalmDatabase::CPalmDatabase(
     // The file keeps 32-bit seconds; the clock is read once so that the three dates agree.
     const std::uint32_t stamp =
         now ? *now
-            : static_cast<std::uint32_t>(std::chrono::duration_cast<std::chrono::seconds>(
-                                             std::chrono::system_clock::now().time_since_epoch())
-                                             .count());
+            : static_cast<std::uint32_t>(
+                  std::chrono::duration_cast<std::chrono::seconds>(std::chrono::system_clock::now().time_since_epoch())
+                      .count());
     m_creationDate = stamp;
     m_modificationDate = stamp;
     m_backupDate = stamp;

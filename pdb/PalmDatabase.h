@@ -115,9 +115,9 @@ private:
 // What reading a database file gave: the database, or why there is none.
 struct PdbReadResult
 {
-    bool opened = false;                    // the file could be opened and read
+    bool opened = false;                   // the file could be opened and read
     std::optional<CPalmDatabase> database; // nullopt when the file could not be read or is malformed
-    std::string error;                      // for a failure: the system's reason, or the parser's with its offset
+    std::string error;                     // for a failure: the system's reason, or the parser's with its offset
 };
 
 // The base name followed by a number below 100000 made from `random` (a fresh random number).

@@ -1,7 +1,6 @@
-#include "pdb/PalmDatabase.h"
-
 #include "pdb/ByteLayout.h"
 #include "pdb/FileIo.h"
+#include "pdb/PalmDatabase.h"
 
 #include <algorithm>
 #include <cerrno>

@@ -12,7 +12,6 @@ namespace {
 constexpr std::size_t FRET_COUNT = 6;
 constexpr std::size_t MIN_VALUES = 4;
 
-
 std::size_t FindBlank(std::string_view text)
 {
     const auto it = std::find_if(text.begin(), text.end(), IsBlank);

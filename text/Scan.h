@@ -4,8 +4,14 @@
 #include <string_view>
 
 // Character classes shared by the scanners; plain ASCII whatever the locale.
-constexpr bool IsLineEnd(char c) { return c == '\r' || c == '\n'; }
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+constexpr bool IsLineEnd(char c)
+{
+    return c == '\r' || c == '\n';
+}
+constexpr bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t';
+}
 
 // Removes the first line from `text` and returns it without its line end. A line ends at CR LF, at a lone
 // CR or at a lone LF; `text` then starts after that line end. An empty text gives an empty line.

@@ -13,8 +13,8 @@ class QWidget;
 
 // Everything the importer window asks of the desktop: the services the jobs need (temporary folder, open
 // request, default application, environment, clock), the file manager, and the user prompts (file dialogs,
-// folder picker, choices, message boxes, modal dialogs, the wait cursor). The window talks to the desktop only through this interface, so tests can answer the prompts
-// without a modal window ever opening.
+// folder picker, choices, message boxes, modal dialogs, the wait cursor). The window talks to the desktop only through
+// this interface, so tests can answer the prompts without a modal window ever opening.
 class IDesktop : public IPlatform
 {
 public:

@@ -1,10 +1,9 @@
 #include "ui/ImporterApp.h"
 
+#include "pdb/AtomicFile.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtDesktop.h"
 #include "ui/QtText.h"
-
-#include "pdb/AtomicFile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>

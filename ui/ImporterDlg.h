@@ -1,11 +1,11 @@
 #pragma once
 
-#include "ui/Desktop.h"
-#include "ui/DialogUnits.h"
-#include "jobs/Install.h"
 #include "jobs/Charset.h"
+#include "jobs/Install.h"
 #include "jobs/Intake.h"
 #include "pdb/PalmDatabase.h"
+#include "ui/Desktop.h"
+#include "ui/DialogUnits.h"
 
 #include <QCollator>
 #include <QDialog>

@@ -71,7 +71,7 @@ void CImporterDlg::RestoreWindowPlace()
     if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
         restoreGeometry(settings->value(QLatin1String(GEOMETRY_KEY)).toByteArray());
         m_textConversion = settings->value(QLatin1String(CHORD_SHEETS_KEY)).toBool() ? TextConversion::ChordSheets
-                                                                                       : TextConversion::Strict;
+                                                                                     : TextConversion::Strict;
     }
 }
 
@@ -159,9 +159,8 @@ std::optional<InstallChoice> CImporterDlg::ChooseInstall()
     if (choice.method != InstallMethod::Ask) {
         return choice;
     }
-    const QStringList choices = {ChoiceText(res::DESTINATION_JPILOT),
-                                 ChoiceText(res::DESTINATION_FOLDER),
-                                 ChoiceText(res::DESTINATION_SYSTEM)};
+    const QStringList choices = {
+        ChoiceText(res::DESTINATION_JPILOT), ChoiceText(res::DESTINATION_FOLDER), ChoiceText(res::DESTINATION_SYSTEM)};
     const std::optional<int> chosen = m_desktop.AskChoice(this, FromUtf8(res::ASK_DESTINATION), choices);
     if (!chosen) {
         return std::nullopt;
@@ -214,8 +213,7 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
             text += QStringLiteral("\n\n") + FromUtf8(res::INSTALL_NOT_HANDED_ON) + FromUtf8(result.error) +
                     QLatin1Char('.');
         }
-        m_desktop.ShowMessage(
-            this, text, result.ok() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
+        m_desktop.ShowMessage(this, text, result.ok() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
         return;
     }
     QString text;

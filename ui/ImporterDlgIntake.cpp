@@ -110,9 +110,9 @@ void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
     const ExtractResult result = ExtractSongs(database, ToPath(*folder), [this](const std::filesystem::path& file) {
         return m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))));
     });
-    QString text = FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
-                   (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN)
-                                        : FormatNumber(res::SONGS_WRITTEN, result.written));
+    QString text =
+        FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
+        (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN) : FormatNumber(res::SONGS_WRITTEN, result.written));
     if (!result.failed.empty()) {
         text += QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN);
         for (const std::string& name : result.failed) {

@@ -9,8 +9,8 @@
 #include <QGuiApplication>
 #include <QInputDialog>
 #include <QMessageBox>
-#include <QUrl>
 #include <QPushButton>
+#include <QUrl>
 #include <QWidget>
 
 #if defined(TUNELORE_HAVE_QTDBUS)

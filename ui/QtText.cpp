@@ -1,8 +1,7 @@
 #include "ui/QtText.h"
 
-#include "pdb/FileIo.h"
-
 #include "jobs/Charset.h"
+#include "pdb/FileIo.h"
 
 QString FromCp1252(std::string_view text)
 {

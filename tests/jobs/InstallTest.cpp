@@ -40,8 +40,14 @@ protected:
         CPalmDatabase database(name, TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0);
         return InstallDatabase(database, choice, m_platform);
     }
-    std::string Kept(const std::string& name) const { return m_home.File(".local/share/tunelore-importer/" + name); }
-    static unsigned Mode(const std::string& path) { return static_cast<unsigned>(fs::status(path).permissions()); }
+    std::string Kept(const std::string& name) const
+    {
+        return m_home.File(".local/share/tunelore-importer/" + name);
+    }
+    static unsigned Mode(const std::string& path)
+    {
+        return static_cast<unsigned>(fs::status(path).permissions());
+    }
 
     TempDir m_home, m_bin, m_out;
     ScopedEnv m_env[5] = {{"HOME", m_home.Str()},
