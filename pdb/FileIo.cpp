@@ -53,9 +53,7 @@ FileReadResult ReadWholeFile(const std::filesystem::path& path, std::size_t limi
     // The size is asked of the open file, so that what is checked is what is read.
     std::uint64_t size = 0;
 #if defined(__unix__) || defined(__APPLE__)
-    struct stat status
-    {
-    };
+    struct stat status = {};
     if (::fstat(::fileno(file.get()), &status) != 0) {
         result.error = SystemErrorText(errno);
         return result;

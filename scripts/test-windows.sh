@@ -8,7 +8,6 @@ cd "$(dirname "$0")/.."
 scripts/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 \
     googletest libcli11-dev nlohmann-json3-dev
 
-
 build=build-windows
 deps=$PWD/$build/deps
 toolchain=$PWD/cmake/mingw-w64-x86_64.cmake
