@@ -45,7 +45,11 @@ public:
     {
         return Ask("save", filter, suffix);
     }
-    std::optional<QString> AskFolder(QWidget*, const QString& title) override { return Ask("folder", title); }
+    std::optional<QString> AskFolder(QWidget*, const QString& title) override
+    {
+        folderStarts.push_back(dialogFolder.toStdString());
+        return Ask("folder", title);
+    }
     void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
     bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
     std::optional<int> AskChoice(QWidget*, const QString& text, const QStringList& choices) override
@@ -72,7 +76,8 @@ public:
     std::string prompts;
     std::string kinds; // "show message ..."
     int waitDepth = 0;
-    QString dialogFolder; // where the next file dialog starts
+    QString dialogFolder;                  // where the next file dialog starts
+    std::vector<std::string> folderStarts; // where each folder picker started
 
 private:
     void Record(const char* kind, const QString& text, const QString& extra = {})

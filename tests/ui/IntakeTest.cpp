@@ -49,6 +49,8 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
     // file that is no song, one a line. The songs' message names the folder, the count written and the one not
     // written; the chords' names their file; writing over their database is refused, naming it.
     EXPECT_EQ(m_desktop.kinds, "folder message save message folder save message message");
+    // The second folder picker starts where the first one ended.
+    EXPECT_EQ(m_desktop.folderStarts, (std::vector<std::string>{"", folder}));
     const std::string prompts = m_desktop.prompts, last = prompts.substr(prompts.rfind("message@1: "));
     EXPECT_EQ(prompts.find("@0"), std::string::npos) << prompts;
     for (const std::string& part :
