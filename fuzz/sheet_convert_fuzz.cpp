@@ -6,9 +6,11 @@
 //    input with its line ends made CR LF.
 // 3. No letter or digit is lost, moved out of the text or invented: once the directives the conversion
 //    writes ({title: }, {subtitle: }, {comment: }, {start_of_chorus}, {end_of_chorus}, {start_of_tab},
-//    {end_of_tab}) are reduced to their values, output and input hold every ASCII letter and digit the
-//    same number of times.
-// 4. Every {start_of_tab} ... {end_of_tab} block is a run of consecutive input lines, unchanged, in order.
+//    {end_of_tab}) are reduced to their values and the header fields ({key: }, {capo: }, {tempo: },
+//    {artist: }) to "name: value", output and the input without its markup tags hold every ASCII letter
+//    (in either case) and digit the same number of times.
+// 4. Every {start_of_tab} ... {end_of_tab} block is a run of consecutive lines of the input without its
+//    markup tags, unchanged, in order.
 // 5. Choruses and tab blocks open and close in turn, none left open; a chorus neither opens nor closes
 //    inside a tab block.
 // 6. The output grows at most eightfold (plus a constant): nothing is written per character or repeated.
@@ -57,15 +59,60 @@ std::string_view Value(std::string_view line)
             return line.substr(named.size(), line.size() - named.size() - 1);
         }
     }
+    // A header field keeps its name: "Key: C" gives {key: C}.
+    for (const std::string_view field : {"{key: ", "{capo: ", "{tempo: ", "{artist: "}) {
+        if (line.substr(0, field.size()) == field && line.back() == '}') {
+            return line.substr(1, line.size() - 2);
+        }
+    }
     return line;
+}
+
+// The input's lines without the markup tags of exported text ("[ch]", "[/ch]", "[tab]", "[/tab]", any case),
+// removed until none is left, as a reader would; a line that held only tags and blanks is left out.
+std::vector<std::string> WithoutMarkup(std::string_view input)
+{
+    const auto endsWithTag = [](const std::string& text, std::string_view tag) {
+        if (text.size() < tag.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < tag.size(); ++k) {
+            char c = text[text.size() - tag.size() + k];
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+            if (c != tag[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const auto blank = [](std::string_view s) { return s.find_first_not_of(" \t\xA0") == std::string_view::npos; };
+    std::vector<std::string> lines;
+    for (const std::string_view line : SplitLines(input)) {
+        std::string kept;
+        for (const char c : line) {
+            kept += c;
+            for (const std::string_view tag : {"[ch]", "[/ch]", "[tab]", "[/tab]"}) {
+                if (endsWithTag(kept, tag)) {
+                    kept.resize(kept.size() - tag.size());
+                    break;
+                }
+            }
+        }
+        if (!blank(kept) || blank(line)) {
+            lines.push_back(kept);
+        }
+    }
+    return lines;
 }
 
 using Counts = std::array<long, 128>;
 
+// Letters are counted without their case, as the name of a header field is written in lower case.
 void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
 {
-    for (const char c : text) {
+    for (char c : text) {
         if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z')) {
+            c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
             counts[static_cast<std::size_t>(c)] += sign;
         }
     }
@@ -73,7 +120,7 @@ void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
 
 // Property 4: `block` occurs in `in` as consecutive lines at or after `from`; the index after it, or nullopt.
 std::optional<std::size_t>
-FindBlock(const std::vector<std::string_view>& in, const std::vector<std::string_view>& block, std::size_t from)
+FindBlock(const std::vector<std::string>& in, const std::vector<std::string_view>& block, std::size_t from)
 {
     for (std::size_t start = from; start + block.size() <= in.size(); ++start) {
         std::size_t k = 0;
@@ -90,10 +137,12 @@ FindBlock(const std::vector<std::string_view>& in, const std::vector<std::string
 void CheckConversion(std::string_view input, std::string_view output)
 {
     const std::vector<std::string_view> out = CrLfLines(output);
-    const std::vector<std::string_view> in = SplitLines(input);
+    const std::vector<std::string> in = WithoutMarkup(input);
 
     Counts counts{};
-    CountLettersAndDigits(input, counts, 1);
+    for (const std::string& line : in) {
+        CountLettersAndDigits(line, counts, 1);
+    }
     bool inChorus = false;
     bool inTab = false;
     std::vector<std::string_view> block;

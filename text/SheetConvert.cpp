@@ -139,6 +139,23 @@ bool IsChordName(std::string_view w)
     return depth == 0;
 }
 
+// A chord with an extension this program does not know: a chord name with a digit in it ("A7-9", "A13"),
+// then a bass or extension it cannot read that starts with a sign ("/unk", "-x"), as in "A7-9/unk". Only
+// short words are tried, so the cost per word stays bounded.
+bool IsUnusualChord(std::string_view w)
+{
+    if (w.size() > 16 || IsChordName(w))
+        return false;
+    for (std::size_t length = w.size() - 1; length >= 2; --length) {
+        const std::string_view name = w.substr(0, length);
+        if (!IsChordName(name))
+            continue;
+        return name.find_first_of("0123456789") != std::string_view::npos &&
+               std::string_view("/-+(*").find(w[length]) != std::string_view::npos;
+    }
+    return false;
+}
+
 bool IsNoChord(std::string_view w)
 {
     w = WithoutParens(w);
@@ -279,7 +296,8 @@ bool IsStaffLine(std::string_view line)
 enum class Role : unsigned char
 {
     Label,
-    Chord,
+    Chord,   // a chord name the program knows, or "N.C."
+    Unusual, // a chord with an extension it does not know ("A7-9/unk")
     Extra,
     Other
 };
@@ -343,6 +361,7 @@ public:
             out.start += begin;
         }
         out.role = IsChordWord(out.core)                              ? Role::Chord
+                   : IsUnusualChord(out.core)                         ? Role::Unusual
                    : IsRepeatWord(out.core) || IsRhythmWord(out.core) ? Role::Extra
                                                                       : Role::Other;
         return true;
@@ -355,18 +374,37 @@ private:
     std::size_t m_labelWords = 0;
 };
 
-// A chord line: at least one chord, and nothing but chords, extras and a leading label.
-bool IsSheetChordLine(std::string_view line)
+// A word that looks like a chord the program cannot read: a root A-G, and a digit, "/" or "#" in it.
+bool LooksLikeChord(std::string_view w)
+{
+    return !w.empty() && w[0] >= 'A' && w[0] <= 'G' && w.find_first_of("0123456789/#") != std::string_view::npos;
+}
+
+// A chord line: chords, extras and a leading label, with at least one known chord or two unusual ones; or
+// mostly chords: at least three known ones, and at most one word for every three chords that is neither a
+// chord nor an extra but looks like one. A line whose chords were marked up as such (`chordsMarked`) needs
+// only one chord of either kind, whatever else it holds.
+bool IsSheetChordLine(std::string_view line, bool chordsMarked)
 {
     ChordLineWords words(line);
     ChordLineWord word;
-    bool chord = false;
+    std::size_t known = 0;
+    std::size_t unusual = 0;
+    std::size_t other = 0;
+    bool allLookLikeChords = true;
     while (words.Next(word)) {
-        if (word.role == Role::Other)
-            return false;
-        chord = chord || word.role == Role::Chord;
+        known += word.role == Role::Chord;
+        unusual += word.role == Role::Unusual;
+        if (word.role == Role::Other) {
+            ++other;
+            allLookLikeChords = allLookLikeChords && LooksLikeChord(word.core);
+        }
     }
-    return chord;
+    if (chordsMarked)
+        return known + unusual > 0;
+    if (other == 0)
+        return known > 0 || unusual >= 2;
+    return allLookLikeChords && known >= 3 && 3 * other <= known + unusual;
 }
 
 // Appends a label word without its brackets: "[Verse" -> "Verse".
@@ -383,8 +421,22 @@ constexpr std::size_t NextColumn(std::size_t column, char c)
     return c == '\t' ? (column / 8 + 1) * 8 : column + 1;
 }
 
-// Merges the words of `chordLine` into `lyric` as marks, each in front of the first lyric character at or
-// after its column; a mark past the end of the lyric follows it, one space apart. Bar lines are dropped.
+// True when the chord line carries a label or bar lines, which a line of marks shows better than a lyric.
+bool HasLabelOrBars(std::string_view chordLine)
+{
+    ChordLineWords words(chordLine);
+    ChordLineWord word;
+    while (words.Next(word))
+        if (word.role == Role::Label || !word.lead.empty() || !word.trail.empty())
+            return true;
+    return false;
+}
+
+// Merges the chords of `chordLine` into `lyric` as marks, each in front of the first lyric character at or
+// after its column; a mark past the end of the lyric follows it, one space apart. A chord in parentheses
+// gives the bare chord at the column of its name. Every other word (a repeat count, a strum sign, a word the
+// program does not know) follows the line as text, one space apart, so that no mark holds anything but a
+// chord.
 void AppendMergedLine(std::string_view chordLine, std::string_view lyric, std::string& out)
 {
     const std::size_t lineStart = out.size();
@@ -392,12 +444,24 @@ void AppendMergedLine(std::string_view chordLine, std::string_view lyric, std::s
     std::size_t chordColumn = 0;
     std::size_t lyricPos = 0;
     std::size_t lyricColumn = 0;
+    std::string after;
     ChordLineWords words(chordLine);
     ChordLineWord word;
     while (words.Next(word)) {
-        if (word.core.find_first_not_of("[]") == std::string_view::npos)
-            continue; // a bar line, or the bracket of a label
-        for (; chordPos < word.start; ++chordPos)
+        if (word.role != Role::Chord && word.role != Role::Unusual) {
+            if (!word.core.empty()) {
+                after += ' ';
+                after.append(word.core);
+            }
+            continue;
+        }
+        std::string_view chord = word.core;
+        std::size_t start = word.start;
+        if (chord.size() > 2 && chord.front() == '(' && chord.back() == ')' && !IsNoChord(chord)) {
+            chord = chord.substr(1, chord.size() - 2);
+            ++start;
+        }
+        for (; chordPos < start; ++chordPos)
             chordColumn = NextColumn(chordColumn, chordLine[chordPos]);
         for (; lyricPos < lyric.size() && lyricColumn < chordColumn; ++lyricPos) {
             out += lyric[lyricPos];
@@ -406,10 +470,15 @@ void AppendMergedLine(std::string_view chordLine, std::string_view lyric, std::s
         if (lyricColumn < chordColumn && out.size() > lineStart && !IsSheetBlank(out.back()))
             out += ' ';
         out += '[';
-        AppendWithoutBrackets(word.core, out);
+        out.append(chord);
         out += ']';
     }
     out.append(lyric.substr(lyricPos));
+    if (!after.empty()) {
+        while (out.size() > lineStart && IsSheetBlank(out.back()))
+            out.pop_back();
+        out.append(after);
+    }
 }
 
 // A chord line with no lyric under it: its words one space apart, chords as marks ("| [G] | [C] | x2"),
@@ -433,7 +502,7 @@ void AppendChordMarksLine(std::string_view chordLine, std::string& out)
         out.append(word.lead);
         if (word.role == Role::Label) {
             AppendWithoutBrackets(word.core, out);
-        } else if (word.role == Role::Chord) {
+        } else if (word.role == Role::Chord || word.role == Role::Unusual) {
             out += '[';
             out.append(word.core);
             out += ']';
@@ -525,16 +594,114 @@ bool IsChordProText(std::string_view text)
     return false;
 }
 
+// "Name: value" fields of a song's header, one to a line or several joined by bar lines ("Tuning: G C E A |
+// Key: C | Capo: No capo"). The line is a header line when every part between bars is such a field (a name
+// of one or two words of letters, a colon, a value), one of the names is a known one and none is a section
+// name ("Intro: G" is a chord line).
+struct Field
+{
+    std::string_view name;
+    std::string_view value;
+};
+
+bool IsKnownFieldName(std::string_view name)
+{
+    static constexpr std::string_view names[] = {"key", "capo", "tuning", "tempo", "bpm", "artist", "album"};
+    for (const std::string_view known : names)
+        if (EqualsIgnoringCase(name, known))
+            return true;
+    return false;
+}
+
+bool ParseHeaderFields(std::string_view line, std::vector<Field>& fields)
+{
+    fields.clear();
+    bool known = false;
+    while (true) {
+        const std::size_t bar = line.find('|');
+        const std::string_view part = Trim(line.substr(0, bar));
+        const std::size_t colon = part.find(':');
+        if (colon == std::string_view::npos)
+            return false;
+        const Field field{Trim(part.substr(0, colon)), Trim(part.substr(colon + 1))};
+        std::size_t pos = 0;
+        const std::string_view first = NextWord(field.name, pos);
+        const std::string_view second = NextWord(field.name, pos);
+        if (field.value.empty() || first.empty() || !AllOf(first, IsAsciiLetter) || !AllOf(second, IsAsciiLetter) ||
+            pos < field.name.size() || IsSectionName(first))
+            return false;
+        known = known || IsKnownFieldName(field.name);
+        fields.push_back(field);
+        if (bar == std::string_view::npos)
+            return known;
+        line.remove_prefix(bar + 1);
+    }
+}
+
+// Each header field as a directive: a key that is a chord as {key: C}, a capo or tempo that is a number as
+// {capo: 2} or {tempo: 96}, an artist as {artist: ...}; any other field, or one whose value does not fit,
+// as {comment: Name: value}, so that nothing of it is lost.
+void AppendHeaderFields(const std::vector<Field>& fields, std::string& out)
+{
+    for (const Field& field : fields) {
+        const bool number = AllOf(field.value, IsAsciiDigit);
+        if (EqualsIgnoringCase(field.name, "key") && IsChordName(field.value)) {
+            AppendDirective("key", field.value, out);
+        } else if (EqualsIgnoringCase(field.name, "capo") && number) {
+            AppendDirective("capo", field.value, out);
+        } else if (EqualsIgnoringCase(field.name, "tempo") && number) {
+            AppendDirective("tempo", field.value, out);
+        } else if (EqualsIgnoringCase(field.name, "artist")) {
+            AppendDirective("artist", field.value, out);
+        } else {
+            std::string text(field.name);
+            text += ": ";
+            text.append(field.value);
+            AppendDirective("comment", text, out);
+        }
+    }
+}
+
+// The markup tab sites put in the text they export: [ch]...[/ch] around a chord name, [tab]...[/tab] around
+// a chord line and its lyric or around a staff. Tags are found in any case.
+constexpr std::string_view markupTags[] = {"[ch]", "[/ch]", "[tab]", "[/tab]"};
+
+// Appends `line` to `out` without its markup tags. A tag that only comes together once another is removed
+// ("[c[ch]h]") goes too, so the result holds none. `chordsMarked` tells whether a chord tag was removed.
+// True when any tag was removed.
+bool AppendWithoutMarkup(std::string_view line, std::string& out, bool& chordsMarked)
+{
+    const std::size_t lineStart = out.size();
+    bool removed = false;
+    chordsMarked = false;
+    for (const char c : line) {
+        out += c;
+        if (c != ']')
+            continue;
+        for (const std::string_view tag : markupTags) {
+            if (out.size() - lineStart >= tag.size() &&
+                EqualsIgnoringCase(std::string_view(out).substr(out.size() - tag.size()), tag)) {
+                out.resize(out.size() - tag.size());
+                removed = true;
+                chordsMarked = chordsMarked || tag.find("ch") != std::string_view::npos;
+                break;
+            }
+        }
+    }
+    return removed;
+}
+
 enum class Kind : unsigned char
 {
     Blank,
     Staff,
     Label,
+    Header,
     Chords,
     Text
 };
 
-Kind Classify(std::string_view line)
+Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fields)
 {
     if (Trim(line).empty())
         return Kind::Blank;
@@ -542,28 +709,49 @@ Kind Classify(std::string_view line)
         return Kind::Staff;
     if (!LabelText(line).empty())
         return Kind::Label;
-    if (IsSheetChordLine(line))
+    if (ParseHeaderFields(line, fields))
+        return Kind::Header;
+    if (IsSheetChordLine(line, chordsMarked))
         return Kind::Chords;
     return Kind::Text;
 }
 
 } // namespace
 
-// Two passes: the ChordPro test over the whole text, then one walk over the classified lines. A line is
-// classified once; lookahead is at most two lines, except that a chorus label looks over the blank lines
-// after it, which the walk then passes once more.
+// Three passes: the ChordPro test over the whole text, the markup taken out, then one walk over the
+// classified lines. A line is classified once; lookahead is at most two lines, except that a chorus label
+// looks over the blank lines after it, which the walk then passes once more.
 std::string ConvertSheetToChordPro(std::string_view loadedText)
 {
     if (IsChordProText(loadedText))
         return std::string(loadedText);
 
+    // The text without markup; a line that held nothing but markup is left out.
+    std::string clean;
+    clean.reserve(loadedText.size());
+    std::vector<std::size_t> lineEnds;
+    std::vector<bool> chordsMarked;
+    for (std::string_view rest = loadedText; !rest.empty();) {
+        const std::string_view line = PopLine(rest);
+        const std::size_t start = clean.size();
+        bool marked = false;
+        if (AppendWithoutMarkup(line, clean, marked) && !Trim(line).empty() &&
+            Trim(std::string_view(clean).substr(start)).empty()) {
+            clean.resize(start);
+            continue;
+        }
+        lineEnds.push_back(clean.size());
+        chordsMarked.push_back(marked);
+    }
+
+    const std::size_t n = lineEnds.size();
     std::vector<std::string_view> lines;
     std::vector<Kind> kinds;
-    for (std::string_view rest = loadedText; !rest.empty();) {
-        lines.push_back(PopLine(rest));
-        kinds.push_back(Classify(lines.back()));
+    std::vector<Field> fields;
+    for (std::size_t k = 0, start = 0; k < n; start = lineEnds[k++]) {
+        lines.push_back(std::string_view(clean).substr(start, lineEnds[k] - start));
+        kinds.push_back(Classify(lines.back(), chordsMarked[k], fields));
     }
-    const std::size_t n = lines.size();
 
     std::string out;
     out.reserve(loadedText.size() + loadedText.size() / 4 + 64);
@@ -572,17 +760,23 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
         out += "\r\n";
     };
     const auto nextIs = [&](std::size_t i, Kind kind) { return i + 1 < n && kinds[i + 1] == kind; };
-    // A chorus with no lines before the next label, two blank lines or the end gets no environment.
+    // A tab block starts at a staff line, or at the line right above one (chord names, mostly).
+    const auto startsTab = [&](std::size_t i) {
+        return kinds[i] == Kind::Staff ||
+               (kinds[i] != Kind::Label && kinds[i] != Kind::Header && nextIs(i, Kind::Staff));
+    };
+    // A chorus with no lines before the next label, tab block, two blank lines or the end gets no environment.
     const auto chorusIsEmpty = [&](std::size_t i) {
         std::size_t blanks = 0;
         for (; i < n && kinds[i] == Kind::Blank; ++i)
             ++blanks;
-        return i == n || blanks >= 2 || kinds[i] == Kind::Label;
+        return i == n || blanks >= 2 || kinds[i] == Kind::Label || startsTab(i);
     };
 
-    std::size_t firstLine = 0;
-    while (firstLine < n && kinds[firstLine] == Kind::Blank)
-        ++firstLine;
+    // The title comes from the first line that is neither blank nor a header line.
+    std::size_t titleLine = 0;
+    while (titleLine < n && (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header))
+        ++titleLine;
     bool chorusOpen = false;
     std::size_t blankStart = 0;
     std::size_t blankCount = 0;
@@ -604,9 +798,10 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
             ++i;
             continue;
         }
-        flushBlanks(blankCount >= 2 || kind == Kind::Label);
+        const bool tab = startsTab(i);
+        flushBlanks(blankCount >= 2 || kind == Kind::Label || tab);
 
-        if (i == firstLine && kind == Kind::Text && IsTitleLine(lines[i])) {
+        if (i == titleLine && kind == Kind::Text && IsTitleLine(lines[i])) {
             AppendTitle(lines[i++], out);
         } else if (kind == Kind::Label) {
             const std::string_view label = LabelText(lines[i++]);
@@ -615,8 +810,10 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
                 emit("{start_of_chorus}");
                 chorusOpen = true;
             }
-        } else if (kind == Kind::Staff || nextIs(i, Kind::Staff)) {
-            // The line right above a staff (chord names, mostly) stays as it is, lined up with the staff.
+        } else if (kind == Kind::Header) {
+            ParseHeaderFields(lines[i++], fields);
+            AppendHeaderFields(fields, out);
+        } else if (tab) {
             emit("{start_of_tab}");
             if (kind != Kind::Staff)
                 emit(lines[i++]);
@@ -626,9 +823,14 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
                 emit(lines[i++]);
             emit("{end_of_tab}");
         } else if (kind == Kind::Chords && nextIs(i, Kind::Text) && IsLyricLine(lines[i + 1])) {
-            AppendMergedLine(lines[i], lines[i + 1], out);
-            out += "\r\n";
-            i += 2;
+            if (HasLabelOrBars(lines[i])) {
+                AppendChordMarksLine(lines[i++], out);
+                out += "\r\n";
+            } else {
+                AppendMergedLine(lines[i], lines[i + 1], out);
+                out += "\r\n";
+                i += 2;
+            }
         } else if (kind == Kind::Chords) {
             AppendChordMarksLine(lines[i++], out);
             out += "\r\n";

