@@ -20,7 +20,33 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"| G % | C7/G |\nIntro: E (repeat)\n", "| [G] % | [C7/G] |\nIntro: [E] (repeat)\n"},
         {"[Intro] Bb / Ebmaj7 2x\n\n", "Intro: [Bb] / [Ebmaj7] 2x\n\n"},
         {"G C\nD Em\nwords here\n", "[G] [C]\n[D]wo[Em]rds here\n"},
-        // Section labels; a chorus ends at a label, at two blank lines or at the end, and one blank line stays in.
+        // Merged into a lyric only chords become marks: a repeat count follows the line, a chord in parentheses
+        // stands at its name; a label or bar lines make a line of marks above the lyric.
+        {"C   G  x2\nla la la la\n", "[C]la l[G]a la la x2\n"},
+        {"(G)   (C)\nla la la\n", "l[G]a la l[C]a\n"},
+        {"Intro: C   G\nla la la\n", "Intro: [C] [G]\nla la la\n"},
+        {"| C | G |\nla la la\n", "| [C] | [G] |\nla la la\n"},
+        // Chords with extensions the program does not know; a line of mostly chords; one unknown word is text.
+        {"Esus4  A7-9/unk  A13/unk\nA line with chords\n", "[Esus4]A line [A7-9/unk]with chord[A13/unk]s\n"},
+        {"G  D  Em  C/xx\nla la la la la la\n", "[G]la [D]la [Em]la la la la C/xx\n"},
+        {"Song\nA13/unk\nla\n", "{title: Song}\nA13/unk\nla\n"},
+        // Markup of exported text: [ch] marks a chord where it would stand without the tags; a line of tags
+        // alone goes; a marked line may carry other words.
+        {"[tab][ch]G[/ch]     [ch]C[/ch]\nHello there[/tab]\n", "[G]Hello [C]there\n"},
+        {"[tab]\n[CH]Am[/CH]   [ch]Zz9[/ch]\nla la la la\n[/tab]\n", "[Am]la la la la Zz9\n"},
+        {"Intro, with solo: [ch]G[/ch]  [ch]Gm[/ch]\n\n", "Intro, with solo: [G] [Gm]\n\n"},
+        // A chord line right after a staff is a chord line, not the staff's caption.
+        {"e|--3--|-----|\nB|--1--|-----|\nEsus4  A7-9/unk\n\n",
+         "{start_of_tab}\ne|--3--|-----|\nB|--1--|-----|\n{end_of_tab}\n[Esus4] [A7-9/unk]\n\n"},
+        // Header fields become directives, never the title; one that does not fit a directive is a comment.
+        {"Tuning: G C E A | Key: C | Capo: No capo\nTempo: 96\nArtist: Jo\nAlbum: Best\nCapo: 2\nMy Song\n",
+         "{comment: Tuning: G C E A}\n{key: C}\n{comment: Capo: No capo}\n{tempo: 96}\n{artist: Jo}\n"
+         "{comment: Album: Best}\n{capo: 2}\n{title: My Song}\n"},
+        {"Difficulty: Easy\nla\n", same},
+        // Section labels; a chorus ends at a label, a tab block, two blank lines or the end; one blank line stays in.
+        {"Chorus\nla\n\ne|--3--|-----|\nB|--1--|-----|\n",
+         "{comment: Chorus}\n{start_of_chorus}\nla\n{end_of_chorus}\n\n{start_of_tab}\ne|--3--|-----|\nB|--1--|-----|\n"
+         "{end_of_tab}\n"},
         {"[Verse 1]\nG\nla la\nBridge 2\n", "{comment: Verse 1}\n[G]la la\n{comment: Bridge 2}\n"},
         {"Chorus:\nla\n\nlo\n\n\nla\n", "{comment: Chorus}\n{start_of_chorus}\nla\n\nlo\n{end_of_chorus}\n\n\nla\n"},
         {"[Chorus x2]\nla\n[Outro]\n[Chorus]\n",
