@@ -171,6 +171,20 @@ bool IsChordWord(std::string_view w)
            IsNoChord(w);
 }
 
+// Chords in parentheses written without blanks between them: "(F)(F/C)(D/A)".
+bool IsChordGroup(std::string_view w)
+{
+    if (w.size() < 3 || w.front() != '(' || w.back() != ')')
+        return false;
+    for (std::size_t start = 0; start < w.size();) {
+        const std::size_t close = w.find(')', start);
+        if (w[start] != '(' || close == std::string_view::npos || !IsChordName(w.substr(start + 1, close - start - 1)))
+            return false;
+        start = close + 1;
+    }
+    return true;
+}
+
 // "x2", "2x", "×3", "x12", "repeat", "(repeat", "x2)"...
 bool IsRepeatWord(std::string_view w)
 {
@@ -334,6 +348,9 @@ public:
         }
     }
 
+    // True when a remark opened by "(" has not been closed by the words read so far.
+    bool RemarkOpen() const { return m_inRemark; }
+
     bool Next(ChordLineWord& out)
     {
         const std::string_view word = NextWord(m_line, m_pos);
@@ -344,6 +361,12 @@ public:
         out.core = word;
         if (m_index++ < m_labelWords) {
             out.role = Role::Label;
+            return true;
+        }
+        // A remark in parentheses, "( fade out with Am and D )", is text however many words it has.
+        if (m_inRemark || (word.front() == '(' && !IsChordWord(word) && !IsRepeatWord(word) && !IsChordGroup(word))) {
+            m_inRemark = word.back() != ')';
+            out.role = Role::Extra;
             return true;
         }
         if (word.find('|') != std::string_view::npos) {
@@ -372,6 +395,7 @@ private:
     std::size_t m_pos = 0;
     std::size_t m_index = 0;
     std::size_t m_labelWords = 0;
+    bool m_inRemark = false;
 };
 
 // A word that looks like a chord the program cannot read: a root A-G, and a digit, "/" or "#" in it.
@@ -400,6 +424,8 @@ bool IsSheetChordLine(std::string_view line, bool chordsMarked)
             allLookLikeChords = allLookLikeChords && LooksLikeChord(word.core);
         }
     }
+    if (words.RemarkOpen())
+        return false;
     if (chordsMarked)
         return known + unusual > 0;
     if (other == 0)
@@ -596,8 +622,8 @@ bool IsChordProText(std::string_view text)
 
 // "Name: value" fields of a song's header, one to a line or several joined by bar lines ("Tuning: G C E A |
 // Key: C | Capo: No capo"). The line is a header line when every part between bars is such a field (a name
-// of one or two words of letters, a colon, a value), one of the names is a known one and none is a section
-// name ("Intro: G" is a chord line).
+// of one or two words of letters, a colon, a value that may be empty), one known name has a value and no
+// name is a section name ("Intro: G" is a chord line).
 struct Field
 {
     std::string_view name;
@@ -627,10 +653,10 @@ bool ParseHeaderFields(std::string_view line, std::vector<Field>& fields)
         std::size_t pos = 0;
         const std::string_view first = NextWord(field.name, pos);
         const std::string_view second = NextWord(field.name, pos);
-        if (field.value.empty() || first.empty() || !AllOf(first, IsAsciiLetter) || !AllOf(second, IsAsciiLetter) ||
-            pos < field.name.size() || IsSectionName(first))
+        if (first.empty() || !AllOf(first, IsAsciiLetter) || !AllOf(second, IsAsciiLetter) || pos < field.name.size() ||
+            IsSectionName(first))
             return false;
-        known = known || IsKnownFieldName(field.name);
+        known = known || (IsKnownFieldName(field.name) && !field.value.empty());
         fields.push_back(field);
         if (bar == std::string_view::npos)
             return known;
@@ -644,19 +670,20 @@ bool ParseHeaderFields(std::string_view line, std::vector<Field>& fields)
 void AppendHeaderFields(const std::vector<Field>& fields, std::string& out)
 {
     for (const Field& field : fields) {
-        const bool number = AllOf(field.value, IsAsciiDigit);
+        const bool number = !field.value.empty() && AllOf(field.value, IsAsciiDigit);
         if (EqualsIgnoringCase(field.name, "key") && IsChordName(field.value)) {
             AppendDirective("key", field.value, out);
         } else if (EqualsIgnoringCase(field.name, "capo") && number) {
             AppendDirective("capo", field.value, out);
         } else if (EqualsIgnoringCase(field.name, "tempo") && number) {
             AppendDirective("tempo", field.value, out);
-        } else if (EqualsIgnoringCase(field.name, "artist")) {
+        } else if (EqualsIgnoringCase(field.name, "artist") && !field.value.empty()) {
             AppendDirective("artist", field.value, out);
         } else {
             std::string text(field.name);
-            text += ": ";
-            text.append(field.value);
+            text += ':';
+            if (!field.value.empty())
+                text.append(" ").append(field.value);
             AppendDirective("comment", text, out);
         }
     }

@@ -57,60 +57,111 @@ Words WordDifference(const std::string& before, const std::string& after)
 
 } // namespace
 
+namespace {
+
+// A text as intake loads it: every line ending in CR LF.
+std::string Loaded(const std::string& input)
+{
+    std::string loaded;
+    for (std::string_view rest = input; !rest.empty();)
+        loaded.append(PopLine(rest)).append("\r\n");
+    return loaded;
+}
+
+std::string ReadFile(const std::filesystem::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Both conversions over one file: no word lost or made up, ChordPro left alone, and every chord the tab
+// conversion merges is a mark of the sheet conversion too, or a word of a staff block whose lines are input
+// lines as they were (without markup). Adds the marks the tab conversion merged to `tabMarks`; true when the
+// sheet conversion changed the text.
+bool CheckConversions(const std::string& input, bool chordPro, int& tabMarks)
+{
+    static const std::regex staffLike(R"([|:]-{3}|-{3}[|:])"), tuning("[A-G]{4,}"),
+        markup(R"(\[/?(ch|tab)\])", std::regex::icase);
+    const auto has = [&](char c) { return input.find(c) != std::string::npos; };
+    // The tab conversion turns chord lines into marks and leaves ChordPro (all four brackets) alone.
+    const std::string strict = ConvertTabToChordPro(input);
+    EXPECT_EQ(WordDifference(input, strict), Words{});
+    Words chords;
+    tabMarks += CountMarks(strict, chords, 1);
+    tabMarks -= CountMarks(input, chords, -1); // brackets of the input, such as labels, are no merged chords
+    EXPECT_EQ(has('[') && has(']') && has('{') && has('}') ? strict : input, input) << "ChordPro is left alone";
+    // The sheet conversion over the text as intake loads it.
+    const std::string loaded = Loaded(input);
+    const std::string output = ConvertSheetToChordPro(loaded);
+    if (chordPro || output == loaded) {
+        EXPECT_EQ(output, loaded);
+        return false;
+    }
+    EXPECT_EQ(WordDifference(loaded, output), Words{});
+    const std::string bare = "\n" + std::regex_replace(loaded, markup, "");
+    std::string_view rest = output;
+    for (bool inStaff = false; !rest.empty();) {
+        const std::string line(PopLine(rest));
+        if (line == "{start_of_tab}" || line == "{end_of_tab}")
+            inStaff = line == "{start_of_tab}";
+        else if (inStaff) {
+            EXPECT_NE(bare.find("\n" + line + "\r\n"), std::string::npos) << line;
+            std::size_t pos = 0;
+            for (std::string_view word = NextToken(line, pos); !word.empty(); word = NextToken(line, pos))
+                --chords[std::string(word)];
+        } else {
+            EXPECT_FALSE(std::regex_search(line, staffLike)) << "staff line outside a block: " << line;
+            CountMarks(line, chords, -1);
+        }
+    }
+    for (const auto& [chord, missing] : chords) // a row of string names such as EADGBE is no chord
+        EXPECT_TRUE(missing <= 0 || std::regex_match(chord, tuning)) << "chord " << chord << " not recognised";
+    return true;
+}
+
+} // namespace
+
 TEST(Corpus, ConversionsKeepEveryWordChordAndStaffLine)
 {
     if (!std::filesystem::is_directory(corpusDir))
         GTEST_SKIP() << "corpus folder " << corpusDir << " not found";
-    const std::regex staffLike(R"([|:]-{3}|-{3}[|:])"), tuning("[A-G]{4,}");
     int tabMarks = 0, sheets = 0; // the conversions do something
     for (const char* folder : {"crd", "derived", "chordpro"})
         for (const auto& entry : std::filesystem::recursive_directory_iterator(corpusDir / folder)) {
             if (!entry.is_regular_file())
                 continue;
             SCOPED_TRACE(entry.path().string());
-            std::ifstream in(entry.path(), std::ios::binary);
-            const std::string input(std::istreambuf_iterator<char>(in), {});
-            const auto has = [&](char c) { return input.find(c) != std::string::npos; };
-            // The tab conversion turns chord lines into marks and leaves ChordPro (all four brackets) alone.
-            const std::string strict = ConvertTabToChordPro(input);
-            EXPECT_EQ(WordDifference(input, strict), Words{});
-            Words chords;
-            tabMarks += CountMarks(strict, chords, 1);
-            tabMarks -= CountMarks(input, chords, -1); // brackets of the input, such as labels, are no merged chords
-            EXPECT_EQ(has('[') && has(']') && has('{') && has('}') ? strict : input, input) << "ChordPro is left alone";
-            // The sheet conversion over the text as intake loads it.
-            std::string loaded;
-            for (std::string_view rest = input; !rest.empty();)
-                loaded.append(PopLine(rest)).append("\r\n");
-            const std::string output = ConvertSheetToChordPro(loaded);
-            if (std::string(folder) == "chordpro" || output == loaded) {
-                EXPECT_EQ(output, loaded);
-                continue;
-            }
-            ++sheets;
-            EXPECT_EQ(WordDifference(loaded, output), Words{});
-            // Every chord the tab conversion merges is a mark here too, or a word of a staff block, whose lines
-            // are input lines as they were.
-            std::string_view rest = output;
-            for (bool inStaff = false; !rest.empty();) {
-                const std::string line(PopLine(rest));
-                if (line == "{start_of_tab}" || line == "{end_of_tab}")
-                    inStaff = line == "{start_of_tab}";
-                else if (inStaff) {
-                    EXPECT_NE(("\n" + loaded).find("\n" + line + "\r\n"), std::string::npos) << line;
-                    std::size_t pos = 0;
-                    for (std::string_view word = NextToken(line, pos); !word.empty(); word = NextToken(line, pos))
-                        --chords[std::string(word)];
-                } else {
-                    EXPECT_FALSE(std::regex_search(line, staffLike)) << "staff line outside a block: " << line;
-                    CountMarks(line, chords, -1);
-                }
-            }
-            for (const auto& [chord, missing] : chords) // a row of string names such as EADGBE is no chord
-                EXPECT_TRUE(missing <= 0 || std::regex_match(chord, tuning)) << "chord " << chord << " not recognised";
+            sheets += CheckConversions(ReadFile(entry.path()), std::string(folder) == "chordpro", tabMarks);
         }
     EXPECT_GE(tabMarks, 500);
     EXPECT_GE(sheets, 30);
+}
+
+// The chord sheets kept with the tests (tests/data/sheets, sources in its SOURCES.md): each is converted, with
+// every word and chord kept; where a hand-written ChordPro file lies beside a sheet (NAME.expected.pro), the
+// conversion is exactly that.
+TEST(Corpus, SheetsConvertAsWrittenByHand)
+{
+    const std::filesystem::path sheetsDir = std::filesystem::path(TEST_DATA_DIR) / "sheets";
+    int tabMarks = 0, sheets = 0, converted = 0, goldens = 0;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(sheetsDir)) {
+        const std::string name = entry.path().filename().string();
+        if (!entry.is_regular_file() || name == "SOURCES.md" || name.ends_with(".expected.pro"))
+            continue;
+        SCOPED_TRACE(entry.path().string());
+        const std::string input = ReadFile(entry.path());
+        ++sheets;
+        converted += CheckConversions(input, false, tabMarks);
+        std::filesystem::path golden = entry.path();
+        golden.replace_extension(".expected.pro");
+        if (std::filesystem::exists(golden)) {
+            ++goldens;
+            EXPECT_EQ(ConvertSheetToChordPro(Loaded(input)), Loaded(ReadFile(golden)));
+        }
+    }
+    EXPECT_EQ(converted, sheets);
+    EXPECT_GE(sheets, 6);
+    EXPECT_GE(goldens, 5);
 }
 
 TEST(Corpus, ChordDatabaseLinesReadAndWriteBack)
