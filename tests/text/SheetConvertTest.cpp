@@ -43,6 +43,11 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
          "{comment: Tuning: G C E A}\n{key: C}\n{comment: Capo: No capo}\n{tempo: 96}\n{artist: Jo}\n"
          "{comment: Album: Best}\n{capo: 2}\n{title: My Song}\n"},
         {"Difficulty: Easy\nla\n", same},
+        {"Key: D | Tempo:\nSong\n", "{key: D}\n{comment: Tempo:}\n{title: Song}\n"},
+        // A remark in parentheses on a chord line is text; one left open makes the line no chord line.
+        {"Outro:\nC  D  F\nAm  D ( fade out with Am )\n",
+         "{comment: Outro}\n[C] [D] [F]\n[Am] [D] ( fade out with Am )\n"},
+        {"Song\nG ( oh my\nla\n", "{title: Song}\nG ( oh my\nla\n"},
         // Section labels; a chorus ends at a label, a tab block, two blank lines or the end; one blank line stays in.
         {"Chorus\nla\n\ne|--3--|-----|\nB|--1--|-----|\n",
          "{comment: Chorus}\n{start_of_chorus}\nla\n{end_of_chorus}\n\n{start_of_tab}\ne|--3--|-----|\nB|--1--|-----|\n"
