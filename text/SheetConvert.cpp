@@ -3,6 +3,7 @@
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -597,15 +598,19 @@ void AppendTitle(std::string_view line, std::string& out)
     AppendDirective("title", t, out);
 }
 
-// ChordPro already: a line that starts with a directive ("{" and a letter, with a "}" later on the line), or
-// a chord mark anywhere. Section labels and other bracketed text ("[Verse 1]", "[x2]") are not chord marks.
-bool IsChordProText(std::string_view text)
+// A directive line: "{" and a letter, with a "}" later on the line.
+bool IsDirectiveLine(std::string_view line)
+{
+    const std::string_view t = Trim(line);
+    return t.size() >= 3 && t[0] == '{' && IsAsciiLetter(t[1]) && t.find('}') != std::string_view::npos;
+}
+
+// ChordPro with chords already: a chord mark anywhere. Section labels and other bracketed text ("[Verse 1]",
+// "[x2]") are not chord marks.
+bool HasChordMark(std::string_view text)
 {
     while (!text.empty()) {
         const std::string_view line = PopLine(text);
-        const std::string_view t = Trim(line);
-        if (t.size() >= 3 && t[0] == '{' && IsAsciiLetter(t[1]) && t.find('}') != std::string_view::npos)
-            return true;
         std::size_t open = std::string_view::npos;
         for (std::size_t i = 0; i < line.size(); ++i) {
             if (line[i] == '[') {
@@ -618,6 +623,29 @@ bool IsChordProText(std::string_view text)
         }
     }
     return false;
+}
+
+// The directive that opens or closes an environment whose lines are not lyrics (tab, grid, ABC, LilyPond,
+// text block...): "{start_of_tab}", "{sot}", "{start_of_grid: 4x4}". Chorus, verse and bridge hold lyrics.
+// +1 for an opening, -1 for a closing, 0 otherwise.
+int VerbatimEnvironment(std::string_view directive)
+{
+    std::string_view name = Trim(directive).substr(1);
+    name = name.substr(0, name.find_first_of(":} \t"));
+    for (const std::string_view lyrics : {"_of_chorus", "_of_verse", "_of_bridge"})
+        if (name.size() >= lyrics.size() && EqualsIgnoringCase(name.substr(name.size() - lyrics.size()), lyrics))
+            return 0;
+    for (const std::string_view lyrics : {"soc", "eoc", "sov", "eov", "sob", "eob"})
+        if (EqualsIgnoringCase(name, lyrics))
+            return 0;
+    const auto startsWith = [&name](std::string_view prefix) {
+        return name.size() > prefix.size() && EqualsIgnoringCase(name.substr(0, prefix.size()), prefix);
+    };
+    if (startsWith("start_of_") || (name.size() == 3 && startsWith("so")))
+        return 1;
+    if (startsWith("end_of_") || (name.size() == 3 && startsWith("eo")))
+        return -1;
+    return 0;
 }
 
 // "Name: value" fields of a song's header, one to a line or several joined by bar lines ("Tuning: G C E A |
@@ -725,7 +753,8 @@ enum class Kind : unsigned char
     Label,
     Header,
     Chords,
-    Text
+    Text,
+    Directive // a directive line, or a line of a block that holds no lyrics: kept as it is
 };
 
 Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fields)
@@ -750,7 +779,7 @@ Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fiel
 // looks over the blank lines after it, which the walk then passes once more.
 std::string ConvertSheetToChordPro(std::string_view loadedText)
 {
-    if (IsChordProText(loadedText))
+    if (HasChordMark(loadedText))
         return std::string(loadedText);
 
     // The text without markup; a line that held nothing but markup is left out.
@@ -777,7 +806,25 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
     std::vector<Field> fields;
     for (std::size_t k = 0, start = 0; k < n; start = lineEnds[k++]) {
         lines.push_back(std::string_view(clean).substr(start, lineEnds[k] - start));
-        kinds.push_back(Classify(lines.back(), chordsMarked[k], fields));
+        kinds.push_back(IsDirectiveLine(lines.back()) ? Kind::Directive
+                                                      : Classify(lines.back(), chordsMarked[k], fields));
+    }
+    // A text with directives is ChordPro that still has chord lines over its lyrics: its chord lines are
+    // merged and its staffs put in tab blocks, and the rest is left as the writer has it (no label, header
+    // field or title is read, and the lines inside a tab, grid or other block that holds no lyrics stay).
+    const bool chordPro = std::find(kinds.begin(), kinds.end(), Kind::Directive) != kinds.end();
+    if (chordPro) {
+        bool verbatim = false;
+        for (std::size_t k = 0; k < n; ++k) {
+            if (kinds[k] == Kind::Directive) {
+                const int environment = VerbatimEnvironment(lines[k]);
+                verbatim = environment != 0 ? environment > 0 : verbatim;
+            } else if (verbatim) {
+                kinds[k] = Kind::Directive;
+            } else if (kinds[k] == Kind::Label || kinds[k] == Kind::Header) {
+                kinds[k] = Kind::Text;
+            }
+        }
     }
 
     std::string out;
@@ -790,7 +837,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
     // A tab block starts at a staff line, or at the line right above one (chord names, mostly).
     const auto startsTab = [&](std::size_t i) {
         return kinds[i] == Kind::Staff ||
-               (kinds[i] != Kind::Label && kinds[i] != Kind::Header && nextIs(i, Kind::Staff));
+               ((kinds[i] == Kind::Chords || kinds[i] == Kind::Text) && nextIs(i, Kind::Staff));
     };
     // A chorus with no lines before the next label, tab block, two blank lines or the end gets no environment.
     const auto chorusIsEmpty = [&](std::size_t i) {
@@ -801,7 +848,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
     };
 
     // The title comes from the first line that is neither blank nor a header line.
-    std::size_t titleLine = 0;
+    std::size_t titleLine = chordPro ? n : 0;
     while (titleLine < n && (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header))
         ++titleLine;
     bool chorusOpen = false;

@@ -67,7 +67,14 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"Oasis - Wonderwall\n", "{title: Wonderwall}\n{subtitle: Oasis}\n"},
         {"From: jo@mail.com - Tabs\nEm\nbob@example.org\n", "From: jo@mail.com - Tabs\n[Em]\nbob@example.org\n"},
         // Left alone: ChordPro (a directive, a chord mark), prose and a fingering, e-mail lines, a chord list.
-        {"{title: Song}\nG     C\nHello there\n[Chorus]\n", same},
+        // ChordPro with chord lines over its lyrics: the chord lines are merged, a staff outside a block goes into
+        // one; directives, labels, headers and the lines of tab and grid blocks stay as they are.
+        {"{title: Song}\nKey: C\nG     C\nHello there\n[Chorus]\n",
+         "{title: Song}\nKey: C\n[G]Hello [C]there\n[Chorus]\n"},
+        {"{soc}\nG\nla\n{eoc}\n{sot}\nG\ne|--3--|-----|\n{eot}\n{start_of_grid: 4x4}\n| G . . . | C |\n{end_of_grid}\n"
+         "e|--3--|-----|\n",
+         "{soc}\n[G]la\n{eoc}\n{sot}\nG\ne|--3--|-----|\n{eot}\n{start_of_grid: 4x4}\n| G . . . | C |\n{end_of_grid}\n"
+         "{start_of_tab}\ne|--3--|-----|\n{end_of_tab}\n"},
         {"Chorus\n[G]Amazing [C]grace\n", same},
         {"Key: G\nA Day In Eden\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\nAm7  x02010\n",
          "{key: G}\n{title: A Day In Eden}\nAdd Ebb Bad Dad Bee\nAm Cm Em Hmm\nAm7  x02010\n"},
