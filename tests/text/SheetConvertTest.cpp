@@ -71,6 +71,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // one; directives, labels, headers and the lines of tab and grid blocks stay as they are.
         {"{title: Song}\nKey: C\nG     C\nHello there\n[Chorus]\n",
          "{title: Song}\nKey: C\n[G]Hello [C]there\n[Chorus]\n"},
+        {"A first line\n{a directive}\nG\nla\n", "A first line\n{a directive}\n[G]la\n"},
         {"{soc}\nG\nla\n{eoc}\n{sot}\nG\ne|--3--|-----|\n{eot}\n{start_of_grid: 4x4}\n| G . . . | C |\n{end_of_grid}\n"
          "e|--3--|-----|\n",
          "{soc}\n[G]la\n{eoc}\n{sot}\nG\ne|--3--|-----|\n{eot}\n{start_of_grid: 4x4}\n| G . . . | C |\n{end_of_grid}\n"
