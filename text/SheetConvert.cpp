@@ -308,6 +308,22 @@ bool IsStaffLine(std::string_view line)
     return dashes >= 4 && (named || bars > 0);
 }
 
+// A line of a chord diagram drawn in text: its grid ("+---+---+") or a row of bars with blanks, finger
+// numbers and open or muted strings between them ("|  1  |  2   2  |", "2   |   |   |"), with at least two
+// bars or two corners. It belongs with the grid lines around it.
+bool IsDiagramRow(std::string_view line)
+{
+    std::size_t bars = 0;
+    std::size_t corners = 0;
+    for (const char c : line) {
+        if (std::string_view("|+- \t0123456789oOxX*").find(c) == std::string_view::npos)
+            return false;
+        bars += c == '|';
+        corners += c == '+';
+    }
+    return bars >= 2 || corners >= 2;
+}
+
 enum class Role : unsigned char
 {
     Label,
@@ -761,7 +777,7 @@ Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fiel
 {
     if (Trim(line).empty())
         return Kind::Blank;
-    if (IsStaffLine(line))
+    if (IsStaffLine(line) || IsDiagramRow(line))
         return Kind::Staff;
     if (!LabelText(line).empty())
         return Kind::Label;
