@@ -8,10 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#if !defined(_WIN32)
-#include <sys/stat.h>
-#endif
-
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -126,10 +122,6 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     WriteFileBytes(dir.File("huge.txt"), "");
     std::filesystem::resize_file(dir.File("huge.txt"), MAX_TEXT_FILE_SIZE + 1);
     std::filesystem::create_directory(dir.File("folder"));
-#if !defined(_WIN32)
-    ASSERT_EQ(::mkfifo(dir.File("fifo.pro").c_str(), 0600), 0); // no writer: opening it must not wait
-    ASSERT_EQ(::mkfifo(dir.File("fifo.pdb").c_str(), 0600), 0);
-#endif
     // Name, bytes to write (none for the files above and those that are there), kind, texts.
     const std::tuple<std::string, std::string, InputKind, std::vector<std::string>> cases[] = {
         {"song.pro", "A\nB", InputKind::Texts, {"A\r\nB\r\n"}},
@@ -147,11 +139,7 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"missing.pro", "", InputKind::Unreadable, {}},
         {"folder", "", InputKind::Unreadable, {}},
         {"/dev/zero", "", InputKind::Unreadable, {}}, // never read to its (missing) end
-#if !defined(_WIN32)
         {"/dev/urandom", "", InputKind::Unreadable, {}},
-        {"fifo.pro", "", InputKind::Unreadable, {}},
-        {"fifo.pdb", "", InputKind::Unreadable, {}},
-#endif
         {"noel-bom.pro", "", InputKind::Texts, {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
     };
     for (const auto& [name, bytes, kind, texts] : cases) {
@@ -171,10 +159,6 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     }
     EXPECT_EQ(ReadInputFile(dir.File("nul-bytes.txt")).error,
               dir.File("nul-bytes.txt") + " is not a song or text file");
-#if !defined(_WIN32)
-    EXPECT_EQ(ReadInputFile(dir.File("fifo.pro")).error,
-              "Can't read file " + dir.File("fifo.pro") + ": not a regular file");
-#endif
 }
 
 } // namespace
