@@ -61,25 +61,26 @@ bool IsBlankText(std::string_view text)
 }
 
 // Laid out like a chord definition though the parser does not take it: a name, then words of digits and x
-// only, either four or more of them (aligned in columns, or with tabs) or one of four to six ("G 320033").
+// only, either four or more of them (aligned in columns, or with tabs; the name may then be several words, as
+// the handheld's own chord names with a blank are written out) or one of four to six ("G 320033").
 bool LooksLikeChordDefinition(std::string_view line)
 {
+    const auto isValue = [](std::string_view word) {
+        return std::all_of(word.begin(), word.end(), [](char c) { return IsAsciiDigit(c) || c == 'x' || c == 'X'; });
+    };
     std::size_t pos = 0;
     if (NextToken(line, pos).empty()) {
         return false;
     }
-    std::size_t values = 0;
+    std::size_t words = 1;
+    std::size_t values = 0; // the words of values at the end of the line
     std::size_t firstLength = 0;
     for (std::string_view word = NextToken(line, pos); !word.empty(); word = NextToken(line, pos)) {
-        const bool isValue =
-            std::all_of(word.begin(), word.end(), [](char c) { return IsAsciiDigit(c) || c == 'x' || c == 'X'; });
-        if (!isValue) {
-            return false;
-        }
-        firstLength = values == 0 ? word.size() : firstLength;
-        ++values;
+        ++words;
+        values = isValue(word) ? values + 1 : 0;
+        firstLength = words == 2 ? word.size() : firstLength;
     }
-    return values >= 4 || (values == 1 && firstLength >= 4 && firstLength <= 6);
+    return values >= 4 || (words == 2 && values == 1 && firstLength >= 4 && firstLength <= 6);
 }
 
 std::optional<Loss> ChordListTakenAsSong(std::string_view text)

@@ -411,6 +411,8 @@ TEST_F(CliTest, EveryChangeToAnInputIsAWarningThatStrictRefuses)
         {"broken.pro", "Cr\xC3\xA8me\nBr\xFBl\xE9\x65\n", {}, "line 2 holds the first byte that is not UTF-8"},
         {"left-out.pro", "{t:Left}\n", {chords}, "left out: the first file, " + chords + ", is a chord list"},
         {"late-chords.txt", "C x 3 2 0 1 0\nG 3 2 0 0 0 3\n", {song}, "taken as a song, not a chord list"},
+        // As extraction writes a chord whose name holds a blank.
+        {"blank-name.txt", "A m x 0 2 2 1 0\nG 3 2 0 0 0 3\n", {}, "taken as a song, not a chord list: line 1"},
     };
     for (const auto& [name, bytes, before, said] : cases) {
         SCOPED_TRACE(name);

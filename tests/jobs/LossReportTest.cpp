@@ -71,6 +71,10 @@ const LossCase LOSS_CASES[] = {
     {"AlignedChordList", "C x 3 2 0 1 0\nG   3 2 0 0 0 3\n", false,
      {{LossKind::ChordListAsSong, 1, 2, "G   3 2 0 0 0 3", ""}}},
     {"SongWithNumbers", "Verse 1\nIn 1969 2 3 4\n", false, {}},
+    // A chord name with a blank, as the handheld allows and extraction writes it, makes no chord list.
+    {"BlankInChordName", "A m x 0 2 2 1 0\nG 3 2 0 0 0 3\n", false,
+     {{LossKind::ChordListAsSong, 1, 1, "A m x 0 2 2 1 0", ""}}},
+    {"LyricsEndingInAYear", "In the year 2024\nWe sang 1969\n", false, {}},
 };
 // clang-format on
 
