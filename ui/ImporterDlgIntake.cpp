@@ -64,7 +64,7 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             }
             break;
         case InputKind::NotText:
-            notSongs.append(FromUtf8(Utf8FromPath(ToPath(path).filename())) + FromUtf8(res::NOT_A_SONG_FILE));
+            notSongs.append(FromUtf8(NotASongMessage(Utf8FromPath(ToPath(path).filename()))));
             break;
         case InputKind::Unreadable:
             break; // skipped without a message
