@@ -201,11 +201,8 @@ Status CReadOnlyFile::ReadRest(std::string& bytes, std::size_t limit)
         // A regular file is asked for all that is left and one byte more, so that its end comes with the next
         // read; at most one byte past the limit is read, so a file that grew after the size check is caught.
         std::size_t wanted = m_size > bytes.size() ? static_cast<std::size_t>(m_size - bytes.size()) + 1 : CHUNK_SIZE;
-        if (bytes.size() >= limit) {
-            wanted = 1;
-        } else {
-            wanted = std::min(wanted, limit - bytes.size() + 1);
-        }
+        const std::size_t room = limit - bytes.size(); // never more is held than the limit
+        wanted = room < wanted ? room + 1 : wanted;
         const std::size_t oldSize = bytes.size();
         bytes.resize(oldSize + wanted);
         const Result<std::size_t> got = Read(bytes.data() + oldSize, wanted);
