@@ -3,7 +3,7 @@
 #include "jobs/Charset.h"
 #include "jobs/Export.h"
 #include "jobs/FileChecks.h"
-#include "jobs/Intake.h"
+#include "jobs/InputFile.h"
 #include "jobs/LossReport.h"
 #include "jobs/Platform.h"
 #include "jobs/TuneloreDatabase.h"
@@ -43,45 +43,51 @@ int RunBuild(const BuildOptions& options)
 
     // Every input is read before anything is written, so a bad input leaves no file behind. Each song goes
     // into its record as soon as it is read and its text is dropped, so that the songs are held once, not twice.
-    // An input named as the output would be lost.
-    for (const std::string& file : options.files) {
-        if (!options.install && IsSameFile(PathFromUtf8(options.output), PathFromUtf8(file))) {
-            PrintError(SameFileMessage(PathFromUtf8(options.output), PathFromUtf8(file)));
-            return EXIT_STATUS_FAILED;
-        }
-    }
+    // An input that is the output file would be lost: the output is looked at once, and each input as it is read.
+    const std::optional<FileIdentity> outputIdentity =
+        options.output.empty() ? std::nullopt : IdentityOfFile(PathFromUtf8(options.output));
     CSystemPlatform platform;
     CImportDatabaseBuilder builder(platform, ExportOptions{options.name});
     std::size_t warnings = 0;
-    if (const std::optional<Loss> loss = DatabaseNameLoss(options.nameArgument)) {
-        PrintWarning("--name", DescribeLoss(*loss));
+    const auto warn = [&warnings](std::string_view subject, std::string_view message) {
+        PrintWarning(subject, message);
         ++warnings;
+    };
+    if (const std::optional<Loss> loss = DatabaseNameLoss(options.nameArgument)) {
+        warn("--name", DescribeLoss(*loss));
     }
+    const TextConversion conversion = options.chordSheets ? TextConversion::ChordSheets : TextConversion::Strict;
     for (const std::string& file : options.files) {
-        const std::filesystem::path path = PathFromUtf8(file);
-        if (HasPdbSuffix(file)) {
-            const DatabaseFile database = ReadDatabaseFile(path);
-            if (HoldsSongs(database.kind) || HoldsChords(database.kind)) {
-                const bool songs = HoldsSongs(database.kind);
-                PrintError(file + " is a " + (songs ? "song" : "chord") +
-                           " database, not a text; use 'tunelore-cli extract' to get its " +
-                           (songs ? "songs" : "chords"));
-                return EXIT_STATUS_FAILED;
-            }
-        }
-        TextLoadResult text =
-            LoadTextFile(path, options.chordSheets ? TextConversion::ChordSheets : TextConversion::Strict);
-        if (!text.text) {
-            PrintError(text.error);
+        InputFile input =
+            file == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(file), conversion);
+        if (outputIdentity && input.identity == outputIdentity) {
+            PrintError(SameFileMessage(PathFromUtf8(options.output), PathFromUtf8(file)));
             return EXIT_STATUS_FAILED;
         }
+        if (input.kind != InputKind::Texts) {
+            const bool database = input.database && HasPdbSuffix(file);
+            const bool songs = database && HoldsSongs(KindOf(*input.database));
+            PrintError(database ? file + " is a " + (songs ? "song" : "chord") +
+                                      " database, not a text; use 'tunelore-cli extract' to get its " +
+                                      (songs ? "songs" : "chords")
+                       : input.error.empty() ? NotASongMessage(file)
+                                             : input.error);
+            return EXIT_STATUS_FAILED;
+        }
+        const LoadedText& loaded = input.texts.front();
+        if (input.emptyFile) {
+            warn(file, EMPTY_FILE_WARNING);
+        }
         const std::size_t ignored = builder.IgnoredTexts();
-        builder.Add(*text.text);
-        if (builder.IgnoredTexts() == ignored) { // a text the database takes
-            for (const Loss& loss : TextLosses(*text.text, builder.ChordMode(), text.replaced)) {
-                PrintWarning(file, DescribeLoss(loss));
-                ++warnings;
-            }
+        builder.Add(loaded.text);
+        if (builder.IgnoredTexts() != ignored) {
+            warn(file,
+                 "left out: the first file, " + options.files.front() +
+                     ", is a chord list, so only its chords go into the database");
+            continue;
+        }
+        for (const Loss& loss : TextLosses(loaded, builder.ChordMode())) {
+            warn(file, DescribeLoss(loss));
         }
     }
     if (options.strict && warnings > 0) {
@@ -108,8 +114,6 @@ int RunBuild(const BuildOptions& options)
         }
         done = "Wrote " + what + " to " + EscapeControls(result.path);
     }
-    if (builder.IgnoredTexts() > 0)
-        PrintError("note: " + options.files.front() + " holds chord definitions, so only it went into the database");
     std::cout << done << '\n';
     return EXIT_STATUS_OK;
 }

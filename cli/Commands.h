@@ -8,6 +8,9 @@
 class CPalmDatabase;
 class IPlatform;
 
+// The warning for an input file of no bytes, which loads as an empty song.
+inline constexpr std::string_view EMPTY_FILE_WARNING = "the file is empty";
+
 // The four commands of tunelore-cli; each returns the process exit status and prints its own messages.
 
 struct BuildOptions

@@ -1,7 +1,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "jobs/Charset.h"
-#include "jobs/Intake.h"
+#include "jobs/InputFile.h"
 #include "jobs/LossReport.h"
 #include "pdb/FileIo.h"
 
@@ -14,15 +14,20 @@
 
 int RunConvert(const std::string& path, bool chordSheets)
 {
-    const TextLoadResult loaded =
-        LoadTextFile(PathFromUtf8(path), chordSheets ? TextConversion::ChordSheets : TextConversion::Strict);
-    if (!loaded.text) {
-        PrintError(loaded.error);
+    const TextConversion conversion = chordSheets ? TextConversion::ChordSheets : TextConversion::Strict;
+    const InputFile input =
+        path == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(path), conversion);
+    if (input.kind != InputKind::Texts) {
+        PrintError(input.error.empty() ? NotASongMessage(path) : input.error); // databases are not converted
         return EXIT_STATUS_FAILED;
     }
-    const std::string& text = *loaded.text;
+    const LoadedText& loaded = input.texts.front();
+    const std::string& text = loaded.text;
     // What a build of this file alone would lose.
-    for (const Loss& loss : TextLosses(text, IsChordModeText(text), loaded.replaced)) {
+    if (input.emptyFile) {
+        PrintWarning(path, "the file is empty");
+    }
+    for (const Loss& loss : TextLosses(loaded, IsChordModeText(text))) {
         PrintWarning(path, DescribeLoss(loss));
     }
 #ifdef _WIN32

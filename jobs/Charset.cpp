@@ -1,5 +1,6 @@
 #include "jobs/Charset.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -178,11 +179,67 @@ std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharac
     return out;
 }
 
+// UTF-32 text after its byte-order mark as Windows-1252: a code point past U+10FFFF or a surrogate, and a last
+// unit cut short, become REPLACEMENT.
+std::string Utf32ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
+{
+    std::string out;
+    out.reserve(bytes.size() / 4 + 1);
+    std::size_t pos = 0;
+    for (; pos + 3 < bytes.size(); pos += 4) {
+        std::uint32_t cp = 0;
+        for (std::size_t i = 0; i < 4; ++i) {
+            const auto byte = static_cast<unsigned char>(bytes[pos + (bigEndian ? i : 3 - i)]);
+            cp = (cp << 8) | byte;
+        }
+        char byte = REPLACEMENT;
+        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+            ++replaced.counts[REPLACEMENT_CHARACTER];
+        } else if (!CodePointToCp1252(cp, byte)) {
+            ++replaced.counts[cp];
+        }
+        out.push_back(byte);
+    }
+    if (pos < bytes.size()) {
+        ++replaced.counts[REPLACEMENT_CHARACTER];
+        out.push_back(REPLACEMENT);
+    }
+    return out;
+}
+
+constexpr std::string_view UTF32_LE_BOM("\xFF\xFE\0\0", 4);
+constexpr std::string_view UTF32_BE_BOM("\0\0\xFE\xFF", 4);
+
+// The line (from 1) of the first byte that is no well-formed UTF-8, when `bytes` also hold a well-formed
+// sequence of more than one byte; 0 otherwise (ASCII, valid UTF-8, or bytes that read as Windows-1252 only).
+std::size_t LineOfBrokenUtf8(std::string_view bytes)
+{
+    std::size_t firstInvalid = std::string_view::npos;
+    bool multibyte = false;
+    for (std::size_t pos = 0; pos < bytes.size();) {
+        if (static_cast<unsigned char>(bytes[pos]) < 0x80) {
+            ++pos;
+            continue;
+        }
+        const Decoded d = DecodeOne(bytes, pos);
+        if (!d.valid && firstInvalid == std::string_view::npos) {
+            firstInvalid = pos;
+        }
+        multibyte = multibyte || d.valid;
+        if (multibyte && firstInvalid != std::string_view::npos) {
+            const std::string_view before = bytes.substr(0, firstInvalid);
+            return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+        }
+        pos += d.length;
+    }
+    return 0;
+}
+
 } // namespace
 
-bool StartsWithUtf16Bom(std::string_view bytes)
+bool StartsWithWideBom(std::string_view bytes)
 {
-    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF");
+    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") || bytes.starts_with(UTF32_BE_BOM);
 }
 
 bool IsValidUtf8(std::string_view bytes)
@@ -256,24 +313,30 @@ std::string Cp1252ToUtf8(std::string_view text)
     return out;
 }
 
-std::string DecodeFileText(std::string_view bytes)
+DecodedText DecodeFileText(std::string_view bytes)
 {
-    ReplacedCharacters ignored;
-    return DecodeFileText(bytes, ignored);
-}
-
-std::string DecodeFileText(std::string_view bytes, ReplacedCharacters& replaced)
-{
-    if (StartsWithUtf16Bom(bytes)) {
-        return Utf16ToCp1252(bytes.substr(2), bytes[0] == '\xFE', replaced);
+    DecodedText decoded;
+    // The UTF-32 marks first: the little-endian one starts like the UTF-16 one.
+    if (bytes.starts_with(UTF32_LE_BOM) || bytes.starts_with(UTF32_BE_BOM)) {
+        decoded.text = Utf32ToCp1252(bytes.substr(4), bytes[0] == '\0', decoded.replaced);
+        return decoded;
+    }
+    if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
+        decoded.text = Utf16ToCp1252(bytes.substr(2), bytes[0] == '\xFE', decoded.replaced);
+        return decoded;
     }
     constexpr std::string_view BOM = "\xEF\xBB\xBF";
     if (bytes.substr(0, BOM.size()) == BOM) {
         bytes.remove_prefix(BOM.size());
     }
     // Plain ASCII reads the same either way; only valid UTF-8 with non-ASCII bytes needs transcoding.
-    if (HasNonAscii(bytes) && IsValidUtf8(bytes)) {
-        return Utf8ToCp1252(bytes, replaced);
+    if (HasNonAscii(bytes)) {
+        if (IsValidUtf8(bytes)) {
+            decoded.text = Utf8ToCp1252(bytes, decoded.replaced);
+            return decoded;
+        }
+        decoded.invalidUtf8Line = LineOfBrokenUtf8(bytes);
     }
-    return std::string(bytes);
+    decoded.text = std::string(bytes);
+    return decoded;
 }

@@ -19,15 +19,23 @@ struct ReplacedCharacters
     void Merge(const ReplacedCharacters& other);
 };
 
-// A file's bytes as loaded text: a leading UTF-8 byte-order mark is dropped; valid UTF-8 holding non-ASCII
-// bytes is transcoded to Windows-1252 (as Utf8ToCp1252 does); text after a UTF-16 byte-order mark (FF FE
-// little endian, FE FF big endian) is transcoded the same way; anything else is taken as Windows-1252 bytes
-// unchanged. The second form also adds each character that became "?" to `replaced`.
-std::string DecodeFileText(std::string_view bytes);
-std::string DecodeFileText(std::string_view bytes, ReplacedCharacters& replaced);
+struct DecodedText
+{
+    std::string text;                // Windows-1252
+    ReplacedCharacters replaced;     // each character that became "?"
+    std::size_t invalidUtf8Line = 0; // for UTF-8 with an invalid byte, read as Windows-1252: that byte's line
+};
+// A file's bytes as text: a leading UTF-8 byte-order mark is dropped; valid UTF-8 holding non-ASCII bytes is
+// transcoded to Windows-1252 (as Utf8ToCp1252 does); text after a UTF-32 byte-order mark (FF FE 00 00 little
+// endian, 00 00 FE FF big endian) or a UTF-16 one (FF FE, FE FF) is transcoded the same way; anything else is
+// taken as Windows-1252 bytes unchanged. Such bytes that also hold well-formed UTF-8 sequences are UTF-8 with
+// a broken byte more likely than Windows-1252: they are still taken as Windows-1252, as files stored so far
+// were, and `invalidUtf8Line` says on which line (from 1) the first broken byte is.
+DecodedText DecodeFileText(std::string_view bytes);
 
-// True when `bytes` starts with a UTF-16 byte-order mark, little or big endian.
-bool StartsWithUtf16Bom(std::string_view bytes);
+// True when `bytes` starts with a UTF-16 or UTF-32 byte-order mark, little or big endian: text that holds
+// NUL bytes.
+bool StartsWithWideBom(std::string_view bytes);
 
 // Windows-1252 to UTF-8. The five bytes that Windows-1252 leaves undefined (81 8D 8F 90 9D) map to the C1
 // controls of the same value, so every byte survives the round trip.

@@ -142,11 +142,11 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesyste
 }
 
 CPalmDatabase
-BuildImportDatabase(const std::vector<std::string>& loadedTexts, IPlatform& platform, const ExportOptions& options)
+BuildImportDatabase(const std::vector<LoadedText>& loadedTexts, IPlatform& platform, const ExportOptions& options)
 {
     CImportDatabaseBuilder builder(platform, options);
-    for (const std::string& text : loadedTexts) {
-        builder.Add(text);
+    for (const LoadedText& loaded : loadedTexts) {
+        builder.Add(loaded.text);
         if (builder.ChordMode()) {
             break;
         }
@@ -154,7 +154,7 @@ BuildImportDatabase(const std::vector<std::string>& loadedTexts, IPlatform& plat
     return std::move(builder.Database());
 }
 
-ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
+ExportResult ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                const std::filesystem::path& path,
                                IPlatform& platform,
                                const ExportOptions& options)

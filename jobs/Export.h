@@ -1,5 +1,6 @@
 #pragma once
 
+#include "jobs/LoadedText.h"
 #include "jobs/Platform.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/PalmDatabase.h"
@@ -65,12 +66,11 @@ ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesyste
 
 // The import database for loaded texts: a chord import database from the first text when it is a chord list,
 // else a song import database of all texts.
-CPalmDatabase BuildImportDatabase(const std::vector<std::string>& loadedTexts,
-                                  IPlatform& platform,
-                                  const ExportOptions& options = {});
+CPalmDatabase
+BuildImportDatabase(const std::vector<LoadedText>& loadedTexts, IPlatform& platform, const ExportOptions& options = {});
 
 // The export of the loaded texts (BuildImportDatabase), for Save PDB and, with an empty path, install.
-ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
+ExportResult ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                const std::filesystem::path& path,
                                IPlatform& platform,
                                const ExportOptions& = {});

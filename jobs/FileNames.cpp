@@ -80,3 +80,8 @@ std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause)
     }
     return message;
 }
+
+std::string CantReadMessage(std::string_view pathUtf8, std::string_view cause)
+{
+    return std::string(res::CANT_READ_FILE) + std::string(pathUtf8) + ": " + std::string(cause);
+}

@@ -15,3 +15,6 @@ std::string FoldCp1252Case(std::string_view text);
 
 // "Can't write file <path>", with ": <cause>" after it when the cause is known.
 std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause = {});
+
+// "Can't read file <path>: <cause>".
+std::string CantReadMessage(std::string_view pathUtf8, std::string_view cause);

@@ -2,25 +2,31 @@
 
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
-#include "jobs/Intake.h"
+#include "jobs/FileNames.h"
 #include "jobs/TuneloreDatabase.h"
-#include "pdb/FileIo.h"
 
-#include <algorithm>
 #include <cstddef>
+#include <span>
 #include <utility>
 
 #include "res/Resource.h"
 
 namespace {
 
-InputFile FromDatabase(CPalmDatabase&& database, const std::string& name, bool namedPdb)
+std::optional<CPalmDatabase> ParseDatabase(std::string_view bytes)
+{
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    return CPalmDatabase::Parse(std::span<const std::uint8_t>(data, bytes.size()));
+}
+
+InputFile FromDatabase(CPalmDatabase&& database, std::string_view name, bool namedPdb)
 {
     InputFile input;
     const DatabaseKind kind = KindOf(database);
     if (kind == DatabaseKind::SongImportDatabase || kind == DatabaseKind::ChordImportDatabase) {
-        input.kind = InputKind::Texts;
+        input.kind = InputKind::ImportDatabase;
         input.texts = LoadedTextsOfDatabase(database);
+        input.database = std::move(database);
     } else if (namedPdb && (kind == DatabaseKind::SongDatabase || kind == DatabaseKind::ChordDatabase)) {
         input.kind = kind == DatabaseKind::SongDatabase ? InputKind::SongDatabase : InputKind::ChordDatabase;
         input.database = std::move(database);
@@ -31,16 +37,55 @@ InputFile FromDatabase(CPalmDatabase&& database, const std::string& name, bool n
     return input;
 }
 
+InputFile Unreadable(std::string_view name, std::string_view cause)
+{
+    InputFile input;
+    input.error = CantReadMessage(name, cause);
+    return input;
+}
+
+// What the whole bytes of a file are: a database when they hold NULs and parse as one, else a text.
+InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversion conversion)
+{
+    if (IsNotTextContent(bytes)) {
+        if (std::optional<CPalmDatabase> database = ParseDatabase(bytes)) {
+            return FromDatabase(std::move(*database), name, false);
+        }
+        InputFile input;
+        input.kind = InputKind::NotText;
+        input.error = NotASongMessage(name);
+        return input;
+    }
+    InputFile input;
+    input.kind = InputKind::Texts;
+    input.emptyFile = bytes.empty();
+    input.texts.push_back(MakeLoadedText(name, bytes, conversion));
+    return input;
+}
+
+// Reads the rest of an open file and sorts it out; `bytes` holds what was read of it before.
+InputFile ReadOpenFile(CReadOnlyFile& file, std::string_view name, std::string bytes, TextConversion conversion)
+{
+    if (file.Size() > MAX_TEXT_FILE_SIZE) {
+        return Unreadable(name, TooLargeCause(file.Size(), MAX_TEXT_FILE_SIZE));
+    }
+    if (const Status read = file.ReadRest(bytes, MAX_TEXT_FILE_SIZE); !read) {
+        return Unreadable(name, read.error().text);
+    }
+    InputFile input = FromBytes(name, bytes, conversion);
+    input.identity = file.Identity();
+    return input;
+}
+
 } // namespace
 
 bool IsNotTextContent(std::string_view bytes)
 {
-    // A UTF-16 text holds NULs, so only a database tells it apart. Anything else that is a Palm database has a
-    // NUL in its first 4 KiB: its record count (bytes 76-77) is zero, or the first record's offset (from byte
-    // 78) has a zero high byte in any file below 16 MiB.
-    if (StartsWithUtf16Bom(bytes)) {
-        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-        return CPalmDatabase::Parse(std::span<const std::uint8_t>(data, bytes.size())).has_value();
+    // A UTF-16 or UTF-32 text holds NULs, so only a database tells it apart. Anything else that is a Palm
+    // database has a NUL in its first 4 KiB: its record count (bytes 76-77) is zero, or the first record's
+    // offset (from byte 78) has a zero high byte in any file below 16 MiB.
+    if (StartsWithWideBom(bytes)) {
+        return ParseDatabase(bytes).has_value();
     }
     constexpr std::size_t LOOKED_AT = 4096;
     return bytes.substr(0, LOOKED_AT).find('\0') != std::string_view::npos;
@@ -65,9 +110,9 @@ std::string LoadedTextOfSongRecord(const CPdbRecord& record)
     return loaded;
 }
 
-std::vector<std::string> LoadedTextsOfDatabase(const CPalmDatabase& database)
+std::vector<LoadedText> LoadedTextsOfDatabase(const CPalmDatabase& database)
 {
-    std::vector<std::string> texts;
+    std::vector<LoadedText> texts;
     if (HoldsChords(KindOf(database))) {
         std::string list;
         for (const CPdbRecord& record : database.Records()) {
@@ -75,12 +120,12 @@ std::vector<std::string> LoadedTextsOfDatabase(const CPalmDatabase& database)
                 list += *line + "\r\n";
             }
         }
-        texts.push_back(std::move(list));
+        texts.push_back(LoadedText{std::move(list), {}, 0});
         return texts;
     }
     for (const CPdbRecord& record : database.Records()) {
         if (!IsMarkerRecord(record)) {
-            texts.push_back(LoadedTextOfSongRecord(record));
+            texts.push_back(LoadedText{LoadedTextOfSongRecord(record), {}, 0});
         }
     }
     return texts;
@@ -89,32 +134,28 @@ std::vector<std::string> LoadedTextsOfDatabase(const CPalmDatabase& database)
 InputFile ReadInputFile(const std::filesystem::path& path, TextConversion conversion)
 {
     const std::string name = Utf8FromPath(path);
+    Result<CReadOnlyFile> file = CReadOnlyFile::Open(path);
+    if (!file) {
+        return Unreadable(name, file.error().text);
+    }
+    std::string bytes;
     if (HasPdbSuffix(name)) {
-        DatabaseFile file = ReadDatabaseFile(path);
-        if (file.database) {
-            return FromDatabase(std::move(*file.database), name, true);
+        // A database may be larger than any text; only what its records reach is read.
+        if (const Status read = CPalmDatabase::ReadImage(*file, bytes); !read) {
+            return Unreadable(name, read.error().text);
         }
-        // A file named .pdb that is no Palm database may still be a text.
-    }
-    InputFile input;
-    const FileReadResult read = ReadWholeFile(path, MAX_TEXT_FILE_SIZE);
-    if (!read.bytes) {
-        input.error = std::string(res::CANT_READ_FILE) + name + ": " + read.error;
-        return input;
-    }
-    const std::string& bytes = *read.bytes;
-    if (IsNotTextContent(bytes)) {
-        const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-        std::optional<CPalmDatabase> database = CPalmDatabase::Parse(std::span<const std::uint8_t>(data, bytes.size()));
-        if (database) {
-            return FromDatabase(std::move(*database), name, false);
+        if (std::optional<CPalmDatabase> database = ParseDatabase(bytes)) {
+            InputFile input = FromDatabase(std::move(*database), name, true);
+            input.identity = file->Identity();
+            return input;
         }
-        input.kind = InputKind::NotText;
-        input.error = NotASongMessage(name);
-        return input;
+        // A file named .pdb that is no Palm database may still be a text: the rest of it is read on.
     }
-    input.kind = InputKind::Texts;
-    input.emptyFile = bytes.empty();
-    input.texts.push_back(MakeLoadedText(name, bytes, input.replaced, conversion));
-    return input;
+    return ReadOpenFile(*file, name, std::move(bytes), conversion);
+}
+
+InputFile ReadStandardInput(TextConversion conversion)
+{
+    CReadOnlyFile input = CReadOnlyFile::StandardInput();
+    return ReadOpenFile(input, STANDARD_INPUT_NAME, {}, conversion);
 }

@@ -1,10 +1,13 @@
 #pragma once
 
-// What a file handed to the importer is: a text to load, an import database of this program whose songs or
-// chord list load for editing, a handheld database to extract, or something that is no song at all.
+// The way in: every file handed to the importer (dropped on the window, picked in the open dialog, named on
+// the command line, given to `build` or `convert`) is opened once, checked once and read once here, and comes
+// back as what it is: texts to load, an import database of this program whose songs or chord list load for
+// editing, a handheld database to extract, something that is no song at all, or a file that could not be read.
 
-#include "jobs/Charset.h"
 #include "jobs/Intake.h"
+#include "jobs/LoadedText.h"
+#include "pdb/FileIo.h"
 #include "pdb/PalmDatabase.h"
 
 #include <filesystem>
@@ -14,7 +17,7 @@
 #include <vector>
 
 // True for bytes that are no text: a Palm database, or anything holding a NUL byte in its first 4 KiB,
-// except UTF-16 text after its byte-order mark.
+// except UTF-16 or UTF-32 text after its byte-order mark.
 bool IsNotTextContent(std::string_view bytes);
 
 // "<name> is not a song or text file".
@@ -25,27 +28,36 @@ std::string LoadedTextOfSongRecord(const CPdbRecord& record);
 // The loaded texts of a song or chord import database (or of the handheld's): one per song, markers left out;
 // for chords, one chord-list text with a definition line per chord record. Saving these texts again gives
 // the same records.
-std::vector<std::string> LoadedTextsOfDatabase(const CPalmDatabase& database);
+std::vector<LoadedText> LoadedTextsOfDatabase(const CPalmDatabase& database);
 
 enum class InputKind
 {
-    Texts,         // `texts` to load: the file's text, or the songs or chord list of an import database
-    SongDatabase,  // the handheld's song database (named *.pdb): its songs are extracted
-    ChordDatabase, // the handheld's chord database (named *.pdb): its chords are extracted
-    NotText,       // a Palm database of another kind or program, or a binary file
-    Unreadable,    // missing, not a regular file, too large, or failing to read; `error` says why
+    Texts,          // a text file: `texts` holds its one loaded text
+    ImportDatabase, // a song or chord import database of this program: `texts` holds its songs or chord list
+    SongDatabase,   // the handheld's song database (named *.pdb): its songs are extracted
+    ChordDatabase,  // the handheld's chord database (named *.pdb): its chords are extracted
+    NotText,        // a Palm database of another kind or program, or a binary file
+    Unreadable,     // missing, not a regular file, too large, or failing to read; `error` says why
 };
 
 struct InputFile
 {
     InputKind kind = InputKind::Unreadable;
-    std::vector<std::string> texts;
-    std::optional<CPalmDatabase> database; // for SongDatabase and ChordDatabase
+    std::vector<LoadedText> texts;
+    std::optional<CPalmDatabase> database; // for ImportDatabase, SongDatabase and ChordDatabase
+    std::optional<FileIdentity> identity;  // of the file that was opened, to tell it from an output
     bool emptyFile = false;                // a text file of no bytes, loaded as one empty text
-    ReplacedCharacters replaced;           // for a text file: the characters that became "?" in decoding
-    std::string error; // for Unreadable: "Can't read file <path>: <cause>"; for NotText: NotASongMessage(path)
+    std::string error; // for Unreadable: "Can't read file <name>: <cause>"; for NotText: NotASongMessage(name)
 };
-// Reads and sorts out one dropped or named file. A name ending in .pdb is read as a database first (only as
-// far as its records reach); any other file is read as a text file (at most MAX_TEXT_FILE_SIZE bytes), and
-// is a database only when its bytes are one.
+
+// Reads and sorts out one dropped or named file. Only a regular file is read: a folder, a FIFO or a device is
+// refused without waiting on it. A name ending in .pdb is read as a database first (only as far as its
+// records reach); any other file, and a .pdb file that is no database, is read as a text file (at most
+// MAX_TEXT_FILE_SIZE bytes) and is a database only when its bytes are one.
 InputFile ReadInputFile(const std::filesystem::path& path, TextConversion conversion = TextConversion::Strict);
+
+// The name that stands for standard input on the command line.
+inline constexpr std::string_view STANDARD_INPUT_NAME = "-";
+// Reads standard input (a file, a pipe or a terminal, up to MAX_TEXT_FILE_SIZE bytes) as ReadInputFile reads a
+// file not named .pdb; messages name it "-".
+InputFile ReadStandardInput(TextConversion conversion = TextConversion::Strict);

@@ -514,7 +514,7 @@ InstallResult InstallDatabase(CPalmDatabase& database, const InstallChoice& choi
     return result;
 }
 
-InstallResult InstallLoadedTexts(const std::vector<std::string>& loadedTexts,
+InstallResult InstallLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                  const InstallChoice& choice,
                                  IPlatform& platform,
                                  const ExportOptions& options)

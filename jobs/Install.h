@@ -99,7 +99,7 @@ InstallResult InstallDatabase(CPalmDatabase& database, const InstallChoice& choi
 // Only the first step: the database in the lasting folder (for dragging it out of the window).
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform);
 // Install of the loaded texts: the same database as ExportLoadedTexts builds.
-InstallResult InstallLoadedTexts(const std::vector<std::string>& loadedTexts,
+InstallResult InstallLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                  const InstallChoice& choice,
                                  IPlatform& platform,
                                  const ExportOptions& options = {});

@@ -61,25 +61,26 @@ bool IsBlankText(std::string_view text)
 }
 
 // Laid out like a chord definition though the parser does not take it: a name, then words of digits and x
-// only, either four or more of them (aligned in columns, or with tabs) or one of four to six ("G 320033").
+// only, either four or more of them (aligned in columns, or with tabs; the name may then be several words, as
+// the handheld's own chord names with a blank are written out) or one of four to six ("G 320033").
 bool LooksLikeChordDefinition(std::string_view line)
 {
+    const auto isValue = [](std::string_view word) {
+        return std::all_of(word.begin(), word.end(), [](char c) { return IsAsciiDigit(c) || c == 'x' || c == 'X'; });
+    };
     std::size_t pos = 0;
     if (NextToken(line, pos).empty()) {
         return false;
     }
-    std::size_t values = 0;
+    std::size_t words = 1;
+    std::size_t values = 0; // the words of values at the end of the line
     std::size_t firstLength = 0;
     for (std::string_view word = NextToken(line, pos); !word.empty(); word = NextToken(line, pos)) {
-        const bool isValue =
-            std::all_of(word.begin(), word.end(), [](char c) { return IsAsciiDigit(c) || c == 'x' || c == 'X'; });
-        if (!isValue) {
-            return false;
-        }
-        firstLength = values == 0 ? word.size() : firstLength;
-        ++values;
+        ++words;
+        values = isValue(word) ? values + 1 : 0;
+        firstLength = words == 2 ? word.size() : firstLength;
     }
-    return values >= 4 || (values == 1 && firstLength >= 4 && firstLength <= 6);
+    return values >= 4 || (words == 2 && values == 1 && firstLength >= 4 && firstLength <= 6);
 }
 
 std::optional<Loss> ChordListTakenAsSong(std::string_view text)
@@ -92,7 +93,7 @@ std::optional<Loss> ChordListTakenAsSong(std::string_view text)
     }
     const bool firstFails = !IsChordDefinitionLine(first);
     if (!firstFails && IsChordDefinitionLine(second)) {
-        return std::nullopt; // a chord list, taken as a song only because it follows songs
+        return Loss{LossKind::ChordListAfterSongs, 1, 1, ShownLine(first), {}}; // only the first text can be one
     }
     return Loss{LossKind::ChordListAsSong, 1, firstFails ? 1u : 2u, ShownLine(firstFails ? first : second), {}};
 }
@@ -120,8 +121,48 @@ std::optional<Loss> SongCut(std::string_view text)
     return std::nullopt; // not reached: the length says there is more text
 }
 
+// A NUL in a song: the handheld's song ends there, and what follows up to the record's cut is lost.
+std::optional<Loss> SongEndsAtNul(std::string_view text)
+{
+    if (text.find('\0') == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const std::size_t kept = std::min(SongTextLength(text), SONG_MAX_TEXT);
+    std::string_view rest = text;
+    std::size_t start = 0; // of the line in the record, whose lines end with one LF
+    for (std::size_t number = 1; !rest.empty() && start < kept; ++number) {
+        const std::string_view line = PopLine(rest);
+        if (const std::size_t at = line.find('\0'); at != std::string_view::npos) {
+            return start + at < kept
+                       ? std::optional(Loss{LossKind::NulEndsSong, kept - start - at, number, ShownLine(line), {}})
+                       : std::nullopt; // beyond the cut, which is reported already
+        }
+        start += line.size() + 1;
+    }
+    return std::nullopt;
+}
+
+// The first fret value of 15 or more among the values a chord definition's parse took; empty when none.
+std::string_view FretValueTooHigh(std::string_view line, std::string_view unread)
+{
+    const std::string_view read = line.substr(0, line.size() - unread.size());
+    std::size_t pos = 0;
+    NextToken(read, pos); // the name
+    for (std::string_view word = NextToken(read, pos); !word.empty(); word = NextToken(read, pos)) {
+        const bool number = std::all_of(word.begin(), word.end(), IsAsciiDigit);
+        const std::size_t digits =
+            word.find_first_not_of('0') == std::string_view::npos ? 0 : word.size() - word.find_first_not_of('0');
+        if (number && (digits > 2 || (digits == 2 && word.substr(word.size() - 2) >= "15"))) {
+            return word;
+        }
+    }
+    return {};
+}
+
 void AddChordListLosses(std::string_view text, std::vector<Loss>& losses)
 {
+    Loss frets{LossKind::FretValueTooHigh, 0, 0, {}, {}};
+    Loss nuls{LossKind::NulInChordList, 0, 0, {}, {}};
     Loss values{LossKind::ChordValuesDropped, 0, 0, {}, {}};
     Loss names{LossKind::ChordNameCut, 0, 0, {}, {}};
     Loss others{LossKind::NotChordDefinitions, 0, 0, {}, {}};
@@ -141,6 +182,14 @@ void AddChordListLosses(std::string_view text, std::vector<Loss>& losses)
         if (found != nullptr && found->count++ == 0) {
             *found = Loss{found->kind, 1, number, ShownLine(line), lost};
         }
+        if (found != &others && !IsBlankText(line)) {
+            if (const std::string_view fret = FretValueTooHigh(line, unread); !fret.empty() && frets.count++ == 0) {
+                frets = Loss{frets.kind, 1, number, ShownLine(line), std::string(fret)};
+            }
+            if (line.find('\0') != std::string_view::npos && nuls.count++ == 0) {
+                nuls = Loss{nuls.kind, 1, number, ShownLine(line), {}};
+            }
+        }
         const std::size_t nameLength = line.find_first_of(" \t");
         if (found != &others && nameLength != std::string_view::npos && nameLength > CHORD_MAX_NAME_LENGTH &&
             names.count++ == 0) {
@@ -148,7 +197,7 @@ void AddChordListLosses(std::string_view text, std::vector<Loss>& losses)
             names = Loss{names.kind, 1, number, Cp1252ToUtf8(name), Cp1252ToUtf8(name.substr(CHORD_MAX_NAME_LENGTH))};
         }
     }
-    for (const Loss* loss : {&values, &names, &others}) {
+    for (const Loss* loss : {&values, &names, &others, &frets, &nuls}) {
         if (loss->count > 0) {
             losses.push_back(*loss);
         }
@@ -167,17 +216,22 @@ std::size_t SongTextLength(std::string_view loadedText)
     return length == 0 ? 0 : length - 1;
 }
 
-std::vector<Loss> TextLosses(std::string_view loadedText, bool chordList, const ReplacedCharacters& replaced)
+std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList)
 {
     std::vector<Loss> losses;
-    if (!replaced.empty()) {
-        losses.push_back({LossKind::CharactersReplaced, replaced.Total(), 0, ListCharacters(replaced), {}});
+    if (loaded.invalidUtf8Line != 0) {
+        losses.push_back({LossKind::ReadAsWindows1252, 1, loaded.invalidUtf8Line, {}, {}});
+    }
+    if (!loaded.replaced.empty()) {
+        losses.push_back(
+            {LossKind::CharactersReplaced, loaded.replaced.Total(), 0, ListCharacters(loaded.replaced), {}});
     }
     if (chordList) {
-        AddChordListLosses(loadedText, losses);
+        AddChordListLosses(loaded.text, losses);
         return losses;
     }
-    for (const std::optional<Loss>& loss : {SongCut(loadedText), ChordListTakenAsSong(loadedText)}) {
+    for (const std::optional<Loss>& loss :
+         {SongCut(loaded.text), SongEndsAtNul(loaded.text), ChordListTakenAsSong(loaded.text)}) {
         if (loss) {
             losses.push_back(*loss);
         }
@@ -185,15 +239,13 @@ std::vector<Loss> TextLosses(std::string_view loadedText, bool chordList, const 
     return losses;
 }
 
-std::vector<TextLossReport> ExportLosses(const std::vector<std::string>& loadedTexts,
-                                         const std::vector<ReplacedCharacters>& replaced)
+std::vector<TextLossReport> ExportLosses(const std::vector<LoadedText>& loadedTexts)
 {
     std::vector<TextLossReport> reports;
-    const bool chordMode = !loadedTexts.empty() && IsChordModeText(loadedTexts.front());
+    const bool chordMode = !loadedTexts.empty() && IsChordModeText(loadedTexts.front().text);
     const std::size_t exported = chordMode ? 1 : loadedTexts.size();
-    const ReplacedCharacters none;
     for (std::size_t i = 0; i < exported; ++i) {
-        std::vector<Loss> losses = TextLosses(loadedTexts[i], chordMode, i < replaced.size() ? replaced[i] : none);
+        std::vector<Loss> losses = TextLosses(loadedTexts[i], chordMode);
         if (!losses.empty()) {
             reports.push_back({i, std::move(losses)});
         }
@@ -247,6 +299,22 @@ std::string DescribeLoss(const Loss& loss)
     case LossKind::ChordListAsSong:
         return "taken as a song, not a chord list: " + line + " (" + quoted +
                ") is not a chord definition \"NAME v1 v2 v3 v4 [v5 [v6]]\" with one blank between words";
+    case LossKind::ChordListAfterSongs:
+        return "taken as a song, not a chord list: a chord list goes into a chord database only as the first "
+               "file, alone";
+    case LossKind::FretValueTooHigh:
+        return (one ? "a chord definition has" : count + " chord definitions have") +
+               " a fret value of 15 or more (15 is a string not played, values past 255 wrap)" +
+               which(line + " (" + quoted + ")", " holds \"" + loss.lost + "\"");
+    case LossKind::NulEndsSong:
+        return "a NUL character ends the song on the handheld: " +
+               (one ? "1 character is" : count + " characters are") + " lost, from " + line + " on (" + quoted + ")";
+    case LossKind::NulInChordList:
+        return (one ? "a chord definition holds" : count + " chord definitions hold") +
+               " a NUL character, which cuts it on the handheld" + which(line + " (" + quoted + ")", "");
+    case LossKind::ReadAsWindows1252:
+        return "not valid UTF-8, so the whole file is read as Windows-1252: " + line +
+               " holds the first byte that is not UTF-8";
     case LossKind::DatabaseNameChanged:
         return "the database name " + quoted + " becomes \"" + loss.lost + "\"";
     }

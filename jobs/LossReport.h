@@ -3,7 +3,7 @@
 // What the handheld will not get of a loaded text, found before the text is exported, so that the command
 // line and the window can say so before anything is lost. Nothing here changes what an export writes.
 
-#include "jobs/Charset.h"
+#include "jobs/LoadedText.h"
 
 #include <cstddef>
 #include <optional>
@@ -19,6 +19,11 @@ enum class LossKind
     ChordNameCut,        // chord names longer than 19 characters; count: lines
     NotChordDefinitions, // lines of a chord list that are not chord definitions (blank lines aside); count: lines
     ChordListAsSong,     // a text laid out like a chord list whose first two lines are not chord definitions
+    ChordListAfterSongs, // a chord list that is not the first text, so it goes in as a song
+    FretValueTooHigh,    // chord definitions with a fret value of 15 (a string not played) or more; count: lines
+    NulEndsSong,         // a NUL character, where the handheld ends the song; count: characters lost
+    NulInChordList,      // chord definitions holding a NUL character; count: lines
+    ReadAsWindows1252,   // UTF-8 with a broken byte, taken as Windows-1252 throughout; line: that byte's
     DatabaseNameChanged, // the database name lost characters
 };
 
@@ -41,9 +46,9 @@ std::string DescribeLoss(const Loss& loss);
 // LF, without the line end after the last line (which the handheld can do without).
 std::size_t SongTextLength(std::string_view loadedText);
 
-// The losses of one loaded text exported as a song, or as the chord list of a chord import database.
-// `replaced` holds the characters that became "?" when the text was decoded or typed.
-std::vector<Loss> TextLosses(std::string_view loadedText, bool chordList, const ReplacedCharacters& replaced);
+// The losses of one loaded text exported as a song, or as the chord list of a chord import database, with
+// what became of its characters when it was decoded or typed.
+std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList);
 
 struct TextLossReport
 {
@@ -51,10 +56,8 @@ struct TextLossReport
     std::vector<Loss> losses;
 };
 // The losses of the export of `loadedTexts` as ExportLoadedTexts makes it: the first text alone when it is a
-// chord list, else every text as a song. `replaced[i]` belongs to text i; a missing entry counts as none.
-// Only texts that lose something are listed, in order.
-std::vector<TextLossReport> ExportLosses(const std::vector<std::string>& loadedTexts,
-                                         const std::vector<ReplacedCharacters>& replaced);
+// chord list, else every text as a song. Only texts that lose something are listed, in order.
+std::vector<TextLossReport> ExportLosses(const std::vector<LoadedText>& loadedTexts);
 
 // The loss of a database name given in UTF-8 when it goes into the handheld's character set; nullopt when
 // every character has a form there (or the name is not UTF-8, and so is taken byte for byte).

@@ -1,5 +1,6 @@
 #include "jobs/TuneloreDatabase.h"
 
+#include "jobs/FileNames.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
 
@@ -29,7 +30,7 @@ DatabaseFile ReadDatabaseFile(const std::filesystem::path& path)
     file.opened = read.opened;
     if (!read.database) {
         file.refusal = read.opened ? Utf8FromPath(path) + " is not a readable Palm database (" + read.error + ")"
-                                   : "Can't read file " + Utf8FromPath(path) + ": " + read.error;
+                                   : CantReadMessage(Utf8FromPath(path), read.error);
         return file;
     }
     file.kind = KindOf(*read.database);

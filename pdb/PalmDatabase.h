@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/Result.h"
+
 // Seconds from 1904-01-01 00:00 (the handheld's epoch) to 1970-01-01 00:00 UTC.
 inline constexpr std::uint32_t PALM_EPOCH_OFFSET = 2082844800u;
 // Largest gap between the record list and the first record, and largest last record, that the reader takes.
@@ -43,6 +45,7 @@ struct PdbParseError
 };
 
 struct PdbReadResult;
+class CReadOnlyFile;
 
 // An in-memory Palm OS database (.pdb): a 78-byte header and an ordered list of records.
 class CPalmDatabase
@@ -91,6 +94,10 @@ public:
     // Reads the part of the file that the header, the record list and the records reach (the last record cut
     // at READ_SCRATCH_SIZE bytes), so a huge or hostile file costs no more than a well-formed one.
     static PdbReadResult Read(const std::filesystem::path& path);
+    // Appends to `image` the part of an open .pdb file that Parse needs: the header, the record list, and the
+    // data up to READ_SCRATCH_SIZE bytes past the highest data offset; the rest of a larger file stays unread,
+    // and parsing the image gives what parsing the whole file would.
+    static Status ReadImage(CReadOnlyFile& file, std::string& image);
 
     // Seconds since 1970 to seconds since 1904, wrapping in 32 bits.
     static std::uint32_t ToPalmTime(std::uint32_t unixTime) { return unixTime + PALM_EPOCH_OFFSET; }

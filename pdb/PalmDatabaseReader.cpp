@@ -19,20 +19,28 @@ bool IsResource(std::uint16_t attributes)
 
 // Appends bytes from `file` to `image` until it holds `limit` bytes or the file ends. The buffer grows
 // only with bytes actually read, so a huge length claimed by the file costs nothing.
-bool ReadUpTo(std::FILE* file, std::vector<std::uint8_t>& image, std::uint64_t limit)
+Status ReadUpTo(CReadOnlyFile& file, std::string& image, std::uint64_t limit)
 {
     constexpr std::size_t CHUNK_SIZE = 64 * 1024;
     while (image.size() < limit) {
         const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(CHUNK_SIZE, limit - image.size()));
         const std::size_t oldSize = image.size();
         image.resize(oldSize + wanted);
-        const std::size_t got = std::fread(image.data() + oldSize, 1, wanted, file);
-        image.resize(oldSize + got);
-        if (got < wanted) {
-            return std::ferror(file) == 0;
+        const Result<std::size_t> got = file.Read(image.data() + oldSize, wanted);
+        image.resize(oldSize + (got ? *got : 0));
+        if (!got) {
+            return got.error();
+        }
+        if (*got == 0) {
+            break;
         }
     }
-    return true;
+    return {};
+}
+
+std::span<const std::uint8_t> BytesOf(std::string_view image)
+{
+    return {reinterpret_cast<const std::uint8_t*>(image.data()), image.size()};
 }
 
 std::uint32_t PeekU32(std::span<const std::uint8_t> bytes, std::size_t position)
@@ -44,38 +52,32 @@ std::uint32_t PeekU32(std::span<const std::uint8_t> bytes, std::size_t position)
 // Reads the part of a .pdb file that the parser can use: the header, the record list, and the data up
 // to READ_SCRATCH_SIZE bytes past the highest data offset. The last record is cut at that size, so the
 // rest of a larger file is never read. Parsing this prefix gives the same result as parsing the whole file.
-bool ReadDatabaseImage(std::FILE* file, std::vector<std::uint8_t>& image)
+} // namespace
+
+Status CPalmDatabase::ReadImage(CReadOnlyFile& file, std::string& image)
 {
-    if (!ReadUpTo(file, image, PDB_HEADER_SIZE)) {
-        return false;
+    if (Status read = ReadUpTo(file, image, PDB_HEADER_SIZE); !read || image.size() < PDB_HEADER_SIZE) {
+        return read; // a short file: the parser refuses it
     }
-    if (image.size() < PDB_HEADER_SIZE) {
-        return true; // the parser refuses it
-    }
-    CBigEndianReader header(image, RECORD_COUNT_OFFSET);
+    CBigEndianReader header(BytesOf(image), RECORD_COUNT_OFFSET);
     const std::size_t count = header.U16();
     if (count == 0) {
-        return true;
+        return {};
     }
-    const bool resource = IsResource(CBigEndianReader(image, ATTRIBUTES_OFFSET).U16());
+    const bool resource = IsResource(CBigEndianReader(BytesOf(image), ATTRIBUTES_OFFSET).U16());
     const std::size_t entrySize = EntrySize(resource);
     const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
-    if (!ReadUpTo(file, image, listEnd)) {
-        return false;
-    }
-    if (image.size() < listEnd) {
-        return true;
+    if (Status read = ReadUpTo(file, image, listEnd); !read || image.size() < listEnd) {
+        return read;
     }
     const std::size_t offsetField = OffsetFieldInEntry(resource);
     std::uint32_t highest = 0;
     for (std::size_t i = 0; i < count; ++i) {
-        highest = std::max(highest, PeekU32(image, PDB_HEADER_SIZE + entrySize * i + offsetField));
+        highest = std::max(highest, PeekU32(BytesOf(image), PDB_HEADER_SIZE + entrySize * i + offsetField));
     }
     const std::uint64_t limit = std::max<std::uint64_t>(highest, listEnd) + READ_SCRATCH_SIZE;
     return ReadUpTo(file, image, limit);
 }
-
-} // namespace
 
 std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> bytes, PdbParseError* error)
 {
@@ -177,16 +179,20 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
 PdbReadResult CPalmDatabase::Read(const std::filesystem::path& path)
 {
     PdbReadResult result;
-    errno = 0;
-    const FilePtr file = OpenFile(path, "rb");
-    std::vector<std::uint8_t> image;
-    if (!file || !ReadDatabaseImage(file.get(), image)) {
-        result.error = SystemErrorText(errno != 0 ? errno : EIO);
+    // Opened as every input is: a FIFO, a device or a folder is refused before anything reads from it.
+    Result<CReadOnlyFile> file = CReadOnlyFile::Open(path);
+    std::string image;
+    if (!file) {
+        result.error = file.error().text;
+        return result;
+    }
+    if (const Status read = ReadImage(*file, image); !read) {
+        result.error = read.error().text;
         return result;
     }
     result.opened = true;
     PdbParseError error;
-    result.database = Parse(image, &error);
+    result.database = Parse(BytesOf(image), &error);
     if (!result.database) {
         result.error = error.reason + " at byte " + std::to_string(error.offset);
     }

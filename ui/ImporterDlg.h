@@ -124,6 +124,8 @@ private:
     // Before Install or Save PDB: when the export would lose text, lists what each song loses and asks
     // whether to go on; true to go on.
     bool ConfirmLosses();
+    // The loaded texts with their replaced characters, as the loss report and the export take them.
+    std::vector<LoadedText> LoadedTextValues();
     // The characters that became "?" in the loaded text at `index`.
     ReplacedCharacters& ReplacedAt(std::size_t index);
     // Shows how many of the characters a song record keeps the edited song uses (songs only).

@@ -191,7 +191,7 @@ void CImporterDlg::OnInstall()
     InstallResult result;
     {
         CWaitCursor wait(m_desktop);
-        result = InstallLoadedTexts(m_loadedTexts, *choice, m_desktop);
+        result = InstallLoadedTexts(LoadedTextValues(), *choice, m_desktop);
     }
     if (!result.written) {
         // Nothing was written anywhere, so the texts stay loaded for another try.
@@ -230,7 +230,7 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
 std::optional<QString> CImporterDlg::BuildDragFile()
 {
     CommitEditedSong();
-    CPalmDatabase database = BuildImportDatabase(m_loadedTexts, m_desktop);
+    CPalmDatabase database = BuildImportDatabase(LoadedTextValues(), m_desktop);
     const InstallResult kept = KeepDatabase(database, m_desktop);
     if (!kept.written) {
         ShowError(FromUtf8(kept.error));

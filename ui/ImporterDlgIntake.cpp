@@ -56,15 +56,15 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             ExtractSongDatabase(*input.database);
             break;
         case InputKind::Texts:
+        case InputKind::ImportDatabase:
             m_replaced.resize(m_loadedTexts.size());
-            for (std::string& text : input.texts) {
-                m_loadedTexts.push_back(std::move(text));
-                m_replaced.push_back(std::move(input.replaced)); // a text file's one text holds them all
-                input.replaced = {};
+            for (LoadedText& loaded : input.texts) {
+                m_loadedTexts.push_back(std::move(loaded.text));
+                m_replaced.push_back(std::move(loaded.replaced));
             }
             break;
         case InputKind::NotText:
-            notSongs.append(FromUtf8(Utf8FromPath(ToPath(path).filename())) + FromUtf8(res::NOT_A_SONG_FILE));
+            notSongs.append(FromUtf8(NotASongMessage(Utf8FromPath(ToPath(path).filename()))));
             break;
         case InputKind::Unreadable:
             break; // skipped without a message

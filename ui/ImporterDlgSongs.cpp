@@ -53,10 +53,20 @@ void CImporterDlg::ShowTextLength()
                                : QString());
 }
 
-bool CImporterDlg::ConfirmLosses()
+std::vector<LoadedText> CImporterDlg::LoadedTextValues()
 {
     m_replaced.resize(m_loadedTexts.size());
-    const std::vector<TextLossReport> reports = ExportLosses(m_loadedTexts, m_replaced);
+    std::vector<LoadedText> values;
+    values.reserve(m_loadedTexts.size());
+    for (std::size_t i = 0; i < m_loadedTexts.size(); ++i) {
+        values.push_back(LoadedText{m_loadedTexts[i], m_replaced[i], 0});
+    }
+    return values;
+}
+
+bool CImporterDlg::ConfirmLosses()
+{
+    const std::vector<TextLossReport> reports = ExportLosses(LoadedTextValues());
     if (reports.empty()) {
         return true;
     }
@@ -234,7 +244,7 @@ void CImporterDlg::OnSavePdb()
         return;
     }
     RememberDialogFolder("folders/database", *path, false);
-    const ExportResult result = ExportLoadedTexts(m_loadedTexts, ToPath(*path), m_desktop);
+    const ExportResult result = ExportLoadedTexts(LoadedTextValues(), ToPath(*path), m_desktop);
     if (!result.written) {
         ShowError(FromUtf8(result.error));
         return;

@@ -15,10 +15,12 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <sys/wait.h>
 #endif
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 
 namespace {
 const fs::path DATA = fs::path(TEST_DATA_DIR) / "cli";
@@ -104,12 +106,17 @@ class CliTest : public ::testing::Test
 protected:
     void SetUp() override { fs::create_directories(m_root / "work"); }
 
-    // Runs tunelore-cli with `args`; `environment` holds NAME=value words set for the run.
-    CliRun Run(const std::vector<std::string>& args, const std::string& environment = FIXED_TIME)
+    // Runs tunelore-cli with `args`; `environment` holds NAME=value words set for the run; standard input is
+    // the file `input` when one is named, else the test's own.
+    CliRun Run(const std::vector<std::string>& args,
+               const std::string& environment = FIXED_TIME,
+               const std::string& input = {})
     {
         std::string command = CliCommand(environment);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
+        if (!input.empty())
+            command += " <" + Quote(input);
         command += " >" + Quote(Utf8FromPath(m_root / "stdout")) + " 2>" + Quote(Utf8FromPath(m_root / "stderr"));
         const int status = RunCommand(command);
         return {status, ReadFile(m_root / "stdout"), WithLfLineEnds(ReadFile(m_root / "stderr"))};
@@ -338,5 +345,92 @@ TEST_F(CliTest, WarningsNameTheFileAndStrictWritesNothing)
     EXPECT_NE(run.err.find("2 warnings with --strict: nothing written"), std::string::npos) << run.err;
     EXPECT_FALSE(fs::exists(Work("strict.pdb")));
     EXPECT_EQ(Run({"build", "--strict", "-o", Work("strict.pdb"), sharp}).status, 0);
+}
+
+TEST_F(CliTest, OnlyRegularFilesAreReadAndOpeningNeverWaits)
+{
+#if defined(_WIN32)
+    GTEST_SKIP() << "no FIFOs or /dev";
+#else
+    // A FIFO without a writer would block an open that waits; `timeout` only keeps a broken build from hanging.
+    const std::string fifo = Work("fifo.pdb"), pipe = Work("fifo.pro");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+    const std::vector<std::string> cases[] = {
+        {"build", "-o", Work("out.pdb"), pipe},
+        {"convert", pipe},
+        {"info", fifo},
+        {"extract", fifo, Work("songs")},
+        {"info", "/dev/urandom"}, // would be read until memory runs out
+        {"extract", "/dev/urandom", Work("chords.txt")},
+    };
+    for (const std::vector<std::string>& args : cases) {
+        const std::string file = args.at(args[0] == "build" ? 3 : 1);
+        SCOPED_TRACE(args[0] + " " + file);
+        const CliRun run = Run(args, "timeout 10 env " + FIXED_TIME);
+        EXPECT_EQ(std::pair(run.status, run.err),
+                  std::pair(1, "tunelore-cli: Can't read file " + file + ": not a regular file\n"));
+    }
+    EXPECT_EQ(FolderEntries(m_root / "work"), (std::vector<std::string>{"fifo.pdb", "fifo.pro"}));
+#endif
+}
+
+TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
+{
+    WriteFileBytes(Work("in.txt"), "{t:Piped}\nla [G]la\n");
+    CliRun run = Run({"convert", "-"}, FIXED_TIME, Work("in.txt"));
+    EXPECT_EQ(std::tuple(run.status, run.out, run.err), std::tuple(0, "{t:Piped}\r\nla [G]la\r\n", ""));
+    run = Run(
+        {"build", "--name", "Piped", "-o", Work("piped.pdb"), "-", Data("songs/cafe.pro")}, FIXED_TIME, Work("in.txt"));
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::string database = ReadFile(Work("piped.pdb"));
+    EXPECT_NE(database.find("{t:Piped}\nla [G]la\n\0"s), std::string::npos);
+    // More than a text file may hold is refused, pipe or not.
+    WriteFileBytes(Work("big.txt"), std::string(16 * 1024 * 1024 + 1, 'a'));
+    run = Run({"convert", "-"}, FIXED_TIME, Work("big.txt"));
+    EXPECT_EQ(std::tuple(run.status, run.out), std::tuple(1, ""s));
+    EXPECT_NE(run.err.find("Can't read file -: the input holds more than the 16777216 bytes"), std::string::npos)
+        << run.err;
+}
+
+TEST_F(CliTest, EveryChangeToAnInputIsAWarningThatStrictRefuses)
+{
+    // Files, what the warning says after "warning: <file>: ", and the file it names.
+    const std::string chords = Work("chords.txt"), song = Work("song.pro");
+    WriteFileBytes(chords, "C x 3 2 0 1 0\nG 3 2 0 0 0 3\n");
+    WriteFileBytes(song, "{t:Song}\nla\n");
+    const std::tuple<std::string, std::string, std::vector<std::string>, std::string> cases[] = {
+        {"empty.pro", "", {}, "the file is empty"},
+        {"late-nul.pro", std::string(5000, 'a') + "\nb\0c\n"s, {}, "a NUL character ends the song on the handheld"},
+        {"utf16-nul.txt",
+         "\xFF\xFE"
+         "a\0\0\0b\0"s,
+         {},
+         "a NUL character ends the song on the handheld"},
+        {"frets.txt", "C x 3 2 0 1 0\nHigh 15 17 17 16 15 15\n", {}, "a fret value of 15 or more"},
+        {"broken.pro", "Cr\xC3\xA8me\nBr\xFBl\xE9\x65\n", {}, "line 2 holds the first byte that is not UTF-8"},
+        {"left-out.pro", "{t:Left}\n", {chords}, "left out: the first file, " + chords + ", is a chord list"},
+        {"late-chords.txt", "C x 3 2 0 1 0\nG 3 2 0 0 0 3\n", {song}, "taken as a song, not a chord list"},
+        // As extraction writes a chord whose name holds a blank.
+        {"blank-name.txt", "A m x 0 2 2 1 0\nG 3 2 0 0 0 3\n", {}, "taken as a song, not a chord list: line 1"},
+    };
+    for (const auto& [name, bytes, before, said] : cases) {
+        SCOPED_TRACE(name);
+        WriteFileBytes(Work(name), bytes);
+        std::vector<std::string> args{"build", "--strict", "-o", Work("out.pdb")};
+        args.insert(args.end(), before.begin(), before.end());
+        args.push_back(Work(name));
+        CliRun run = Run(args);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_TRUE(run.err.starts_with("warning: " + Work(name) + ": ") && run.err.find(said) != std::string::npos)
+            << run.err;
+        EXPECT_NE(run.err.find("1 warning with --strict: nothing written"), std::string::npos) << run.err;
+        EXPECT_FALSE(fs::exists(PathFromUtf8(Work("out.pdb"))));
+    }
+    // Decoded, not a change: UTF-32 after its mark goes in without a word.
+    WriteFileBytes(Work("utf32.txt"), "\xFF\xFE\0\0\xE9\0\0\0\n\0\0\0"s);
+    EXPECT_EQ(Run({"convert", Work("utf32.txt")}).out, "\xC3\xA9\r\n");
+    const CliRun run = Run({"build", "--strict", "-o", Work("out.pdb"), Work("utf32.txt")});
+    EXPECT_EQ(std::pair(run.status, run.err), std::pair(0, ""s));
 }
 } // namespace

@@ -15,7 +15,16 @@
 namespace {
 
 using namespace std::string_literals;
-using Texts = std::vector<std::string>;
+using Texts = std::vector<LoadedText>;
+
+Texts Loaded(std::initializer_list<std::string> texts)
+{
+    Texts loaded;
+    for (const std::string& text : texts) {
+        loaded.push_back(LoadedText{text, {}, 0});
+    }
+    return loaded;
+}
 
 // The records' bytes, each followed by "|".
 std::string Records(const CPalmDatabase& database)
@@ -32,11 +41,12 @@ TEST(Export, DatabasesHoldOneRecordPerSongOrChordLineInOrder)
     FakePlatform platform;
     const std::string a(7998, 'a'), b(7999, 'b');
     const CPalmDatabase songs = BuildImportDatabase(
-        {"A\r\n\r\nB", "A\rB\n\rC", "", "Caf\xE9\r\n", a + "\r\n", b + "\r\n", "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3"},
+        Loaded(
+            {"A\r\n\r\nB", "A\rB\n\rC", "", "Caf\xE9\r\n", a + "\r\n", b + "\r\n", "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3"}),
         platform);
     // The first text decides: a chord list makes a chord database of itself alone.
     const CPalmDatabase chords = BuildImportDatabase(
-        {"C x 3 2 0 1 0\r\nAm\tx 0 2 2 1 0\r\n\r\njunk\r\n{title: C}\r\nG 3 2 0 0 0 3", "A\r\n"}, platform);
+        Loaded({"C x 3 2 0 1 0\r\nAm\tx 0 2 2 1 0\r\n\r\njunk\r\n{title: C}\r\nG 3 2 0 0 0 3", "A\r\n"}), platform);
     EXPECT_TRUE(songs.GetName().starts_with("TuneloreDB") && chords.GetName().starts_with("TuneloreChordDB"));
     for (const auto& [database, type] : {std::pair(&songs, SONG_IMPORT_TYPE), std::pair(&chords, CHORD_IMPORT_TYPE)}) {
         EXPECT_EQ(std::tuple(database->m_creator, database->m_type, database->m_creationDate),
@@ -70,7 +80,7 @@ TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
 
     // Why a write failed, in the system's words.
     const std::string unwritable = dir.File("no/x.pdb");
-    EXPECT_EQ(ExportLoadedTexts({"A"}, unwritable, platform).error,
+    EXPECT_EQ(ExportLoadedTexts(Loaded({"A"}), unwritable, platform).error,
               "Can't write file " + unwritable + ": No such file or directory");
 }
 

@@ -2,7 +2,7 @@
 
 #include "jobs/Export.h"
 #include "jobs/FileNames.h"
-#include "jobs/Intake.h"
+#include "jobs/InputFile.h"
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
@@ -101,7 +101,7 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
     WriteFileBytes(Out("A.pro"), "an older A that is longer than the new one"); // replaced, not numbered
     // A UTF-8 song: its accents reach the record as Windows-1252 and come back as UTF-8.
     const std::vector<std::uint8_t> cafe =
-        MakeSongRecord(LoadTextFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").text.value());
+        MakeSongRecord(ReadInputFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro").texts.at(0).text);
     // Each record and the file it goes to: a name already written, with case folded, is numbered.
     const std::pair<std::string, std::string> songs[] = {
         {"A\nfirst\n\0"s, "A"},

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -21,9 +22,9 @@ using namespace std::string_view_literals;
 TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
 {
     // No Windows-1252 form (one "?" a character): a CJK character, an emoji, U+0080, U+D7FF, U+10FFFF.
-    EXPECT_EQ(DecodeFileText("Caf\xC3\xA9 \xE6\x9D\xB1\xF0\x9F\x8E\xB8 \xC2\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF"),
+    EXPECT_EQ(DecodeFileText("Caf\xC3\xA9 \xE6\x9D\xB1\xF0\x9F\x8E\xB8 \xC2\x80\xED\x9F\xBF\xF4\x8F\xBF\xBF").text,
               "Caf\xE9 ?? ???");
-    EXPECT_EQ(DecodeFileText("\xEF\xBB\xBF"), ""); // the byte-order mark is dropped
+    EXPECT_EQ(DecodeFileText("\xEF\xBB\xBF").text, ""); // the byte-order mark is dropped
     // One bad byte, overlong forms, a surrogate, past U+10FFFF, cut short: all of it is Windows-1252.
     const std::string_view invalid[][5] = {
         {"Caf\xC3\xA9 \xE9t\xE9"sv, "\xC1\xBF"sv, "\xE0\x9F\xBF"sv, "\xF0\x8F\xBF\xBF"sv, "\xED\xA0\x80"sv},
@@ -31,7 +32,7 @@ TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
     for (const auto& row : invalid) {
         for (const std::string_view bytes : row) {
             EXPECT_FALSE(IsValidUtf8(bytes)) << ::testing::PrintToString(bytes);
-            EXPECT_EQ(DecodeFileText(bytes), bytes);
+            EXPECT_EQ(DecodeFileText(bytes).text, bytes);
         }
     }
     // Euro, S caron, right quote, en and em dash, Y diaeresis, no-break space, y diaeresis; the undefined bytes
@@ -51,6 +52,25 @@ TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(bytes)), bytes);
 }
 
+TEST(Charset, WideTextsAreDecodedByTheirMarkAndBrokenUtf8IsNamedByLine)
+{
+    // Bytes, the text they give, the line of a broken UTF-8 byte (0: none), the characters that became "?".
+    const std::tuple<std::string, std::string, std::size_t, std::size_t> cases[] = {
+        {"Caf\xC3\xA9\n\xE9t\xE9", "Caf\xC3\xA9\n\xE9t\xE9", 2, 0}, // UTF-8 with a broken byte: read byte for byte
+        {"\xC3\xA9t\xC3\xA9\nx\r\nCr\xE8me\xC3\xA9", "\xC3\xA9t\xC3\xA9\nx\r\nCr\xE8me\xC3\xA9", 3, 0},
+        {"Cr\xE8me br\xFBl\xE9\x65", "Cr\xE8me br\xFBl\xE9\x65", 0, 0},             // Windows-1252 alone says nothing
+        {"\xFF\xFE\0\0C\0\0\0\xE9\0\0\0\xB8\xF3\x01\0\n\0\0\0"s, "C\xE9?\n", 0, 1}, // UTF-32 little endian
+        {"\0\0\xFE\xFF\0\0\0A\0\0\x20\xAC\0\x11\0\0\0\0\xD8\0\0\0"s, "A\x80???", 0, 3}, // big endian
+        {"\xFF\xFE\x61\0\0\0\x62\0"s, "a\0b"s, 0, 0}, // U+0000 in UTF-16 stays a NUL, for the loss report
+    };
+    for (const auto& [bytes, text, line, replaced] : cases) {
+        const DecodedText decoded = DecodeFileText(bytes);
+        EXPECT_EQ(std::tuple(decoded.text, decoded.invalidUtf8Line, decoded.replaced.Total()),
+                  std::tuple(text, line, replaced))
+            << ::testing::PrintToString(bytes);
+    }
+}
+
 TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
 {
     const std::pair<std::string_view, std::string_view> cases[] = {
@@ -62,23 +82,23 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
         {"", ""},
     };
     for (const auto& [file, loaded] : cases) {
-        EXPECT_EQ(MakeLoadedText("song.pro", file), loaded) << ::testing::PrintToString(file);
+        EXPECT_EQ(MakeLoadedText("song.pro", file).text, loaded) << ::testing::PrintToString(file);
     }
     // .tab and .crd files, whatever the case, are converted to ChordPro.
     const std::string_view tab = "{title: Grace}\nG       C\nAmazing grace\n";
     const std::string pro = "{title: Grace}\r\n[G]Amazing [C]grace";
     for (const char* name : {"x.tab", "x.TAB", "x.Crd", "/some/folder/song.crd"}) {
-        EXPECT_TRUE(IsTabFileName(name) && MakeLoadedText(name, tab) == pro) << name;
+        EXPECT_TRUE(IsTabFileName(name) && MakeLoadedText(name, tab).text == pro) << name;
     }
     for (const char* name : {"x.pro", "x.tab.txt", "tab", ".ta", "x.crdx"}) {
-        EXPECT_FALSE(IsTabFileName(name) || MakeLoadedText(name, tab) == pro) << name;
+        EXPECT_FALSE(IsTabFileName(name) || MakeLoadedText(name, tab).text == pro) << name;
     }
     // Decoded before the conversion: the accent is one character, so the chord still lands before "grace".
-    EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n"), "[G]Am\xE9zing [C]grace");
+    EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n").text, "[G]Am\xE9zing [C]grace");
     // With the chord-sheet rules any text file is examined, but a chord list stays a chord list.
-    EXPECT_EQ(MakeLoadedText("x.txt", "G       C\nAmazing grace\n", TextConversion::ChordSheets),
+    EXPECT_EQ(MakeLoadedText("x.txt", "G       C\nAmazing grace\n", TextConversion::ChordSheets).text,
               "[G]Amazing [C]grace\r\n");
-    EXPECT_EQ(MakeLoadedText("c.tab", "C x 3 2 0 1 0\nG 3 2 0 0 0 3", TextConversion::ChordSheets),
+    EXPECT_EQ(MakeLoadedText("c.tab", "C x 3 2 0 1 0\nG 3 2 0 0 0 3", TextConversion::ChordSheets).text,
               "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n");
 }
 
@@ -113,11 +133,13 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"memo.pdb", "", InputKind::NotText, {}},
         {"hand.pdb", "", InputKind::SongDatabase, {}},
         {"hand.bin", "", InputKind::NotText, {}},
-        {"mine.bin", "", InputKind::Texts, {"A\r\n\r\nB\r\n", ""}},
+        {"mine.bin", "", InputKind::ImportDatabase, {"A\r\n\r\nB\r\n", ""}},
+        {"utf32.txt", "\xFF\xFE\0\0A\0\0\0\n\0\0\0"s, InputKind::Texts, {"A\r\n"}},
         {"huge.txt", "", InputKind::Unreadable, {}},
         {"missing.pro", "", InputKind::Unreadable, {}},
         {"folder", "", InputKind::Unreadable, {}},
         {"/dev/zero", "", InputKind::Unreadable, {}}, // never read to its (missing) end
+        {"/dev/urandom", "", InputKind::Unreadable, {}},
         {"noel-bom.pro", "", InputKind::Texts, {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
     };
     for (const auto& [name, bytes, kind, texts] : cases) {
@@ -125,13 +147,18 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
             WriteFileBytes(dir.File(name), bytes);
         }
         const InputFile input = ReadInputFile(dir.File(name));
-        EXPECT_EQ(std::tuple(input.kind, input.texts, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
+        std::vector<std::string> loaded;
+        for (const LoadedText& text : input.texts) {
+            loaded.push_back(text.text);
+        }
+        EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
             << name;
         // What could not be read says so with the cause.
         EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "), kind == InputKind::Unreadable)
             << input.error;
     }
-    EXPECT_EQ(LoadTextFile(dir.File("nul-bytes.txt")).error, dir.File("nul-bytes.txt") + " is not a song or text file");
+    EXPECT_EQ(ReadInputFile(dir.File("nul-bytes.txt")).error,
+              dir.File("nul-bytes.txt") + " is not a song or text file");
 }
 
 } // namespace

@@ -1,0 +1,17 @@
+#pragma once
+
+#include "jobs/Charset.h"
+
+#include <cstddef>
+#include <string>
+
+// One loaded text: a song or a chord list as it travels from the way in to the song list, the loss report and
+// the export, with what became of its characters on the way.
+struct LoadedText
+{
+    std::string text;                // Windows-1252, every line followed by CR LF, the last one too
+    ReplacedCharacters replaced;     // characters that became "?" when it was decoded (or typed in the editor)
+    std::size_t invalidUtf8Line = 0; // UTF-8 with a broken byte, read as Windows-1252: that byte's line; 0 for none
+
+    bool operator==(const LoadedText&) const = default;
+};
