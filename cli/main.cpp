@@ -48,8 +48,10 @@ int Run(int argc, char** argv)
     destination->add_option("--install-with", build.installWith, "Install through the system's install tool or J-Pilot")
         ->check(CLI::IsMember({"system", "jpilot"}));
     destination->require_option(1);
-    const char* sheetHelp = "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
-                            "with bar lines and repeats, tablature); ChordPro files and chord lists stay as they are";
+    const char* sheetHelp =
+        "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
+        "with bar lines and repeats, tablature); ChordPro files with chord marks and chord lists stay as they "
+        "are, ChordPro files without chord marks get their chord lines merged";
     buildCommand->add_flag("--sheet", build.chordSheets, sheetHelp);
     buildCommand->add_flag("--strict", build.strict, "Write nothing and fail when anything would be lost");
     buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...) or one chord list")

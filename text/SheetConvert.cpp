@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 namespace {
@@ -246,8 +247,9 @@ bool IsLabelDetail(std::string_view w)
     return (!w.empty() && AllOf(w, IsAsciiDigit)) || IsRepeatWord(w);
 }
 
-// The label of a section-label line, without brackets or final colon; empty when the line is no label.
-// A label is "[anything]" that is not a chord, or a section name with at most three details ("Verse 2:").
+// The label of a section-label line, without brackets, asterisks or final colon; empty when the line is no
+// label. A label is "[anything]" that is not a chord, or a section name with at most three details ("Verse
+// 2:", "** Chorus **"), or the abbreviation "V." with its number ("V. 1").
 std::string_view LabelText(std::string_view line)
 {
     std::string_view t = Trim(line);
@@ -259,16 +261,25 @@ std::string_view LabelText(std::string_view line)
             return {};
         return inner;
     }
+    if (t.size() >= 3 && t.front() == '*' && t.back() == '*') {
+        const std::size_t begin = t.find_first_not_of('*');
+        t = Trim(t.substr(begin, t.find_last_not_of('*') + 1 - begin));
+    }
     std::size_t pos = 0;
-    if (!IsSectionName(NextWord(t, pos)))
+    const std::string_view first = NextWord(t, pos);
+    const bool abbreviation = EqualsIgnoringCase(first, "V.");
+    if (!abbreviation && !IsSectionName(first))
         return {};
-    for (int details = 0; pos < t.size(); ++details) {
+    int details = 0;
+    for (; pos < t.size(); ++details) {
         const std::string_view word = NextWord(t, pos);
         if (word.empty())
             break;
         if (details == 3 || !IsLabelDetail(word))
             return {};
     }
+    if (abbreviation && details == 0)
+        return {};
     return Trim(WithoutFinalColon(t));
 }
 
@@ -415,9 +426,12 @@ private:
     bool m_inRemark = false;
 };
 
-// A word that looks like a chord the program cannot read: a root A-G, and a digit, "/" or "#" in it.
+// A word that looks like a chord the program cannot read: a root A-G, and a digit, "/" or "#" in it; or a
+// chord that lost its root, a sharp and what may follow a root ("#m", "#7").
 bool LooksLikeChord(std::string_view w)
 {
+    if (w.size() > 1 && w.size() <= 16 && w[0] == '#')
+        return IsChordName(std::string("C").append(w));
     return !w.empty() && w[0] >= 'A' && w[0] <= 'G' && w.find_first_of("0123456789/#") != std::string_view::npos;
 }
 
@@ -458,10 +472,10 @@ void AppendWithoutBrackets(std::string_view word, std::string& out)
             out += c;
 }
 
-// Columns with tab stops every 8 columns, as text editors and a2crd count them.
-constexpr std::size_t NextColumn(std::size_t column, char c)
+// The column after character `c` at `column`, with tab stops every `tabWidth` columns.
+constexpr std::size_t NextColumn(std::size_t column, char c, std::size_t tabWidth)
 {
-    return c == '\t' ? (column / 8 + 1) * 8 : column + 1;
+    return c == '\t' ? (column / tabWidth + 1) * tabWidth : column + 1;
 }
 
 // True when the chord line carries a label or bar lines, which a line of marks shows better than a lyric.
@@ -475,13 +489,60 @@ bool HasLabelOrBars(std::string_view chordLine)
     return false;
 }
 
+// Where the mark of a chord word stands in its line: at the chord's name, inside parentheses too ("(G)").
+std::size_t MarkStart(const ChordLineWord& word)
+{
+    const std::string_view chord = word.core;
+    const bool parenthesised = chord.size() > 2 && chord.front() == '(' && chord.back() == ')' && !IsNoChord(chord);
+    return word.start + (parenthesised ? 1 : 0);
+}
+
+// How many chords of `chordLine` stand over the first character of a word of `lyric` when tabs stop every
+// `tabWidth` columns.
+std::size_t ChordsOnWordStarts(std::string_view chordLine, std::string_view lyric, std::size_t tabWidth)
+{
+    std::vector<bool> wordStart;
+    std::size_t column = 0;
+    char previous = ' ';
+    for (const char c : lyric) {
+        const std::size_t next = NextColumn(column, c, tabWidth);
+        wordStart.resize(next, false);
+        wordStart[column] = !IsSheetBlank(c) && IsSheetBlank(previous);
+        previous = c;
+        column = next;
+    }
+    std::size_t hits = 0;
+    std::size_t chordPos = 0;
+    std::size_t chordColumn = 0;
+    ChordLineWords words(chordLine);
+    ChordLineWord word;
+    while (words.Next(word)) {
+        if (word.role != Role::Chord && word.role != Role::Unusual)
+            continue;
+        for (const std::size_t start = MarkStart(word); chordPos < start; ++chordPos)
+            chordColumn = NextColumn(chordColumn, chordLine[chordPos], tabWidth);
+        hits += chordColumn < wordStart.size() && wordStart[chordColumn];
+    }
+    return hits;
+}
+
+// Tab stops every 8 columns, as text editors and a2crd count them; every 4 when the chord line holds a tab
+// and 4 puts more of its chords over the start of a word, as on a sheet typed with 4-column tabs.
+std::size_t TabWidth(std::string_view chordLine, std::string_view lyric)
+{
+    if (chordLine.find('\t') == std::string_view::npos)
+        return 8;
+    return ChordsOnWordStarts(chordLine, lyric, 4) > ChordsOnWordStarts(chordLine, lyric, 8) ? 4 : 8;
+}
+
 // Merges the chords of `chordLine` into `lyric` as marks, each in front of the first lyric character at or
-// after its column; a mark past the end of the lyric follows it, one space apart. A chord in parentheses
-// gives the bare chord at the column of its name. Every other word (a repeat count, a strum sign, a word the
-// program does not know) follows the line as text, one space apart, so that no mark holds anything but a
-// chord.
+// after its column (tab stops as TabWidth chooses); a mark past the end of the lyric follows it, one space
+// apart. A chord in parentheses gives the bare chord at the column of its name. Every other word (a repeat
+// count, a strum sign, a word the program does not know) follows the line as text, one space apart, so that
+// no mark holds anything but a chord.
 void AppendMergedLine(std::string_view chordLine, std::string_view lyric, std::string& out)
 {
+    const std::size_t tabWidth = TabWidth(chordLine, lyric);
     const std::size_t lineStart = out.size();
     std::size_t chordPos = 0;
     std::size_t chordColumn = 0;
@@ -498,17 +559,14 @@ void AppendMergedLine(std::string_view chordLine, std::string_view lyric, std::s
             }
             continue;
         }
-        std::string_view chord = word.core;
-        std::size_t start = word.start;
-        if (chord.size() > 2 && chord.front() == '(' && chord.back() == ')' && !IsNoChord(chord)) {
-            chord = chord.substr(1, chord.size() - 2);
-            ++start;
-        }
+        const std::size_t start = MarkStart(word);
+        const std::string_view chord =
+            word.core.substr(start - word.start, word.core.size() - 2 * (start - word.start));
         for (; chordPos < start; ++chordPos)
-            chordColumn = NextColumn(chordColumn, chordLine[chordPos]);
+            chordColumn = NextColumn(chordColumn, chordLine[chordPos], tabWidth);
         for (; lyricPos < lyric.size() && lyricColumn < chordColumn; ++lyricPos) {
             out += lyric[lyricPos];
-            lyricColumn = NextColumn(lyricColumn, lyric[lyricPos]);
+            lyricColumn = NextColumn(lyricColumn, lyric[lyricPos], tabWidth);
         }
         if (lyricColumn < chordColumn && out.size() > lineStart && !IsSheetBlank(out.back()))
             out += ' ';
@@ -581,6 +639,38 @@ bool IsTitleLine(std::string_view line)
     std::size_t pos = 0;
     const std::string_view first = NextWord(t, pos);
     return first.back() != ':' && !IsChordDefinitionLine(line);
+}
+
+// A comment line of the text's own: "# ...". It is kept as it is (ChordPro reads it as a comment too) and
+// is passed over when the title is looked for.
+bool IsHashComment(std::string_view line)
+{
+    const std::string_view t = Trim(line);
+    return !t.empty() && t.front() == '#';
+}
+
+// A note in words on where the capo goes, which becomes a comment and never the title: a line that starts
+// with "Capo" ("Capo on 5th fret, sounding key of F") or holds an ordinal before "fret" ("Play on 3rd fret").
+bool IsCapoNote(std::string_view line)
+{
+    const auto isOrdinal = [](std::string_view w) {
+        if (w.size() < 3 || !IsAsciiDigit(w[0]))
+            return false;
+        const std::string_view suffix = w.substr(w.find_first_not_of("0123456789"));
+        return EqualsIgnoringCase(suffix, "st") || EqualsIgnoringCase(suffix, "nd") ||
+               EqualsIgnoringCase(suffix, "rd") || EqualsIgnoringCase(suffix, "th");
+    };
+    std::size_t pos = 0;
+    std::string_view previous;
+    for (std::string_view word = NextWord(line, pos); !word.empty(); previous = word, word = NextWord(line, pos)) {
+        if (previous.empty() && EqualsIgnoringCase(WithoutFinalColon(word), "capo"))
+            return true;
+        const bool fret = word.size() >= 4 && EqualsIgnoringCase(word.substr(0, 4), "fret") &&
+                          (word.size() == 4 || !IsAsciiLetter(word[4]));
+        if (fret && isOrdinal(previous))
+            return true;
+    }
+    return false;
 }
 
 void AppendDirective(std::string_view name, std::string_view value, std::string& out)
@@ -863,9 +953,11 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
         return i == n || blanks >= 2 || kinds[i] == Kind::Label || startsTab(i);
     };
 
-    // The title comes from the first line that is neither blank nor a header line.
+    // The title comes from the first line that is neither blank, a header line, a capo note nor a "#" comment.
     std::size_t titleLine = chordPro ? n : 0;
-    while (titleLine < n && (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header))
+    while (titleLine < n &&
+           (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header ||
+            (kinds[titleLine] == Kind::Text && (IsHashComment(lines[titleLine]) || IsCapoNote(lines[titleLine])))))
         ++titleLine;
     bool chorusOpen = false;
     std::size_t blankStart = 0;
@@ -891,7 +983,9 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
         const bool tab = startsTab(i);
         flushBlanks(blankCount >= 2 || kind == Kind::Label || tab);
 
-        if (i == titleLine && kind == Kind::Text && IsTitleLine(lines[i])) {
+        if (!chordPro && kind == Kind::Text && IsCapoNote(lines[i])) {
+            AppendDirective("comment", Trim(lines[i++]), out);
+        } else if (i == titleLine && kind == Kind::Text && IsTitleLine(lines[i])) {
             AppendTitle(lines[i++], out);
         } else if (kind == Kind::Label) {
             const std::string_view label = LabelText(lines[i++]);

@@ -11,20 +11,22 @@
 // - a line of chords (with bar lines, "N.C.", "x2", "/", "%", "(repeat)", a remark in parentheses or a
 //   leading "Intro:" among them; chords with extensions the program does not know, such as "A7-9/unk"; or
 //   mostly chords) over a lyric line is merged into it as "[chord]" marks at their columns (tab stops every
-//   8 columns); its other words follow the line as text. A chord line with a leading label or bar lines, or
+//   8 columns, or every 4 when the chord line holds a tab and 4 puts more of its chords over the start of a
+//   word); its other words follow the line as text. A chord line with a leading label or bar lines, or
 //   with no lyric line under it, becomes a line of marks, "| [G] | [C] | x2";
-// - a section label on a line of its own ("[Verse 1]", "Chorus:", "Bridge") becomes "{comment: label}",
-//   and a chorus is also wrapped in {start_of_chorus} ... {end_of_chorus}, up to the next label, a tab
-//   block, two blank lines in a row, or the end;
+// - a section label on a line of its own ("[Verse 1]", "Chorus:", "Bridge", "** Chorus **", "V. 1") becomes
+//   "{comment: label}", and a chorus is also wrapped in {start_of_chorus} ... {end_of_chorus}, up to the next
+//   label, a tab block, two blank lines in a row, or the end;
 // - header lines ("Key: C", "Capo: 2", "Tempo: 96", "Artist: ...", or fields joined by bars, "Tuning: G C E
 //   A | Key: C") become {key: C}, {capo: 2}, {tempo: 96}, {artist: ...}, and {comment: Name: value} for any
-//   other field or a value that does not fit;
+//   other field or a value that does not fit; a capo note in words ("Capo on 5th fret", "Play on 3rd
+//   fret") becomes {comment: ...};
 // - runs of tablature staff lines ("e|--3--|") are kept unchanged inside {start_of_tab} ... {end_of_tab},
 //   with the line right above them (chord names, mostly) and a text line right below them (before a blank
 //   line) inside too;
-// - the first line that is neither blank nor a header line becomes "{title: ...}" when it is plain text
-//   (not chords, a label, a "Key: value" field, an e-mail line or a chord definition); "Artist - Title"
-//   gives the title and "{subtitle: Artist}";
+// - the first line that is neither blank, a header line, a capo note nor a "# ..." comment line becomes
+//   "{title: ...}" when it is plain text (not chords, a label, a "Key: value" field, an e-mail line or a
+//   chord definition); "Artist - Title" gives the title and "{subtitle: Artist}";
 // - every other line, blank lines included, is kept as it is.
 // A text with directive lines ("{title: ...}", "{soc}") but no chord mark only has its chord lines merged
 // and its staffs put in tab blocks; its directives, labels, header lines and first line, and the lines

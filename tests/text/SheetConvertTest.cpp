@@ -15,6 +15,9 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"\tAm\nA tab   before\n", "A tab   [Am]before\n"},
         {"  Dm\t Cm\nA tab, then\n", "A [Dm]tab, th[Cm]en\n"},
         {"C    G7       F\nHallelujah\n", "[C]Halle[G7]lujah [F]\n"},
+        // A chord line with a tab, typed for tab stops every 4 columns: the stops that put more chords over
+        // the start of a word.
+        {"C\t\t         G\nRound yon Virgin Mother and child.\n", "[C]Round yon Virgin [G]Mother and child.\n"},
         // Chord lines with extras; a chord line with no lyric under it; two chord lines in a row.
         {"N.C.  G  |  C  x2\nla\n", "[N.C.] [G] | [C] x2\nla\n"},
         {"| G % | C7/G |\nIntro: E (repeat)\n", "| [G] % | [C7/G] |\nIntro: [E] (repeat)\n"},
@@ -29,6 +32,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // Chords with extensions the program does not know; a line of mostly chords; one unknown word is text.
         {"Esus4  A7-9/unk  A13/unk\nA line with chords\n", "[Esus4]A line [A7-9/unk]with chord[A13/unk]s\n"},
         {"G  D  Em  C/xx\nla la la la la la\n", "[G]la [D]la [Em]la la la la C/xx\n"},
+        {"G  C  Em  #m\nla la la la la\n", "[G]la [C]la [Em]la la la #m\n"},
         {"Song\nA13/unk\nla\n", "{title: Song}\nA13/unk\nla\n"},
         // Markup of exported text: [ch] marks a chord where it would stand without the tags; a line of tags
         // alone goes; a marked line may carry other words.
@@ -57,6 +61,14 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"[Chorus x2]\nla\n[Outro]\n[Chorus]\n",
          "{comment: Chorus x2}\n{start_of_chorus}\nla\n{end_of_chorus}\n{comment: Outro}\n{comment: Chorus}\n"},
         {"REFRAIN\nla\n", "{comment: REFRAIN}\n{start_of_chorus}\nla\n{end_of_chorus}\n"},
+        {"Chorus\nla\n\nlo\n** Chorus **\nV. 2\nSong\nV. is for victory\n",
+         "{comment: Chorus}\n{start_of_chorus}\nla\n\nlo\n{end_of_chorus}\n{comment: Chorus}\n{comment: V. 2}\nSong\n"
+         "V. is for victory\n"},
+        // A capo note in words is a comment, never the title; it and "#" comment lines are passed over for the
+        // title.
+        {"Capo on 5th fret, sounding key of F\nSong\n C\nAway\nPlay on 3rd fret\n",
+         "{comment: Capo on 5th fret, sounding key of F}\n{title: Song}\nA[C]way\n{comment: Play on 3rd fret}\n"},
+        {"# a note\n\nSwing Low\nG\nla\n", "# a note\n\n{title: Swing Low}\n[G]la\n"},
         // Staff lines (four dashes or more) kept as they are, with the chord line above and a text line below.
         {"Am  G\ne|--3--|-----|\nB|--1--|-----|\n  ta ta\n\nG\nla\n",
          "{start_of_tab}\nAm  G\ne|--3--|-----|\nB|--1--|-----|\n  ta ta\n{end_of_tab}\n\n[G]la\n"},
