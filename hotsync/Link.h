@@ -1,5 +1,7 @@
 #pragma once
 
+#include "platform/Result.h"
+
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -7,9 +9,8 @@
 #include <span>
 #include <vector>
 
-#include "platform/Result.h"
-
-namespace hotsync {
+namespace hotsync
+{
 
 using Clock = std::chrono::steady_clock;
 
@@ -20,9 +21,7 @@ class Deadline
 public:
     static Deadline Never() { return Deadline(Clock::time_point::max()); }
     static Deadline In(std::chrono::milliseconds ms) { return Deadline(Clock::now() + ms); }
-    explicit Deadline(Clock::time_point at)
-        : m_at(at)
-    {}
+    explicit Deadline(Clock::time_point at) : m_at(at) {}
 
     bool IsNever() const { return m_at == Clock::time_point::max(); }
     Clock::time_point At() const { return m_at; }
