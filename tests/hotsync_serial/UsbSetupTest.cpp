@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <map>
+
+#include "hotsync/Usb.h"
 
 namespace {
 
@@ -179,6 +182,32 @@ TEST(UsbSetup, KnowsTheHandheldsAndWhatTheySpeak)
     EXPECT_NE(FindModel(0x04e8, 0x8001), nullptr);
     EXPECT_EQ(FindModel(0x0830, 0x9999), nullptr);
     EXPECT_EQ(FindModel(0x1234, 0x0060), nullptr);
+}
+
+} // namespace
+
+namespace {
+
+using namespace std::chrono_literals;
+
+// No machine that runs the tests has a handheld on USB: the wait must end at its deadline, or at once on cancel.
+TEST(UsbWait, EndsAtTheDeadlineOrOnCancelWhenNoHandheldIsThere)
+{
+    if (!hotsync::UsbAvailable()) {
+        GTEST_SKIP() << "built without USB";
+    }
+    hotsync::CancelFlag cancel{false};
+    Result<hotsync::UsbHandheld> timedOut = hotsync::WaitForUsbHandheld(hotsync::Deadline::In(50ms), cancel);
+    ASSERT_FALSE(timedOut);
+    if (timedOut.error().kind == ErrorKind::System) {
+        GTEST_SKIP() << "USB cannot be used here: " << timedOut.error().text;
+    }
+    EXPECT_EQ(timedOut.error().kind, ErrorKind::Timeout) << timedOut.error().text;
+
+    cancel = true;
+    Result<hotsync::UsbHandheld> cancelled = hotsync::WaitForUsbHandheld(hotsync::Deadline::In(1s), cancel);
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.error().kind, ErrorKind::Cancelled);
 }
 
 } // namespace
