@@ -4,14 +4,12 @@
 // the desktop's writes. When nothing is queued a read fails at once as if its deadline had passed, so no test
 // waits for a real timeout.
 
-#include <algorithm>
+#include "tests/hotsync_serial/Recording.h"
+
 #include <deque>
 #include <functional>
-#include <vector>
 
-#include "hotsync/Link.h"
 #include "hotsync/Padp.h"
-#include "hotsync/Slp.h"
 
 namespace script {
 
@@ -20,39 +18,37 @@ class ScriptStream final : public hotsync::IByteStream
 public:
     Result<std::size_t> Read(std::span<std::uint8_t> into, hotsync::Deadline) override
     {
-        if (m_pending.empty()) {
-            if (m_gone) {
-                return MakeError(ErrorKind::Disconnected, "the handheld went away");
-            }
-            ++timeouts;
-            return MakeError(ErrorKind::Timeout, "nothing arrived");
+        if (pending.empty()) {
+            return MakeError(gone ? ErrorKind::Disconnected : ErrorKind::Timeout, "nothing arrived");
         }
-        const std::size_t count = std::min({into.size(), m_pending.size(), chunk});
-        std::copy_n(m_pending.begin(), count, into.begin());
-        m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(count));
+        std::size_t count = 0;
+        for (; count < std::min(into.size(), chunk) && !pending.empty(); ++count) {
+            into[count] = pending.front();
+            pending.pop_front();
+        }
         return count;
     }
 
     Status Write(std::span<const std::uint8_t> bytes, hotsync::Deadline) override
     {
         writes.emplace_back(bytes.begin(), bytes.end());
-        if (onWrite) {
-            onWrite(writes.back());
+        for (const recording::Packet& packet : recording::Packets(writes.back())) {
+            packets.push_back(packet);
+            if (onPacket) {
+                onPacket(packet);
+            }
         }
         return {};
     }
 
-    void Send(const std::vector<std::uint8_t>& bytes) { m_pending.insert(m_pending.end(), bytes.begin(), bytes.end()); }
-    void Vanish() { m_gone = true; }
+    void Send(const std::vector<std::uint8_t>& bytes) { pending.insert(pending.end(), bytes.begin(), bytes.end()); }
 
-    std::function<void(const std::vector<std::uint8_t>&)> onWrite;
+    std::function<void(const recording::Packet&)> onPacket; // the handheld's answer to each packet written
     std::vector<std::vector<std::uint8_t>> writes;
+    std::vector<recording::Packet> packets; // every packet written
+    std::deque<std::uint8_t> pending;
     std::size_t chunk = 1 << 20; // the most one read hands over
-    int timeouts = 0;
-
-private:
-    std::deque<std::uint8_t> m_pending;
-    bool m_gone = false;
+    bool gone = false;           // reads fail as from a handheld that went away, not as timeouts
 };
 
 // One packet as the handheld puts it on the line.
@@ -67,30 +63,6 @@ inline std::vector<std::uint8_t> Packet(hotsync::padp::Type type,
     packet.body = hotsync::padp::EncodeHeader(type, flags, sizeOrOffset);
     packet.body.insert(packet.body.end(), data.begin(), data.end());
     return hotsync::slp::Encode(packet);
-}
-
-struct Seen
-{
-    std::uint8_t xid = 0;
-    hotsync::padp::Header header;
-    std::vector<std::uint8_t> data;
-};
-
-// The packets of one write.
-inline std::vector<Seen> Decode(const std::vector<std::uint8_t>& bytes)
-{
-    hotsync::slp::Receiver receiver;
-    receiver.Feed(bytes);
-    std::vector<Seen> out;
-    while (auto packet = receiver.Next()) {
-        const auto header = hotsync::padp::ParseHeader(packet->body);
-        if (header) {
-            out.push_back({packet->xid,
-                           *header,
-                           {packet->body.begin() + static_cast<std::ptrdiff_t>(header->size), packet->body.end()}});
-        }
-    }
-    return out;
 }
 
 } // namespace script

@@ -12,171 +12,117 @@
 namespace {
 
 using namespace hotsync::usb;
+using Bytes = std::vector<std::uint8_t>;
 
 class CannedDevice final : public IUsbDevice
 {
 public:
-    Result<std::vector<std::uint8_t>> ControlIn(
-        std::uint8_t requestType, std::uint8_t request, std::uint16_t, std::uint16_t, std::uint16_t length) override
+    Result<Bytes>
+    ControlIn(std::uint8_t type, std::uint8_t request, std::uint16_t, std::uint16_t, std::uint16_t length) override
     {
         asked.push_back(request);
-        EXPECT_EQ(requestType, request <= kGetExtConnectionInfo ? kVendorIn : requestType);
+        EXPECT_EQ(type, kVendorIn);
         const auto reply = replies.find(request);
         if (reply == replies.end()) {
             return MakeError(ErrorKind::Protocol, "stalled");
         }
-        // A device never answers more than it was asked for.
-        std::vector<std::uint8_t> bytes = reply->second;
-        bytes.resize(std::min<std::size_t>(bytes.size(), length));
-        return bytes;
+        return Bytes(reply->second.begin(),
+                     reply->second.begin() +
+                         static_cast<std::ptrdiff_t>(std::min<std::size_t>(reply->second.size(), length)));
     }
-    std::vector<Endpoint> InterfaceEndpoints() override { return endpoints; }
+    std::vector<Endpoint> InterfaceEndpoints() override
+    {
+        return {{0x81, 0x03, 8}, {0x82, 0x02, 64}, {0x02, 0x02, 64}, {0x83, 0x02, 64}};
+    }
 
-    std::map<std::uint8_t, std::vector<std::uint8_t>> replies;
-    std::vector<Endpoint> endpoints;
-    std::vector<std::uint8_t> asked;
+    std::map<std::uint8_t, Bytes> replies;
+    Bytes asked;
 };
 
-// An extended reply's port: its owner's creator as the bytes arrive, one endpoint number, a pair of 4-bit ones.
-std::vector<std::uint8_t> ExtPort(const char* creator, std::uint8_t number, std::uint8_t pair)
+// Extended replies: a head (port count, separate IN and OUT numbers), then ports of 8 bytes: the owner's creator
+// as its bytes arrive, one endpoint number, two 4-bit numbers (IN, OUT), padding.
+const Bytes kOther = {'x', 'x', 'x', 'x', 1, 0, 0, 0};
+Bytes HotSync(std::uint8_t number, std::uint8_t pair)
 {
-    return {static_cast<std::uint8_t>(creator[0]),
-            static_cast<std::uint8_t>(creator[1]),
-            static_cast<std::uint8_t>(creator[2]),
-            static_cast<std::uint8_t>(creator[3]),
-            number,
-            pair,
-            0,
-            0};
+    return {'c', 'n', 'y', 's', number, pair, 0, 0};
 }
-
-std::vector<std::uint8_t> Join(std::vector<std::vector<std::uint8_t>> parts)
+Bytes Join(std::initializer_list<Bytes> parts)
 {
-    std::vector<std::uint8_t> out;
-    for (const auto& part : parts) {
+    Bytes out;
+    for (const Bytes& part : parts) {
         out.insert(out.end(), part.begin(), part.end());
     }
     return out;
 }
 
-const std::vector<Endpoint> kBulkPair = {{0x81, 0x03, 8}, {0x82, 0x02, 64}, {0x02, 0x02, 64}, {0x83, 0x02, 64}};
-
-struct SetupCase
-{
-    const char* name;
-    Init init;
-    std::map<std::uint8_t, std::vector<std::uint8_t>> replies;
-    std::vector<Endpoint> endpoints;
-    std::optional<Endpoints> expected;
-    std::vector<std::uint8_t> asked;
-};
-
 TEST(UsbSetup, DecidesEndpointsFromTheRepliesInOrder)
 {
-    const std::vector<SetupCase> cases = {
-        {"extended reply, HotSync second of two ports",
-         Init::Generic,
-         {{kGetExtConnectionInfo, Join({{2, 0, 0, 0}, ExtPort("xxxx", 1, 0), ExtPort("cnys", 2, 0)})}},
-         kBulkPair,
-         Endpoints{0x82, 0x02},
-         {kGetExtConnectionInfo}},
-        {"extended reply with separate IN and OUT numbers",
-         Init::Generic,
-         {{kGetExtConnectionInfo, Join({{1, 1, 0, 0}, ExtPort("cnys", 0, 0x34)})}},
-         kBulkPair,
-         Endpoints{0x83, 0x04},
-         {kGetExtConnectionInfo}},
-        {"extended reply without a HotSync port, then the older reply",
-         Init::Generic,
-         {{kGetExtConnectionInfo, Join({{1, 0, 0, 0}, ExtPort("xxxx", 1, 0)})},
-          {kGetConnectionInfo, {2, 0, 0x00, 1, 0x02, 3}}},
-         kBulkPair,
-         Endpoints{0x83, 0x03},
-         {kGetExtConnectionInfo, kGetConnectionInfo, kGetBytesAvailable}},
-        {"only the older request answered",
-         Init::Generic,
-         {{kGetConnectionInfo, {1, 0, 0x02, 5}}},
-         kBulkPair,
-         Endpoints{0x85, 0x05},
-         {kGetExtConnectionInfo, kGetConnectionInfo, kGetBytesAvailable}},
-        {"neither answered: the first bulk endpoints",
-         Init::Generic,
-         {},
-         kBulkPair,
-         Endpoints{0x82, 0x02},
-         {kGetExtConnectionInfo, kGetConnectionInfo}},
-        {"a model that needs no requests",
-         Init::None,
-         {{kGetExtConnectionInfo, Join({{1, 0, 0, 0}, ExtPort("cnys", 7, 0)})}},
-         kBulkPair,
-         Endpoints{0x82, 0x02},
-         {}},
-        {"nothing at all",
-         Init::Generic,
-         {},
-         {{0x81, 0x03, 8}},
-         std::nullopt,
-         {kGetExtConnectionInfo, kGetConnectionInfo}},
-        // Replies that claim more ports than they hold are read only as far as they go.
-        {"extended reply cut short before its HotSync port",
-         Init::Generic,
-         {{kGetExtConnectionInfo, Join({{200, 0, 0, 0}, ExtPort("xxxx", 1, 0), {'c', 'n', 'y', 's', 4}})}},
-         {},
-         std::nullopt,
-         {kGetExtConnectionInfo, kGetConnectionInfo}},
-        {"older reply claiming 200 ports in 4 bytes",
-         Init::Generic,
-         {{kGetConnectionInfo, {200, 0, 0x00, 1}}},
-         {},
-         std::nullopt,
-         {kGetExtConnectionInfo, kGetConnectionInfo}},
-        {"HotSync port with endpoint 0",
-         Init::Generic,
-         {{kGetConnectionInfo, {1, 0, 0x02, 0}}},
-         {},
-         std::nullopt,
-         {kGetExtConnectionInfo, kGetConnectionInfo}},
+    const Bytes ext = {kGetExtConnectionInfo}, both = {kGetExtConnectionInfo, kGetConnectionInfo};
+    const Bytes bothAndBytes = {kGetExtConnectionInfo, kGetConnectionInfo, kGetBytesAvailable};
+    struct Case
+    {
+        const char* name;
+        std::map<std::uint8_t, Bytes> replies;
+        Endpoints expected; // {0, 0}: none found
+        Bytes asked;
+        Init init = Init::Generic;
     };
-    for (const SetupCase& c : cases) {
+    const std::vector<Case> cases = {
+        {"extended, HotSync second",
+         {{kGetExtConnectionInfo, Join({{2, 0, 0, 0}, kOther, HotSync(2, 0)})}},
+         {0x82, 0x02},
+         ext},
+        {"extended, separate numbers",
+         {{kGetExtConnectionInfo, Join({{1, 1, 0, 0}, HotSync(0, 0x34)})}},
+         {0x83, 0x04},
+         ext},
+        {"extended without HotSync, then older",
+         {{kGetExtConnectionInfo, Join({{1, 0, 0, 0}, kOther})}, {kGetConnectionInfo, {2, 0, 0x00, 1, 0x02, 3}}},
+         {0x83, 0x03},
+         bothAndBytes},
+        {"older only", {{kGetConnectionInfo, {1, 0, 0x02, 5}}}, {0x85, 0x05}, bothAndBytes},
+        {"neither: first bulk endpoints", {}, {0x82, 0x02}, both},
+        {"model without requests",
+         {{kGetExtConnectionInfo, Join({{1, 0, 0, 0}, HotSync(7, 0)})}},
+         {0x82, 0x02},
+         {},
+         Init::None},
+        // Replies claiming more ports than they hold are read only as far as they go; then the descriptors.
+        {"extended cut short",
+         {{kGetExtConnectionInfo, Join({{200, 0, 0, 0}, kOther, {'c', 'n', 'y', 's', 4}})}},
+         {0x82, 0x02},
+         both},
+        {"older claiming 200 ports", {{kGetConnectionInfo, {200, 0, 0x00, 1}}}, {0x82, 0x02}, both},
+        {"HotSync on endpoint 0", {{kGetConnectionInfo, {1, 0, 0x02, 0}}}, {0x82, 0x02}, both},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         CannedDevice device;
         device.replies = c.replies;
-        device.endpoints = c.endpoints;
         Result<Endpoints> found = FindHotSyncEndpoints(device, c.init);
-        if (c.expected) {
-            ASSERT_TRUE(found) << found.error().text;
-            EXPECT_EQ(found->in, c.expected->in);
-            EXPECT_EQ(found->out, c.expected->out);
-        } else {
-            ASSERT_FALSE(found);
-            EXPECT_EQ(found.error().kind, ErrorKind::Protocol);
-        }
+        ASSERT_TRUE(found) << found.error().text;
+        EXPECT_EQ(*found, c.expected);
         EXPECT_EQ(device.asked, c.asked);
     }
 }
 
-TEST(UsbSetup, ParsersTakeAnyLengthWithoutReadingPastIt)
+TEST(UsbSetup, ParsersTakeAnyLengthAndNoEndpointsIsAnError)
 {
-    const std::vector<std::uint8_t> full = Join({{2, 1, 0, 0}, ExtPort("xxxx", 0, 0x11), ExtPort("cnys", 0, 0x21)});
+    const Bytes full = Join({{2, 1, 0, 0}, kOther, HotSync(0, 0x21)});
     for (std::size_t length = 0; length <= full.size(); ++length) {
-        const std::vector<std::uint8_t> cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
-        const std::optional<Endpoints> ext = ParseExtConnectionInfo(cut);
-        EXPECT_EQ(ext.has_value(), length >= 20) << length;
-        const std::optional<Endpoints> old = ParseConnectionInfo(cut);
-        EXPECT_FALSE(old.has_value()) << length;
+        const Bytes cut(full.begin(), full.begin() + static_cast<std::ptrdiff_t>(length));
+        EXPECT_EQ(ParseExtConnectionInfo(cut).has_value(), length == full.size()) << length;
+        EXPECT_FALSE(ParseConnectionInfo(cut).has_value()) << length;
     }
     EXPECT_EQ(ParseExtConnectionInfo(full), (Endpoints{0x82, 0x01}));
+    EXPECT_FALSE(FirstBulkEndpoints({{0x81, 0x03, 8}, {0x82, 0x02, 64}}));
 }
 
 TEST(UsbSetup, KnowsTheHandheldsAndWhatTheySpeak)
 {
-    const Model* palm = FindModel(0x0830, 0x0060);
-    ASSERT_NE(palm, nullptr);
-    EXPECT_EQ(palm->protocol, Protocol::NetSync);
-    EXPECT_EQ(palm->init, Init::Generic);
-    const Model* visor = FindModel(0x082d, 0x0100);
-    ASSERT_NE(visor, nullptr);
-    EXPECT_EQ(visor->protocol, Protocol::Serial);
+    ASSERT_NE(FindModel(0x0830, 0x0060), nullptr);
+    EXPECT_EQ(FindModel(0x0830, 0x0060)->protocol, Protocol::NetSync);
+    EXPECT_EQ(FindModel(0x082d, 0x0100)->protocol, Protocol::Serial);
     EXPECT_EQ(FindModel(0x0830, 0x0080)->init, Init::None);
     EXPECT_EQ(FindModel(0x054c, 0x0038)->init, Init::EarlySony);
     EXPECT_NE(FindModel(0x04e8, 0x8001), nullptr);
@@ -184,15 +130,10 @@ TEST(UsbSetup, KnowsTheHandheldsAndWhatTheySpeak)
     EXPECT_EQ(FindModel(0x1234, 0x0060), nullptr);
 }
 
-} // namespace
-
-namespace {
-
-using namespace std::chrono_literals;
-
 // No machine that runs the tests has a handheld on USB: the wait must end at its deadline, or at once on cancel.
 TEST(UsbWait, EndsAtTheDeadlineOrOnCancelWhenNoHandheldIsThere)
 {
+    using namespace std::chrono_literals;
     if (!hotsync::UsbAvailable()) {
         GTEST_SKIP() << "built without USB";
     }
@@ -203,7 +144,6 @@ TEST(UsbWait, EndsAtTheDeadlineOrOnCancelWhenNoHandheldIsThere)
         GTEST_SKIP() << "USB cannot be used here: " << timedOut.error().text;
     }
     EXPECT_EQ(timedOut.error().kind, ErrorKind::Timeout) << timedOut.error().text;
-
     cancel = true;
     Result<hotsync::UsbHandheld> cancelled = hotsync::WaitForUsbHandheld(hotsync::Deadline::In(1s), cancel);
     ASSERT_FALSE(cancelled);
