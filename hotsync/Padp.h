@@ -52,9 +52,11 @@ std::vector<std::uint8_t> EncodeHeader(Type type, std::uint8_t flags, std::uint3
 
 struct Timing
 {
-    // How long a sent packet waits for its acknowledgement before it is sent again, and how often.
-    std::chrono::milliseconds ackTimeout{2000};
-    int tries = 10;
+    // How long a sent packet waits for its acknowledgement before it is sent again, and how often: a handheld
+    // that went away is noticed within about six seconds. (A handheld acknowledges at once; the reply to a slow
+    // request is waited for with the caller's deadline, not this one.)
+    std::chrono::milliseconds ackTimeout{1000};
+    int tries = 6;
     // The data bytes in each packet this side sends (at most kMaxFragment).
     std::size_t fragment = 512;
 };
