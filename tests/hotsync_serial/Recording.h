@@ -137,9 +137,9 @@ inline std::vector<Message> Messages(const std::vector<Entry>& entries, bool rea
     Message current;
     for (const Packet& packet : Packets(stream)) {
         const bool first = packet.header.flags & hotsync::padp::kFirst;
-        const std::size_t at = first ? 0 : packet.header.sizeOrOffset;
-        if (packet.header.type != 1 || (first && !out.empty() && out.back().xid == packet.xid) ||
-            at != current.bytes.size() * !first) {
+        const bool repeatOfLast = first && !out.empty() && out.back().xid == packet.xid;
+        const bool outOfPlace = !first && packet.header.sizeOrOffset != current.bytes.size();
+        if (packet.header.type != 1 || repeatOfLast || outOfPlace) {
             continue;
         }
         if (first) {
