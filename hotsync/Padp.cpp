@@ -11,6 +11,9 @@ namespace {
 // More whole messages waiting than any exchange of requests and replies can leave: the handheld is sending
 // without being asked.
 constexpr std::size_t kMaxWaitingMessages = 16;
+// How many received messages' ids are remembered to recognise their repeats. Ids count up to 254 between
+// messages, so a new message never has one of these.
+constexpr std::size_t kRecentMessages = 4;
 
 } // namespace
 
@@ -209,7 +212,7 @@ Status Link::HandleData(const slp::Packet& packet, const Header& header)
     // nothing.
     const bool repeat = m_assembling
                             ? (packet.xid == m_assemblingXid && (first || header.sizeOrOffset < m_assembly.size()))
-                            : (m_lastXid && packet.xid == *m_lastXid);
+                            : std::find(m_recentXids.begin(), m_recentXids.end(), packet.xid) != m_recentXids.end();
     if (repeat) {
         return SendAck(packet, header);
     }
@@ -241,7 +244,10 @@ Status Link::HandleData(const slp::Packet& packet, const Header& header)
     }
     if (m_assembly.size() == m_expectedSize) {
         m_assembling = false;
-        m_lastXid = packet.xid;
+        m_recentXids.push_back(packet.xid);
+        if (m_recentXids.size() > kRecentMessages) {
+            m_recentXids.pop_front();
+        }
         if (m_messages.size() >= kMaxWaitingMessages) {
             return MakeError(ErrorKind::Protocol, "The handheld sent messages nobody asked for");
         }

@@ -108,8 +108,9 @@ private:
     std::uint8_t m_assemblingXid = 0;
     std::uint32_t m_expectedSize = 0;
     std::vector<std::uint8_t> m_assembly;
-    // The id of the last whole message received: its packets arriving again are repeats.
-    std::optional<std::uint8_t> m_lastXid;
+    // The ids of the last few whole messages received: their packets arriving again are repeats (the
+    // handheld sends a packet again until its acknowledgement arrives, and may do so after its next message).
+    std::deque<std::uint8_t> m_recentXids;
     std::deque<std::vector<std::uint8_t>> m_messages;
 };
 
