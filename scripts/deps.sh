@@ -7,6 +7,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     qt6-base-dev libgl-dev fonts-dejavu-core
     libcli11-dev nlohmann-json3-dev
+    libusb-1.0-0-dev
     libpalm-perl
     clang libclang-rt-14-dev
 )

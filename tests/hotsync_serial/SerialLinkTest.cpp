@@ -1,0 +1,304 @@
+// The serial link against a scripted handheld: noise and damaged packets, repeats, lost acknowledgements,
+// tickles, hostile lengths, a handheld that vanishes, and the connection handshake.
+
+#include "tests/hotsync_serial/ScriptStream.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "hotsync/Serial.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+using hotsync::Deadline;
+using hotsync::padp::kFirst;
+using hotsync::padp::kLast;
+using hotsync::padp::Type;
+using script::Packet;
+using Bytes = std::vector<std::uint8_t>;
+constexpr std::uint8_t kWhole = kFirst | kLast;
+
+hotsync::padp::Timing Quick()
+{
+    return {1ms, 3, 512};
+}
+
+// A header with a right sum that claims `length` bytes of body.
+Bytes FalseHeader(std::uint8_t length)
+{
+    Bytes header = {0xBE, 0xEF, 0xED, 3, 3, 2, 0, length, 1, 0};
+    header[9] = static_cast<std::uint8_t>(0xBE + 0xEF + 0xED + 3 + 3 + 2 + length + 1);
+    return header;
+}
+
+TEST(SlpReceiver, FindsTheGoodPacketBehindNoiseAndDamage)
+{
+    hotsync::slp::Packet good;
+    good.xid = 7;
+    good.body = {1, 2, 3, 0xBE, 0xEF, 0xED};
+    const Bytes goodBytes = hotsync::slp::Encode(good);
+    auto damaged = [&](std::size_t at) {
+        Bytes bytes = goodBytes;
+        bytes[at] ^= 0x21;
+        return bytes;
+    };
+    Bytes wrongSumLong = FalseHeader(200); // must be dropped at once, not waited for
+    wrongSumLong[9] ^= 1;
+    Bytes tooLong = FalseHeader(0xA0);
+    tooLong[6] = 0x0F; // 4,000 bytes
+    tooLong[9] = static_cast<std::uint8_t>(tooLong[9] + 0x0F);
+
+    const std::vector<std::pair<Bytes, bool>> cases = {
+        {{}, false},
+        {{0x00, 0xBE, 0xEF, 0x12, 0xBE, 0xBE}, false},
+        {damaged(9), true},                    // header sum
+        {damaged(goodBytes.size() - 1), true}, // CRC
+        {damaged(11), true},                   // body
+        {wrongSumLong, true},
+        {tooLong, true},
+        {FalseHeader(10), true}, // its would-be packet covers the start of the good one
+    };
+    for (const auto& [before, dropsSome] : cases) {
+        for (std::size_t feed : {std::size_t{1}, std::size_t{5}, std::size_t{1000}}) {
+            SCOPED_TRACE(testing::PrintToString(before) + " fed " + std::to_string(feed) + " at a time");
+            Bytes line = before;
+            line.insert(line.end(), goodBytes.begin(), goodBytes.end());
+            hotsync::slp::Receiver receiver;
+            std::vector<hotsync::slp::Packet> got;
+            for (std::size_t pos = 0; pos < line.size(); pos += feed) {
+                receiver.Feed(std::span(line).subspan(pos, std::min(feed, line.size() - pos)));
+                while (auto packet = receiver.Next()) {
+                    got.push_back(*packet);
+                }
+            }
+            ASSERT_EQ(got.size(), 1u);
+            EXPECT_EQ(got[0].xid, 7);
+            EXPECT_EQ(got[0].body, good.body);
+            EXPECT_EQ(receiver.Dropped() > 0, dropsSome);
+        }
+    }
+}
+
+TEST(PadpReceive, ReassemblesAndAcknowledgesEveryPacketRepeatsIncluded)
+{
+    Bytes message(2500);
+    for (std::size_t i = 0; i < message.size(); ++i) {
+        message[i] = static_cast<std::uint8_t>(i * 7);
+    }
+    auto part = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
+        return Bytes(message.begin() + from, message.begin() + to);
+    };
+    script::ScriptStream stream;
+    stream.chunk = 100; // the packets arrive in small pieces
+    stream.Send(Packet(Type::Data, 9, kFirst, 2500, part(0, 1024)));
+    stream.Send(Packet(Type::Tickle, 0, 0, 0));
+    stream.Send(Packet(Type::Data, 9, 0, 1024, part(1024, 2048)));
+    stream.Send(Packet(Type::Data, 9, 0, 1024, part(1024, 2048))); // a repeat
+    stream.Send(Packet(Type::Data, 9, kLast, 2048, part(2048, 2500)));
+    stream.Send(Packet(Type::Data, 10, kWhole, 1, {0x55}));
+    stream.Send(Packet(Type::Data, 9, kLast, 2048, part(2048, 2500))); // a repeat after the next message
+    hotsync::CancelFlag cancel{false};
+    hotsync::padp::Link link(stream, cancel, Quick());
+
+    auto first = link.Receive(Deadline::In(5s));
+    auto second = link.Receive(Deadline::In(5s));
+    ASSERT_TRUE(first && second);
+    EXPECT_EQ(*first, message);
+    EXPECT_EQ(*second, Bytes{0x55});
+    EXPECT_FALSE(link.Receive(Deadline::In(5s))); // the repeats were no messages
+    std::vector<std::pair<int, std::uint32_t>> acks;
+    for (const auto& packet : stream.packets) {
+        EXPECT_EQ(packet.header.type, static_cast<std::uint8_t>(Type::Ack));
+        acks.emplace_back(packet.xid, packet.header.sizeOrOffset);
+    }
+    const std::vector<std::pair<int, std::uint32_t>> expected = {
+        {9, 2500}, {9, 1024}, {9, 1024}, {9, 2048}, {10, 1}, {9, 2048}};
+    EXPECT_EQ(acks, expected);
+}
+
+TEST(PadpReceive, HostileHandheldsEndTheSession)
+{
+    const std::vector<std::tuple<const char*, std::vector<Bytes>, ErrorKind>> cases = {
+        {"a 4 GB length", {Packet(Type::Data, 1, kFirst, 0xFFFFFFFFu, {1, 2, 3})}, ErrorKind::TooLarge},
+        {"one byte past the limit",
+         {Packet(Type::Data, 1, kFirst, hotsync::kMaxMessage + 1, {1})},
+         ErrorKind::TooLarge},
+        {"more data than announced", {Packet(Type::Data, 1, kWhole, 2, {1, 2, 3})}, ErrorKind::Protocol},
+        {"a later part first", {Packet(Type::Data, 1, kLast, 10, {1, 2})}, ErrorKind::Protocol},
+        {"a gap",
+         {Packet(Type::Data, 1, kFirst, 6, {1, 2}), Packet(Type::Data, 1, kLast, 4, {5, 6})},
+         ErrorKind::Protocol},
+        {"an abort", {Packet(Type::Abort, 1, kWhole, 0)}, ErrorKind::Cancelled},
+        {"vanished", {}, ErrorKind::Disconnected},
+        {"cancelled", {}, ErrorKind::Cancelled},
+    };
+    for (const auto& [name, packets, kind] : cases) {
+        SCOPED_TRACE(name);
+        script::ScriptStream stream;
+        stream.gone = true;
+        for (const Bytes& packet : packets) {
+            stream.Send(packet);
+        }
+        hotsync::CancelFlag cancel{kind == ErrorKind::Cancelled && packets.empty()};
+        hotsync::padp::Link link(stream, cancel, Quick());
+        auto got = link.Receive(Deadline::Never());
+        ASSERT_FALSE(got);
+        EXPECT_EQ(got.error().kind, kind) << got.error().text;
+    }
+}
+
+TEST(PadpSend, SplitsIntoAcknowledgedPacketsUnderOneIdThatCountsOn)
+{
+    script::ScriptStream stream;
+    stream.onPacket = [&](const recording::Packet& p) {
+        stream.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
+    };
+    hotsync::CancelFlag cancel{false};
+    hotsync::padp::Link link(stream, cancel, Quick());
+    link.SetNextXid(254);
+    Bytes message(1100, 0x42);
+    message[600] = 1;
+    ASSERT_TRUE(link.Send(message, Deadline::In(5s)));
+    ASSERT_TRUE(link.Send(Bytes{}, Deadline::In(5s)));
+
+    ASSERT_EQ(stream.packets.size(), 4u);
+    Bytes joined;
+    const std::vector<std::tuple<int, int, std::uint32_t>> expected = {
+        {254, kFirst, 1100}, {254, 0, 512}, {254, kLast, 1024}, {1, kWhole, 0}};
+    for (std::size_t i = 0; i < 4; ++i) {
+        const recording::Packet& p = stream.packets[i];
+        EXPECT_EQ(std::make_tuple(int{p.xid}, int{p.header.flags}, p.header.sizeOrOffset), expected[i]);
+        joined.insert(joined.end(), p.data.begin(), p.data.end());
+    }
+    EXPECT_EQ(joined, message);
+}
+
+struct SendCase
+{
+    const char* name;
+    int lost;                // acknowledgements the handheld leaves out
+    std::uint8_t ackFlags;   // of the acknowledgements it sends
+    std::uint32_t ackOffset; // added to the acknowledged field
+    bool replyInstead;       // answers with the reply (same id) and no acknowledgement
+    std::optional<ErrorKind> failure;
+    std::size_t writes;
+};
+
+TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
+{
+    const std::vector<SendCase> cases = {
+        {"two lost", 2, kWhole, 0, false, std::nullopt, 3},
+        {"all lost", 100, kWhole, 0, false, ErrorKind::Disconnected, 3},
+        {"another packet's acknowledgement", 0, kWhole, 512, false, ErrorKind::Disconnected, 3},
+        {"no memory on the handheld", 0, kWhole | hotsync::padp::kMemoryError, 0, false, ErrorKind::NoSpace, 1},
+        {"the reply stands for the lost acknowledgement", 0, kWhole, 0, true, std::nullopt, 2},
+    };
+    for (const SendCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        script::ScriptStream stream;
+        int lost = c.lost;
+        stream.onPacket = [&](const recording::Packet& p) {
+            if (p.header.type != static_cast<std::uint8_t>(Type::Data)) {
+                return;
+            }
+            if (c.replyInstead) {
+                stream.Send(Packet(Type::Data, p.xid, kWhole, 2, {0x90, 0}));
+            } else if (lost-- <= 0) {
+                stream.Send(Packet(Type::Ack, p.xid, c.ackFlags, p.header.sizeOrOffset + c.ackOffset));
+            }
+        };
+        hotsync::CancelFlag cancel{false};
+        hotsync::padp::Link link(stream, cancel, Quick());
+        Status sent = link.Send(Bytes{1, 2, 3}, Deadline::In(5s));
+        EXPECT_EQ(sent ? std::nullopt : std::optional(sent.error().kind), c.failure);
+        EXPECT_EQ(stream.writes.size(), c.writes);
+        for (const Bytes& write : stream.writes) {
+            if (recording::Packets(write).at(0).header.type == 1) {
+                EXPECT_EQ(write, stream.writes[0]); // a retry sends the very same bytes
+            }
+        }
+        if (c.replyInstead) {
+            auto reply = link.Receive(Deadline::In(5s));
+            ASSERT_TRUE(reply);
+            EXPECT_EQ(*reply, (Bytes{0x90, 0}));
+        }
+    }
+}
+
+Bytes Wakeup(std::uint32_t speed)
+{
+    return Packet(Type::Data, 0xFF, kWhole, 10, hotsync::cmp::Encode({1, 0, 1, 3, speed}));
+}
+
+TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
+{
+    // offered, most allowed, speed switched to (0: none), flags of the answer
+    const std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, int>> cases = {
+        {115200, 115200, 115200, 0x90},
+        {115200, 57600, 57600, 0x90},
+        {57600, 115200, 57600, 0x90},
+        {9600, 115200, 0, 0x10},
+        {0, 115200, 0, 0x10}};
+    for (const auto& [offered, most, chosen, flags] : cases) {
+        SCOPED_TRACE(std::to_string(offered) + " offered, " + std::to_string(most) + " at most");
+        script::ScriptStream stream;
+        std::size_t acked = 0;
+        stream.onPacket = [&](const recording::Packet& p) {
+            if (p.header.type == 1) {
+                stream.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
+                ++acked;
+            }
+        };
+        stream.Send(Wakeup(offered));
+        stream.Send(Wakeup(offered)); // sent again before the answer came
+        hotsync::CancelFlag cancel{false};
+        std::vector<std::uint32_t> speeds;
+        std::size_t ackedWhenSwitched = 0;
+        auto setSpeed = [&](std::uint32_t speed) {
+            speeds.push_back(speed);
+            ackedWhenSwitched = acked;
+            return Status{};
+        };
+        auto link = hotsync::StartSerialSession(stream, most, setSpeed, Deadline::In(5s), cancel, Quick());
+        ASSERT_TRUE(link) << link.error().text;
+        EXPECT_EQ(speeds, chosen ? std::vector<std::uint32_t>{chosen} : std::vector<std::uint32_t>{});
+        EXPECT_EQ(ackedWhenSwitched, chosen ? 1u : 0u);
+        ASSERT_TRUE((*link)->Send(Bytes{0x12, 0}, Deadline::In(5s)));
+        std::vector<recording::Packet> data;
+        std::copy_if(stream.packets.begin(), stream.packets.end(), std::back_inserter(data), [](auto& p) {
+            return p.header.type == 1;
+        });
+        ASSERT_EQ(data.size(), 2u);
+        const auto init = hotsync::cmp::Parse(data[0].data);
+        ASSERT_TRUE(init);
+        EXPECT_EQ(data[0].xid, 0xFF);
+        EXPECT_EQ(init->type, 2);
+        EXPECT_EQ(init->flags, flags);
+        EXPECT_EQ(init->speed, chosen);
+        EXPECT_EQ(data[1].xid, 1); // the session's messages count from 1
+    }
+}
+
+TEST(CmpHandshake, RefusesWhatIsNotAWakeupAndPassesOnSpeedFailures)
+{
+    script::ScriptStream stream;
+    stream.Send(Packet(Type::Data, 0xFF, kWhole, 10, {3, 0, 1, 1, 0, 0, 0, 0, 0, 0}));
+    hotsync::CancelFlag cancel{false};
+    auto refused = hotsync::StartSerialSession(stream, 115200, {}, Deadline::In(5s), cancel, Quick());
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().kind, ErrorKind::Protocol);
+
+    script::ScriptStream other;
+    other.onPacket = [&](const recording::Packet& p) {
+        other.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
+    };
+    other.Send(Wakeup(115200));
+    auto fail = [](std::uint32_t) { return Status(MakeError(ErrorKind::System, "speed not supported")); };
+    auto failed = hotsync::StartSerialSession(other, 115200, fail, Deadline::In(5s), cancel, Quick());
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().text, "speed not supported");
+}
+
+} // namespace
