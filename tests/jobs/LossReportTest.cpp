@@ -59,6 +59,7 @@ const LossCase LOSS_CASES[] = {
     {"AlignedChordList", "C x 3 2 0 1 0\nG   3 2 0 0 0 3\n", false,
      {{LossKind::ChordListAsSong, 1, 2, "G   3 2 0 0 0 3", ""}}},
     {"SongWithNumbers", "Verse 1\nIn 1969 2 3 4\n", false, {}},
+    {"SongAfterTwoBlankLines", "\n\nVerse 1\nla la\n", false, {}},
 };
 // clang-format on
 
