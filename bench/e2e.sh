@@ -9,6 +9,7 @@
 # Uses hyperfine when it is installed (apt-get install hyperfine), plain `time` otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 count=${1:-10000}
 build=${2:-build-bench}
 

@@ -7,6 +7,7 @@
 # makes the script exit non-zero after all targets ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/deps.sh # clang and its sanitizer runtimes, on a fresh machine
 
 seconds=${1:-60}

@@ -2,6 +2,7 @@
 # Configures and builds one build tree: scripts/build.sh DIR [extra cmake options...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 dir=$1
 shift
 generator=()

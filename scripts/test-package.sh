@@ -5,6 +5,7 @@
 # Installs the packages it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/deps.sh
 # dpkg-dev and file: CPack's dependency search; the rest: the checks of the installed copy.
 scripts/install-packages.sh dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils \
@@ -19,9 +20,8 @@ dpkg-deb --info "$deb" | sed -n 's/^ \(Package\|Version\|Depends\|Recommends\):/
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+    sudo="sudo env DEBIAN_FRONTEND=noninteractive"
 fi
-export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get install -y -qq "$deb" >/dev/null
 work=$(mktemp -d)
 trap '$sudo apt-get remove -y -qq tunelore-importer >/dev/null; rm -rf "$work"' EXIT

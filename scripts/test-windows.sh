@@ -5,6 +5,7 @@
 # header-only. The window is not built: Debian has no Qt for MinGW. Installs the packages it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/install-packages.sh cmake ninja-build g++-mingw-w64-x86-64-posix wine64 \
     googletest libcli11-dev nlohmann-json3-dev
 
