@@ -9,15 +9,11 @@
 # Uses hyperfine when it is installed (apt-get install hyperfine), plain `time` otherwise.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 count=${1:-10000}
 build=${2:-build-bench}
 
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" "${generator[@]}" -DCMAKE_BUILD_TYPE=Release -DTUNELORE_BUILD_BENCH=ON \
-        -DTUNELORE_BUILD_UI=OFF >/dev/null
-fi
+scripts/configure.sh "$build" -DCMAKE_BUILD_TYPE=Release -DTUNELORE_BUILD_BENCH=ON -DTUNELORE_BUILD_UI=OFF >/dev/null
 cmake --build "$build" --target tunelore-cli tunelore-bench-data >/dev/null
 cli=$(realpath "$build/bin/tunelore-cli")
 data=$(realpath "$build/bin/tunelore-bench-data")

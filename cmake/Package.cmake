@@ -23,6 +23,10 @@ endforeach()
 add_custom_target(tunelore-man-pages ALL DEPENDS ${compressed_pages})
 install(FILES ${compressed_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# The user at the seat may reach a connected handheld's USB device, for HotSync without root. Always under
+# /usr/lib: udev reads no multiarch folder.
+install(FILES ${PROJECT_SOURCE_DIR}/res/60-tunelore-palm.rules DESTINATION lib/udev/rules.d)
+
 install(FILES ${PROJECT_SOURCE_DIR}/res/tunelore-cli.bash
     DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
     RENAME tunelore-cli)
@@ -43,6 +47,8 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# HotSync over USB goes through libusb; the programs' own libraries are added by dpkg-shlibdeps.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS libusb-1.0-0)
 # The window's Install hands the database to the desktop through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
 include(CPack)

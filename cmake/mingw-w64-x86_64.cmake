@@ -17,3 +17,10 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 # The C and C++ runtimes and winpthreads linked in, so a program runs without MinGW's DLLs beside it.
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
+
+# The programs run under wine on this machine: CTest starts each test (and GoogleTest's listing of the tests)
+# through it. Debian's wine64 package keeps the program out of PATH.
+find_program(TUNELORE_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
+if(TUNELORE_WINE)
+    set(CMAKE_CROSSCOMPILING_EMULATOR ${TUNELORE_WINE})
+endif()

@@ -109,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
     }
     for (std::size_t i = 0; i < extracted.files.size(); ++i) {
-        const fs::path path(extracted.files[i]);
+        const fs::path path = PathFromUtf8(extracted.files[i]); // the names are UTF-8 on every system
         FUZZ_CHECK(path.parent_path().lexically_normal() == songs.lexically_normal());
         FUZZ_CHECK(path.extension() == ".pro");
         FUZZ_CHECK(fs::is_regular_file(path));

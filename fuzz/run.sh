@@ -7,27 +7,23 @@
 # makes the script exit non-zero after all targets ran.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/deps.sh # clang and its sanitizer runtimes, on a fresh machine
 
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(pdb_read extract tab_convert sheet_convert chord_def title serial_link)
 
 build=build-fuzz
-generator=()
-command -v ninja >/dev/null && generator=(-G Ninja)
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    CXX=clang++ cmake -S . -B "$build" "${generator[@]}" -DTUNELORE_FUZZ=ON -DTUNELORE_BUILD_UI=OFF \
-        -DTUNELORE_WERROR=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
+CXX=clang++ scripts/configure.sh "$build" -DTUNELORE_FUZZ=ON -DTUNELORE_BUILD_UI=OFF -DTUNELORE_WERROR=ON \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# Every target fuzz/CMakeLists.txt builds, unless some were named.
+if [ ${#targets[@]} -eq 0 ]; then
+    mapfile -t targets <"$build/fuzz-targets.txt"
+    cmake --build "$build" -j "$(nproc)" --target fuzz_all
 else
-    cmake -S . -B "$build" >/dev/null
+    cmake --build "$build" -j "$(nproc)" --target "${targets[@]/%/_fuzz}"
 fi
-programs=()
-for t in "${targets[@]}"; do
-    programs+=("${t}_fuzz")
-done
-cmake --build "$build" -j "$(nproc)" --target "${programs[@]}"
 
 # Recoverable UBSan reports would otherwise only print; make them findings.
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-halt_on_error=1:print_stacktrace=1}

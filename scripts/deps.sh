@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages the build, the tests and the tools need, when any is missing.
 set -euo pipefail
+. "$(dirname "$0")/env.sh"
 
 packages=(
     build-essential cmake ninja-build pkg-config

@@ -2,6 +2,7 @@
 # Installs the given Debian packages with apt-get when any of them is missing:
 # scripts/install-packages.sh PACKAGE...
 set -euo pipefail
+. "$(dirname "$0")/env.sh"
 
 missing=()
 for p in "$@"; do
@@ -14,8 +15,7 @@ done
 echo "Installing missing packages: ${missing[*]}"
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+    sudo="sudo env DEBIAN_FRONTEND=noninteractive"
 fi
-export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
 $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

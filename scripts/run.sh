@@ -2,6 +2,7 @@
 # Builds the importer and starts it with the sample songs of examples/ loaded.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/deps.sh
 scripts/build.sh build
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ "${QT_QPA_PLATFORM:-}" != "offscreen" ]; then

@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # Makes the Debian package from build/ with CPack, installs it with apt-get, and checks the installed copy:
 # both programs start (the window offscreen, drawing itself), the desktop entry and the AppStream metainfo
-# pass their validators, the desktop knows the new file types, and the package is removed again at the end.
+# pass their validators, the desktop knows the new file types, udev reads the USB rule for the handheld without
+# a complaint, and the package is removed again at the end.
 # Installs the packages it needs first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/deps.sh
 # dpkg-dev and file: CPack's dependency search; the rest: the checks of the installed copy.
 scripts/install-packages.sh dpkg-dev file desktop-file-utils appstream shared-mime-info xdg-utils \
-    libfile-mimeinfo-perl libglib2.0-bin
+    libfile-mimeinfo-perl libglib2.0-bin udev
 
 echo "== package =="
 scripts/build.sh build -DTUNELORE_WERROR=ON
@@ -19,9 +21,8 @@ dpkg-deb --info "$deb" | sed -n 's/^ \(Package\|Version\|Depends\|Recommends\):/
 
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
-    sudo="sudo"
+    sudo="sudo env DEBIAN_FRONTEND=noninteractive"
 fi
-export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get install -y -qq "$deb" >/dev/null
 work=$(mktemp -d)
 trap '$sudo apt-get remove -y -qq tunelore-importer >/dev/null; rm -rf "$work"' EXIT
@@ -52,6 +53,35 @@ for file in /usr/share/man/man1/tunelore-cli.1.gz /usr/share/man/man1/tunelore-i
     /usr/share/bash-completion/completions/tunelore-cli /usr/share/icons/hicolor/scalable/apps/tunelore-importer.svg; do
     check "installed $file" installed "$file"
 done
+check "depends on libusb-1.0-0" bash -c "dpkg-query -W -f='\${Depends}' tunelore-importer | grep -Eq '(^|, )libusb-1.0-0( |,|\$)'"
+
+# The udev rule: the Palm vendor id, access through the seat's access list only (no mode, group or owner for
+# everybody), and udev reads it without rejecting a line.
+rules=/usr/lib/udev/rules.d/60-tunelore-palm.rules
+check "installed $rules" installed "$rules"
+check "udev rule names the Palm vendor id 0830" grep -q '^ATTR{idVendor}=="0830".*TAG+="uaccess"' "$rules"
+check "udev rule sets no mode, group or owner" bash -c "! grep -Eq '^[^#]*(MODE|GROUP|OWNER|RUN)' '$rules'"
+udev_reads_rule()
+{
+    if udevadm verify --help >/dev/null 2>&1; then
+        udevadm verify "$rules"
+        return
+    fi
+    # No verify before udev 253 (Debian 12 has 252): a dry run over the loopback device reads every rule file
+    # and names each line it rejects as FILE:LINE.
+    local log
+    log=$(udevadm test /sys/class/net/lo 2>&1 || true)
+    if ! grep -q "Reading rules file: $rules" <<<"$log"; then
+        echo "  udevadm test did not read $rules"
+        return 1
+    fi
+    ! grep "^$rules:" <<<"$log"
+}
+if command -v udevadm >/dev/null && [ -e /sys/class/net/lo ]; then
+    check "udevadm reads the rule without a complaint" udev_reads_rule
+else
+    echo "skipped: udevadm reads the rule (no udevadm or no /sys here)"
+fi
 check "desktop-file-validate" desktop-file-validate /usr/share/applications/tunelore-importer.desktop
 check "appstreamcli validate" appstreamcli validate --no-net /usr/share/metainfo/io.github.tunelore.importer.metainfo.xml
 

@@ -3,6 +3,7 @@
 # UndefinedBehaviorSanitizer build (build-asan/). Installs missing Debian packages first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/env.sh
 scripts/deps.sh
 
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}

@@ -220,6 +220,22 @@ TEST_F(CliTest, InfoDescribesHeaderAndRecords)
     EXPECT_NE(run.out.find(", marker record"), std::string::npos) << run.out;
     run = Run({"info", "--json", Work("marker.pdb")});
     EXPECT_EQ(nlohmann::json::parse(run.out)["records"][0]["note"], "marker record") << run.out;
+
+    // A control character is shown escaped wherever it stands in a name, the last byte included.
+    for (const auto& [name, shown] : {std::pair("\x1BSongs", "\\x1BSongs"),
+                                      std::pair("So\tngs", "So\\x09ngs"),
+                                      std::pair("Songs\x1B", "Songs\\x1B"),
+                                      std::pair("\x7F", "\\x7F")}) {
+        CPalmDatabase named(name, TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 1136073600u);
+        ASSERT_EQ(named.WriteToFile(Work("named.pdb")), 0);
+        run = Run({"info", Work("named.pdb")});
+        std::erase(run.out, '\r');
+        EXPECT_NE(run.out.find(std::string("name:                ") + shown + "\n"), std::string::npos) << run.out;
+    }
+#if !defined(_WIN32) // no Windows file name holds a control character
+    run = Run({"build", "-o", Work("songs\x1B"), Data("songs/cafe.pro")});
+    EXPECT_NE(run.out.find(" to " + Work("songs\\x1B") + "\n"), std::string::npos) << run.out;
+#endif
 }
 
 TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)

@@ -23,12 +23,15 @@ protected:
         GTEST_SKIP() << "Linux folders and shell-script helpers";
 #endif
     }
-    // xdg-mime gives every file `type` and `type` the `application`; xdg-open prints 14 lines and exits so.
+    // xdg-mime gives every file `type` and `type` the `application`; xdg-open prints 14 lines and exits with
+    // `openStatus`, or kills itself with the signal -openStatus when that is negative.
     void Helpers(const std::string& type, const std::string& application, int openStatus)
     {
         for (const auto& [name, body] :
              {std::pair("xdg-mime", "[ $2 = filetype ] && echo '" + type + "' || echo '" + application + "'"),
-              std::pair("xdg-open", "seq 14 >&2; exit " + std::to_string(openStatus))}) {
+              std::pair("xdg-open",
+                        "seq 14 >&2; " + (openStatus < 0 ? "kill -" + std::to_string(-openStatus) + " $$"
+                                                         : "exit " + std::to_string(openStatus)))}) {
             WriteFileBytes(m_bin.File(name),
                            "#!/bin/sh\necho " + std::string(name) + " \"$@\" >> '" + m_bin.File("calls") + "'\n" +
                                body + "\n");
@@ -110,6 +113,7 @@ TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
         {"application/x-palm-database", "", 0, "no application is set"},
         {"chemical/x-pdb", "molecule.desktop", 0, "takes the file for chemical/x-pdb"},
         {"application/vnd.palm", "palm-install.desktop", 3, "xdg-open failed with exit status 3 (14)"},
+        {"application/vnd.palm", "palm-install.desktop", -15, "xdg-open ended abnormally (14)"}, // SIGTERM
     };
     for (const auto& [type, application, openStatus, error] : cases) {
         SCOPED_TRACE(application + " " + type);

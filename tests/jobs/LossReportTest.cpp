@@ -75,6 +75,7 @@ const LossCase LOSS_CASES[] = {
     {"BlankInChordName", "A m x 0 2 2 1 0\nG 3 2 0 0 0 3\n", false,
      {{LossKind::ChordListAsSong, 1, 1, "A m x 0 2 2 1 0", ""}}},
     {"LyricsEndingInAYear", "In the year 2024\nWe sang 1969\n", false, {}},
+    {"SongAfterTwoBlankLines", "\n\nVerse 1\nla la\n", false, {}},
 };
 // clang-format on
 

@@ -177,6 +177,15 @@ TEST_F(PdbFile, ReadWholeFileReadsRegularFilesUpToTheLimit)
 }
 
 #if defined(__unix__)
+// The process's open file descriptors, as /proc lists them; a write that succeeds or fails leaves as many.
+std::size_t OpenDescriptors()
+{
+    std::size_t count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+
 // Makes the entries `setup` lists, one a word: "name=MODE" a file holding "old" with that octal mode,
 // "name>to" a symbolic link, "name|" a FIFO, "name/" a folder.
 void Make(const fs::path& folder, const std::string& setup)
@@ -232,8 +241,10 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
         fs::create_directory(m_folder);
         Make(m_folder, c.setup);
         std::set<std::string> expected = Listing();
+        const std::size_t descriptors = OpenDescriptors();
         const AtomicWriteResult result =
             WriteFileAtomically(m_folder / c.target, std::string_view("new"), FileDurability::Synced, c.links);
+        EXPECT_EQ(OpenDescriptors(), descriptors) << "every descriptor the write opened is closed";
         EXPECT_EQ(result.ok, c.cause.empty());
         EXPECT_NE(result.error.find(c.cause), std::string::npos) << result.error;
         if (!c.newFile.empty()) {
@@ -249,7 +260,7 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
 
 // A writer that stops in the middle of writing `target`: its file size limit lets the first 4096 bytes through,
 // and the signal for the write past it stops the process. Let go on, its write fails as on a full disk, and it
-// ends with status 0 when the failure was reported.
+// ends with status 0 when the failure was reported and the descriptors the write opened are closed again.
 [[noreturn]] void WriteAndStopHalfway(const fs::path& target)
 {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
@@ -260,7 +271,9 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
     ::getrlimit(RLIMIT_FSIZE, &limit);
     limit.rlim_cur = 4096;
     ::setrlimit(RLIMIT_FSIZE, &limit);
-    ::_exit(WriteFileAtomically(target, Pattern(100000)).error == std::generic_category().message(EFBIG) ? 0 : 1);
+    const std::size_t descriptors = OpenDescriptors();
+    const bool reported = WriteFileAtomically(target, Pattern(100000)).error == std::generic_category().message(EFBIG);
+    ::_exit(reported && OpenDescriptors() == descriptors ? 0 : 1);
 }
 
 // A writer that fails or is ended halfway leaves the target as it was; its temporary file goes with it or later.
