@@ -193,9 +193,17 @@ private:
     std::uint16_t m_port;
 };
 
+// The addresses getaddrinfo found, freed once by whoever holds them last.
 struct AddressList
 {
     addrinfo* head = nullptr;
+    AddressList() = default;
+    AddressList(AddressList&& other) noexcept
+        : head(std::exchange(other.head, nullptr))
+    {}
+    AddressList(const AddressList&) = delete;
+    AddressList& operator=(const AddressList&) = delete;
+    AddressList& operator=(AddressList&&) = delete;
     ~AddressList()
     {
         if (head != nullptr) {

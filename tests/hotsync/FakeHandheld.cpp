@@ -78,12 +78,15 @@ std::vector<std::uint8_t> FakeHandheld::Answer(const std::vector<std::uint8_t>& 
 {
     const std::uint8_t function = request.empty() ? 0 : request[0];
     requests.push_back(function);
-    // The arguments; this program only ever sends the short forms.
+    // The arguments, in any of the three forms.
     std::vector<Arg> args;
     for (std::size_t at = 2, n = 0; n < (request.size() > 1 ? request[1] : 0u) && at < request.size(); ++n) {
         std::size_t length = 0;
         const std::uint8_t id = request[at] & 0x3f;
-        if ((request[at] & 0x80) != 0) {
+        if ((request[at] & 0x40) != 0) {
+            length = Get32(request, at + 2);
+            at += 6;
+        } else if ((request[at] & 0x80) != 0) {
             length = Get16(request, at + 2);
             at += 4;
         } else {
@@ -362,7 +365,10 @@ void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> 
         }
         std::vector<std::uint8_t> reply = handheld.Answer(*request);
         if (handheld.Vanished()) {
-            return; // gone before answering
+            // Gone before answering: the line closes, or stays open and silent until the desktop hangs up.
+            while (handheld.stallWhenGone && link.Receive(deadline())) {
+            }
+            return;
         }
         if (!link.Send(reply, deadline())) {
             return;

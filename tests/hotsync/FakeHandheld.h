@@ -29,6 +29,7 @@ public:
     std::size_t listPageSize = 3;           // databases per list page
     std::optional<std::size_t> vanishAfter; // requests answered before the handheld goes away
     bool answerWrongFunction = false;       // every reply names another function
+    bool stallWhenGone = false;             // over a stream: instead of closing, keep the line open and silent
 
     std::map<std::string, CPalmDatabase> databases; // by name, as on the handheld
     std::vector<std::string> log;                   // sync log lines
