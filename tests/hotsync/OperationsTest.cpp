@@ -202,6 +202,15 @@ TEST(HotSyncOperations, HandheldFailuresEndTheSessionWithTheirReason)
         EXPECT_EQ(session.handheld.requests.size(), 7u) << "nothing may be sent once the handheld is gone";
     }
     {
+        // A handheld that hangs up on receiving the end of the sync, before answering it, synced fine.
+        Session session;
+        session.handheld.vanishAfter = 3;
+        const Status result =
+            session.Run([](DlpClient&, const Handheld&) -> Result<std::string> { return std::string(); });
+        EXPECT_TRUE(result) << result.error().text;
+        EXPECT_EQ(session.handheld.requests.back(), 0x2f);
+    }
+    {
         Session session;
         session.handheld.answerWrongFunction = true;
         const Status result = session.Install(MakeSongs("Songs", 1));
