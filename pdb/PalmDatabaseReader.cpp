@@ -131,7 +131,9 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
             return std::vector<std::uint8_t>(bytesOfBlock.begin(), bytesOfBlock.end());
         };
         db.m_appInfo = block(appInfoOffset, sortInfoOffset);
-        db.m_sortInfo = block(sortInfoOffset, appInfoOffset);
+        // Two offsets naming the same place make one block, not two copies of it.
+        db.m_sortInfo =
+            sortInfoOffset == appInfoOffset ? std::vector<std::uint8_t>() : block(sortInfoOffset, appInfoOffset);
     };
     if (count == 0) {
         takeBlocks(std::min(bytes.size(), listEnd + READ_SCRATCH_SIZE));
