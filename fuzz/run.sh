@@ -12,7 +12,7 @@ scripts/deps.sh # clang and its sanitizer runtimes, on a fresh machine
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(pdb_read extract tab_convert sheet_convert chord_def title)
+[ ${#targets[@]} -eq 0 ] && targets=(pdb_read extract tab_convert sheet_convert chord_def title netsync dlp_reply db_list)
 
 build=build-fuzz
 generator=()
