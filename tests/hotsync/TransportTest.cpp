@@ -206,27 +206,6 @@ TEST(Tcp, WaitingForAHandheldEndsAtTheDeadlineOrOnCancel)
     EXPECT_EQ(waited.error().kind, ErrorKind::Cancelled);
 }
 
-TEST(Tcp, ASessionOverLoopbackInstallsTheDatabase)
-{
-    const std::uint16_t port = FreePort();
-    ASSERT_NE(port, 0);
-    FakeHandheld handheld;
-    std::thread device = HandheldConnecting(handheld, port);
-    CancelFlag cancel{false};
-    Result<ConnectionSpec> spec = ParseConnection("net:127.0.0.1:" + std::to_string(port));
-    ASSERT_TRUE(spec);
-    Result<std::unique_ptr<IPacketLink>> link = OpenHandheldLink(*spec, Deadline::In(std::chrono::seconds(10)), cancel);
-    ASSERT_TRUE(link) << link.error().text;
-    const CPalmDatabase db = Songs(4);
-    const Status done = RunSession(**link, cancel, SessionOptions{}, InstallWork(db));
-    link->reset();
-    device.join();
-    ASSERT_TRUE(done) << done.error().text;
-    ASSERT_EQ(handheld.databases.count("Songs"), 1u);
-    EXPECT_EQ(handheld.databases.at("Songs").GetRecordCount(), 4);
-    EXPECT_TRUE(handheld.ended);
-}
-
 TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
 {
     for (const bool silent : {false, true}) {
@@ -248,32 +227,6 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
         ASSERT_FALSE(done);
         EXPECT_EQ(done.error().kind, silent ? ErrorKind::Timeout : ErrorKind::Disconnected) << done.error().text;
     }
-}
-
-TEST(Tcp, AHugeLengthFromTheHandheldFailsTheConnection)
-{
-    const std::uint16_t port = FreePort();
-    std::thread device([port] {
-        CancelFlag never{false};
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            Result<std::unique_ptr<IByteStream>> stream =
-                ConnectTcp("127.0.0.1", port, Deadline::In(std::chrono::seconds(5)), never);
-            if (stream) {
-                const std::vector<std::uint8_t> header{1, 0xff, 0xff, 0xff, 0xff, 0xff};
-                (void)(*stream)->Write(header, Deadline::In(std::chrono::seconds(5)));
-                std::uint8_t byte = 0;
-                (void)(*stream)->Read({&byte, 1}, Deadline::In(std::chrono::seconds(5))); // until the desktop closes
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-    CancelFlag cancel{false};
-    Result<ConnectionSpec> spec = ParseConnection("net:127.0.0.1:" + std::to_string(port));
-    Result<std::unique_ptr<IPacketLink>> link = OpenHandheldLink(*spec, Deadline::In(std::chrono::seconds(10)), cancel);
-    device.join();
-    ASSERT_FALSE(link);
-    EXPECT_EQ(link.error().kind, ErrorKind::TooLarge);
 }
 
 TEST(Connection, ConnectionStringsParseOrAreRefused)
