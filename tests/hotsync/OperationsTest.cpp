@@ -284,12 +284,14 @@ TEST(HotSyncOperations, DatabaseListsArePagedAndBounded)
     EXPECT_EQ(stuck.Functions(0x16).size(), 2u);
 }
 
-TEST(HotSyncOperations, OldHandheldsAreReadWithoutFindDB)
+TEST(HotSyncOperations, OldHandheldsAreReadWithoutFindDBAndDeletedRecordsLeftOut)
 {
     Session session;
     session.handheld.dlpMinor = 1;
     CPalmDatabase songs = MakeSongs("Songs", 3);
     session.handheld.databases["Songs"] = songs;
+    // A record deleted on the handheld is no longer part of the database.
+    session.handheld.databases["Songs"].AddRecord(MakeRecord("gone", 0x80));
     std::optional<CPalmDatabase> read;
     ASSERT_TRUE(session.Run([&](DlpClient& dlp, const Handheld& info) -> Result<std::string> {
         Result<CPalmDatabase> db = ReadFromHandheld(dlp, info, "Songs");
