@@ -141,8 +141,9 @@ std::string DescribeConnection(const ConnectionSpec& spec)
 
 Result<std::unique_ptr<IPacketLink>> OpenHandheldLink(const ConnectionSpec& spec, Deadline deadline, CancelFlag& cancel)
 {
-    // The transports: network HotSync here; the serial and USB transports are connected to this switch where
-    // the build has them.
+    // Every transport starts here. Network HotSync is this file's own; the serial port, the serial protocol
+    // over TCP and USB come from the serial transports (OpenSerialPort, AcceptTcp and StartSerialSession;
+    // WaitForUsbHandheld and a NetSyncLink over its stream) and are connected in the cases below.
     switch (spec.kind) {
     case ConnectionSpec::Kind::Net: {
         Result<std::unique_ptr<IByteStream>> stream = AcceptTcp(spec.address, spec.port, deadline, cancel);
@@ -159,6 +160,7 @@ Result<std::unique_ptr<IPacketLink>> OpenHandheldLink(const ConnectionSpec& spec
     case ConnectionSpec::Kind::Serial:
     case ConnectionSpec::Kind::SerialNet:
     case ConnectionSpec::Kind::Usb:
+        // Not in this build yet: say so rather than wait for a handheld that cannot be heard.
         return MakeError(ErrorKind::Refused,
                          "the " + DescribeConnection(spec) + " transport is not part of this build");
     }
