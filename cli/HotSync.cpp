@@ -13,6 +13,7 @@
 #include <csignal>
 #include <filesystem>
 #include <iostream>
+#include <set>
 
 #include "hotsync/Connection.h"
 #include "hotsync/Operations.h"
@@ -166,7 +167,7 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
                     continue;
                 }
                 Result<CPalmDatabase> db =
-                    hotsync::ReadFromHandheld(dlp, handheld, info.name, ProgressLines("Reading"));
+                    hotsync::ReadFromHandheld(dlp, handheld, info.name, ProgressLines("Reading"), &info);
                 if (!db) {
                     return db.error();
                 }
@@ -183,6 +184,8 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
     std::size_t chords = 0;
     std::vector<std::string> chordFiles;
     std::vector<std::string> failed;
+    // Songs of a later database whose names meet files written by an earlier one go under numbered names.
+    std::set<std::filesystem::path> writtenNow;
     for (CPalmDatabase& db : read) {
         const std::string stem = SafeSongFileName(Cp1252ToUtf8(db.m_name));
         if (keepPdb) {
@@ -192,9 +195,14 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
             }
         }
         if (db.m_type == SONG_DB_TYPE) {
-            const ExtractResult result = ExtractSongs(db, folder, [keepExisting](const std::filesystem::path&) {
-                return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
-            });
+            const ExtractResult result =
+                ExtractSongs(db, folder, [keepExisting, &writtenNow](const std::filesystem::path& existing) {
+                    return keepExisting || writtenNow.count(existing) != 0 ? ExistingFileChoice::KeepBoth
+                                                                           : ExistingFileChoice::Replace;
+                });
+            for (const std::string& file : result.files) {
+                writtenNow.insert(PathFromUtf8(file));
+            }
             for (const std::string& replaced : result.replaced) {
                 PrintError("note: replaced " + replaced + ", which held a different text");
             }

@@ -175,8 +175,11 @@ Result<std::vector<DbInfo>> ListDatabases(DlpClient& dlp, std::uint8_t where)
     }
 }
 
-Result<CPalmDatabase>
-ReadFromHandheld(DlpClient& dlp, const Handheld& handheld, const std::string& name, const ProgressCallback& progress)
+Result<CPalmDatabase> ReadFromHandheld(DlpClient& dlp,
+                                       const Handheld& handheld,
+                                       const std::string& name,
+                                       const ProgressCallback& progress,
+                                       const DbInfo* listed)
 {
     if (Status opened = dlp.OpenConduit(); !opened) {
         return opened.error();
@@ -196,20 +199,20 @@ ReadFromHandheld(DlpClient& dlp, const Handheld& handheld, const std::string& na
                 return found.error();
             }
         }
+        const DbInfo* described = found && found->info ? &*found->info : listed;
+        if (described != nullptr) {
+            database.m_attributes = described->attributes;
+            database.m_isResourceDb = (described->attributes & PDB_ATTR_RESOURCE) != 0;
+            database.m_type = described->type;
+            database.m_creator = described->creator;
+            database.m_version = described->version;
+            database.m_modificationNumber = described->modificationNumber;
+            database.m_creationDate = described->created;
+            database.m_modificationDate = described->modified;
+            database.m_backupDate = described->backedUp;
+        }
         if (found) {
             count = found->recordCount;
-            if (found->info) {
-                const DbInfo& info = *found->info;
-                database.m_attributes = info.attributes;
-                database.m_isResourceDb = (info.attributes & PDB_ATTR_RESOURCE) != 0;
-                database.m_type = info.type;
-                database.m_creator = info.creator;
-                database.m_version = info.version;
-                database.m_modificationNumber = info.modificationNumber;
-                database.m_creationDate = info.created;
-                database.m_modificationDate = info.modified;
-                database.m_backupDate = info.backedUp;
-            }
         } else {
             // Handhelds before DLP 1.2 only tell the count.
             Result<std::uint16_t> opened = dlp.ReadOpenDBInfo(*handle);

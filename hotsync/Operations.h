@@ -56,11 +56,13 @@ Result<std::vector<DbInfo>> ListDatabases(DlpClient& dlp, std::uint8_t where = d
 
 // Reads the database named `name` from the handheld into a CPalmDatabase: OpenConduit, OpenDB, FindDB by
 // the handle (ReadOpenDBInfo where the handheld has no FindDB), the app and sort info blocks (none is fine),
-// each record or resource by index, CloseDB.
+// each record or resource by index, CloseDB. `listed`, the database's entry in the database list when the
+// caller has it, describes the database where the handheld's FindDB does not.
 Result<CPalmDatabase> ReadFromHandheld(DlpClient& dlp,
                                        const Handheld& handheld,
                                        const std::string& name,
-                                       const ProgressCallback& progress = {});
+                                       const ProgressCallback& progress = {},
+                                       const DbInfo* listed = nullptr);
 
 struct SessionOptions
 {

@@ -194,6 +194,28 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
         EXPECT_TRUE(std::ranges::equal(kept.Records()[static_cast<std::size_t>(i)].Data(),
                                        songs.Records()[static_cast<std::size_t>(i)].Data()));
     EXPECT_FALSE(fs::exists(m_root / "from-handheld" / "Other.pdb"));
+
+    // A second song database with another text under the same title: both songs are kept.
+    CPalmDatabase more = songs;
+    more.m_name = "More";
+    std::vector<std::uint8_t> changed(more.Records()[0].Data().begin(), more.Records()[0].Data().end());
+    changed.insert(changed.end() - 1, {'\n', 'x'});
+    CPalmDatabase edited("More", TUNELORE_CREATOR, SONG_DB_TYPE, false, 0);
+    for (int i = 0; i < more.GetRecordCount(); ++i) {
+        CPdbRecord record = more.GetRecord(i);
+        if (i == 0)
+            record.SetData(changed);
+        edited.AddRecord(record);
+    }
+    handheld.databases.erase("Chords");
+    handheld.databases["More"] = edited;
+    handheld.ended = false;
+    const std::uint16_t again = FreePort();
+    ASSERT_EQ(Run({"extract", "--hotsync", Net(again), "--timeout", "20", Work("two")}, &handheld, again).status, 0);
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(m_root / "two"))
+        ++files;
+    EXPECT_EQ(files, 3u) << "one title twice with two texts gives two files";
 }
 
 TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
