@@ -153,6 +153,9 @@ Result<std::unique_ptr<IPacketLink>> OpenHandheldLink(const ConnectionSpec& spec
         auto link = std::make_unique<NetSyncLink>(std::move(*stream));
         // Once connected, the handshake gets its own few seconds whatever the wait for the handheld was.
         if (Status shook = RunNetSyncHandshake(*link, Deadline::In(std::chrono::seconds(30))); !shook) {
+            if (shook.error().kind == ErrorKind::Timeout) {
+                return MakeError(ErrorKind::Timeout, "something connected but did not start a HotSync");
+            }
             return shook.error();
         }
         return std::unique_ptr<IPacketLink>(std::move(link));
