@@ -37,7 +37,7 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -Dnlohmann_json_DIR="$deps/share/cmake/nlohmann_json" \
         -DCMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE=PRE_TEST >/dev/null
 fi
-tests=(pdb_tests text_tests jobs_tests cli_tests)
+tests=(pdb_tests text_tests jobs_tests cli_tests hotsync_tests)
 cmake --build "$build" -j "$(nproc)" --target tunelore-cli "${tests[@]}"
 
 echo "== tests under wine64 =="
