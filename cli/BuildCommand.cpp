@@ -101,7 +101,12 @@ int RunBuild(const BuildOptions& options)
                              PrintableText(database.GetName()) + " (" +
                              CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
     std::string done;
-    if (options.Installing()) {
+    if (options.hotsync) {
+        const std::optional<std::string> installed = InstallByHotSync({&database}, what, *options.hotsync);
+        if (!installed)
+            return EXIT_STATUS_FAILED;
+        done = *installed;
+    } else if (options.Installing()) {
         const std::optional<std::string> installed = InstallBuiltDatabase(database, what, options, platform);
         if (!installed)
             return EXIT_STATUS_FAILED;

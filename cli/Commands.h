@@ -1,5 +1,7 @@
 #pragma once
 
+#include "cli/HotSync.h"
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,14 +17,15 @@ inline constexpr std::string_view EMPTY_FILE_WARNING = "the file is empty";
 
 struct BuildOptions
 {
-    std::optional<std::string> name; // database name, already in the handheld's character set
-    std::string nameArgument;        // the --name argument as given, in UTF-8, for the warning when it changes
-    bool strict = false;             // any warning fails the build before anything is written
-    std::string output;              // the .pdb file to write; empty when installing
-    bool install = false;            // install as remembered (install.conf) or in the platform's order
-    std::string installTo;           // install by copying into this folder
-    std::string installWith;         // install through "system" (the system's install tool) or "jpilot"
-    bool chordSheets = false;        // convert every text file with the chord-sheet rules
+    std::optional<std::string> name;       // database name, already in the handheld's character set
+    std::string nameArgument;              // the --name argument as given, in UTF-8, for the warning when it changes
+    bool strict = false;                   // any warning fails the build before anything is written
+    std::string output;                    // the .pdb file to write; empty when installing
+    bool install = false;                  // install as remembered (install.conf) or in the platform's order
+    std::string installTo;                 // install by copying into this folder
+    std::string installWith;               // install through "system" (the system's install tool) or "jpilot"
+    bool chordSheets = false;              // convert every text file with the chord-sheet rules
+    std::optional<HotSyncOptions> hotsync; // install on the handheld by HotSync
     std::vector<std::string> files;
     bool Installing() const { return install || !installTo.empty() || !installWith.empty(); }
 };

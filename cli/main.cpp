@@ -47,7 +47,22 @@ int Run(int argc, char** argv)
         "--install-to", build.installTo, "Install by copying into this folder (an emulator's, a card's PALM/Launcher)");
     destination->add_option("--install-with", build.installWith, "Install through the system's install tool or J-Pilot")
         ->check(CLI::IsMember({"system", "jpilot"}));
+    HotSyncOptions buildHotSync;
+    double buildTimeout = 0;
+    CLI::Option* buildHotSyncOption =
+        destination->add_option("--hotsync",
+                                buildHotSync.connection,
+                                "Install on the handheld by HotSync over CONN: usb, net[:ADDRESS:PORT], "
+                                "serial:DEVICE[:BAUD] or serial-net[:ADDRESS:PORT]");
+    buildHotSyncOption->type_name("CONN");
     destination->require_option(1);
+    buildCommand
+        ->add_flag("--replace", buildHotSync.replace, "HotSync: replace a database of the same name on the handheld")
+        ->needs(buildHotSyncOption);
+    CLI::Option* buildTimeoutOption =
+        buildCommand->add_option("--timeout", buildTimeout, "HotSync: wait at most this many seconds for the handheld")
+            ->type_name("SECONDS")
+            ->needs(buildHotSyncOption);
     const char* sheetHelp =
         "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
         "with bar lines and repeats, tablature); ChordPro files with chord marks and chord lists stay as they "
@@ -59,16 +74,58 @@ int Run(int argc, char** argv)
 
     std::string databasePath;
     std::string destinationPath;
-    CLI::App* extractCommand =
-        app.add_subcommand("extract", "Extract a song database into a folder or a chord database into a text file");
+    CLI::App* extractCommand = app.add_subcommand(
+        "extract",
+        "Extract a song database into a folder or a chord database into a text file, or the handheld's "
+        "songs and chords by HotSync into a folder");
     bool keepExisting = false;
-    extractCommand->add_option("DB", databasePath, "Song (SONG, SONM) or chord (CHRD, CHRM) database, named *.pdb")
-        ->required();
-    extractCommand->add_option("DEST", destinationPath, "Folder for the songs, or text file for the chords")
-        ->required();
+    extractCommand->add_option(
+        "DB", databasePath, "Song (SONG, SONM) or chord (CHRD, CHRM) database, named *.pdb (not with --hotsync)");
+    extractCommand->add_option(
+        "DEST", destinationPath, "Folder for the songs, or text file for the chords (with --hotsync: folder for both)");
+    HotSyncOptions extractHotSync;
+    double extractTimeout = 0;
+    bool keepPdb = false;
+    CLI::Option* extractHotSyncOption =
+        extractCommand->add_option("--hotsync",
+                                   extractHotSync.connection,
+                                   "Read the songbook's song and chord databases from the handheld "
+                                   "by HotSync over CONN (see build --hotsync)");
+    extractHotSyncOption->type_name("CONN");
+    CLI::Option* extractTimeoutOption =
+        extractCommand
+            ->add_option("--timeout", extractTimeout, "HotSync: wait at most this many seconds for the handheld")
+            ->type_name("SECONDS")
+            ->needs(extractHotSyncOption);
+    extractCommand->add_flag("--keep-pdb", keepPdb, "HotSync: also save each database read as DEST/<name>.pdb")
+        ->needs(extractHotSyncOption);
     extractCommand->add_flag("--keep-existing",
                              keepExisting,
                              "Keep song files that hold another text and write the song under a numbered name");
+
+    InstallCommandOptions install;
+    HotSyncOptions installHotSync;
+    double installTimeout = 0;
+    CLI::App* installCommand =
+        app.add_subcommand("install", "Install existing Palm databases (.pdb, .prc) by HotSync or as build installs");
+    CLI::Option_group* installDestination = installCommand->add_option_group("destination", "Where the databases go");
+    CLI::Option* installHotSyncOption = installDestination->add_option(
+        "--hotsync", installHotSync.connection, "Install on the handheld by HotSync over CONN (see build --hotsync)");
+    installHotSyncOption->type_name("CONN");
+    installDestination->add_option("--install-to", install.installTo, "Install by copying into this folder");
+    installDestination
+        ->add_option("--install-with", install.installWith, "Install through the system's install tool or J-Pilot")
+        ->check(CLI::IsMember({"system", "jpilot"}));
+    installDestination->require_option(0, 1);
+    installCommand
+        ->add_flag("--replace", installHotSync.replace, "HotSync: replace databases of the same names on the handheld")
+        ->needs(installHotSyncOption);
+    CLI::Option* installTimeoutOption =
+        installCommand
+            ->add_option("--timeout", installTimeout, "HotSync: wait at most this many seconds for the handheld")
+            ->type_name("SECONDS")
+            ->needs(installHotSyncOption);
+    installCommand->add_option("FILE", install.files, "Palm databases (.pdb, .prc)")->required();
 
     std::string convertPath;
     bool convertSheet = false;
@@ -92,8 +149,22 @@ int Run(int argc, char** argv)
         return EXIT_STATUS_USAGE;
     }
 
+    // The HotSync options of a command, checked; false after printing the usage error.
+    const auto takeHotSync = [](HotSyncOptions& options, CLI::Option* timeoutOption, double timeout) {
+        if (timeoutOption->count() > 0)
+            options.timeoutSeconds = timeout;
+        const std::string error = CheckHotSyncOptions(options);
+        if (!error.empty())
+            PrintError(error + " (see tunelore-cli --help)");
+        return error.empty();
+    };
     if (*buildCommand) {
-        if (!build.Installing() && build.output.empty()) {
+        if (buildHotSyncOption->count() > 0) {
+            if (!takeHotSync(buildHotSync, buildTimeoutOption, buildTimeout))
+                return EXIT_STATUS_USAGE;
+            build.hotsync = buildHotSync;
+        }
+        if (!build.hotsync && !build.Installing() && build.output.empty()) {
             PrintError(std::string(installTo->count() > 0 ? "--install-to: the folder" : "-o: the output path") +
                        " is empty (see tunelore-cli --help)");
             return EXIT_STATUS_USAGE;
@@ -109,8 +180,31 @@ int Run(int argc, char** argv)
         }
         return RunBuild(build);
     }
-    if (*extractCommand)
+    if (*extractCommand) {
+        if (extractHotSyncOption->count() > 0) {
+            if (!takeHotSync(extractHotSync, extractTimeoutOption, extractTimeout))
+                return EXIT_STATUS_USAGE;
+            // With --hotsync the one positional argument is the folder.
+            if (databasePath.empty() || !destinationPath.empty()) {
+                PrintError("extract --hotsync takes one folder, DEST (see tunelore-cli --help)");
+                return EXIT_STATUS_USAGE;
+            }
+            return RunHotSyncExtract(extractHotSync, databasePath, keepPdb, keepExisting);
+        }
+        if (databasePath.empty() || destinationPath.empty()) {
+            PrintError("extract needs DB and DEST (see tunelore-cli --help)");
+            return EXIT_STATUS_USAGE;
+        }
         return RunExtract(databasePath, destinationPath, keepExisting);
+    }
+    if (*installCommand) {
+        if (installHotSyncOption->count() > 0) {
+            if (!takeHotSync(installHotSync, installTimeoutOption, installTimeout))
+                return EXIT_STATUS_USAGE;
+            install.hotsync = installHotSync;
+        }
+        return RunInstall(install);
+    }
     if (*convertCommand)
         return RunConvert(convertPath, convertSheet);
     return RunInfo(infoPath, json);

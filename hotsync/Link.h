@@ -1,7 +1,5 @@
 #pragma once
 
-#include "platform/Result.h"
-
 #include <atomic>
 #include <chrono>
 #include <cstddef>
@@ -9,8 +7,9 @@
 #include <span>
 #include <vector>
 
-namespace hotsync
-{
+#include "platform/Result.h"
+
+namespace hotsync {
 
 using Clock = std::chrono::steady_clock;
 
@@ -21,7 +20,9 @@ class Deadline
 public:
     static Deadline Never() { return Deadline(Clock::time_point::max()); }
     static Deadline In(std::chrono::milliseconds ms) { return Deadline(Clock::now() + ms); }
-    explicit Deadline(Clock::time_point at) : m_at(at) {}
+    explicit Deadline(Clock::time_point at)
+        : m_at(at)
+    {}
 
     bool IsNever() const { return m_at == Clock::time_point::max(); }
     Clock::time_point At() const { return m_at; }

@@ -94,10 +94,14 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     const std::size_t firstDataOffset = FirstDataOffset(count, m_isResourceDb);
 
     // Data offsets are 32-bit; a database whose data would reach past 4 GiB cannot be described.
-    const std::uint64_t total = ImageLength(m_records, m_isResourceDb);
+    const std::uint64_t total = ImageLength(m_records, m_isResourceDb) + m_appInfo.size() + m_sortInfo.size();
     if (total > std::numeric_limits<std::uint32_t>::max()) {
         return std::nullopt;
     }
+    // The app info and sort info blocks sit between the record list and the first record.
+    const std::uint32_t appInfoOffset = m_appInfo.empty() ? 0 : static_cast<std::uint32_t>(firstDataOffset);
+    const std::uint32_t sortInfoOffset =
+        m_sortInfo.empty() ? 0 : static_cast<std::uint32_t>(firstDataOffset + m_appInfo.size());
 
     std::vector<std::uint8_t> image;
     image.reserve(static_cast<std::size_t>(total));
@@ -114,15 +118,15 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     out.U32(ToPalmTime(m_modificationDate));
     out.U32(ToPalmTime(m_backupDate));
     out.U32(m_modificationNumber);
-    out.U32(0); // app info block: none
-    out.U32(0); // sort info block: none
+    out.U32(appInfoOffset);
+    out.U32(sortInfoOffset);
     out.U32(m_type);
     out.U32(m_creator);
     out.U32(m_uniqueIdSeed);
     out.U32(0); // next record list: none
     out.U16(static_cast<std::uint16_t>(count));
 
-    m_dataOffset = static_cast<std::uint32_t>(firstDataOffset);
+    m_dataOffset = static_cast<std::uint32_t>(firstDataOffset + m_appInfo.size() + m_sortInfo.size());
     for (const CPdbRecord& record : m_records) {
         if (m_isResourceDb) {
             out.U32(record.m_resourceType);
@@ -136,6 +140,8 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
         m_dataOffset += record.Length();
     }
     out.U16(0);
+    out.Bytes(m_appInfo);
+    out.Bytes(m_sortInfo);
     for (const CPdbRecord& record : m_records) {
         out.Bytes(record.Data());
     }
@@ -149,7 +155,7 @@ AtomicWriteResult CPalmDatabase::Write(const std::filesystem::path& path)
                 "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + " records; " +
                     GroupDigits(m_records.size()) + " were given"};
     }
-    const std::uint64_t length = ImageLength(m_records, m_isResourceDb);
+    const std::uint64_t length = ImageLength(m_records, m_isResourceDb) + m_appInfo.size() + m_sortInfo.size();
     if (length > std::numeric_limits<std::uint32_t>::max()) {
         return {false,
                 "a database holds at most " + GroupDigits(std::numeric_limits<std::uint32_t>::max()) + " bytes; " +

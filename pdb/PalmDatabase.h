@@ -114,6 +114,9 @@ public:
     std::uint32_t m_uniqueIdSeed = 0;
     std::uint32_t m_dataOffset = 0;
     bool m_isResourceDb = false;
+    // The app info and sort info blocks; empty when the database has none.
+    std::vector<std::uint8_t> m_appInfo;
+    std::vector<std::uint8_t> m_sortInfo;
 
 private:
     CPdbRecordArray m_records;

@@ -108,7 +108,8 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
     db.m_modificationDate = in.U32() - PALM_EPOCH_OFFSET;
     db.m_backupDate = in.U32() - PALM_EPOCH_OFFSET;
     db.m_modificationNumber = in.U32();
-    in.Skip(8); // app info and sort info offsets
+    const std::size_t appInfoOffset = in.U32();
+    const std::size_t sortInfoOffset = in.U32();
     db.m_type = in.U32();
     db.m_creator = in.U32();
     db.m_uniqueIdSeed = in.U32();
@@ -118,12 +119,29 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
         return fail(in.Position(), "file shorter than its header");
     }
     db.m_dataOffset = static_cast<std::uint32_t>(PDB_HEADER_SIZE);
+    const std::size_t entrySize = EntrySize(db.m_isResourceDb);
+    const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
+    // The app info and sort info blocks lie between the record list and `dataStart`; each runs to the next of
+    // the two or to `dataStart`. Offsets outside that range name no block and are passed over.
+    const auto takeBlocks = [&](std::size_t dataStart) {
+        const auto block = [&](std::size_t offset, std::size_t other) {
+            if (offset == 0 || offset < listEnd || offset > dataStart) {
+                return std::vector<std::uint8_t>();
+            }
+            const std::size_t end = other > offset && other <= dataStart ? other : dataStart;
+            const auto bytesOfBlock = bytes.subspan(offset, end - offset);
+            return std::vector<std::uint8_t>(bytesOfBlock.begin(), bytesOfBlock.end());
+        };
+        db.m_appInfo = block(appInfoOffset, sortInfoOffset);
+        // Two offsets naming the same place make one block, not two copies of it.
+        db.m_sortInfo =
+            sortInfoOffset == appInfoOffset ? std::vector<std::uint8_t>() : block(sortInfoOffset, appInfoOffset);
+    };
     if (count == 0) {
+        takeBlocks(std::min(bytes.size(), listEnd + READ_SCRATCH_SIZE));
         return db;
     }
 
-    const std::size_t entrySize = EntrySize(db.m_isResourceDb);
-    const std::size_t listEnd = PDB_HEADER_SIZE + entrySize * count;
     if (bytes.size() < listEnd) {
         return fail(bytes.size(), "file shorter than its record list");
     }
@@ -163,6 +181,8 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
         }
         offsets.push_back(offset);
     }
+
+    takeBlocks(offsets.front());
 
     // Each record runs to the next one's offset; the last one to the end of the file, cut at the scratch size.
     for (std::size_t i = 0; i < count; ++i) {

@@ -20,12 +20,13 @@ _tunelore_cli()
     local prev=${COMP_WORDS[COMP_CWORD - 1]}
     COMPREPLY=()
 
-    # The command and how many of its positional arguments come before the word being completed (only the
-    # commands without options that take values count them).
+    # The command and how many of its positional arguments come before the word being completed (the values
+    # of options are not counted).
     local command="" positionals=0 i word
     for ((i = 1; i < COMP_CWORD; i++)); do
         word=${COMP_WORDS[i]}
         case $word in
+        --hotsync | --timeout | --name | -o | --output | --install-to | --install-with) ((i++)) ;; # and its value
         -*) ;;
         *)
             if [[ -z $command ]]; then
@@ -41,20 +42,30 @@ _tunelore_cli()
         if [[ $cur == -* ]]; then
             mapfile -t COMPREPLY < <(compgen -W "-h --help --version" -- "$cur")
         else
-            mapfile -t COMPREPLY < <(compgen -W "build extract convert info" -- "$cur")
+            mapfile -t COMPREPLY < <(compgen -W "build extract install convert info" -- "$cur")
         fi
         return
     fi
 
     local options="-h --help"
     case $command in
-    build) options="-h --help --name -o --output --install --install-to --install-with --sheet --strict" ;;
-    extract) options="-h --help --keep-existing" ;;
+    build)
+        options="-h --help --name -o --output --install --install-to --install-with --hotsync --replace --timeout"
+        options+=" --sheet --strict"
+        ;;
+    extract) options="-h --help --keep-existing --hotsync --timeout --keep-pdb" ;;
+    install) options="-h --help --hotsync --install-to --install-with --replace --timeout" ;;
     convert) options="-h --help --sheet" ;;
     info) options="-h --help --json" ;;
     esac
     case $prev in
-    --name) return ;;
+    --name | --timeout) return ;;
+    --hotsync)
+        mapfile -t COMPREPLY < <(compgen -W "usb net net: serial: serial-net serial-net:" -- "$cur")
+        [[ $cur == serial:* ]] && mapfile -t COMPREPLY < <(compgen -P serial: -f -- "${cur#serial:}")
+        compopt -o nospace 2>/dev/null
+        return
+        ;;
     --install-to)
         compopt -o filenames 2>/dev/null
         mapfile -t COMPREPLY < <(compgen -d -- "$cur")
@@ -76,6 +87,7 @@ _tunelore_cli()
 
     case $command in
     build) _tunelore_cli_files "" "$cur" ;;
+    install) _tunelore_cli_files "" "$cur" ;;
     extract)
         if ((positionals == 0)); then
             _tunelore_cli_files pdb "$cur"

@@ -368,3 +368,43 @@ TEST_F(PdbFile, ReadsBackWhatWriteToFileWrote)
 }
 
 } // namespace
+
+// The app info and sort info blocks sit between the record list and the first record, and read back as they
+// were written; offsets in any order read the bytes up to the next block or record.
+TEST(PdbWriter, KeepsAppInfoAndSortInfoBlocks)
+{
+    CPalmDatabase db("Blocks", TUNE, SONM, false, 0);
+    db.m_appInfo = {1, 2, 3};
+    db.m_sortInfo = {4, 5};
+    CPdbRecord record;
+    const Bytes data{9, 9};
+    record.SetData(data);
+    db.AddRecord(record);
+    const Bytes image = db.Serialize().value_or(Bytes{});
+    ASSERT_EQ(image.size(), 78u + 8 + 2 + 3 + 2 + 2);
+    const auto u32 = [&image](std::size_t at) {
+        return std::uint32_t{image[at]} << 24 | std::uint32_t{image[at + 1]} << 16 | std::uint32_t{image[at + 2]} << 8 |
+               image[at + 3];
+    };
+    EXPECT_EQ(u32(52), 88u); // app info after the list and its two padding bytes
+    EXPECT_EQ(u32(56), 91u); // sort info after it
+    EXPECT_EQ(u32(78), 93u); // the record after both
+    const CPalmDatabase read = CPalmDatabase::Parse(image).value_or(CPalmDatabase{});
+    EXPECT_EQ(read.m_appInfo, db.m_appInfo);
+    EXPECT_EQ(read.m_sortInfo, db.m_sortInfo);
+    ASSERT_EQ(read.GetRecordCount(), 1);
+    EXPECT_EQ(Bytes(read.Records()[0].Data().begin(), read.Records()[0].Data().end()), data);
+
+    // Sort info first, then app info; and both offsets at the same place (one block).
+    Bytes swapped = image;
+    swapped[55] = 90; // app info from 90
+    swapped[59] = 88; // sort info from 88
+    const CPalmDatabase reversed = CPalmDatabase::Parse(swapped).value_or(CPalmDatabase{});
+    EXPECT_EQ(reversed.m_sortInfo, (Bytes{1, 2}));
+    EXPECT_EQ(reversed.m_appInfo, (Bytes{3, 4, 5}));
+    Bytes same = image;
+    same[59] = 88;
+    const CPalmDatabase one = CPalmDatabase::Parse(same).value_or(CPalmDatabase{});
+    EXPECT_EQ(one.m_appInfo, (Bytes{1, 2, 3, 4, 5}));
+    EXPECT_TRUE(one.m_sortInfo.empty());
+}

@@ -1,0 +1,520 @@
+#include "hotsync/DlpCalls.h"
+
+#include "hotsync/Bytes.h"
+
+namespace hotsync {
+
+namespace {
+
+constexpr std::uint8_t kArg0 = kDlpFirstArgument;
+constexpr std::uint8_t kArg1 = kDlpFirstArgument + 1;
+
+// A database description: its length, misc flags, attributes, type, creator, version, modification number,
+// three dates and the index come before the name.
+constexpr std::size_t kDbInfoFixed = 44;
+// A name field holds at most 31 characters and its zero.
+constexpr std::size_t kMaxNameField = 32;
+
+bool IsLeap(unsigned year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// A DLP date (year, month, day, hour, minute, second, a pad byte) as seconds since 1970 UTC; 0 when the year
+// is 0 ("none") or the date cannot be told in 32 bits.
+std::uint32_t ReadDlpDate(ByteReader& in)
+{
+    const unsigned year = in.U16();
+    const unsigned month = in.U8();
+    const unsigned day = in.U8();
+    const unsigned hour = in.U8();
+    const unsigned minute = in.U8();
+    const unsigned second = in.U8();
+    in.Skip(1);
+    if (year < 1970 || year > 2105 || month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 ||
+        second > 59) {
+        return 0;
+    }
+    static constexpr unsigned kDaysBefore[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334};
+    std::uint64_t days = 0;
+    for (unsigned y = 1970; y < year; ++y) {
+        days += IsLeap(y) ? 366u : 365u;
+    }
+    days += kDaysBefore[month - 1] + (month > 2 && IsLeap(year) ? 1u : 0u) + (day - 1);
+    const std::uint64_t seconds = days * 86400 + hour * 3600 + minute * 60 + second;
+    return seconds > 0xffffffffu ? 0 : static_cast<std::uint32_t>(seconds);
+}
+
+std::vector<std::uint8_t> HandleArgument(std::uint8_t handle)
+{
+    return {handle};
+}
+
+Error Malformed(DlpFunction function, const char* what)
+{
+    return MakeError(ErrorKind::Protocol,
+                     "the handheld's reply to " + DlpFunctionName(function) + " is malformed (" + what + ")");
+}
+
+Result<std::span<const std::uint8_t>> Required(const DlpReply& reply, std::uint8_t id)
+{
+    const auto data = reply.Find(id);
+    if (!data) {
+        return Malformed(reply.function, "an argument is missing");
+    }
+    return *data;
+}
+
+} // namespace
+
+Result<DbInfo> ParseDbInfo(std::span<const std::uint8_t> bytes, std::size_t& consumed)
+{
+    ByteReader in(bytes);
+    const std::size_t size = in.U8();
+    if (in.Failed() || size < kDbInfoFixed + 1 || size > bytes.size()) {
+        return MakeError(ErrorKind::Protocol, "a database description has a bad length");
+    }
+    ByteReader entry(bytes.first(size));
+    DbInfo info;
+    entry.Skip(1);
+    info.miscFlags = entry.U8();
+    info.attributes = entry.U16();
+    info.type = entry.U32();
+    info.creator = entry.U32();
+    info.version = entry.U16();
+    info.modificationNumber = entry.U32();
+    info.created = ReadDlpDate(entry);
+    info.modified = ReadDlpDate(entry);
+    info.backedUp = ReadDlpDate(entry);
+    info.index = entry.U16();
+    info.name = entry.CString(kMaxNameField);
+    if (entry.Failed()) {
+        return MakeError(ErrorKind::Protocol, "a database description has no proper name");
+    }
+    consumed = size;
+    return info;
+}
+
+Result<DbListPage> ParseDbListPage(std::span<const std::uint8_t> data)
+{
+    ByteReader in(data);
+    DbListPage page;
+    page.lastIndex = in.U16();
+    page.more = (in.U8() & 0x80) != 0;
+    const std::size_t count = in.U8();
+    if (in.Failed()) {
+        return MakeError(ErrorKind::Protocol, "the database list is too short");
+    }
+    std::size_t at = in.Position();
+    for (std::size_t i = 0; i < count; ++i) {
+        std::size_t consumed = 0;
+        Result<DbInfo> info = ParseDbInfo(data.subspan(at), consumed);
+        if (!info) {
+            return info.error();
+        }
+        page.databases.push_back(std::move(*info));
+        at += consumed;
+    }
+    return page;
+}
+
+DlpClient::DlpClient(IPacketLink& link, CancelFlag& cancel, std::chrono::milliseconds replyTimeout)
+    : m_link(link)
+    , m_cancel(cancel)
+    , m_replyTimeout(replyTimeout)
+{}
+
+Result<DlpReply> DlpClient::Exchange(const DlpRequest& request)
+{
+    if (m_cancel.load()) {
+        return MakeError(ErrorKind::Cancelled, "cancelled");
+    }
+    if (Status sent = m_link.Send(request.Encode(), Deadline::In(m_replyTimeout)); !sent) {
+        return sent.error();
+    }
+    Result<std::vector<std::uint8_t>> message = m_link.Receive(Deadline::In(m_replyTimeout));
+    if (!message) {
+        if (message.error().kind == ErrorKind::Timeout) {
+            return MakeError(ErrorKind::Timeout,
+                             "the handheld stopped answering (no reply to " + DlpFunctionName(request.Function()) +
+                                 ")");
+        }
+        return message.error();
+    }
+    return DecodeDlpReply(std::move(*message), request.Function());
+}
+
+Result<DlpReply> DlpClient::Call(const DlpRequest& request)
+{
+    Result<DlpReply> reply = Exchange(request);
+    if (reply && reply->error != dlp_error::None) {
+        return MakeError(DlpErrorKind(reply->error),
+                         DlpFunctionName(request.Function()) + ": " + DlpErrorText(reply->error));
+    }
+    return reply;
+}
+
+Result<SysInfo> DlpClient::ReadSysInfo()
+{
+    // The desktop's DLP version, 1.4.
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadSysInfo).Argument(kArg0, {0x00, 0x01, 0x00, 0x04}));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> first = Required(*reply, kArg0);
+    if (!first) {
+        return first.error();
+    }
+    SysInfo info;
+    ByteReader in(*first);
+    info.romVersion = in.U32();
+    if (in.Failed()) {
+        return Malformed(DlpFunction::ReadSysInfo, "too short");
+    }
+    // Handhelds before DLP 1.2 send no second argument.
+    if (const auto second = reply->Find(kArg1)) {
+        ByteReader more(*second);
+        info.dlpMajor = more.U16();
+        info.dlpMinor = more.U16();
+        more.Skip(4); // the oldest version it is compatible with
+        info.maxRecordSize = more.U32();
+        if (more.Failed()) {
+            return Malformed(DlpFunction::ReadSysInfo, "versions cut short");
+        }
+    }
+    return info;
+}
+
+Result<UserInfo> DlpClient::ReadUserInfo()
+{
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadUserInfo));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    ByteReader in(*data);
+    UserInfo info;
+    info.userId = in.U32();
+    in.Skip(8 + 16); // viewer id, last sync PC, two dates
+    const std::size_t nameLength = in.U8();
+    in.Skip(1); // password length
+    const auto name = in.Take(nameLength);
+    if (in.Failed()) {
+        return Malformed(DlpFunction::ReadUserInfo, "too short");
+    }
+    std::size_t end = 0;
+    while (end < name.size() && name[end] != 0) {
+        ++end;
+    }
+    info.userName.assign(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(end));
+    return info;
+}
+
+Status DlpClient::OpenConduit()
+{
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::OpenConduit));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Status DlpClient::EndOfSync(std::uint16_t status)
+{
+    Result<DlpReply> reply =
+        Call(DlpRequest(DlpFunction::EndOfSync)
+                 .Argument(kArg0, {static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status)}));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Status DlpClient::AddSyncLogEntry(const std::string& text)
+{
+    ByteWriter out;
+    out.CString(text);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::AddSyncLogEntry).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Result<DbListPage> DlpClient::ReadDBList(std::uint8_t where, std::uint16_t startIndex)
+{
+    ByteWriter out;
+    out.U8(where).U8(0).U16(startIndex);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadDBList).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    return ParseDbListPage(*data);
+}
+
+Result<std::uint8_t> DlpClient::OpenDB(const std::string& name, std::uint8_t mode)
+{
+    ByteWriter out;
+    out.U8(0).U8(mode).CString(name);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::OpenDB).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    if (data->empty()) {
+        return Malformed(DlpFunction::OpenDB, "no handle");
+    }
+    return (*data)[0];
+}
+
+Result<std::uint8_t> DlpClient::CreateDB(
+    const std::string& name, std::uint32_t creator, std::uint32_t type, std::uint16_t attributes, std::uint16_t version)
+{
+    ByteWriter out;
+    out.U32(creator).U32(type).U8(0).U8(0).U16(attributes).U16(version).CString(name);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::CreateDB).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    if (data->empty()) {
+        return Malformed(DlpFunction::CreateDB, "no handle");
+    }
+    return (*data)[0];
+}
+
+Status DlpClient::CloseDB(std::uint8_t handle)
+{
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::CloseDB).Argument(kArg0, HandleArgument(handle)));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Status DlpClient::DeleteDB(const std::string& name)
+{
+    ByteWriter out;
+    out.U8(0).U8(0).CString(name);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::DeleteDB).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Result<OpenDbInfo> DlpClient::FindDBByHandle(std::uint8_t handle, std::uint8_t options)
+{
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::FindDB).Argument(kArg1, {options, handle}));
+    if (!reply) {
+        return reply.error();
+    }
+    OpenDbInfo result;
+    if (const auto first = reply->Find(kArg0)) {
+        ByteReader in(*first);
+        in.Skip(2 + 4 + 4); // card, pad, local id, open reference
+        if (in.Failed()) {
+            return Malformed(DlpFunction::FindDB, "description cut short");
+        }
+        std::size_t consumed = 0;
+        Result<DbInfo> info = ParseDbInfo(first->subspan(in.Position()), consumed);
+        if (!info) {
+            return info.error();
+        }
+        result.info = std::move(*info);
+    }
+    Result<std::span<const std::uint8_t>> sizes = Required(*reply, kArg1);
+    if (!sizes) {
+        return sizes.error();
+    }
+    ByteReader in(*sizes);
+    result.recordCount = in.U32();
+    in.Skip(8); // total and data bytes
+    result.appBlockSize = in.U32();
+    result.sortBlockSize = in.U32();
+    if (in.Failed()) {
+        return Malformed(DlpFunction::FindDB, "sizes cut short");
+    }
+    return result;
+}
+
+Result<std::uint16_t> DlpClient::ReadOpenDBInfo(std::uint8_t handle)
+{
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadOpenDBInfo).Argument(kArg0, HandleArgument(handle)));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    ByteReader in(*data);
+    const std::uint16_t count = in.U16();
+    if (in.Failed()) {
+        return Malformed(DlpFunction::ReadOpenDBInfo, "too short");
+    }
+    return count;
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadBlock(DlpFunction function, std::uint8_t handle)
+{
+    // From offset 0, as much as there is.
+    Result<DlpReply> reply = Exchange(DlpRequest(function).Argument(kArg0, {handle, 0, 0, 0, 0xff, 0xff}));
+    if (!reply) {
+        return reply.error();
+    }
+    if (reply->error == dlp_error::NotFound) {
+        return std::optional<std::vector<std::uint8_t>>();
+    }
+    if (reply->error != dlp_error::None) {
+        return MakeError(DlpErrorKind(reply->error), DlpFunctionName(function) + ": " + DlpErrorText(reply->error));
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    ByteReader in(*data);
+    in.Skip(2); // the block's whole size
+    if (in.Failed()) {
+        return Malformed(function, "too short");
+    }
+    const auto block = data->subspan(2);
+    return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>(block.begin(), block.end()));
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadAppBlock(std::uint8_t handle)
+{
+    return ReadBlock(DlpFunction::ReadAppBlock, handle);
+}
+
+Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadSortBlock(std::uint8_t handle)
+{
+    return ReadBlock(DlpFunction::ReadSortBlock, handle);
+}
+
+Status DlpClient::WriteAppBlock(std::uint8_t handle, std::span<const std::uint8_t> data)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteAppBlock).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Status DlpClient::WriteSortBlock(std::uint8_t handle, std::span<const std::uint8_t> data)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteSortBlock).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+Result<RecordReply> DlpClient::ReadRecordByIndex(std::uint8_t handle, std::uint16_t index)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U16(index).U16(0).U16(0xffff);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadRecord).Argument(kArg1, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    ByteReader in(*data);
+    RecordReply record;
+    record.uniqueId = in.U32();
+    record.index = in.U16();
+    in.Skip(2); // the record's size; the data runs to the end of the argument
+    record.attributes = in.U8();
+    record.category = in.U8();
+    if (in.Failed()) {
+        return Malformed(DlpFunction::ReadRecord, "too short");
+    }
+    const auto bytes = data->subspan(in.Position());
+    record.data.assign(bytes.begin(), bytes.end());
+    return record;
+}
+
+Result<ResourceReply> DlpClient::ReadResourceByIndex(std::uint8_t handle, std::uint16_t index)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U16(index).U16(0).U16(0xffff);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadResource).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return data.error();
+    }
+    ByteReader in(*data);
+    ResourceReply resource;
+    resource.type = in.U32();
+    resource.id = in.U16();
+    resource.index = in.U16();
+    const std::size_t size = in.U16();
+    const auto bytes = in.Take(size);
+    if (in.Failed()) {
+        return Malformed(DlpFunction::ReadResource, "data cut short");
+    }
+    resource.data.assign(bytes.begin(), bytes.end());
+    return resource;
+}
+
+Result<std::uint32_t> DlpClient::WriteRecord(std::uint8_t handle,
+                                             std::uint32_t uniqueId,
+                                             std::uint8_t attributes,
+                                             std::span<const std::uint8_t> data)
+{
+    ByteWriter out;
+    // 0x80: the data comes with the request. The file's attribute byte holds the flags in its high nibble and
+    // the category in its low one; DLP takes them apart.
+    out.U8(handle).U8(0x80).U32(uniqueId).U8(attributes & 0xf0).U8(attributes & 0x0f).Bytes(data);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteRecord).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    Result<std::span<const std::uint8_t>> given = Required(*reply, kArg0);
+    if (!given) {
+        return given.error();
+    }
+    ByteReader in(*given);
+    const std::uint32_t id = in.U32();
+    if (in.Failed()) {
+        return Malformed(DlpFunction::WriteRecord, "no record id");
+    }
+    return id;
+}
+
+Status
+DlpClient::WriteResource(std::uint8_t handle, std::uint32_t type, std::uint16_t id, std::span<const std::uint8_t> data)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U32(type).U16(id).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
+    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteResource).Argument(kArg0, std::move(out.Data())));
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+} // namespace hotsync

@@ -1,0 +1,76 @@
+#pragma once
+
+// A scripted handheld for the cases no recording covers. It keeps databases in memory and answers DLP
+// requests as a Palm OS handheld does; switches make it misbehave (answer a cancel, run out of space, list
+// databases without advancing, vanish after so many requests).
+
+#include "pdb/PalmDatabase.h"
+
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "hotsync/Link.h"
+#include "hotsync/NetSync.h"
+
+class FakeHandheld
+{
+public:
+    // What the handheld tells about itself.
+    std::uint16_t dlpMajor = 1;
+    std::uint16_t dlpMinor = 4;
+    // Misbehaviour.
+    bool cancelOnConduit = false;           // OpenConduit answers that the user cancelled
+    std::size_t spaceLeft = SIZE_MAX;       // record bytes it takes before answering "not enough space"
+    bool listNeverAdvances = false;         // every database list page is the first one, "more follow"
+    std::size_t listPageSize = 3;           // databases per list page
+    std::optional<std::size_t> vanishAfter; // requests answered before the handheld goes away
+    bool answerWrongFunction = false;       // every reply names another function
+    bool stallWhenGone = false;             // over a stream: instead of closing, keep the line open and silent
+
+    std::map<std::string, CPalmDatabase> databases; // by name, as on the handheld
+    std::vector<std::string> log;                   // sync log lines
+    std::vector<std::uint8_t> requests;             // functions asked for, in order
+    bool ended = false;                             // EndOfSync arrived
+
+    bool Vanished() const { return vanishAfter && requests.size() >= *vanishAfter; }
+
+    // The reply to one request.
+    std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request);
+
+private:
+    struct Arg
+    {
+        std::uint8_t id;
+        std::vector<std::uint8_t> data;
+    };
+    std::map<std::uint8_t, std::string> m_open; // handle -> name
+    std::uint8_t m_nextHandle = 1;
+    std::uint32_t m_nextId = 0x100000;
+};
+
+// The handheld as a packet link, in memory: each Send is a request, the next Receive its reply.
+class FakeHandheldLink final : public hotsync::IPacketLink
+{
+public:
+    explicit FakeHandheldLink(FakeHandheld& handheld)
+        : m_handheld(handheld)
+    {}
+    Status Send(std::span<const std::uint8_t> message, hotsync::Deadline) override;
+    Result<std::vector<std::uint8_t>> Receive(hotsync::Deadline deadline) override;
+
+private:
+    FakeHandheld& m_handheld;
+    std::deque<std::vector<std::uint8_t>> m_replies;
+};
+
+// Plays the handheld over a byte stream with NetSync framing: the greeting, the handshake's answers, then
+// every DLP request until EndOfSync, the stream failing, or the handheld vanishing (the stream is then
+// closed by destroying it). Returns once done.
+void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
+
+// The handheld's greeting that opens a NetSync session.
+std::vector<std::uint8_t> NetSyncGreeting();

@@ -1,0 +1,295 @@
+// NetSync framing, the TCP listener and whole sessions over loopback TCP against a scripted handheld.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "FakeHandheld.h"
+#include "hotsync/Connection.h"
+#include "hotsync/NetSync.h"
+#include "hotsync/Operations.h"
+#include "hotsync/Tcp.h"
+
+using namespace hotsync;
+
+namespace {
+
+// A stream that hands out fixed bytes `chunk` at a time and records what is written.
+class MemoryStream final : public IByteStream
+{
+public:
+    MemoryStream(std::vector<std::uint8_t> input, std::size_t chunk)
+        : m_input(std::move(input))
+        , m_chunk(chunk)
+    {}
+    Result<std::size_t> Read(std::span<std::uint8_t> into, Deadline) override
+    {
+        if (m_at == m_input.size()) {
+            return MakeError(ErrorKind::Disconnected, "end of input");
+        }
+        const std::size_t take = std::min({into.size(), m_chunk, m_input.size() - m_at});
+        std::copy_n(m_input.begin() + static_cast<std::ptrdiff_t>(m_at), take, into.begin());
+        m_at += take;
+        return take;
+    }
+    Status Write(std::span<const std::uint8_t> bytes, Deadline) override
+    {
+        written.insert(written.end(), bytes.begin(), bytes.end());
+        return {};
+    }
+    std::vector<std::uint8_t> written;
+
+private:
+    std::vector<std::uint8_t> m_input;
+    std::size_t m_chunk;
+    std::size_t m_at = 0;
+};
+
+std::vector<std::uint8_t> Frame(std::uint8_t id, const std::vector<std::uint8_t>& payload)
+{
+    const auto n = static_cast<std::uint32_t>(payload.size());
+    std::vector<std::uint8_t> out{1,
+                                  id,
+                                  static_cast<std::uint8_t>(n >> 24),
+                                  static_cast<std::uint8_t>(n >> 16),
+                                  static_cast<std::uint8_t>(n >> 8),
+                                  static_cast<std::uint8_t>(n)};
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+// A free loopback port: the system picks one for a listener that is closed again at once.
+std::uint16_t FreePort()
+{
+    Result<std::unique_ptr<TcpListener>> listener = TcpListener::Listen("127.0.0.1", 0);
+    return listener ? (*listener)->Port() : 0;
+}
+
+// Connects to the desktop as a handheld does (retrying until the desktop listens) and plays `handheld`.
+std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port)
+{
+    return std::thread([&handheld, port] {
+        CancelFlag never{false};
+        for (int attempt = 0; attempt < 200; ++attempt) {
+            Result<std::unique_ptr<IByteStream>> stream =
+                ConnectTcp("127.0.0.1", port, Deadline::In(std::chrono::seconds(5)), never);
+            if (stream) {
+                ServeNetSync(handheld, std::move(*stream));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
+}
+
+SessionWork InstallWork(const CPalmDatabase& db)
+{
+    return [&db](DlpClient& dlp, const Handheld& info) -> Result<std::string> {
+        Status done = InstallOnHandheld(dlp, info, db, {});
+        if (!done) {
+            return done.error();
+        }
+        return "Installed " + db.m_name;
+    };
+}
+
+CPalmDatabase Songs(int count)
+{
+    CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
+    for (int i = 0; i < count; ++i) {
+        CPdbRecord record;
+        const std::vector<std::uint8_t> data(300, static_cast<std::uint8_t>(i));
+        record.SetData(data);
+        db.AddRecord(record);
+    }
+    return db;
+}
+
+} // namespace
+
+TEST(NetSync, MessagesAreReassembledFromAnyChunkingAndNumbered)
+{
+    const std::vector<std::uint8_t> first{0x92, 1, 2, 3};
+    const std::vector<std::uint8_t> second(20000, 0x5a); // longer than one read of the link
+    std::vector<std::uint8_t> input = Frame(7, first);
+    const auto framed = Frame(8, second);
+    input.insert(input.end(), framed.begin(), framed.end());
+    const auto empty = Frame(9, {});
+    input.insert(input.end(), empty.begin(), empty.end());
+    for (const std::size_t chunk : {std::size_t{1}, std::size_t{5}, std::size_t{7}, std::size_t{100000}}) {
+        SCOPED_TRACE(chunk);
+        MemoryStream stream(input, chunk);
+        NetSyncLink link(stream);
+        Result<std::vector<std::uint8_t>> a = link.Receive(Deadline::Never());
+        Result<std::vector<std::uint8_t>> b = link.Receive(Deadline::Never());
+        Result<std::vector<std::uint8_t>> c = link.Receive(Deadline::Never());
+        ASSERT_TRUE(a && b && c);
+        EXPECT_EQ(*a, first);
+        EXPECT_EQ(*b, second);
+        EXPECT_TRUE(c->empty());
+        Result<std::vector<std::uint8_t>> d = link.Receive(Deadline::Never());
+        ASSERT_FALSE(d);
+        EXPECT_EQ(d.error().kind, ErrorKind::Disconnected);
+    }
+
+    // The desktop counts its messages 1..254 and then starts at 1 again.
+    MemoryStream stream({}, 1);
+    NetSyncLink link(stream);
+    const std::vector<std::uint8_t> payload{0xab};
+    for (int i = 0; i < 256; ++i) {
+        ASSERT_TRUE(link.Send(payload, Deadline::Never()));
+    }
+    ASSERT_EQ(stream.written.size(), 256u * 7);
+    EXPECT_EQ(stream.written[1], 1);
+    EXPECT_EQ(stream.written[253 * 7 + 1], 254);
+    EXPECT_EQ(stream.written[254 * 7 + 1], 1);
+    EXPECT_EQ(stream.written[255 * 7 + 1], 2);
+    EXPECT_EQ(std::vector<std::uint8_t>(stream.written.begin(), stream.written.begin() + 7),
+              (std::vector<std::uint8_t>{1, 1, 0, 0, 0, 1, 0xab}));
+}
+
+TEST(NetSync, HostileHeadersAreRefused)
+{
+    struct Case
+    {
+        const char* what;
+        std::vector<std::uint8_t> input;
+        ErrorKind kind;
+    };
+    const Case cases[] = {
+        {"a 4 GB length", {1, 1, 0xff, 0xff, 0xff, 0xff}, ErrorKind::TooLarge},
+        {"one byte past the limit", {1, 1, 0x00, 0x10, 0x00, 0x01}, ErrorKind::TooLarge},
+        {"not a data packet", {2, 1, 0, 0, 0, 1, 0}, ErrorKind::Protocol},
+        {"cut inside the header", {1, 1, 0}, ErrorKind::Disconnected},
+        {"cut inside the message", {1, 1, 0, 0, 0, 9, 1, 2}, ErrorKind::Disconnected},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MemoryStream stream(c.input, 3);
+        NetSyncLink link(stream);
+        Result<std::vector<std::uint8_t>> got = link.Receive(Deadline::Never());
+        ASSERT_FALSE(got);
+        EXPECT_EQ(got.error().kind, c.kind);
+    }
+    // The limit itself is taken.
+    std::vector<std::uint8_t> input{1, 1, 0x00, 0x10, 0x00, 0x00};
+    input.resize(input.size() + kMaxMessage);
+    MemoryStream stream(input, 65536);
+    NetSyncLink link(stream);
+    Result<std::vector<std::uint8_t>> got = link.Receive(Deadline::Never());
+    ASSERT_TRUE(got);
+    EXPECT_EQ(got->size(), kMaxMessage);
+}
+
+TEST(Tcp, WaitingForAHandheldEndsAtTheDeadlineOrOnCancel)
+{
+    CancelFlag cancel{false};
+    Result<std::unique_ptr<IByteStream>> late =
+        AcceptTcp("127.0.0.1", 0, Deadline::In(std::chrono::milliseconds(50)), cancel);
+    ASSERT_FALSE(late);
+    EXPECT_EQ(late.error().kind, ErrorKind::Timeout);
+
+    cancel = true;
+    Result<std::unique_ptr<IByteStream>> cancelled = AcceptTcp("127.0.0.1", 0, Deadline::Never(), cancel);
+    ASSERT_FALSE(cancelled);
+    EXPECT_EQ(cancelled.error().kind, ErrorKind::Cancelled);
+
+    // A cancel from another thread ends a wait without a deadline.
+    CancelFlag later{false};
+    std::thread canceller([&later] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        later = true;
+    });
+    Result<std::unique_ptr<IByteStream>> waited = AcceptTcp("127.0.0.1", 0, Deadline::Never(), later);
+    canceller.join();
+    ASSERT_FALSE(waited);
+    EXPECT_EQ(waited.error().kind, ErrorKind::Cancelled);
+}
+
+TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
+{
+    for (const bool silent : {false, true}) {
+        SCOPED_TRACE(silent ? "silent" : "closed");
+        const std::uint16_t port = FreePort();
+        FakeHandheld handheld;
+        handheld.vanishAfter = 6;
+        handheld.stallWhenGone = silent;
+        std::thread device = HandheldConnecting(handheld, port);
+        CancelFlag cancel{false};
+        Result<ConnectionSpec> spec = ParseConnection("net:127.0.0.1:" + std::to_string(port));
+        Result<std::unique_ptr<IPacketLink>> link =
+            OpenHandheldLink(*spec, Deadline::In(std::chrono::seconds(10)), cancel);
+        ASSERT_TRUE(link) << link.error().text;
+        const CPalmDatabase db = Songs(10);
+        const Status done = RunSession(**link, cancel, SessionOptions{std::chrono::milliseconds(200)}, InstallWork(db));
+        link->reset(); // the desktop hangs up, which ends a silent handheld's wait
+        device.join();
+        ASSERT_FALSE(done);
+        EXPECT_EQ(done.error().kind, silent ? ErrorKind::Timeout : ErrorKind::Disconnected) << done.error().text;
+    }
+}
+
+TEST(Connection, ConnectionStringsParseOrAreRefused)
+{
+    using Kind = ConnectionSpec::Kind;
+    struct Good
+    {
+        const char* text;
+        Kind kind;
+        const char* address;
+        int port;
+        const char* device;
+        unsigned baud;
+    };
+    const Good good[] = {
+        {"usb", Kind::Usb, "", 0, "", 0},
+        {"net", Kind::Net, "", 14238, "", 0},
+        {"net:127.0.0.1:5000", Kind::Net, "127.0.0.1", 5000, "", 0},
+        {"net:[::1]:14238", Kind::Net, "::1", 14238, "", 0},
+        {"net:localhost:1", Kind::Net, "localhost", 1, "", 0},
+        {"serial:/dev/ttyUSB0", Kind::Serial, "", 0, "/dev/ttyUSB0", 0},
+        {"serial:/dev/ttyS0:57600", Kind::Serial, "", 0, "/dev/ttyS0", 57600},
+        {"serial:COM3", Kind::Serial, "", 0, "COM3", 0},
+        {"serial-net", Kind::SerialNet, "", 6416, "", 0},
+        {"serial-net:0.0.0.0:7000", Kind::SerialNet, "0.0.0.0", 7000, "", 0},
+    };
+    for (const Good& g : good) {
+        SCOPED_TRACE(g.text);
+        Result<ConnectionSpec> spec = ParseConnection(g.text);
+        ASSERT_TRUE(spec) << spec.error().text;
+        EXPECT_EQ(spec->kind, g.kind);
+        EXPECT_EQ(spec->address, g.address);
+        EXPECT_EQ(spec->port, g.port);
+        EXPECT_EQ(spec->device, g.device);
+        EXPECT_EQ(spec->baud, g.baud);
+    }
+    for (const char* bad : {"",
+                            "usb:1",
+                            "bluetooth",
+                            "net:",
+                            "net:1.2.3.4",
+                            "net:1.2.3.4:0",
+                            "net:1.2.3.4:65536",
+                            "net::5000",
+                            "net:1.2.3.4:port",
+                            "net:::1:5000",
+                            "net:[::1]5000",
+                            "serial",
+                            "serial:",
+                            "serial:/dev/ttyS0:1234",
+                            "serial::9600",
+                            "serial-net:host",
+                            "NET"}) {
+        SCOPED_TRACE(bad);
+        Result<ConnectionSpec> spec = ParseConnection(bad);
+        ASSERT_FALSE(spec);
+        EXPECT_EQ(spec.error().kind, ErrorKind::Refused);
+        EXPECT_NE(spec.error().text.find("connection \""), std::string::npos);
+    }
+    // The transports another part of the program provides are refused here, not attempted.
+    CancelFlag cancel{false};
+    Result<std::unique_ptr<IPacketLink>> usb =
+        OpenHandheldLink(*ParseConnection("usb"), Deadline::In(std::chrono::milliseconds(10)), cancel);
+    ASSERT_FALSE(usb);
+    EXPECT_EQ(usb.error().kind, ErrorKind::Refused);
+}
