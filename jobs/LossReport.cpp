@@ -249,6 +249,8 @@ std::string DescribeLoss(const Loss& loss)
                ") is not a chord definition \"NAME v1 v2 v3 v4 [v5 [v6]]\" with one blank between words";
     case LossKind::DatabaseNameChanged:
         return "the database name " + quoted + " becomes \"" + loss.lost + "\"";
+    case LossKind::EmptySong:
+        return "the song has no text: the handheld gets an empty song";
     }
     return {};
 }

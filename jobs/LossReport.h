@@ -20,6 +20,7 @@ enum class LossKind
     NotChordDefinitions, // lines of a chord list that are not chord definitions (blank lines aside); count: lines
     ChordListAsSong,     // a text laid out like a chord list whose first two lines are not chord definitions
     DatabaseNameChanged, // the database name lost characters
+    EmptySong,           // a song with no text at all (only the window's list reports it)
 };
 
 struct Loss

@@ -1,82 +1,10 @@
 #pragma once
 
-// Identifiers and texts of the importer window's resources: dialog templates, controls, icon, commands and
-// the string table. The window code refers to every id and text by these names. Plain C++ (no Qt), so the
-// texts are UTF-8 byte strings; they are all ASCII.
+// The texts of the importer window and its about box. The window code refers to every text by these names
+// (its controls are named by the object names "IDC_..." that the tests find them by). Plain C++ (no Qt), so
+// the texts are UTF-8 byte strings.
 
 #include <string_view>
-
-// Dialog templates.
-inline constexpr int IDD_ABOUT = 100;
-inline constexpr int IDD_IMPORTER = 102;
-
-// Icon and accelerator table.
-inline constexpr int IDI_IMPORTER = 128;
-inline constexpr int IDR_IMPORTER_KEYS = 130;
-
-// Commands: the about box entry of the window menu, and the one accelerator (Ctrl+A).
-inline constexpr int IDM_SHOW_ABOUT = 16;
-inline constexpr int ID_SELECT_ALL_TEXT = 32771;
-
-// Controls of IDD_IMPORTER and IDD_ABOUT. IDOK and IDCANCEL are the platform's standard button ids; a
-// Windows header may already define them as macros with the same values.
-#ifndef IDOK
-inline constexpr int IDOK = 1;
-#endif
-#ifndef IDCANCEL
-inline constexpr int IDCANCEL = 2;
-#endif
-inline constexpr int IDC_STATIC = -1;
-inline constexpr int IDC_SAVE_PDB = 3;
-inline constexpr int IDC_DROP_FILES = 1005;
-inline constexpr int IDC_INSTALL = 1006;
-inline constexpr int IDC_SONG_TEXT = 1008;
-inline constexpr int IDC_SONG_TITLE = 1010;
-inline constexpr int IDC_STATUS = 1011;
-
-// String table.
-inline constexpr int IDS_ABOUT_MENU = 101;
-inline constexpr int IDS_INSTALL_SONG = 102;
-inline constexpr int IDS_INSTALL_SONGS = 103;
-inline constexpr int IDS_INSTALL_CHORDS = 104;
-inline constexpr int IDS_EXTRACT_FOLDER_TITLE = 105;
-inline constexpr int IDS_CHORDS_EXTRACTED = 106;
-inline constexpr int IDS_SONGS_EXTRACTED = 107;
-inline constexpr int IDS_TIP_INSTALL = 108;
-inline constexpr int IDS_TIP_SAVE_PDB = 109;
-inline constexpr int IDS_TIP_DROP_FILES = 110;
-inline constexpr int IDS_DISCARD_WARNING = 111;
-
-// The string with the given id; empty when the table has none (as for every control id).
-constexpr std::string_view LoadResString(int id)
-{
-    switch (id) {
-    case IDS_ABOUT_MENU:
-        return "&About TuneloreConverter...";
-    case IDS_INSTALL_SONG:
-        return "&Install Song...";
-    case IDS_INSTALL_SONGS:
-        return "&Install Songs...";
-    case IDS_INSTALL_CHORDS:
-        return "&Install Chords...";
-    case IDS_EXTRACT_FOLDER_TITLE:
-        return "Directory To Extract Songs To";
-    case IDS_CHORDS_EXTRACTED:
-        return "Chords extracted to %s.";
-    case IDS_SONGS_EXTRACTED:
-        return "Songs extracted to %s.";
-    case IDS_TIP_INSTALL:
-        return "Install songs so that the next HotSync will be add them to your Tunelore songs";
-    case IDS_TIP_SAVE_PDB:
-        return "Save songs as a Palm Database so you can install them manually";
-    case IDS_TIP_DROP_FILES:
-        return "Drag and drop chordpro or tab files here to convert them to Tunelore format.";
-    case IDS_DISCARD_WARNING:
-        return "You have not yet installed or saved the currently loaded songs. These songs will be discarded.";
-    default:
-        return {};
-    }
-}
 
 // Texts of the dialog templates.
 namespace res {
@@ -92,6 +20,24 @@ inline constexpr std::string_view SAVE_PDB_CAPTION = "Save &PDB...";
 inline constexpr std::string_view ABOUT_CAPTION = "About TuneloreConverter";
 inline constexpr std::string_view ABOUT_VERSION = "TuneloreImporter Version 1.0";
 inline constexpr std::string_view OK_CAPTION = "OK";
+
+// The Install caption by what is loaded; the window menu's about item; the button tooltips.
+inline constexpr std::string_view INSTALL_SONG = "&Install Song...";
+inline constexpr std::string_view INSTALL_SONGS = "&Install Songs...";
+inline constexpr std::string_view INSTALL_CHORDS = "&Install Chords...";
+inline constexpr std::string_view ABOUT_MENU = "&About TuneloreConverter...";
+inline constexpr std::string_view TIP_INSTALL =
+    "Install songs so that the next HotSync will be add them to your Tunelore songs";
+inline constexpr std::string_view TIP_SAVE_PDB = "Save songs as a Palm Database so you can install them manually";
+inline constexpr std::string_view TIP_DROP_FILES =
+    "Drag and drop chordpro or tab files here to convert them to Tunelore format.";
+// Quit while texts are loaded.
+inline constexpr std::string_view DISCARD_WARNING =
+    "You have not yet installed or saved the currently loaded songs. These songs will be discarded.";
+// Extraction: the folder picker's title and the messages (%s is the text file or the folder).
+inline constexpr std::string_view EXTRACT_FOLDER_TITLE = "Directory To Extract Songs To";
+inline constexpr std::string_view CHORDS_EXTRACTED = "Chords extracted to %s.";
+inline constexpr std::string_view SONGS_EXTRACTED = "Songs extracted to %s.";
 
 // Title list and status line.
 inline constexpr std::string_view CHORDS_LABEL = "Chords";

@@ -55,8 +55,10 @@ CImporterDlg::CImporterDlg(IDesktop& desktop, QWidget* parent)
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                   Qt::WindowCloseButtonHint)
     , m_desktop(desktop)
-    , m_appIcon(LoadAppIcon())
     , m_collator(QLocale())
+    , m_songs(
+          [this](std::string_view a, std::string_view b) { return m_collator.compare(FromCp1252(a), FromCp1252(b)); })
+    , m_appIcon(LoadAppIcon())
 {
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     setObjectName(ObjectName("IDD_IMPORTER"));
@@ -138,20 +140,17 @@ void CImporterDlg::CreateControls()
     QWidget::setTabOrder(m_quit, m_savePdb);
     SetDefaultButton(m_dropFiles);
 
-    const std::pair<QWidget*, int> controls[] = {
-        {m_titleList, IDC_SONG_TITLE},
-        {m_songText, IDC_SONG_TEXT},
-        {m_dropFiles, IDC_DROP_FILES},
-        {m_install, IDC_INSTALL},
-        {m_quit, IDCANCEL},
-        {m_status, IDC_STATUS},
-        {m_savePdb, IDC_SAVE_PDB},
+    // Tooltips of the three buttons; the other controls have none.
+    const std::pair<QWidget*, std::string_view> tips[] = {
+        {m_install, res::TIP_INSTALL},
+        {m_savePdb, res::TIP_SAVE_PDB},
+        {m_dropFiles, res::TIP_DROP_FILES},
     };
-    for (const auto& [control, id] : controls) {
-        control->setToolTip(ToolTipText(id));
+    for (const auto& [control, tip] : tips) {
+        control->setToolTip(FromUtf8(tip));
     }
     // Screen readers: a name for each control without a caption (the status line gets its name with its text
-    // in UpdateData), and a description for every control.
+    // in ShowEditorText), and a description for every control.
     const std::tuple<QWidget*, std::string_view, std::string_view> accessible[] = {
         {m_titleList, res::SONG_TITLE_NAME, res::SONG_TITLE_DESCRIPTION},
         {m_songText, res::SONG_TEXT_NAME, res::SONG_TEXT_DESCRIPTION},
@@ -192,7 +191,7 @@ void CImporterDlg::ConnectControls()
 
 void CImporterDlg::InitDialog()
 {
-    UpdateData(false);
+    ShowEditorText({});
     setWindowIcon(m_appIcon);
     RestoreWindowPlace();
 
@@ -206,35 +205,13 @@ void CImporterDlg::InitDialog()
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     about->setObjectName(ObjectName("IDM_SHOW_ABOUT"));
     about->setContext(Qt::WindowShortcut);
-    connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); }); });
+    connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnAbout(); }); });
 }
 
-void CImporterDlg::OnSysCommand(int id)
+void CImporterDlg::OnAbout()
 {
-    if ((id & 0xFFF0) == IDM_SHOW_ABOUT) {
-        CAboutDlg about(m_appIcon, this);
-        m_desktop.RunModal(about);
-    }
-}
-
-QString CImporterDlg::ToolTipText(int controlId)
-{
-    switch (controlId) {
-    case 0:
-        return {};
-    case IDC_INSTALL:
-        return FromUtf8(LoadResString(IDS_TIP_INSTALL));
-    case IDC_SAVE_PDB:
-        return FromUtf8(LoadResString(IDS_TIP_SAVE_PDB));
-    case IDC_DROP_FILES:
-        return FromUtf8(LoadResString(IDS_TIP_DROP_FILES));
-    default:
-        break;
-    }
-    // Any other control: the string with the control's id, up to its first line feed, at most 79 characters.
-    std::string_view text = LoadResString(controlId).substr(0, 255);
-    text = text.substr(0, text.find('\n'));
-    return FromUtf8(text.substr(0, 79));
+    CAboutDlg about(m_appIcon, this);
+    m_desktop.RunModal(about);
 }
 
 void CImporterDlg::LayoutControls(int width, int height)
@@ -272,13 +249,8 @@ void CImporterDlg::resizeEvent(QResizeEvent* event)
 
 void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QString aboutText = FromUtf8(LoadResString(IDS_ABOUT_MENU));
-    if (aboutText.isEmpty()) {
-        QDialog::contextMenuEvent(event);
-        return;
-    }
     QMenu menu(this);
-    QAction* about = menu.addAction(aboutText);
+    QAction* about = menu.addAction(FromUtf8(res::ABOUT_MENU));
     about->setShortcut(QKeySequence(Qt::Key_F1));
     menu.addSeparator();
     AddInstallDestinations(menu);
@@ -288,7 +260,7 @@ void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
     sheets->setChecked(m_textConversion == TextConversion::ChordSheets);
     const QAction* chosen = menu.exec(event->globalPos());
     if (chosen == about) {
-        RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); });
+        RunCommand([this] { OnAbout(); });
     } else if (chosen == sheets) {
         RunCommand([this, on = sheets->isChecked()] { OnChordSheetMode(on); });
     } else if (chosen != nullptr && chosen->data().isValid()) {

@@ -23,9 +23,33 @@
 
 namespace {
 constexpr const char* SETTINGS_FILE = "window.conf";
-constexpr const char* GEOMETRY_KEY = "window/geometry";
-constexpr const char* CHORD_SHEETS_KEY = "conversion/chordSheets";
-constexpr const char* INSTALL_FOLDER_KEY = "folders/install";
+
+// The key of each of the window's settings in SETTINGS_FILE.
+QString SettingKey(CImporterDlg::Setting setting)
+{
+    using enum CImporterDlg::Setting;
+    switch (setting) {
+    case Geometry:
+        return QStringLiteral("window/geometry");
+    case ChordSheets:
+        return QStringLiteral("conversion/chordSheets");
+    case FixedPitchFont:
+        return QStringLiteral("editor/fixedPitchFont");
+    case OpenFolder:
+        return QStringLiteral("folders/open");
+    case DatabaseFolder:
+        return QStringLiteral("folders/database");
+    case ExtractFolder:
+        return QStringLiteral("folders/extract");
+    case ChordsFolder:
+        return QStringLiteral("folders/chords");
+    case SongFolder:
+        return QStringLiteral("folders/song");
+    case InstallFolder:
+        return QStringLiteral("folders/install");
+    }
+    return {};
+}
 
 // A menu text as a choice in a list: without its "&" and "...".
 QString ChoiceText(std::string_view menuText)
@@ -53,41 +77,45 @@ std::unique_ptr<QSettings> CImporterDlg::OpenSettings() const
     return std::make_unique<QSettings>(FromPath(*folder / SETTINGS_FILE), QSettings::IniFormat);
 }
 
-void CImporterDlg::StartDialogIn(const char* key)
+QVariant CImporterDlg::ReadSetting(Setting setting) const
 {
     const std::unique_ptr<QSettings> settings = OpenSettings();
-    m_desktop.SetDialogFolder(settings ? settings->value(QLatin1String(key)).toString() : QString());
+    return settings ? settings->value(SettingKey(setting)) : QVariant();
 }
 
-void CImporterDlg::RememberDialogFolder(const char* key, const QString& fileOrFolder, bool isFolder)
+void CImporterDlg::WriteSetting(Setting setting, const QVariant& value) const
 {
     if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        settings->setValue(QLatin1String(key), isFolder ? fileOrFolder : QFileInfo(fileOrFolder).absolutePath());
+        settings->setValue(SettingKey(setting), value);
     }
+}
+
+void CImporterDlg::StartDialogIn(Setting folder)
+{
+    m_desktop.SetDialogFolder(ReadSetting(folder).toString());
+}
+
+void CImporterDlg::RememberDialogFolder(Setting folder, const QString& fileOrFolder, bool isFolder)
+{
+    WriteSetting(folder, isFolder ? fileOrFolder : QFileInfo(fileOrFolder).absolutePath());
 }
 
 void CImporterDlg::RestoreWindowPlace()
 {
-    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        restoreGeometry(settings->value(QLatin1String(GEOMETRY_KEY)).toByteArray());
-        m_textConversion = settings->value(QLatin1String(CHORD_SHEETS_KEY)).toBool() ? TextConversion::ChordSheets
-                                                                                     : TextConversion::Strict;
-    }
+    restoreGeometry(ReadSetting(Setting::Geometry).toByteArray());
+    m_textConversion =
+        ReadSetting(Setting::ChordSheets).toBool() ? TextConversion::ChordSheets : TextConversion::Strict;
 }
 
 void CImporterDlg::OnChordSheetMode(bool on)
 {
     m_textConversion = on ? TextConversion::ChordSheets : TextConversion::Strict;
-    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        settings->setValue(QLatin1String(CHORD_SHEETS_KEY), on);
-    }
+    WriteSetting(Setting::ChordSheets, on);
 }
 
 void CImporterDlg::done(int result)
 {
-    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        settings->setValue(QLatin1String(GEOMETRY_KEY), saveGeometry());
-    }
+    WriteSetting(Setting::Geometry, saveGeometry());
     QDialog::done(result);
 }
 
@@ -109,12 +137,12 @@ std::optional<std::string> CImporterDlg::AskInstallFolder()
             return Utf8FromPath(cards[static_cast<std::size_t>(*chosen)]);
         }
     }
-    StartDialogIn(INSTALL_FOLDER_KEY);
+    StartDialogIn(Setting::InstallFolder);
     const std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::INSTALL_FOLDER_TITLE));
     if (!folder) {
         return std::nullopt;
     }
-    RememberDialogFolder(INSTALL_FOLDER_KEY, *folder, true);
+    RememberDialogFolder(Setting::InstallFolder, *folder, true);
     return Utf8FromPath(ToPath(*folder));
 }
 
@@ -177,7 +205,7 @@ std::optional<InstallChoice> CImporterDlg::ChooseInstall()
 
 void CImporterDlg::OnInstall()
 {
-    if (m_loadedTexts.empty()) {
+    if (m_songs.Empty()) {
         return;
     }
     CommitEditedSong();
@@ -191,7 +219,7 @@ void CImporterDlg::OnInstall()
     InstallResult result;
     {
         CWaitCursor wait(m_desktop);
-        result = InstallLoadedTexts(m_loadedTexts, *choice, m_desktop);
+        result = InstallLoadedTexts(m_songs.TextStrings(), *choice, m_desktop);
     }
     if (!result.written) {
         // Nothing was written anywhere, so the texts stay loaded for another try.
@@ -230,7 +258,7 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
 std::optional<QString> CImporterDlg::BuildDragFile()
 {
     CommitEditedSong();
-    CPalmDatabase database = BuildImportDatabase(m_loadedTexts, m_desktop);
+    CPalmDatabase database = BuildImportDatabase(m_songs.TextStrings(), m_desktop);
     const InstallResult kept = KeepDatabase(database, m_desktop);
     if (!kept.written) {
         ShowError(FromUtf8(kept.error));
@@ -250,7 +278,7 @@ void CImporterDlg::mousePressEvent(QMouseEvent* event)
 
 void CImporterDlg::mouseMoveEvent(QMouseEvent* event)
 {
-    if ((event->buttons() & Qt::LeftButton) != 0 && !m_loadedTexts.empty() &&
+    if ((event->buttons() & Qt::LeftButton) != 0 && !m_songs.Empty() &&
         (event->position().toPoint() - m_dragStart).manhattanLength() >= QApplication::startDragDistance()) {
         RunCommand([this] { StartDrag(); });
         return;

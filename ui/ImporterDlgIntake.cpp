@@ -14,13 +14,13 @@
 void CImporterDlg::OnDropFilesButton()
 {
     CommitEditedSong();
-    StartDialogIn("folders/open");
+    StartDialogIn(Setting::OpenFolder);
     const std::optional<QStringList> paths = m_desktop.AskOpenFileNames(this, FromUtf8(res::OPEN_FILTER));
     if (!paths) {
         return;
     }
     if (!paths->isEmpty()) {
-        RememberDialogFolder("folders/open", paths->front(), false);
+        RememberDialogFolder(Setting::OpenFolder, paths->front(), false);
     }
     CWaitCursor wait(m_desktop);
     LoadInputFiles(*paths);
@@ -35,10 +35,10 @@ void CImporterDlg::OnDropFiles(const QStringList& paths)
 
 std::optional<QString> CImporterDlg::BrowseForFolder()
 {
-    StartDialogIn("folders/extract");
-    std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(LoadResString(IDS_EXTRACT_FOLDER_TITLE)));
+    StartDialogIn(Setting::ExtractFolder);
+    std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::EXTRACT_FOLDER_TITLE));
     if (folder) {
-        RememberDialogFolder("folders/extract", *folder, true);
+        RememberDialogFolder(Setting::ExtractFolder, *folder, true);
     }
     return folder;
 }
@@ -56,10 +56,8 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             ExtractSongDatabase(*input.database);
             break;
         case InputKind::Texts:
-            m_replaced.resize(m_loadedTexts.size());
             for (std::string& text : input.texts) {
-                m_loadedTexts.push_back(std::move(text));
-                m_replaced.push_back(std::move(input.replaced)); // a text file's one text holds them all
+                m_songs.Append({std::move(text), std::move(input.replaced)}); // a text file's one text holds them all
                 input.replaced = {};
             }
             break;
@@ -79,13 +77,13 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
 
 void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& source)
 {
-    StartDialogIn("folders/chords");
+    StartDialogIn(Setting::ChordsFolder);
     const std::optional<QString> target =
         m_desktop.AskSaveFileName(this, FromUtf8(res::TEXT_FILTER), FromUtf8(res::TEXT_EXTENSION));
     if (!target) {
         return;
     }
-    RememberDialogFolder("folders/chords", *target, false);
+    RememberDialogFolder(Setting::ChordsFolder, *target, false);
     // Writing the chords over the database they come from would lose it.
     if (!source.isEmpty() && IsSameFile(ToPath(*target), ToPath(source))) {
         ShowError(FromUtf8(SameFileMessage(ToPath(*target), ToPath(source))));
@@ -96,8 +94,7 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& s
         ShowError(FromUtf8(result.error));
         return;
     }
-    m_desktop.ShowMessage(
-        this, FormatString(LoadResString(IDS_CHORDS_EXTRACTED), *target), IDesktop::MessageIcon::None);
+    m_desktop.ShowMessage(this, FormatString(res::CHORDS_EXTRACTED, *target), IDesktop::MessageIcon::None);
 }
 
 void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
@@ -111,7 +108,7 @@ void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
         return m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))));
     });
     QString text =
-        FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
+        FormatString(res::SONGS_EXTRACTED, *folder) + QLatin1Char('\n') +
         (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN) : FormatNumber(res::SONGS_WRITTEN, result.written));
     if (!result.failed.empty()) {
         text += QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN);

@@ -140,7 +140,7 @@ protected:
     QComboBox* TitleList() const { return m_dialog->findChild<QComboBox*>(QStringLiteral("IDC_SONG_TITLE")); }
     QPlainTextEdit* Editor() const { return m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("IDC_SONG_TEXT")); }
     QPushButton* Button(const char* name) const { return m_dialog->findChild<QPushButton*>(QLatin1String(name)); }
-    const std::string& Text(std::size_t index) const { return m_dialog->LoadedTexts().at(index); }
+    const std::string& Text(std::size_t index) const { return m_dialog->Songs().Texts().at(index).text; }
     // "LEIS" for the enabled list, editor, Install and Save PDB ("-" where disabled), the Install caption after
     // "*" when Install is the default button, the status, and the list's entries, the selected one in brackets.
     std::string State() const
