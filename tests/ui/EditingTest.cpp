@@ -71,3 +71,30 @@ TEST_F(DialogTest, CtrlAFromTheListSelectsTheTextAndEnterInstalls)
     QTest::keyClick(TitleList(), Qt::Key_Return);
     EXPECT_TRUE(!KeptFile().empty() && m_dialog->LoadedTexts().empty());
 }
+
+TEST_F(DialogTest, UndoReachesTheListTheCountAndWhatIsSaved)
+{
+    LoadThreeSongs();
+    TitleList()->setCurrentIndex(0); // Amazing Grace
+    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    const std::string state = State();
+    const std::string count = length->text().toStdString();
+    // A new title, then words typed at the end: each undone in turn, back to the text as loaded.
+    Type(QStringLiteral("{t:Zebra}"), QTextCursor::EndOfBlock);
+    Type(QStringLiteral("UNDONE "));
+    EXPECT_NE(State(), state);
+    while (Editor()->document()->isUndoAvailable()) {
+        Editor()->undo();
+    }
+    EXPECT_EQ(std::pair(State(), length->text().toStdString()), std::pair(state, count));
+    // Redo brings the edit back to the list and the count too.
+    Editor()->redo();
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 3 Songs | [Zebra] down in the valley Scarborough Fair - Traditional");
+    Editor()->undo();
+    TitleList()->setCurrentIndex(1);
+    TitleList()->setCurrentIndex(0);
+    EXPECT_EQ(Editor()->toPlainText().toStdString(), LoadedTextToEditor(GRACE_FILE).toStdString());
+    m_desktop.answers = {m_dir.File("saved.pdb")};
+    m_dialog->OnSavePdb();
+    EXPECT_NE(ReadFileBytes(m_dir.File("saved.pdb")).value_or("").find(GRACE_FILE + "\0"s), std::string::npos);
+}
