@@ -51,6 +51,12 @@ inline constexpr std::string_view TEXT_LENGTH_TIP = "Characters of this song, of
 inline constexpr std::string_view LOSS_QUESTION = "Not all of the text will reach the handheld:";
 inline constexpr std::string_view LOSS_MORE_SONGS = "... and %d more songs.";
 inline constexpr std::string_view LOSS_GO_ON = "Go on anyway? No keeps every song as it is.";
+// A drag out of the window when the export would lose text: the reason, the list as above, and what to do.
+inline constexpr std::string_view DRAG_REFUSED =
+    "The songs were not dragged out: a drop hands them on without asking, and not all of the text would reach "
+    "the handheld:";
+inline constexpr std::string_view DRAG_USE_COMMANDS =
+    "Change the songs, or use Install or Save PDB, which ask before anything is lost.";
 
 // File dialogs: pairs of description and pattern list, separated by "|" and ended by "||".
 inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpro,*.cho,*.chopro)|"

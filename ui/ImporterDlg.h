@@ -3,6 +3,7 @@
 #include "jobs/Charset.h"
 #include "jobs/Install.h"
 #include "jobs/Intake.h"
+#include "jobs/LossReport.h"
 #include "jobs/SongList.h"
 #include "pdb/PalmDatabase.h"
 #include "ui/Desktop.h"
@@ -67,6 +68,8 @@ public:
     // Install destinations (ImporterDlgInstall.cpp): the context menu's choice, remembered in install.conf
     // (a folder is asked for); and the database file a drag out of the window carries, built from the loaded
     // texts into the folder where Install keeps databases (nullopt, after saying why, when it was not written).
+    // A drop target takes the database without a question, so when the export would lose text the drag does
+    // not start, and the message says what would be lost.
     void OnInstallDestination(InstallMethod method);
     std::optional<QString> BuildDragFile();
 
@@ -145,6 +148,8 @@ private:
     // Before Install or Save PDB: when the export would lose text, lists what each song loses and asks
     // whether to go on; true to go on.
     bool ConfirmLosses();
+    // Each song that loses something, by its title, with what it loses; one paragraph each.
+    QString LossList(const std::vector<TextLossReport>& reports) const;
     // Shows how many of the characters a song record keeps the edited song uses (songs only).
     void ShowTextLength();
 

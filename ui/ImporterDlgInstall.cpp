@@ -258,6 +258,13 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
 std::optional<QString> CImporterDlg::BuildDragFile()
 {
     CommitEditedSong();
+    if (const std::vector<TextLossReport> losses = m_songs.Losses(); !losses.empty()) {
+        m_desktop.ShowMessage(this,
+                              FromUtf8(res::DRAG_REFUSED) + LossList(losses) + QStringLiteral("\n\n") +
+                                  FromUtf8(res::DRAG_USE_COMMANDS),
+                              IDesktop::MessageIcon::Warning);
+        return std::nullopt;
+    }
     CPalmDatabase database = BuildImportDatabase(m_songs.TextStrings(), m_desktop);
     const InstallResult kept = KeepDatabase(database, m_desktop);
     if (!kept.written) {

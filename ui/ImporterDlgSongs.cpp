@@ -51,14 +51,10 @@ void CImporterDlg::ShowTextLength()
                                : QString());
 }
 
-bool CImporterDlg::ConfirmLosses()
+QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const
 {
-    const std::vector<TextLossReport> reports = m_songs.Losses();
-    if (reports.empty()) {
-        return true;
-    }
     constexpr std::size_t MAX_LISTED = 10; // songs named in the message; the rest are counted
-    QString text = FromUtf8(res::LOSS_QUESTION);
+    QString text;
     for (std::size_t i = 0; i < reports.size(); ++i) {
         if (i == MAX_LISTED) {
             const auto more = static_cast<long long>(reports.size() - i);
@@ -73,8 +69,17 @@ bool CImporterDlg::ConfirmLosses()
             text += QStringLiteral("\n- ") + FromUtf8(DescribeLoss(loss));
         }
     }
-    text += QStringLiteral("\n\n") + FromUtf8(res::LOSS_GO_ON);
-    return m_desktop.AskYesNo(this, text);
+    return text;
+}
+
+bool CImporterDlg::ConfirmLosses()
+{
+    const std::vector<TextLossReport> reports = m_songs.Losses();
+    if (reports.empty()) {
+        return true;
+    }
+    return m_desktop.AskYesNo(
+        this, FromUtf8(res::LOSS_QUESTION) + LossList(reports) + QStringLiteral("\n\n") + FromUtf8(res::LOSS_GO_ON));
 }
 
 void CImporterDlg::SetDefaultButton(QPushButton* button)

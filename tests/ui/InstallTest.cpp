@@ -70,3 +70,23 @@ TEST_F(DialogTest, DragOutCarriesADatabaseOfTheLoadedSongsAndKeepsThem)
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
     EXPECT_EQ(m_desktop.prompts, ""); // kept only: not handed on, nothing shown
 }
+
+TEST_F(DialogTest, DragOutDoesNotStartWhenTextWouldBeLostAndSaysWhy)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"cut at 7999", "{t:Long}\n" + std::string(8100, 'a')},
+        {"becomes \"?\"", "{t:\xCE\xA9mega}\n"},
+        {"no text", "\n"},
+    };
+    for (const auto& [loss, song] : cases) {
+        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_desktop.prompts.clear();
+        Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("song.pro", song)});
+        EXPECT_EQ(m_dialog->BuildDragFile(), std::nullopt) << loss;
+        EXPECT_EQ(KeptFile(), "");
+        EXPECT_TRUE(m_desktop.prompts.starts_with("message@0: The songs were not dragged out") &&
+                    m_desktop.prompts.find(loss) != std::string::npos)
+            << m_desktop.prompts;
+        EXPECT_EQ(m_dialog->LoadedTexts().size(), 2u);
+    }
+}
