@@ -108,14 +108,21 @@ inline constexpr std::string_view INSTALL_NOT_HANDED_ON = "They could not be han
 // The install destinations in the window's context menu, below the about item, remembered for the next
 // install; the question "Ask each time" asks (the first three without "&" as its choices); the folder prompts.
 inline constexpr std::string_view INSTALL_TO_MENU = "Install &To";
+inline constexpr std::string_view DESTINATION_AUTOMATIC = "A&utomatic";
 inline constexpr std::string_view DESTINATION_JPILOT = "&J-Pilot";
 inline constexpr std::string_view DESTINATION_FOLDER = "A &Folder...";
+// The folder entry once a folder is chosen; %s is the folder.
+inline constexpr std::string_view DESTINATION_FOLDER_CHOSEN = "A &Folder (%s)...";
 inline constexpr std::string_view DESTINATION_SYSTEM = "The &System's Install Tool";
 inline constexpr std::string_view DESTINATION_ASK = "&Ask Each Time";
 inline constexpr std::string_view ASK_DESTINATION = "Where should the songs go?";
 inline constexpr std::string_view CHOOSE_CARD = "Install to this memory card, or choose another folder:";
 inline constexpr std::string_view ANOTHER_FOLDER = "Another folder...";
 inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Databases To";
+// The context menu's removal of the shown song (also the Delete key in the title list), and its undo (also
+// Ctrl+Z in the title list) until the next export.
+inline constexpr std::string_view REMOVE_SONG_MENU = "&Remove Song";
+inline constexpr std::string_view UNDO_REMOVE_MENU = "&Undo Remove";
 // The context menu's choice of the chord-sheet conversion for the text files loaded next; remembered.
 inline constexpr std::string_view CHORD_SHEETS_MENU = "Convert &Chord Sheets";
 // A dropped file that is a database of another kind or a binary file follows its name; one line per file.

@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -83,6 +84,7 @@ void CImporterDlg::CreateControls()
     // The template's height is that of the open list; the closed box is as high as its font needs.
     m_titleList->setGeometry(titleRect.x(), titleRect.y(), titleRect.width(), m_titleList->sizeHint().height());
     m_titleList->setEnabled(false);
+    m_titleList->installEventFilter(this);
 
     m_songText = new QPlainTextEdit(this);
     m_songText->setObjectName(ObjectName("IDC_SONG_TEXT"));
@@ -250,23 +252,30 @@ void CImporterDlg::resizeEvent(QResizeEvent* event)
 void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
 {
     QMenu menu(this);
+    FillContextMenu(menu);
+    menu.exec(event->globalPos());
+}
+
+void CImporterDlg::FillContextMenu(QMenu& menu)
+{
     QAction* about = menu.addAction(FromUtf8(res::ABOUT_MENU));
     about->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(about, &QAction::triggered, this, [this] { RunCommand([this] { OnAbout(); }); });
+    menu.addSeparator();
+    QAction* remove = menu.addAction(FromUtf8(res::REMOVE_SONG_MENU));
+    remove->setShortcut(QKeySequence(Qt::Key_Delete));
+    remove->setEnabled(m_songs.Shown() != nullptr);
+    connect(remove, &QAction::triggered, this, [this] { RunCommand([this] { OnRemoveSong(); }); });
+    QAction* undo = menu.addAction(FromUtf8(res::UNDO_REMOVE_MENU));
+    undo->setEnabled(m_songs.CanUndoRemove());
+    connect(undo, &QAction::triggered, this, [this] { RunCommand([this] { OnUndoRemove(); }); });
     menu.addSeparator();
     AddInstallDestinations(menu);
     menu.addSeparator();
     QAction* sheets = menu.addAction(FromUtf8(res::CHORD_SHEETS_MENU));
     sheets->setCheckable(true);
     sheets->setChecked(m_textConversion == TextConversion::ChordSheets);
-    const QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == about) {
-        RunCommand([this] { OnAbout(); });
-    } else if (chosen == sheets) {
-        RunCommand([this, on = sheets->isChecked()] { OnChordSheetMode(on); });
-    } else if (chosen != nullptr && chosen->data().isValid()) {
-        const auto method = static_cast<InstallMethod>(chosen->data().toInt());
-        RunCommand([this, method] { OnInstallDestination(method); });
-    }
+    connect(sheets, &QAction::triggered, this, [this](bool on) { RunCommand([this, on] { OnChordSheetMode(on); }); });
 }
 
 void CImporterDlg::reject()
@@ -315,6 +324,18 @@ void CImporterDlg::dropEvent(QDropEvent* event)
 
 bool CImporterDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // In the title list, Delete removes the shown song and Ctrl+Z puts the last removed one back.
+    if (watched == m_titleList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            RunCommand([this] { OnRemoveSong(); });
+            return true;
+        }
+        if (key->matches(QKeySequence::Undo)) {
+            RunCommand([this] { OnUndoRemove(); });
+            return true;
+        }
+    }
     // Files dropped on the editor are loaded like files dropped anywhere else on the window; other drags
     // (text moved within the editor) stay the editor's.
     if (watched == m_songText->viewport()) {

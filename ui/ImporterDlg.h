@@ -81,6 +81,8 @@ public:
     // Window chrome: the about box (context menu and F1), and the resize layout for a client area of width x
     // height pixels.
     void OnAbout();
+    // The window's context menu: the about box, removing songs, the install destination, the conversion.
+    void FillContextMenu(QMenu& menu);
     void LayoutControls(int width, int height);
 
     std::vector<std::string> LoadedTexts() const { return m_songs.TextStrings(); }

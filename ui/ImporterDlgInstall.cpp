@@ -165,19 +165,28 @@ void CImporterDlg::AddInstallDestinations(QMenu& menu)
 {
     QMenu* destinations = menu.addMenu(FromUtf8(res::INSTALL_TO_MENU));
     auto* group = new QActionGroup(destinations);
-    const InstallMethod current = ReadInstallChoice(m_desktop).method;
+    const InstallChoice current = ReadInstallChoice(m_desktop);
+    // One entry per destination; a new destination is one more line here.
     const std::pair<InstallMethod, std::string_view> entries[] = {
+        {InstallMethod::Automatic, res::DESTINATION_AUTOMATIC},
         {InstallMethod::JPilot, res::DESTINATION_JPILOT},
         {InstallMethod::Folder, res::DESTINATION_FOLDER},
         {InstallMethod::SystemTool, res::DESTINATION_SYSTEM},
         {InstallMethod::Ask, res::DESTINATION_ASK},
     };
     for (const auto& [method, text] : entries) {
-        QAction* action = destinations->addAction(FromUtf8(text));
+        QString label = FromUtf8(text);
+        if (method == InstallMethod::Folder && current.method == method && !current.folder.empty()) {
+            label = FormatString(res::DESTINATION_FOLDER_CHOSEN, FromUtf8(current.folder));
+        }
+        QAction* action = destinations->addAction(label);
         action->setCheckable(true);
-        action->setChecked(method == current);
+        action->setChecked(method == current.method);
         action->setData(static_cast<int>(method));
         group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, method = method] {
+            RunCommand([this, method] { OnInstallDestination(method); });
+        });
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -135,6 +136,28 @@ protected:
         m_dialog->show();
         m_dialog->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
+    }
+
+    // The context menu's entry with `text` (in its submenus too), triggered when enabled and `trigger`; "" when there
+    // is no such entry, else "on" or "off" (as it was before) or "disabled".
+    std::string Menu(const QString& text, bool trigger = true)
+    {
+        QMenu menu;
+        m_dialog->FillContextMenu(menu);
+        QList<QAction*> actions = menu.actions();
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            QAction* action = actions[i];
+            if (action->menu() != nullptr) {
+                actions.append(action->menu()->actions());
+            } else if (action->text() == text) {
+                const std::string was = !action->isEnabled() ? "disabled" : action->isChecked() ? "on" : "off";
+                if (action->isEnabled() && trigger) {
+                    action->trigger();
+                }
+                return was;
+            }
+        }
+        return "";
     }
 
     QComboBox* TitleList() const { return m_dialog->findChild<QComboBox*>(QStringLiteral("IDC_SONG_TITLE")); }

@@ -98,3 +98,31 @@ TEST_F(DialogTest, UndoReachesTheListTheCountAndWhatIsSaved)
     m_dialog->OnSavePdb();
     EXPECT_NE(ReadFileBytes(m_dir.File("saved.pdb")).value_or("").find(GRACE_FILE + "\0"s), std::string::npos);
 }
+
+TEST_F(DialogTest, DeleteAndTheMenuRemoveSongsUndoableUntilTheNextExport)
+{
+    LoadThreeSongs();
+    ShowActive();
+    TitleList()->setFocus();
+    TitleList()->setCurrentIndex(0);
+    Type(QStringLiteral("edited"));
+    QTest::keyClick(TitleList(), Qt::Key_Delete);
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 2 Songs | [down in the valley] Scarborough Fair - Traditional");
+    EXPECT_EQ(Menu(QStringLiteral("&Remove Song")), "off");
+    EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Scarborough Fair - Traditional]");
+    // Each undo puts the last removed song back in its place, the edit kept.
+    QTest::keyClick(TitleList(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 2 Songs | [down in the valley] Scarborough Fair - Traditional");
+    EXPECT_EQ(Menu(QStringLiteral("&Undo Remove")), "off");
+    EXPECT_EQ(State(),
+              "LEIS *&Install Songs... | 3 Songs | [Amazing Grace] down in the valley Scarborough Fair - Traditional");
+    EXPECT_TRUE(Text(0).ends_with("sound\r\nedited")) << Text(0);
+
+    // Removed songs are not exported, and after the export there is nothing to undo.
+    TitleList()->setCurrentIndex(1);
+    Menu(QStringLiteral("&Remove Song"));
+    m_dialog->OnInstall();
+    const std::string kept = ReadFileBytes(KeptFile()).value_or("");
+    EXPECT_TRUE(kept.find("Amazing") != std::string::npos && kept.find("valley") == std::string::npos) << kept;
+    EXPECT_EQ(Menu(QStringLiteral("&Undo Remove")) + Menu(QStringLiteral("&Remove Song")), "disableddisabled");
+}
