@@ -69,10 +69,10 @@ public:
     }
     void SetDialogFolder(const QString&) override {}
     void ShowInFileManager(const QString&) override { prompted = true; }
-    ExistingFileChoice AskReplaceFile(QWidget*, const QString&) override
+    ReplaceAnswer AskReplaceFile(QWidget*, const QString&) override
     {
         prompted = true;
-        return ExistingFileChoice::Cancel;
+        return ReplaceAnswer::Cancel;
     }
     void RunModal(QDialog&) override { prompted = true; }
     void BeginWaitCursor() override {}

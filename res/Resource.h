@@ -133,8 +133,20 @@ inline constexpr std::string_view REPLACE_SONG_FILE =
     "Replace it, or keep both and write the song under a numbered name?";
 inline constexpr std::string_view REPLACE_CAPTION = "&Replace";
 inline constexpr std::string_view KEEP_BOTH_CAPTION = "&Keep Both";
-// Added below "Songs extracted to %s.".
+inline constexpr std::string_view REPLACE_ALL_CAPTION = "Replace &All";
+inline constexpr std::string_view KEEP_ALL_CAPTION = "Keep A&ll";
+// Added below "Songs extracted to %s.", one line each that is not about 0 songs (the first always): files
+// written, songs whose file already held them, files replaced, songs written under a numbered name beside a
+// file holding another text, and where a Cancel stopped (%d of %d songs).
 inline constexpr std::string_view ONE_SONG_WRITTEN = "1 song written.";
 inline constexpr std::string_view SONGS_WRITTEN = "%d songs written.";
+inline constexpr std::string_view ONE_ALREADY_THERE = "1 song already there, left as it was.";
+inline constexpr std::string_view ALREADY_THERE = "%d songs already there, left as they were.";
+inline constexpr std::string_view ONE_FILE_REPLACED = "1 file replaced.";
+inline constexpr std::string_view FILES_REPLACED = "%d files replaced.";
+inline constexpr std::string_view ONE_KEPT_BESIDE =
+    "1 song kept under a numbered name, beside a file with another text.";
+inline constexpr std::string_view KEPT_BESIDE = "%d songs kept under a numbered name, beside files with another text.";
+inline constexpr std::string_view STOPPED_AFTER = "Stopped at Cancel after %d of %d songs; the rest were not written.";
 inline constexpr std::string_view SONGS_NOT_WRITTEN = "These songs could not be written:";
 } // namespace res

@@ -57,8 +57,17 @@ public:
     // A question with Yes and No (the default) and the exclamation icon; true when the user chooses Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
 
-    // A message box asking what to do with a file that would be replaced: Replace, Keep Both or Cancel.
-    virtual ExistingFileChoice AskReplaceFile(QWidget* owner, const QString& text) = 0;
+    // A message box asking what to do with a file that would be replaced: Replace, Replace All, Keep Both, Keep
+    // All or Cancel.
+    enum class ReplaceAnswer
+    {
+        Replace,
+        ReplaceAll,
+        KeepBoth,
+        KeepAll,
+        Cancel,
+    };
+    virtual ReplaceAnswer AskReplaceFile(QWidget* owner, const QString& text) = 0;
 
     // Runs `dialog` modally and returns when it has ended.
     virtual void RunModal(QDialog& dialog) = 0;

@@ -9,6 +9,8 @@
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
+#include <algorithm>
+
 #include "res/Resource.h"
 
 void CImporterDlg::OnDropFilesButton()
@@ -97,25 +99,72 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& s
     m_desktop.ShowMessage(this, FormatString(res::CHORDS_EXTRACTED, *target), IDesktop::MessageIcon::None);
 }
 
+namespace {
+// "1 song ..." or "%d songs ..."; nothing for none unless `always`.
+QString CountLine(std::string_view one, std::string_view many, long long count, bool always = false)
+{
+    if (count == 0 && !always) {
+        return {};
+    }
+    return QLatin1Char('\n') + (count == 1 ? FromUtf8(one) : FormatNumber(many, count));
+}
+} // namespace
+
 void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
 {
     const std::optional<QString> folder = BrowseForFolder();
     if (!folder) {
         return;
     }
-    // A song file that holds another text, perhaps edited since an earlier extraction, is the user's to decide.
-    const ExtractResult result = ExtractSongs(database, ToPath(*folder), [this](const std::filesystem::path& file) {
-        return m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))));
+    // A song file that holds another text, perhaps edited since an earlier extraction, is the user's to decide;
+    // "Replace All" and "Keep All" decide for the rest of this extraction.
+    std::optional<ExistingFileChoice> forAll;
+    long long keptBeside = 0;
+    const ExtractResult result = ExtractSongs(database, ToPath(*folder), [&](const std::filesystem::path& file) {
+        ExistingFileChoice choice = ExistingFileChoice::Cancel;
+        if (forAll) {
+            choice = *forAll;
+        } else {
+            switch (
+                m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))))) {
+            case IDesktop::ReplaceAnswer::ReplaceAll:
+                forAll = ExistingFileChoice::Replace;
+                [[fallthrough]];
+            case IDesktop::ReplaceAnswer::Replace:
+                choice = ExistingFileChoice::Replace;
+                break;
+            case IDesktop::ReplaceAnswer::KeepAll:
+                forAll = ExistingFileChoice::KeepBoth;
+                [[fallthrough]];
+            case IDesktop::ReplaceAnswer::KeepBoth:
+                choice = ExistingFileChoice::KeepBoth;
+                break;
+            case IDesktop::ReplaceAnswer::Cancel:
+                break;
+            }
+        }
+        keptBeside += choice == ExistingFileChoice::KeepBoth ? 1 : 0;
+        return choice;
     });
     QString text =
-        FormatString(res::SONGS_EXTRACTED, *folder) + QLatin1Char('\n') +
-        (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN) : FormatNumber(res::SONGS_WRITTEN, result.written));
+        FormatString(res::SONGS_EXTRACTED, *folder) +
+        CountLine(res::ONE_SONG_WRITTEN, res::SONGS_WRITTEN, result.written - result.unchanged, true) +
+        CountLine(res::ONE_ALREADY_THERE, res::ALREADY_THERE, result.unchanged) +
+        CountLine(res::ONE_FILE_REPLACED, res::FILES_REPLACED, static_cast<long long>(result.replaced.size())) +
+        CountLine(res::ONE_KEPT_BESIDE, res::KEPT_BESIDE, keptBeside);
+    if (result.cancelled) {
+        const auto& records = database.Records();
+        const auto songs = std::count_if(
+            records.begin(), records.end(), [](const CPdbRecord& record) { return !IsMarkerRecord(record); });
+        const auto done = static_cast<long long>(result.written) + static_cast<long long>(result.failed.size());
+        text += QLatin1Char('\n') + FormatNumber(FormatNumber(res::STOPPED_AFTER, done).toUtf8().toStdString(), songs);
+    }
     if (!result.failed.empty()) {
         text += QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN);
         for (const std::string& name : result.failed) {
             text += QLatin1Char('\n') + FromUtf8(name);
         }
     }
-    m_desktop.ShowMessage(
-        this, text, result.failed.empty() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
+    const bool complete = result.failed.empty() && !result.cancelled;
+    m_desktop.ShowMessage(this, text, complete ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
 }

@@ -226,18 +226,33 @@ bool CQtDesktop::AskYesNo(QWidget* owner, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-ExistingFileChoice CQtDesktop::AskReplaceFile(QWidget* owner, const QString& text)
+IDesktop::ReplaceAnswer CQtDesktop::AskReplaceFile(QWidget* owner, const QString& text)
 {
     CNormalCursorWhilePrompting normalCursor;
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Cancel, owner);
-    const QAbstractButton* replace = box.addButton(FromUtf8(res::REPLACE_CAPTION), QMessageBox::DestructiveRole);
-    QPushButton* keepBoth = box.addButton(FromUtf8(res::KEEP_BOTH_CAPTION), QMessageBox::AcceptRole);
-    box.setDefaultButton(keepBoth); // the choice that loses nothing
-    box.exec();
-    if (box.clickedButton() == replace) {
-        return ExistingFileChoice::Replace;
+    const std::pair<std::string_view, ReplaceAnswer> buttons[] = {
+        {res::REPLACE_CAPTION, ReplaceAnswer::Replace},
+        {res::REPLACE_ALL_CAPTION, ReplaceAnswer::ReplaceAll},
+        {res::KEEP_BOTH_CAPTION, ReplaceAnswer::KeepBoth},
+        {res::KEEP_ALL_CAPTION, ReplaceAnswer::KeepAll},
+    };
+    std::vector<std::pair<const QAbstractButton*, ReplaceAnswer>> added;
+    for (const auto& [caption, answer] : buttons) {
+        const bool keeps = answer == ReplaceAnswer::KeepBoth || answer == ReplaceAnswer::KeepAll;
+        QPushButton* button =
+            box.addButton(FromUtf8(caption), keeps ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole);
+        if (answer == ReplaceAnswer::KeepBoth) {
+            box.setDefaultButton(button); // the choice that loses nothing
+        }
+        added.emplace_back(button, answer);
     }
-    return box.clickedButton() == keepBoth ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
+    box.exec();
+    for (const auto& [button, answer] : added) {
+        if (box.clickedButton() == button) {
+            return answer;
+        }
+    }
+    return ReplaceAnswer::Cancel;
 }
 
 void CQtDesktop::RunModal(QDialog& dialog)

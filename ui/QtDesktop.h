@@ -24,7 +24,7 @@ public:
     void SetDialogFolder(const QString& folder) override;
     void ShowInFileManager(const QString& path) override;
     bool AskYesNo(QWidget* owner, const QString& text) override;
-    ExistingFileChoice AskReplaceFile(QWidget* owner, const QString& text) override;
+    ReplaceAnswer AskReplaceFile(QWidget* owner, const QString& text) override;
     void RunModal(QDialog& dialog) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

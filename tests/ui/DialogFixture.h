@@ -61,12 +61,15 @@ public:
     void SetDialogFolder(const QString& folder) override { dialogFolder = folder; }
     void ShowInFileManager(const QString& path) override { Record("show", path); }
     bool AskYesNo(QWidget*, const QString& text) override { return Ask("yesno", text).has_value(); }
-    ExistingFileChoice AskReplaceFile(QWidget*, const QString& text) override
+    ReplaceAnswer AskReplaceFile(QWidget*, const QString& text) override
     {
-        const std::optional<QString> answer = Ask("replace", text); // "keep" keeps both, any other text replaces
-        return !answer                            ? ExistingFileChoice::Cancel
-               : *answer == QLatin1String("keep") ? ExistingFileChoice::KeepBoth
-                                                  : ExistingFileChoice::Replace;
+        // "keep" keeps both, "keep all", "replace all", and any other text replaces.
+        const std::optional<QString> answer = Ask("replace", text);
+        return !answer                                   ? ReplaceAnswer::Cancel
+               : *answer == QLatin1String("keep")        ? ReplaceAnswer::KeepBoth
+               : *answer == QLatin1String("keep all")    ? ReplaceAnswer::KeepAll
+               : *answer == QLatin1String("replace all") ? ReplaceAnswer::ReplaceAll
+                                                         : ReplaceAnswer::Replace;
     }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName()); }
     void BeginWaitCursor() override { ++waitDepth; }

@@ -100,3 +100,41 @@ TEST_F(DialogTest, EditedSongFilesAreReplacedOnlyWhenTheUserSaysSo)
         EXPECT_NE(m_desktop.prompts.rfind("replace@1: " + folder + "Alpha.pro "), std::string::npos);
     }
 }
+
+TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
+{
+    const std::string database = m_dir.File("songs.pdb"), folder = m_dir.File("out") + "/";
+    WriteTestDatabase(database, TUNELORE_CREATOR, SONG_DB_TYPE, {"{t:Alpha}\n\0"s, "{t:Beta}\n\0"s, "{t:Gamma}\n\0"s});
+    const struct
+    {
+        std::vector<std::optional<std::string>> answers; // to the questions about Alpha.pro, then Beta.pro
+        const char* message;                             // after "Songs extracted to <folder>."
+        std::vector<std::string> files;
+    } cases[] = {
+        {{"replace", std::nullopt},
+         "1 song written.\n1 file replaced.\nStopped at Cancel after 1 of 3 songs; the rest were not written.",
+         {"Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {{"replace all"},
+         "2 songs written.\n1 song already there, left as it was.\n2 files replaced.",
+         {"Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {{"keep all"},
+         "2 songs written.\n1 song already there, left as it was.\n2 songs kept under a numbered name, beside files "
+         "with another text.",
+         {"Alpha (2).pro", "Alpha.pro", "Beta (2).pro", "Beta.pro", "Gamma.pro"}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        WriteFileBytes(folder + "Alpha.pro", "edited");
+        WriteFileBytes(folder + "Beta.pro", "edited too");
+        WriteFileBytes(folder + "Gamma.pro", "{t:Gamma}\r\n"); // the song itself
+        m_desktop.answers.push_back(folder);
+        m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
+        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_desktop.prompts.clear();
+        Drop({QString::fromStdString(database)});
+        const std::string message = m_desktop.prompts.substr(m_desktop.prompts.find("message@1: "));
+        EXPECT_EQ(message, "message@1: Songs extracted to " + folder + ".\n" + c.message + "\n");
+        EXPECT_EQ(FolderEntries(folder), c.files);
+    }
+}
