@@ -85,6 +85,8 @@ inline constexpr std::string_view QUIT_DESCRIPTION = "Closes the importer";
 // The status line is named by what it shows, or by this when it shows nothing.
 inline constexpr std::string_view STATUS_EMPTY_NAME = "No songs loaded";
 inline constexpr std::string_view TEXT_LENGTH_NAME = "Characters of the song";
+inline constexpr std::string_view NOTE_NAME = "Notes";
+inline constexpr std::string_view NOTE_DESCRIPTION = "What the last files loaded or the last command should tell";
 inline constexpr std::string_view STATUS_DESCRIPTION = "How many songs or chords are loaded";
 inline constexpr std::string_view ABOUT_ICON_NAME = "Tunelore Importer icon";
 inline constexpr std::string_view ABOUT_ICON_DESCRIPTION = "The program's icon";
@@ -125,6 +127,16 @@ inline constexpr std::string_view REMOVE_SONG_MENU = "&Remove Song";
 inline constexpr std::string_view UNDO_REMOVE_MENU = "&Undo Remove";
 // The context menu's choice of the chord-sheet conversion for the text files loaded next; remembered.
 inline constexpr std::string_view CHORD_SHEETS_MENU = "Convert &Chord Sheets";
+// Notes below the character count about the files just loaded, one a line; %s is the file's name.
+inline constexpr std::string_view NOTE_REPLACED = "%s: %d characters the handheld cannot show became \"?\".";
+inline constexpr std::string_view NOTE_CHORDS_AS_SONG =
+    "%s is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first.";
+inline constexpr std::string_view NOTE_LEFT_OUT = "%s is left out of the export: only the chord list loaded first is.";
+// The note after the chord-sheet conversion is switched on or off.
+inline constexpr std::string_view NOTE_CHORD_SHEETS_ON =
+    "Chord sheets are converted in files loaded from now on; songs already loaded stay as they are.";
+inline constexpr std::string_view NOTE_CHORD_SHEETS_OFF =
+    "Chord sheets are no longer converted in files loaded from now on; songs already loaded stay as they are.";
 // A dropped file that is a database of another kind or a binary file follows its name; one line per file.
 inline constexpr std::string_view NOT_A_SONG_FILE = " is not a song or text file";
 // Extraction found a song file that holds another text; %s is its path. The buttons, and Cancel.

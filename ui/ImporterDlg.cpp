@@ -131,6 +131,14 @@ void CImporterDlg::CreateControls()
     m_textLength->setGeometry(m_status->geometry().translated(0, m_status->height()));
     m_textLength->setToolTip(FromUtf8(res::TEXT_LENGTH_TIP));
 
+    // Below the count: notes about the files just loaded and the last command, wrapped to the column.
+    m_note = new QLabel(this);
+    m_note->setObjectName(ObjectName("IDC_NOTE"));
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setWordWrap(true);
+    m_note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_note->setGeometry(m_textLength->geometry().translated(0, m_textLength->height()));
+
     for (QPushButton* button : {m_dropFiles, m_install, m_quit, m_savePdb}) {
         button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(true);
@@ -138,8 +146,9 @@ void CImporterDlg::CreateControls()
     QWidget::setTabOrder(m_titleList, m_songText);
     QWidget::setTabOrder(m_songText, m_dropFiles);
     QWidget::setTabOrder(m_dropFiles, m_install);
-    QWidget::setTabOrder(m_install, m_quit);
-    QWidget::setTabOrder(m_quit, m_savePdb);
+    // Save PDB stands above Quit, so Tab reaches it first.
+    QWidget::setTabOrder(m_install, m_savePdb);
+    QWidget::setTabOrder(m_savePdb, m_quit);
     SetDefaultButton(m_dropFiles);
 
     // Tooltips of the three buttons; the other controls have none.
@@ -163,6 +172,7 @@ void CImporterDlg::CreateControls()
         {m_savePdb, {}, res::SAVE_PDB_DESCRIPTION},
         {m_titleLabel, {}, res::SONG_TITLE_LABEL_DESCRIPTION},
         {m_textLength, res::TEXT_LENGTH_NAME, res::TEXT_LENGTH_TIP},
+        {m_note, res::NOTE_NAME, res::NOTE_DESCRIPTION},
     };
     for (const auto& [control, name, description] : accessible) {
         if (!name.empty()) {
@@ -241,6 +251,14 @@ void CImporterDlg::LayoutControls(int width, int height)
     m_quit->move(W - bw - 10, dh + 2 * bh + 40);
     m_status->move(W - bw - 10, dh + 3 * bh + 50);
     m_textLength->move(m_status->x(), m_status->y() + m_status->height());
+    const int noteTop = m_textLength->y() + m_textLength->height() + 4;
+    m_note->setGeometry(m_status->x(), noteTop, bw, std::max(0, H - noteTop - 10));
+}
+
+void CImporterDlg::ShowNote(const QString& text)
+{
+    m_note->setText(text);
+    m_note->setAccessibleName(text.isEmpty() ? FromUtf8(res::NOTE_NAME) : text);
 }
 
 void CImporterDlg::resizeEvent(QResizeEvent* event)

@@ -154,6 +154,8 @@ private:
     QString LossList(const std::vector<TextLossReport>& reports) const;
     // Shows how many of the characters a song record keeps the edited song uses (songs only).
     void ShowTextLength();
+    // Shows `text` below the character count, in place of the last note; empty hides it.
+    void ShowNote(const QString& text);
 
     // Install (ImporterDlgInstall.cpp): the remembered choice, or the user's answer when it is "ask each
     // time" (nullopt on cancel); a folder to install to, memory cards first; the one message after it.
@@ -195,6 +197,7 @@ private:
     QLabel* m_status = nullptr;
     QPushButton* m_savePdb = nullptr;
     QLabel* m_textLength = nullptr;
+    QLabel* m_note = nullptr; // below the character count: what the last load or command should tell
 
     DialogBaseUnits m_baseUnits;
     bool m_showingText = false; // the dialog itself is setting the editor's text

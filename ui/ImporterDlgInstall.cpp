@@ -111,6 +111,7 @@ void CImporterDlg::OnChordSheetMode(bool on)
 {
     m_textConversion = on ? TextConversion::ChordSheets : TextConversion::Strict;
     WriteSetting(Setting::ChordSheets, on);
+    ShowNote(FromUtf8(on ? res::NOTE_CHORD_SHEETS_ON : res::NOTE_CHORD_SHEETS_OFF));
 }
 
 void CImporterDlg::done(int result)

@@ -48,8 +48,12 @@ std::optional<QString> CImporterDlg::BrowseForFolder()
 void CImporterDlg::LoadInputFiles(const QStringList& paths)
 {
     QStringList notSongs;
+    QStringList notes;
+    const bool emptyBefore = m_songs.Empty();
+    std::vector<std::pair<QString, bool>> appended; // the file of each text loaded now, and whether it is a chord list
     for (const QString& path : paths) {
         InputFile input = ReadInputFile(ToPath(path), m_textConversion);
+        const QString name = FromUtf8(Utf8FromPath(ToPath(path).filename()));
         switch (input.kind) {
         case InputKind::ChordDatabase:
             ExtractChords(*input.database, path);
@@ -58,20 +62,36 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             ExtractSongDatabase(*input.database);
             break;
         case InputKind::Texts:
+            if (!input.replaced.empty()) {
+                notes.append(FormatNumber(FormatString(res::NOTE_REPLACED, name).toStdString(),
+                                          static_cast<long long>(input.replaced.Total())));
+            }
             for (std::string& text : input.texts) {
+                appended.emplace_back(name, IsChordModeText(text));
                 m_songs.Append({std::move(text), std::move(input.replaced)}); // a text file's one text holds them all
                 input.replaced = {};
             }
             break;
         case InputKind::NotText:
-            notSongs.append(FromUtf8(Utf8FromPath(ToPath(path).filename())) + FromUtf8(res::NOT_A_SONG_FILE));
+            notSongs.append(name + FromUtf8(res::NOT_A_SONG_FILE));
             break;
         case InputKind::Unreadable:
-            break; // skipped without a message
+            notSongs.append(FromUtf8(input.error));
+            break;
         }
     }
     RefreshSongList();
-    // Every file that is no song in one message, after the files that were taken.
+    // A chord list among songs is listed and exported as a song; after a chord list, every text is left out.
+    for (std::size_t i = 0; i < appended.size(); ++i) {
+        const auto& [name, chordList] = appended[i];
+        if (m_songs.ChordMode() && !(emptyBefore && i == 0)) {
+            notes.append(FormatString(res::NOTE_LEFT_OUT, name));
+        } else if (!m_songs.ChordMode() && chordList) {
+            notes.append(FormatString(res::NOTE_CHORDS_AS_SONG, name));
+        }
+    }
+    ShowNote(notes.join(QLatin1Char('\n')));
+    // Every file that is no song, or could not be read, in one message after the files that were taken.
     if (!notSongs.isEmpty()) {
         m_desktop.ShowMessage(this, notSongs.join(QLatin1Char('\n')), IDesktop::MessageIcon::Warning);
     }

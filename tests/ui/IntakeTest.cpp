@@ -45,8 +45,8 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
           << QString::fromStdString(m_dir.File("absent.pro")) << WriteFile("defs.txt", CHORDS_FILE);
     ASSERT_TRUE(DropOn(m_dialog.get(), paths));
 
-    // Prompts and messages in path order under the wait cursor, none for a missing file, and last one naming each
-    // file that is no song, one a line. The songs' message names the folder, the count written and the one not
+    // Prompts and messages in path order under the wait cursor, and last one naming each file that is no song or
+    // could not be read, one a line. The songs' message names the folder, the count written and the one not
     // written; the chords' names their file; writing over their database is refused, naming it.
     EXPECT_EQ(m_desktop.kinds, "folder message save message folder save message message");
     // The second folder picker starts where the first one ended.
@@ -57,7 +57,9 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
          {folder + ".\n2 ", ":\nBeta\nsave@"s, chordText + ".\nfolder@", "message@1: " + chords.toStdString()}) {
         EXPECT_NE(prompts.find(part), std::string::npos) << part << "\n" << prompts;
     }
-    EXPECT_TRUE(last.starts_with("message@1: bin.txt ") && last.find("\nm.pdb ") != std::string::npos) << prompts;
+    EXPECT_TRUE(last.starts_with("message@1: bin.txt ") && last.find("\nm.pdb ") != std::string::npos &&
+                last.find("\nCan't read file " + m_dir.File("absent.pro")) != std::string::npos)
+        << prompts;
     EXPECT_EQ(ReadFileBytes(chords.toStdString()), chordsBefore);
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"Alpha.pro", "Beta.pro", "Gamma.pro"}));
     EXPECT_NE(ReadFileBytes(chordText).value_or("").find("C 0 3 2 0 1 0"), std::string::npos);
@@ -137,4 +139,29 @@ TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
         EXPECT_EQ(message, "message@1: Songs extracted to " + folder + ".\n" + c.message + "\n");
         EXPECT_EQ(FolderEntries(folder), c.files);
     }
+}
+
+TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
+{
+    const std::pair<std::vector<std::pair<std::string, std::string>>, std::string> cases[] = {
+        {{{"g.pro", GRACE_FILE}, {"c.txt", CHORDS_FILE}},
+         "c.txt is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first."},
+        {{{"c.txt", CHORDS_FILE}, {"g.pro", GRACE_FILE}},
+         "g.pro is left out of the export: only the chord list loaded first is."},
+        {{{"greek.pro", "{t:\xCE\xA9\xCE\xB1}\n"}, {"g.pro", GRACE_FILE}},
+         "greek.pro: 2 characters the handheld cannot show became \"?\"."},
+        {{{"g.pro", GRACE_FILE}}, ""},
+    };
+    const QLabel* note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"));
+    for (const auto& [files, expected] : cases) {
+        m_dialog->ClearLoadedSongs();
+        QStringList paths;
+        for (const auto& [name, bytes] : files) {
+            paths.append(WriteFile(name, bytes));
+        }
+        Drop(paths);
+        EXPECT_EQ(note->text().toStdString(), expected);
+    }
+    m_dialog->OnChordSheetMode(true);
+    EXPECT_TRUE(note->text().startsWith(QStringLiteral("Chord sheets are converted in files loaded from now on")));
 }

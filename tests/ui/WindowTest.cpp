@@ -53,8 +53,8 @@ TEST_F(DialogTest, TabOrderFocusAndAScreenReaderNameAndDescriptionOfEveryControl
         }
     }
     EXPECT_EQ(order,
-              "+IDC_SONG_TITLE+IDC_SONG_TEXT+IDC_DROP_FILES+IDC_INSTALL+IDCANCELIDC_STATUS+IDC_SAVE_PDB"
-              "IDC_STATIC_SONG_TITLEIDC_TEXT_LENGTH");
+              "+IDC_SONG_TITLE+IDC_SONG_TEXT+IDC_DROP_FILES+IDC_INSTALL+IDC_SAVE_PDB+IDCANCELIDC_STATUS"
+              "IDC_STATIC_SONG_TITLEIDC_TEXT_LENGTHIDC_NOTE");
     // The first enabled control in tab order has the focus when the window opens.
     ShowActive();
     EXPECT_EQ(QApplication::focusWidget(), Button("IDC_DROP_FILES"));
