@@ -125,9 +125,12 @@ inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Data
 // Ctrl+Z in the title list) until the next export.
 inline constexpr std::string_view REMOVE_SONG_MENU = "&Remove Song";
 inline constexpr std::string_view UNDO_REMOVE_MENU = "&Undo Remove";
+// The switch between the fixed-pitch font and the window's own in the editor, in both context menus.
+inline constexpr std::string_view FIXED_PITCH_MENU = "Fi&xed-Pitch Font";
 // The context menu's choice of the chord-sheet conversion for the text files loaded next; remembered.
 inline constexpr std::string_view CHORD_SHEETS_MENU = "Convert &Chord Sheets";
 // Notes below the character count about the files just loaded, one a line; %s is the file's name.
+inline constexpr std::string_view NOTE_REPLACED_ONE = "%s: 1 character the handheld cannot show became \"?\".";
 inline constexpr std::string_view NOTE_REPLACED = "%s: %d characters the handheld cannot show became \"?\".";
 inline constexpr std::string_view NOTE_CHORDS_AS_SONG =
     "%s is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first.";

@@ -10,6 +10,7 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
@@ -93,6 +94,7 @@ void CImporterDlg::CreateControls()
     m_songText->setGeometry(DluToPixels(u, 7, 29, 216, 186));
     m_songText->setEnabled(false);
     m_songText->viewport()->installEventFilter(this);
+    m_songText->setContextMenuPolicy(Qt::CustomContextMenu);
 
     m_dropFiles = new QPushButton(FromUtf8(res::DROP_FILES_CAPTION), this);
     m_dropFiles->setObjectName(ObjectName("IDC_DROP_FILES"));
@@ -195,6 +197,9 @@ void CImporterDlg::ConnectControls()
             RunCommand([this] { OnChangeSongText(); });
         }
     });
+    connect(m_songText, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        ShowEditorMenu(position);
+    });
     connect(m_dropFiles, &QPushButton::clicked, this, [this] { RunCommand([this] { OnDropFilesButton(); }); });
     connect(m_install, &QPushButton::clicked, this, [this] { RunCommand([this] { OnInstall(); }); });
     connect(m_savePdb, &QPushButton::clicked, this, [this] { RunCommand([this] { OnSavePdb(); }); });
@@ -206,6 +211,9 @@ void CImporterDlg::InitDialog()
     ShowEditorText({});
     setWindowIcon(m_appIcon);
     RestoreWindowPlace();
+    const QVariant fixedPitch = ReadSetting(Setting::FixedPitchFont);
+    m_fixedPitch = !fixedPitch.isValid() || fixedPitch.toBool();
+    ApplyEditorFont();
 
     // IDR_IMPORTER_KEYS: Ctrl+A selects the editor's text whichever control has the focus.
     auto* selectAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
@@ -294,6 +302,40 @@ void CImporterDlg::FillContextMenu(QMenu& menu)
     sheets->setCheckable(true);
     sheets->setChecked(m_textConversion == TextConversion::ChordSheets);
     connect(sheets, &QAction::triggered, this, [this](bool on) { RunCommand([this, on] { OnChordSheetMode(on); }); });
+    AddFontSwitch(menu);
+}
+
+void CImporterDlg::AddFontSwitch(QMenu& menu)
+{
+    QAction* fixed = menu.addAction(FromUtf8(res::FIXED_PITCH_MENU));
+    fixed->setCheckable(true);
+    fixed->setChecked(m_fixedPitch);
+    connect(fixed, &QAction::triggered, this, [this](bool on) { RunCommand([this, on] { OnFixedPitchFont(on); }); });
+}
+
+void CImporterDlg::ShowEditorMenu(const QPoint& position)
+{
+    const std::unique_ptr<QMenu> menu(m_songText->createStandardContextMenu(position));
+    menu->addSeparator();
+    AddFontSwitch(*menu);
+    menu->exec(m_songText->viewport()->mapToGlobal(position));
+}
+
+void CImporterDlg::OnFixedPitchFont(bool on)
+{
+    m_fixedPitch = on;
+    ApplyEditorFont();
+    WriteSetting(Setting::FixedPitchFont, on);
+}
+
+void CImporterDlg::ApplyEditorFont()
+{
+    QFont editorFont = font();
+    if (m_fixedPitch) {
+        editorFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        editorFont.setPointSizeF(font().pointSizeF());
+    }
+    m_songText->setFont(editorFont);
 }
 
 void CImporterDlg::reject()

@@ -73,6 +73,11 @@ public:
     void OnInstallDestination(InstallMethod method);
     std::optional<QString> BuildDragFile();
 
+    // The editor's font: the system's fixed-pitch font (the default), so chords stay over their syllables and
+    // tab staves line up, or the window's own; remembered.
+    void OnFixedPitchFont(bool on);
+    bool FixedPitchFont() const { return m_fixedPitch; }
+
     // Removing the shown song (Delete in the list, or the context menu), and putting the last removed one back
     // (until the next export).
     void OnRemoveSong();
@@ -83,6 +88,10 @@ public:
     void OnAbout();
     // The window's context menu: the about box, removing songs, the install destination, the conversion.
     void FillContextMenu(QMenu& menu);
+    // The editor's context menu: its own entries, then the font switch.
+    void ShowEditorMenu(const QPoint& position);
+    void AddFontSwitch(QMenu& menu);
+    void ApplyEditorFont();
     void LayoutControls(int width, int height);
 
     std::vector<std::string> LoadedTexts() const { return m_songs.TextStrings(); }
@@ -197,6 +206,7 @@ private:
     QLabel* m_status = nullptr;
     QPushButton* m_savePdb = nullptr;
     QLabel* m_textLength = nullptr;
+    bool m_fixedPitch = true;
     QLabel* m_note = nullptr; // below the character count: what the last load or command should tell
 
     DialogBaseUnits m_baseUnits;

@@ -63,8 +63,11 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             break;
         case InputKind::Texts:
             if (!input.replaced.empty()) {
-                notes.append(FormatNumber(FormatString(res::NOTE_REPLACED, name).toStdString(),
-                                          static_cast<long long>(input.replaced.Total())));
+                const std::size_t count = input.replaced.Total();
+                // The number first, so that a "%d" in the file's name stays as it is.
+                const QString line = FormatNumber(count == 1 ? res::NOTE_REPLACED_ONE : res::NOTE_REPLACED,
+                                                  static_cast<long long>(count));
+                notes.append(FormatString(line.toStdString(), name));
             }
             for (std::string& text : input.texts) {
                 appended.emplace_back(name, IsChordModeText(text));

@@ -7,6 +7,7 @@
 #include "ui/QtText.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>

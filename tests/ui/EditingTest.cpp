@@ -126,3 +126,15 @@ TEST_F(DialogTest, DeleteAndTheMenuRemoveSongsUndoableUntilTheNextExport)
     EXPECT_TRUE(kept.find("Amazing") != std::string::npos && kept.find("valley") == std::string::npos) << kept;
     EXPECT_EQ(Menu(QStringLiteral("&Undo Remove")) + Menu(QStringLiteral("&Remove Song")), "disableddisabled");
 }
+
+TEST_F(DialogTest, TheEditorUsesTheFixedPitchFontUntilSwitchedOffAndRemembersIt)
+{
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    EXPECT_EQ(Editor()->font().family(), fixed.family());
+    EXPECT_EQ(Menu(QStringLiteral("Fi&xed-Pitch Font")), "on");
+    EXPECT_EQ(Editor()->font(), m_dialog->font());
+    CImporterDlg next(m_desktop);
+    EXPECT_FALSE(next.FixedPitchFont());
+    next.OnFixedPitchFont(true);
+    EXPECT_TRUE(CImporterDlg(m_desktop).FixedPitchFont());
+}
