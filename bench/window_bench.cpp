@@ -46,7 +46,7 @@ public:
         prompted = true;
         return std::nullopt;
     }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&) override
+    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&, const QString&) override
     {
         prompted = true;
         return std::nullopt;

@@ -104,6 +104,9 @@ inline constexpr std::string_view INSTALL_COPIED =
 inline constexpr std::string_view INSTALL_HANDED =
     "The songs were saved in %s and handed to the install tool for the next HotSync.";
 inline constexpr std::string_view INSTALL_SAVED = "The songs were saved in %s: install it with your HotSync tool.";
+// After Save PDB, in a message and in the note; %s is the database file.
+inline constexpr std::string_view SONG_SAVED = "The song was saved in %s.";
+inline constexpr std::string_view SONGS_SAVED = "The songs were saved in %s.";
 // Added below INSTALL_SAVED when the chosen destination did not take the database; the cause follows.
 inline constexpr std::string_view INSTALL_NOT_HANDED_ON = "They could not be handed on: ";
 

@@ -31,9 +31,12 @@ public:
     virtual std::optional<QStringList> AskOpenFileNames(QWidget* owner, const QString& filter) = 0;
 
     // A save dialog with the filter (same notation), `defaultSuffix` appended to a name typed without one,
-    // and a confirmation before an existing file is overwritten. The chosen path, or nullopt on cancel.
-    virtual std::optional<QString>
-    AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix) = 0;
+    // `suggestedName` as the file name it starts with (none when empty), and a confirmation before an existing
+    // file is overwritten. The chosen path, or nullopt on cancel.
+    virtual std::optional<QString> AskSaveFileName(QWidget* owner,
+                                                   const QString& filter,
+                                                   const QString& defaultSuffix,
+                                                   const QString& suggestedName = {}) = 0;
 
     // A folder picker with the given title. The chosen folder, or nullopt on cancel.
     virtual std::optional<QString> AskFolder(QWidget* owner, const QString& title) = 0;

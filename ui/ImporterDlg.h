@@ -181,8 +181,9 @@ private:
     void WriteSetting(Setting setting, const QVariant& value) const;
     // The size and place the window had when it was last closed, and the remembered choices.
     void RestoreWindowPlace();
-    // The folder a file dialog of the kind `folder` last used, set for the next prompt; and remembering it.
-    void StartDialogIn(Setting folder);
+    // The folder a file dialog of the kind `folder` last used (`firstTime` before it was used), set for the next
+    // prompt; and remembering it.
+    void StartDialogIn(Setting folder, const QString& firstTime = {});
     void RememberDialogFolder(Setting folder, const QString& fileOrFolder, bool isFolder);
 
     IDesktop& m_desktop;

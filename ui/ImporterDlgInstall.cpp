@@ -90,9 +90,10 @@ void CImporterDlg::WriteSetting(Setting setting, const QVariant& value) const
     }
 }
 
-void CImporterDlg::StartDialogIn(Setting folder)
+void CImporterDlg::StartDialogIn(Setting folder, const QString& firstTime)
 {
-    m_desktop.SetDialogFolder(ReadSetting(folder).toString());
+    const QVariant remembered = ReadSetting(folder);
+    m_desktop.SetDialogFolder(remembered.isValid() ? remembered.toString() : firstTime);
 }
 
 void CImporterDlg::RememberDialogFolder(Setting folder, const QString& fileOrFolder, bool isFolder)

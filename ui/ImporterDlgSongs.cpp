@@ -13,6 +13,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStandardPaths>
 
 #include "res/Resource.h"
 
@@ -182,19 +183,28 @@ void CImporterDlg::OnSavePdb()
     if (!ConfirmLosses()) {
         return;
     }
-    StartDialogIn(Setting::DatabaseFolder);
+    // Built first, so that the save dialog can suggest the database's own name for its file.
+    CPalmDatabase database = BuildImportDatabase(m_songs.TextStrings(), m_desktop);
+    StartDialogIn(Setting::DatabaseFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     const std::optional<QString> path =
-        m_desktop.AskSaveFileName(this, FromUtf8(res::PDB_FILTER), FromUtf8(res::PDB_EXTENSION));
+        m_desktop.AskSaveFileName(this,
+                                  FromUtf8(res::PDB_FILTER),
+                                  FromUtf8(res::PDB_EXTENSION),
+                                  FromCp1252(database.GetName()) + QStringLiteral(".pdb"));
     if (!path) {
         return;
     }
     RememberDialogFolder(Setting::DatabaseFolder, *path, false);
-    const ExportResult result = ExportLoadedTexts(m_songs.TextStrings(), ToPath(*path), m_desktop);
+    const ExportResult result = SaveOrInstallDatabase(database, ToPath(*path), m_desktop);
     if (!result.written) {
         ShowError(FromUtf8(result.error));
         return;
     }
+    const bool one = m_songs.Count() == 1 && !m_songs.ChordMode();
     ClearLoadedSongs();
+    const QString saved = FormatString(one ? res::SONG_SAVED : res::SONGS_SAVED, FromUtf8(result.path));
+    ShowNote(saved);
+    m_desktop.ShowMessage(this, saved, IDesktop::MessageIcon::None);
 }
 
 void CImporterDlg::OnSelectAllText()

@@ -130,7 +130,10 @@ std::optional<QStringList> CQtDesktop::AskOpenFileNames(QWidget* owner, const QS
     return dialog.selectedFiles();
 }
 
-std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix)
+std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner,
+                                                   const QString& filter,
+                                                   const QString& defaultSuffix,
+                                                   const QString& suggestedName)
 {
     CNormalCursorWhilePrompting normalCursor;
     QFileDialog dialog(owner);
@@ -141,6 +144,9 @@ std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner, const QString
     }
     dialog.setNameFilters(ToQtNameFilters(filter));
     dialog.setDefaultSuffix(defaultSuffix);
+    if (!suggestedName.isEmpty()) {
+        dialog.selectFile(suggestedName);
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -179,7 +185,7 @@ bool CQtDesktop::AskOkCancel(QWidget* owner, const QString& text)
 {
     CNormalCursorWhilePrompting normalCursor;
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Ok | QMessageBox::Cancel, owner);
-    box.setDefaultButton(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Cancel); // keeping things as they are is the safe answer
     return box.exec() == QMessageBox::Ok;
 }
 

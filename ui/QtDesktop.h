@@ -15,8 +15,10 @@ public:
     std::uint32_t Random() override;
 
     std::optional<QStringList> AskOpenFileNames(QWidget* owner, const QString& filter) override;
-    std::optional<QString>
-    AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> AskSaveFileName(QWidget* owner,
+                                           const QString& filter,
+                                           const QString& defaultSuffix,
+                                           const QString& suggestedName) override;
     std::optional<QString> AskFolder(QWidget* owner, const QString& title) override;
     void ShowMessage(QWidget* owner, const QString& text, MessageIcon icon) override;
     bool AskOkCancel(QWidget* owner, const QString& text) override;

@@ -12,10 +12,19 @@ TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgai
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(loaded, before));
         m_dialog->OnSavePdb();
+        if (i == 0) { // the first save dialog starts in the documents folder, with the database's name
+            EXPECT_EQ(m_desktop.dialogFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+            EXPECT_NE(m_desktop.prompts.find("(pdb, TuneloreDB"), std::string::npos) << m_desktop.prompts;
+        }
     }
     EXPECT_EQ(std::pair(m_dialog->LoadedTexts().size(), State()), std::pair(0ul, "---- *&Install Songs... |  |"s));
     // The save dialog each time, starting where the last one ended, and one message naming the file not written.
-    EXPECT_EQ(m_desktop.kinds, "save save message save");
+    EXPECT_EQ(m_desktop.kinds, "save save message save message");
+    // The last message and the note say where the songs are.
+    EXPECT_TRUE(m_desktop.prompts.ends_with("message@0: The songs were saved in " + saved + ".\n"))
+        << m_desktop.prompts;
+    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString(),
+              "The songs were saved in " + saved + ".");
     EXPECT_EQ(m_desktop.dialogFolder.toStdString(), m_dir.File("missing"));
     EXPECT_NE(m_desktop.prompts.find("message@0: Can't write file " + missing), std::string::npos) << m_desktop.prompts;
     // The file holds the songs: as an import database it gives the same texts back for editing.
@@ -104,7 +113,7 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
 
     // Yes goes on to the save dialog and writes the songs as they are.
     m_dialog->OnSavePdb();
-    EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save");
+    EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save message");
     EXPECT_TRUE(ReadFileBytes(m_dir.File("songs.pdb")) && m_dialog->LoadedTexts().empty());
 }
 

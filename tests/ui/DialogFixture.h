@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -43,9 +44,10 @@ public:
         const std::optional<QString> paths = Ask("open", filter);
         return paths ? std::optional(paths->split(QLatin1Char('\n'))) : std::nullopt;
     }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString& filter, const QString& suffix) override
+    std::optional<QString>
+    AskSaveFileName(QWidget*, const QString& filter, const QString& suffix, const QString& name) override
     {
-        return Ask("save", filter, suffix);
+        return Ask("save", filter, suffix + (name.isEmpty() ? QString() : QStringLiteral(", ") + name));
     }
     std::optional<QString> AskFolder(QWidget*, const QString& title) override
     {
