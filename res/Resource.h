@@ -63,6 +63,10 @@ inline constexpr std::string_view OPEN_FILTER = "Chordpro Files (*.pro,*.chordpr
                                                 "*.pro;*.chordpro;*.cho;*.chopro|"
                                                 "Tab Files (*.tab,*.crd)|*.tab;*.crd|"
                                                 "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";
+// Put before OPEN_FILTER: every ending the program reads, so that no song file is hidden at first.
+inline constexpr std::string_view ALL_SONG_FILES_FILTER =
+    "All song files (*.pro,*.chordpro,*.cho,*.chopro,*.tab,*.crd,*.txt,*.pdb)|"
+    "*.pro;*.chordpro;*.cho;*.chopro;*.tab;*.crd;*.txt;*.pdb|";
 inline constexpr std::string_view PDB_FILTER = "PDB Files (*.pdb)|*.pdb|All Files (*.*)|*.*||";
 inline constexpr std::string_view PDB_EXTENSION = "pdb";
 inline constexpr std::string_view TEXT_FILTER = "Text Files (*.txt)|*.txt|All Files (*.*)|*.*||";

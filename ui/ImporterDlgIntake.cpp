@@ -17,7 +17,8 @@ void CImporterDlg::OnDropFilesButton()
 {
     CommitEditedSong();
     StartDialogIn(Setting::OpenFolder);
-    const std::optional<QStringList> paths = m_desktop.AskOpenFileNames(this, FromUtf8(res::OPEN_FILTER));
+    const std::optional<QStringList> paths =
+        m_desktop.AskOpenFileNames(this, FromUtf8(res::ALL_SONG_FILES_FILTER) + FromUtf8(res::OPEN_FILTER));
     if (!paths) {
         return;
     }

@@ -24,6 +24,11 @@ TEST_F(DialogTest, LabelFollowsTheEditedTitleAtItsPositionUntilFilesArePicked)
     EXPECT_EQ(State(),
               "LEIS *&Install Songs... | 5 Songs | [Ant] Bee down in the valley Scarborough Fair - Traditional Zebra");
     EXPECT_EQ(m_desktop.kinds, "open open");
+    // The first filter shows every file the program reads; the others follow.
+    EXPECT_TRUE(m_desktop.prompts.starts_with("open@0: All song files (*.pro,*.chordpro,*.cho,*.chopro,*.tab,*.crd,"
+                                              "*.txt,*.pdb)|*.pro;*.chordpro;*.cho;*.chopro;*.tab;*.crd;*.txt;*.pdb|"
+                                              "Chordpro Files"))
+        << m_desktop.prompts;
 }
 
 TEST_F(DialogTest, EditIsStoredBackBeforeAnotherSelectionAndBeforeExport)
