@@ -108,6 +108,14 @@ inline constexpr std::string_view INSTALL_COPIED =
 inline constexpr std::string_view INSTALL_HANDED =
     "The songs were saved in %s and handed to the install tool for the next HotSync.";
 inline constexpr std::string_view INSTALL_SAVED = "The songs were saved in %s: install it with your HotSync tool.";
+// The same for one song.
+inline constexpr std::string_view INSTALL_QUEUED_ONE =
+    "The song was saved in %s and queued for J-Pilot's next HotSync.";
+inline constexpr std::string_view INSTALL_COPIED_ONE =
+    "The song was copied to %s; the handheld or emulator installs it from there.";
+inline constexpr std::string_view INSTALL_HANDED_ONE =
+    "The song was saved in %s and handed to the install tool for the next HotSync.";
+inline constexpr std::string_view INSTALL_SAVED_ONE = "The song was saved in %s: install it with your HotSync tool.";
 // After Save PDB, in a message and in the note; %s is the database file.
 inline constexpr std::string_view SONG_SAVED = "The song was saved in %s.";
 inline constexpr std::string_view SONGS_SAVED = "The songs were saved in %s.";

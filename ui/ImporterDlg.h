@@ -170,7 +170,7 @@ private:
     // time" (nullopt on cancel); a folder to install to, memory cards first; the one message after it.
     std::optional<InstallChoice> ChooseInstall();
     std::optional<std::string> AskInstallFolder();
-    void ReportInstall(const InstallResult& result);
+    void ReportInstall(const InstallResult& result, bool oneSong);
     // The destination entries of the context menu, each with its InstallMethod as data.
     void AddInstallDestinations(QMenu& menu);
     void StartDrag();

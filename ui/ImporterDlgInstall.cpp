@@ -17,6 +17,8 @@
 #include <QSettings>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "res/Resource.h"
@@ -104,6 +106,21 @@ void CImporterDlg::RememberDialogFolder(Setting folder, const QString& fileOrFol
 void CImporterDlg::RestoreWindowPlace()
 {
     restoreGeometry(ReadSetting(Setting::Geometry).toByteArray());
+    // A second window opened while one is up stands a little below and to the right of it, not on top.
+    // (The places are compared loosely: a shown window's place may count its frame, this one's not yet.)
+    constexpr int OFFSET = 32;
+    for (int moves = 0; moves < 16; ++moves) {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto covering = std::find_if(windows.begin(), windows.end(), [this](const QWidget* window) {
+            const QPoint apart = window->pos() - pos();
+            return window != this && window->isVisible() && qobject_cast<const CImporterDlg*>(window) != nullptr &&
+                   std::abs(apart.x()) < OFFSET && std::abs(apart.y()) < OFFSET;
+        });
+        if (covering == windows.end()) {
+            break;
+        }
+        move((*covering)->pos() + QPoint(OFFSET, OFFSET));
+    }
     m_textConversion =
         ReadSetting(Setting::ChordSheets).toBool() ? TextConversion::ChordSheets : TextConversion::Strict;
 }
@@ -237,17 +254,18 @@ void CImporterDlg::OnInstall()
         ShowError(FromUtf8(result.error));
         return;
     }
+    const bool one = m_songs.Count() == 1 && !m_songs.ChordMode();
     ClearLoadedSongs();
-    ReportInstall(result);
+    ReportInstall(result, one);
 }
 
-void CImporterDlg::ReportInstall(const InstallResult& result)
+void CImporterDlg::ReportInstall(const InstallResult& result, bool oneSong)
 {
     const QString file = FromUtf8(result.path);
     if (!result.ok() || result.destination == InstallDestination::None) {
         // The database waits in the folder where Install keeps it: show it to the user.
         m_desktop.ShowInFileManager(file);
-        QString text = FormatString(res::INSTALL_SAVED, file);
+        QString text = FormatString(oneSong ? res::INSTALL_SAVED_ONE : res::INSTALL_SAVED, file);
         if (!result.ok()) {
             text += QStringLiteral("\n\n") + FromUtf8(res::INSTALL_NOT_HANDED_ON) + FromUtf8(result.error) +
                     QLatin1Char('.');
@@ -257,11 +275,12 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
     }
     QString text;
     if (result.destination == InstallDestination::JPilot) {
-        text = FormatString(res::INSTALL_QUEUED, file);
+        text = FormatString(oneSong ? res::INSTALL_QUEUED_ONE : res::INSTALL_QUEUED, file);
     } else if (result.destination == InstallDestination::Folder) {
-        text = FormatString(res::INSTALL_COPIED, FromPath(PathFromUtf8(result.target).parent_path()));
+        text = FormatString(oneSong ? res::INSTALL_COPIED_ONE : res::INSTALL_COPIED,
+                            FromPath(PathFromUtf8(result.target).parent_path()));
     } else {
-        text = FormatString(res::INSTALL_HANDED, file);
+        text = FormatString(oneSong ? res::INSTALL_HANDED_ONE : res::INSTALL_HANDED, file);
     }
     m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::None);
 }

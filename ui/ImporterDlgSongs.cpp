@@ -107,7 +107,8 @@ void CImporterDlg::ShowSongList()
         m_titleList->setCurrentIndex(m_songs.Current());
     }
     if (m_songs.Empty()) {
-        // The Install caption and the default button stay as the last texts left them.
+        // The default button stays as the last texts left it; the caption is the one of a fresh window.
+        m_install->setText(FromUtf8(res::INSTALL_CAPTION));
         m_titleList->setEnabled(false);
         m_songText->setEnabled(false);
         m_savePdb->setEnabled(false);

@@ -17,7 +17,7 @@ TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgai
             EXPECT_NE(m_desktop.prompts.find("(pdb, TuneloreDB"), std::string::npos) << m_desktop.prompts;
         }
     }
-    EXPECT_EQ(std::pair(m_dialog->LoadedTexts().size(), State()), std::pair(0ul, "---- *&Install Songs... |  |"s));
+    EXPECT_EQ(std::pair(m_dialog->LoadedTexts().size(), State()), std::pair(0ul, "---- *&Install... |  |"s));
     // The save dialog each time, starting where the last one ended, and one message naming the file not written.
     EXPECT_EQ(m_desktop.kinds, "save save message save message");
     // The last message and the note say where the songs are.
@@ -43,8 +43,8 @@ TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
         ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : KeptFile()), 0);
         EXPECT_EQ(std::pair(database.m_type, database.GetRecordCount()), std::pair(CHORD_IMPORT_TYPE, 3)) << save;
     }
-    // Empty again, with the caption and default button of the last state; the next load decides afresh.
-    EXPECT_EQ(State(), "---- *&Install Chords... |  |");
+    // Empty again, with the caption of a fresh window and the default button of the last state.
+    EXPECT_EQ(State(), "---- *&Install... |  |");
     Drop({WriteFile("grace.pro", GRACE_FILE)});
     EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Amazing Grace]");
 }
@@ -62,6 +62,10 @@ TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoadedAndTheWindowKeepsItsSize)
     CImporterDlg next(m_desktop);
     EXPECT_EQ(next.size(), QSize(640, 480));
     next.show();
+    // A window opened while another stands there goes beside it, not over it.
+    CImporterDlg third(m_desktop);
+    const QPoint apart = third.pos() - next.pos();
+    EXPECT_TRUE(apart.x() >= 32 && apart.y() >= 32) << apart.x() << "," << apart.y();
     next.close();
     EXPECT_EQ(m_desktop.kinds, "okcancel okcancel"); // not asked for the empty window
 }
@@ -124,6 +128,7 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
     m_dialog->OnInstall();                                  // nothing is lost, so nothing is asked
     EXPECT_NE(KeptFile(), "");
     EXPECT_EQ(m_desktop.kinds, "show message");
+    EXPECT_NE(m_desktop.prompts.find("message@0: The song was saved in "), std::string::npos) << m_desktop.prompts;
     Drop({WriteFile("chords.txt", CHORDS_FILE)});
     EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
 }

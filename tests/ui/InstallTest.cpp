@@ -52,7 +52,7 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     const std::string message = m_desktop.prompts.substr(m_desktop.prompts.rfind("message@0: ") + 1);
     EXPECT_NE(message.find(c.cause), std::string::npos) << message;
     EXPECT_EQ(!place.empty() && message.find(place) != std::string::npos, !c.place.empty()) << message;
-    EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install Songs... |  |");
+    EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install... |  |");
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, InstallTest, ::testing::ValuesIn(INSTALL_CASES), [](const auto& param) {
