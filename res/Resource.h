@@ -46,6 +46,11 @@ inline constexpr std::string_view STATUS_ONE_SONG = "1 Song";
 inline constexpr std::string_view STATUS_SONGS = "%d Songs";
 // Below the status while a song is edited: "1234 / 7999".
 inline constexpr std::string_view TEXT_LENGTH_TIP = "Characters of this song, of the 7999 the handheld keeps";
+// Added to the count of a song longer than that: the first line the handheld loses.
+inline constexpr std::string_view TEXT_CUT_AT_LINE = ", cut at line %d";
+// The status line's tooltip: the list is sorted, the database is not.
+inline constexpr std::string_view STATUS_TIP =
+    "The list sorts the songs by title; the database keeps them in the order they were loaded";
 
 // Asked before Install or Save PDB loses text: the question, then each song's title and losses, then the end.
 inline constexpr std::string_view LOSS_QUESTION = "Not all of the text will reach the handheld:";

@@ -162,6 +162,7 @@ void CImporterDlg::CreateControls()
     for (const auto& [control, tip] : tips) {
         control->setToolTip(FromUtf8(tip));
     }
+    m_status->setToolTip(FromUtf8(res::STATUS_TIP));
     // Screen readers: a name for each control without a caption (the status line gets its name with its text
     // in ShowEditorText), and a description for every control.
     const std::tuple<QWidget*, std::string_view, std::string_view> accessible[] = {

@@ -47,9 +47,21 @@ void CImporterDlg::ReadEditorText()
 void CImporterDlg::ShowTextLength()
 {
     const bool song = !m_songs.Empty() && !m_songs.ChordMode() && m_songText->isEnabled();
-    m_textLength->setText(song ? QString::number(SongTextLength(m_editorText)) + QStringLiteral(" / ") +
-                                     QString::number(SONG_MAX_TEXT)
-                               : QString());
+    if (!song) {
+        m_textLength->clear();
+        return;
+    }
+    const std::size_t length = SongTextLength(m_editorText);
+    QString text = QString::number(length) + QStringLiteral(" / ") + QString::number(SONG_MAX_TEXT);
+    if (length > SONG_MAX_TEXT) {
+        // Where the handheld's cut falls, so the user knows which lines to shorten.
+        for (const Loss& loss : TextLosses(m_editorText, false, {})) {
+            if (loss.kind == LossKind::TextCut) {
+                text += FormatNumber(res::TEXT_CUT_AT_LINE, static_cast<long long>(loss.line));
+            }
+        }
+    }
+    m_textLength->setText(text);
 }
 
 QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const

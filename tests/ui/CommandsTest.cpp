@@ -87,6 +87,7 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
     Drop({WriteFile("grace.pro", GRACE_FILE),
           WriteFile("long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a'))});
     const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    EXPECT_EQ(length->text(), QStringLiteral("9016 / 7999, cut at line 2")); // the long song: where the cut falls
     TitleList()->setCurrentIndex(0);
     EXPECT_EQ(length->text(), QStringLiteral("63 / 7999")); // the last line end is not kept
     Type(QStringLiteral("\u03A9"));                         // on a new last line: the character and a line end
