@@ -51,6 +51,11 @@ public:
         prompted = true;
         return std::nullopt;
     }
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&) override
+    {
+        prompted = true;
+        return std::nullopt;
+    }
     std::optional<QString> AskFolder(QWidget*, const QString&) override
     {
         prompted = true;

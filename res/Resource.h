@@ -145,6 +145,9 @@ inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Data
 // Ctrl+Z in the title list) until the next export.
 inline constexpr std::string_view REMOVE_SONG_MENU = "&Remove Song";
 inline constexpr std::string_view UNDO_REMOVE_MENU = "&Undo Remove";
+// Ctrl+F: the question, and the note when the shown song does not hold the text (%s).
+inline constexpr std::string_view FIND_PROMPT = "Find in this song:";
+inline constexpr std::string_view NOT_FOUND = "\"%s\" is not in this song.";
 // The switch between the fixed-pitch font and the window's own in the editor, in both context menus.
 inline constexpr std::string_view FIXED_PITCH_MENU = "Fi&xed-Pitch Font";
 // The context menu's choice of the chord-sheet conversion for the text files loaded next; remembered.

@@ -47,6 +47,9 @@ public:
     // A message box with OK and Cancel and the exclamation icon; true when the user chooses OK.
     virtual bool AskOkCancel(QWidget* owner, const QString& text) = 0;
 
+    // A line of text to type, starting with `initial`; nullopt on cancel.
+    virtual std::optional<QString> AskText(QWidget* owner, const QString& text, const QString& initial) = 0;
+
     // A question with a list of choices; the index of the chosen one, or nullopt on cancel.
     virtual std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) = 0;
 

@@ -19,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <algorithm>
@@ -222,11 +223,54 @@ void CImporterDlg::InitDialog()
     selectAll->setContext(Qt::WindowShortcut);
     connect(selectAll, &QShortcut::activated, this, [this] { OnSelectAllText(); });
 
+    // Ctrl+F and F3: find in the editor.
+    const std::pair<QKeySequence, void (CImporterDlg::*)()> findKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_F), &CImporterDlg::OnFind},
+        {QKeySequence(Qt::Key_F3), &CImporterDlg::OnFindNext},
+    };
+    for (const auto& [keys, command] : findKeys) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, command = command] {
+            RunCommand([this, command] { (this->*command)(); });
+        });
+    }
+
     // The about box is reached through the window's context menu and F1.
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     about->setObjectName(ObjectName("IDM_SHOW_ABOUT"));
     about->setContext(Qt::WindowShortcut);
     connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnAbout(); }); });
+}
+
+void CImporterDlg::OnFind()
+{
+    if (!m_songText->isEnabled()) {
+        return;
+    }
+    const std::optional<QString> text = m_desktop.AskText(this, FromUtf8(res::FIND_PROMPT), m_findText);
+    if (!text || text->isEmpty()) {
+        return;
+    }
+    m_findText = *text;
+    OnFindNext();
+}
+
+void CImporterDlg::OnFindNext()
+{
+    if (m_findText.isEmpty() || !m_songText->isEnabled()) {
+        return;
+    }
+    if (m_songText->find(m_findText)) {
+        return;
+    }
+    // From the top once the end is reached.
+    QTextCursor top = m_songText->textCursor();
+    top.movePosition(QTextCursor::Start);
+    m_songText->setTextCursor(top);
+    if (!m_songText->find(m_findText)) {
+        ShowNote(FormatString(res::NOT_FOUND, m_findText));
+    }
 }
 
 void CImporterDlg::OnAbout()

@@ -78,6 +78,11 @@ public:
     void OnFixedPitchFont(bool on);
     bool FixedPitchFont() const { return m_fixedPitch; }
 
+    // Ctrl+F asks for a text and selects its next place in the editor (from the cursor, then from the top);
+    // F3 finds the same text again. When the song does not hold it, the note says so.
+    void OnFind();
+    void OnFindNext();
+
     // Removing the shown song (Delete in the list, or the context menu), and putting the last removed one back
     // (until the next export).
     void OnRemoveSong();
@@ -208,6 +213,7 @@ private:
     QPushButton* m_savePdb = nullptr;
     QLabel* m_textLength = nullptr;
     bool m_fixedPitch = true;
+    QString m_findText;       // the text Ctrl+F last looked for
     QLabel* m_note = nullptr; // below the character count: what the last load or command should tell
 
     DialogBaseUnits m_baseUnits;

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -187,6 +188,14 @@ bool CQtDesktop::AskOkCancel(QWidget* owner, const QString& text)
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Ok | QMessageBox::Cancel, owner);
     box.setDefaultButton(QMessageBox::Cancel); // keeping things as they are is the safe answer
     return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<QString> CQtDesktop::AskText(QWidget* owner, const QString& text, const QString& initial)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    bool ok = false;
+    QString answer = QInputDialog::getText(owner, MessageCaption(), text, QLineEdit::Normal, initial, &ok);
+    return ok ? std::optional(answer) : std::nullopt;
 }
 
 std::optional<int> CQtDesktop::AskChoice(QWidget* owner, const QString& text, const QStringList& choices)

@@ -22,6 +22,7 @@ public:
     std::optional<QString> AskFolder(QWidget* owner, const QString& title) override;
     void ShowMessage(QWidget* owner, const QString& text, MessageIcon icon) override;
     bool AskOkCancel(QWidget* owner, const QString& text) override;
+    std::optional<QString> AskText(QWidget* owner, const QString& text, const QString& initial) override;
     std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) override;
     void SetDialogFolder(const QString& folder) override;
     void ShowInFileManager(const QString& path) override;

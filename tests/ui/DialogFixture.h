@@ -56,6 +56,10 @@ public:
     }
     void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
     bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
+    std::optional<QString> AskText(QWidget*, const QString& text, const QString& initial) override
+    {
+        return Ask("text", text, initial);
+    }
     std::optional<int> AskChoice(QWidget*, const QString& text, const QStringList& choices) override
     {
         const std::optional<QString> answer = Ask("choice", text, choices.join(QStringLiteral(" | ")));

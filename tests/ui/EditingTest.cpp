@@ -143,3 +143,25 @@ TEST_F(DialogTest, TheEditorUsesTheFixedPitchFontUntilSwitchedOffAndRemembersIt)
     next.OnFixedPitchFont(true);
     EXPECT_TRUE(CImporterDlg(m_desktop).FixedPitchFont());
 }
+
+TEST_F(DialogTest, CtrlFFindsInTheSongFromTheCursorThenFromTheTopAndF3Again)
+{
+    Drop({WriteFile("grace.pro", GRACE_FILE)});
+    ShowActive();
+    m_desktop.answers = {"GRACE", std::nullopt, "tears"};
+    QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier);
+    // Found without regard to case: first in the title, then in the verse, then from the top again.
+    std::vector<int> places;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Editor()->textCursor().selectedText(), i == 1 ? QStringLiteral("grace") : QStringLiteral("Grace"));
+        places.push_back(Editor()->textCursor().selectionStart());
+        QTest::keyClick(TitleList(), Qt::Key_F3);
+    }
+    EXPECT_EQ(places, (std::vector<int>{16, 34, 16}));
+    QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier); // cancelled: nothing moves
+    EXPECT_EQ(Editor()->textCursor().selectionStart(), 34);
+    QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text(),
+              QStringLiteral("\"tears\" is not in this song."));
+    EXPECT_NE(m_desktop.prompts.find("text@0: Find in this song: (GRACE)"), std::string::npos) << m_desktop.prompts;
+}
