@@ -145,6 +145,11 @@ inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Data
 // Ctrl+Z in the title list) until the next export.
 inline constexpr std::string_view REMOVE_SONG_MENU = "&Remove Song";
 inline constexpr std::string_view UNDO_REMOVE_MENU = "&Undo Remove";
+// The context menu's "Save Song As...": its filter and extension, and the note after it (%s: the file).
+inline constexpr std::string_view SAVE_SONG_MENU = "Save Song &As...";
+inline constexpr std::string_view SONG_FILTER = "Chordpro Files (*.pro)|*.pro|All Files (*.*)|*.*||";
+inline constexpr std::string_view SONG_EXTENSION = "pro";
+inline constexpr std::string_view SONG_FILE_SAVED = "The song was saved in %s.";
 // Ctrl+F: the question, and the note when the shown song does not hold the text (%s).
 inline constexpr std::string_view FIND_PROMPT = "Find in this song:";
 inline constexpr std::string_view NOT_FOUND = "\"%s\" is not in this song.";

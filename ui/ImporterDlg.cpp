@@ -337,6 +337,9 @@ void CImporterDlg::FillContextMenu(QMenu& menu)
     remove->setShortcut(QKeySequence(Qt::Key_Delete));
     remove->setEnabled(m_songs.Shown() != nullptr);
     connect(remove, &QAction::triggered, this, [this] { RunCommand([this] { OnRemoveSong(); }); });
+    QAction* saveSong = menu.addAction(FromUtf8(res::SAVE_SONG_MENU));
+    saveSong->setEnabled(m_songs.Shown() != nullptr);
+    connect(saveSong, &QAction::triggered, this, [this] { RunCommand([this] { OnSaveSongAs(); }); });
     QAction* undo = menu.addAction(FromUtf8(res::UNDO_REMOVE_MENU));
     undo->setEnabled(m_songs.CanUndoRemove());
     connect(undo, &QAction::triggered, this, [this] { RunCommand([this] { OnUndoRemove(); }); });

@@ -83,6 +83,9 @@ public:
     void OnFind();
     void OnFindNext();
 
+    // The context menu's "Save Song As...": the shown song as a UTF-8 ChordPro file the user names.
+    void OnSaveSongAs();
+
     // Removing the shown song (Delete in the list, or the context menu), and putting the last removed one back
     // (until the next export).
     void OnRemoveSong();

@@ -3,7 +3,9 @@
 // ImporterDlgInstall.cpp).
 
 #include "jobs/Export.h"
+#include "jobs/FileNames.h"
 #include "jobs/LossReport.h"
+#include "pdb/AtomicFile.h"
 #include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
@@ -218,6 +220,30 @@ void CImporterDlg::OnSavePdb()
     const QString saved = FormatString(one ? res::SONG_SAVED : res::SONGS_SAVED, FromUtf8(result.path));
     ShowNote(saved);
     m_desktop.ShowMessage(this, saved, IDesktop::MessageIcon::None);
+}
+
+void CImporterDlg::OnSaveSongAs()
+{
+    if (m_songs.Shown() == nullptr) {
+        return;
+    }
+    CommitEditedSong();
+    const std::string& text = m_songs.Shown()->text;
+    StartDialogIn(Setting::SongFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString name = FromCp1252(SafeSongFileName(GetSongDisplayName(text))) + QStringLiteral(".pro");
+    const std::optional<QString> path =
+        m_desktop.AskSaveFileName(this, FromUtf8(res::SONG_FILTER), FromUtf8(res::SONG_EXTENSION), name);
+    if (!path) {
+        return;
+    }
+    RememberDialogFolder(Setting::SongFolder, *path, false);
+    // The whole text as edited, in UTF-8 with CR LF line ends: nothing is cut, as a song file has no limit.
+    const AtomicWriteResult written = WriteFileAtomically(ToPath(*path), Cp1252ToUtf8(text));
+    if (!written.ok) {
+        ShowError(FromUtf8(CantWriteMessage(path->toStdString(), written.error)));
+        return;
+    }
+    ShowNote(FormatString(res::SONG_FILE_SAVED, *path));
 }
 
 void CImporterDlg::OnSelectAllText()

@@ -142,3 +142,16 @@ TEST_F(DialogTest, AnEmptySongIsNamedByTheQuestionNotSavedSilently)
     EXPECT_NE(m_desktop.prompts.find("(no title):\n- the song has no text"), std::string::npos) << m_desktop.prompts;
     EXPECT_EQ(std::pair(KeptFile(), m_dialog->LoadedTexts().size()), std::pair(""s, 2ul));
 }
+
+TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
+{
+    Drop({WriteFile("long.pro", "{t:Caf\xC3\xA9}\n" + std::string(8100, 'a') + "\n")});
+    Type(QStringLiteral("\u00e9nd"));
+    const std::string file = m_dir.File("song.pro");
+    m_desktop.answers = {file, std::nullopt};
+    EXPECT_EQ(Menu(QStringLiteral("Save Song &As...")), "off");
+    EXPECT_EQ(ReadFileBytes(file), "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd");
+    EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9.pro)"), std::string::npos) << m_desktop.prompts;
+    Menu(QStringLiteral("Save Song &As...")); // cancelled: nothing else happens
+    EXPECT_EQ(std::pair(m_desktop.kinds, m_dialog->LoadedTexts().size()), std::pair("save save"s, 1ul));
+}
