@@ -51,6 +51,11 @@ public:
         prompted = true;
         return std::nullopt;
     }
+    bool AskYesNo(QWidget*, const QString&) override
+    {
+        prompted = true;
+        return false;
+    }
     std::optional<QString> AskText(QWidget*, const QString&, const QString&) override
     {
         prompted = true;
