@@ -150,6 +150,11 @@ inline constexpr std::string_view SAVE_SONG_MENU = "Save Song &As...";
 inline constexpr std::string_view SONG_FILTER = "Chordpro Files (*.pro)|*.pro|All Files (*.*)|*.*||";
 inline constexpr std::string_view SONG_EXTENSION = "pro";
 inline constexpr std::string_view SONG_FILE_SAVED = "The song was saved in %s.";
+// The context menu's "Save All Songs To...": the folder picker's title and the message (%d songs, %s folder).
+inline constexpr std::string_view SAVE_ALL_MENU = "Save All &Songs To...";
+inline constexpr std::string_view SAVE_ALL_FOLDER_TITLE = "Folder To Save The Songs In";
+inline constexpr std::string_view ONE_SONG_SAVED_IN = "1 song saved in %s.";
+inline constexpr std::string_view SONGS_SAVED_IN = "%d songs saved in %s.";
 // Ctrl+F: the question, and the note when the shown song does not hold the text (%s).
 inline constexpr std::string_view FIND_PROMPT = "Find in this song:";
 inline constexpr std::string_view NOT_FOUND = "\"%s\" is not in this song.";

@@ -340,6 +340,9 @@ void CImporterDlg::FillContextMenu(QMenu& menu)
     QAction* saveSong = menu.addAction(FromUtf8(res::SAVE_SONG_MENU));
     saveSong->setEnabled(m_songs.Shown() != nullptr);
     connect(saveSong, &QAction::triggered, this, [this] { RunCommand([this] { OnSaveSongAs(); }); });
+    QAction* saveAll = menu.addAction(FromUtf8(res::SAVE_ALL_MENU));
+    saveAll->setEnabled(!m_songs.Empty());
+    connect(saveAll, &QAction::triggered, this, [this] { RunCommand([this] { OnSaveAllSongs(); }); });
     QAction* undo = menu.addAction(FromUtf8(res::UNDO_REMOVE_MENU));
     undo->setEnabled(m_songs.CanUndoRemove());
     connect(undo, &QAction::triggered, this, [this] { RunCommand([this] { OnUndoRemove(); }); });

@@ -85,6 +85,9 @@ public:
 
     // The context menu's "Save Song As...": the shown song as a UTF-8 ChordPro file the user names.
     void OnSaveSongAs();
+    // "Save All Songs To...": every loaded text as a UTF-8 ChordPro file in a folder the user picks, none over
+    // a file already there.
+    void OnSaveAllSongs();
 
     // Removing the shown song (Delete in the list, or the context menu), and putting the last removed one back
     // (until the next export).

@@ -6,6 +6,8 @@
 #include "jobs/FileNames.h"
 #include "jobs/LossReport.h"
 #include "pdb/AtomicFile.h"
+#include "pdb/FileIo.h"
+#include "text/Ascii.h"
 #include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
@@ -16,6 +18,9 @@
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStandardPaths>
+
+#include <filesystem>
+#include <set>
 
 #include "res/Resource.h"
 
@@ -244,6 +249,56 @@ void CImporterDlg::OnSaveSongAs()
         return;
     }
     ShowNote(FormatString(res::SONG_FILE_SAVED, *path));
+}
+
+void CImporterDlg::OnSaveAllSongs()
+{
+    if (m_songs.Empty()) {
+        return;
+    }
+    CommitEditedSong();
+    StartDialogIn(Setting::SongFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::SAVE_ALL_FOLDER_TITLE));
+    if (!folder) {
+        return;
+    }
+    RememberDialogFolder(Setting::SongFolder, *folder, true);
+    // One file per text, named after its title; a name already taken, in the folder or by this save (letters
+    // compared in one case), gets " (2)", " (3)", ..., so no file is written over.
+    const std::filesystem::path target = ToPath(*folder);
+    std::set<std::string> taken;
+    std::error_code listError;
+    for (const auto& entry : std::filesystem::directory_iterator(target, listError)) {
+        taken.insert(AsciiLowerCopy(Utf8ToCp1252(Utf8FromPath(entry.path().filename()))));
+    }
+    long long saved = 0;
+    QStringList failed;
+    for (const LoadedText& song : m_songs.Texts()) {
+        const std::string base = SafeSongFileName(GetSongDisplayName(song.text));
+        std::filesystem::path file;
+        for (int number = 1;; ++number) {
+            const std::string name = base + (number == 1 ? "" : " (" + std::to_string(number) + ")") + ".pro";
+            file = target / PathFromUtf8(Cp1252ToUtf8(name));
+            std::error_code error;
+            if (taken.insert(AsciiLowerCopy(name)).second &&
+                !std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+                break;
+            }
+        }
+        if (WriteFileAtomically(file, Cp1252ToUtf8(song.text)).ok) {
+            ++saved;
+        } else {
+            failed.append(FromUtf8(Utf8FromPath(file)));
+        }
+    }
+    QString text = FormatNumber(saved == 1 ? res::ONE_SONG_SAVED_IN : res::SONGS_SAVED_IN, saved);
+    text = FormatString(text.toStdString(), *folder);
+    if (!failed.isEmpty()) {
+        text +=
+            QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN) + QLatin1Char('\n') + failed.join(QLatin1Char('\n'));
+    }
+    ShowNote(text);
+    m_desktop.ShowMessage(this, text, failed.isEmpty() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
 }
 
 void CImporterDlg::OnSelectAllText()

@@ -155,3 +155,22 @@ TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
     Menu(QStringLiteral("Save Song &As...")); // cancelled: nothing else happens
     EXPECT_EQ(std::pair(m_desktop.kinds, m_dialog->LoadedTexts().size()), std::pair("save save"s, 1ul));
 }
+
+TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
+{
+    Drop({WriteFile("a.pro", "{t:Same}\nfirst\n"),
+          WriteFile("b.pro", "{t:same}\nsecond\n"),
+          WriteFile("g.pro", GRACE_FILE)});
+    const std::string folder = m_dir.File("songs");
+    std::filesystem::create_directory(folder);
+    WriteFileBytes(folder + "/Same.pro", "mine");
+    m_desktop.answers = {folder};
+    EXPECT_EQ(Menu(QStringLiteral("Save All &Songs To...")), "off");
+    EXPECT_EQ(FolderEntries(folder),
+              (std::vector<std::string>{"Amazing Grace.pro", "Same (2).pro", "Same.pro", "same (3).pro"}));
+    EXPECT_EQ(ReadFileBytes(folder + "/Same.pro"), "mine");
+    EXPECT_EQ(ReadFileBytes(folder + "/same (3).pro"), "{t:same}\r\nsecond\r\n");
+    EXPECT_EQ(m_desktop.prompts.substr(m_desktop.prompts.find("message@0: ")),
+              "message@0: 3 songs saved in " + folder + ".\n");
+    EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
+}
