@@ -46,7 +46,17 @@ public:
         prompted = true;
         return std::nullopt;
     }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&) override
+    std::optional<QString> AskSaveFileName(QWidget*, const QString&, const QString&, const QString&) override
+    {
+        prompted = true;
+        return std::nullopt;
+    }
+    bool AskYesNo(QWidget*, const QString&) override
+    {
+        prompted = true;
+        return false;
+    }
+    std::optional<QString> AskText(QWidget*, const QString&, const QString&) override
     {
         prompted = true;
         return std::nullopt;
@@ -69,10 +79,10 @@ public:
     }
     void SetDialogFolder(const QString&) override {}
     void ShowInFileManager(const QString&) override { prompted = true; }
-    ExistingFileChoice AskReplaceFile(QWidget*, const QString&) override
+    ReplaceAnswer AskReplaceFile(QWidget*, const QString&) override
     {
         prompted = true;
-        return ExistingFileChoice::Cancel;
+        return ReplaceAnswer::Cancel;
     }
     void RunModal(QDialog&) override { prompted = true; }
     void BeginWaitCursor() override {}

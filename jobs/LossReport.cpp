@@ -317,6 +317,8 @@ std::string DescribeLoss(const Loss& loss)
                " holds the first byte that is not UTF-8";
     case LossKind::DatabaseNameChanged:
         return "the database name " + quoted + " becomes \"" + loss.lost + "\"";
+    case LossKind::EmptySong:
+        return "the song has no text: the handheld gets an empty song";
     }
     return {};
 }

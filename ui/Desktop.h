@@ -31,9 +31,12 @@ public:
     virtual std::optional<QStringList> AskOpenFileNames(QWidget* owner, const QString& filter) = 0;
 
     // A save dialog with the filter (same notation), `defaultSuffix` appended to a name typed without one,
-    // and a confirmation before an existing file is overwritten. The chosen path, or nullopt on cancel.
-    virtual std::optional<QString>
-    AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix) = 0;
+    // `suggestedName` as the file name it starts with (none when empty), and a confirmation before an existing
+    // file is overwritten. The chosen path, or nullopt on cancel.
+    virtual std::optional<QString> AskSaveFileName(QWidget* owner,
+                                                   const QString& filter,
+                                                   const QString& defaultSuffix,
+                                                   const QString& suggestedName = {}) = 0;
 
     // A folder picker with the given title. The chosen folder, or nullopt on cancel.
     virtual std::optional<QString> AskFolder(QWidget* owner, const QString& title) = 0;
@@ -43,6 +46,9 @@ public:
 
     // A message box with OK and Cancel and the exclamation icon; true when the user chooses OK.
     virtual bool AskOkCancel(QWidget* owner, const QString& text) = 0;
+
+    // A line of text to type, starting with `initial`; nullopt on cancel.
+    virtual std::optional<QString> AskText(QWidget* owner, const QString& text, const QString& initial) = 0;
 
     // A question with a list of choices; the index of the chosen one, or nullopt on cancel.
     virtual std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) = 0;
@@ -57,8 +63,17 @@ public:
     // A question with Yes and No (the default) and the exclamation icon; true when the user chooses Yes.
     virtual bool AskYesNo(QWidget* owner, const QString& text) = 0;
 
-    // A message box asking what to do with a file that would be replaced: Replace, Keep Both or Cancel.
-    virtual ExistingFileChoice AskReplaceFile(QWidget* owner, const QString& text) = 0;
+    // A message box asking what to do with a file that would be replaced: Replace, Replace All, Keep Both, Keep
+    // All or Cancel.
+    enum class ReplaceAnswer
+    {
+        Replace,
+        ReplaceAll,
+        KeepBoth,
+        KeepAll,
+        Cancel,
+    };
+    virtual ReplaceAnswer AskReplaceFile(QWidget* owner, const QString& text) = 0;
 
     // Runs `dialog` modally and returns when it has ended.
     virtual void RunModal(QDialog& dialog) = 0;

@@ -10,6 +10,8 @@
 #include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFontDatabase>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
@@ -17,6 +19,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QTextCursor>
 #include <QUrl>
 
 #include <algorithm>
@@ -55,8 +58,10 @@ CImporterDlg::CImporterDlg(IDesktop& desktop, QWidget* parent)
               Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinMaxButtonsHint |
                   Qt::WindowCloseButtonHint)
     , m_desktop(desktop)
-    , m_appIcon(LoadAppIcon())
     , m_collator(QLocale())
+    , m_songs(
+          [this](std::string_view a, std::string_view b) { return m_collator.compare(FromCp1252(a), FromCp1252(b)); })
+    , m_appIcon(LoadAppIcon())
 {
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);
     setObjectName(ObjectName("IDD_IMPORTER"));
@@ -81,6 +86,7 @@ void CImporterDlg::CreateControls()
     // The template's height is that of the open list; the closed box is as high as its font needs.
     m_titleList->setGeometry(titleRect.x(), titleRect.y(), titleRect.width(), m_titleList->sizeHint().height());
     m_titleList->setEnabled(false);
+    m_titleList->installEventFilter(this);
 
     m_songText = new QPlainTextEdit(this);
     m_songText->setObjectName(ObjectName("IDC_SONG_TEXT"));
@@ -89,6 +95,7 @@ void CImporterDlg::CreateControls()
     m_songText->setGeometry(DluToPixels(u, 7, 29, 216, 186));
     m_songText->setEnabled(false);
     m_songText->viewport()->installEventFilter(this);
+    m_songText->setContextMenuPolicy(Qt::CustomContextMenu);
 
     m_dropFiles = new QPushButton(FromUtf8(res::DROP_FILES_CAPTION), this);
     m_dropFiles->setObjectName(ObjectName("IDC_DROP_FILES"));
@@ -127,6 +134,14 @@ void CImporterDlg::CreateControls()
     m_textLength->setGeometry(m_status->geometry().translated(0, m_status->height()));
     m_textLength->setToolTip(FromUtf8(res::TEXT_LENGTH_TIP));
 
+    // Below the count: notes about the files just loaded and the last command, wrapped to the column.
+    m_note = new QLabel(this);
+    m_note->setObjectName(ObjectName("IDC_NOTE"));
+    m_note->setTextFormat(Qt::PlainText);
+    m_note->setWordWrap(true);
+    m_note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_note->setGeometry(m_textLength->geometry().translated(0, m_textLength->height()));
+
     for (QPushButton* button : {m_dropFiles, m_install, m_quit, m_savePdb}) {
         button->setFocusPolicy(Qt::StrongFocus);
         button->setAutoDefault(true);
@@ -134,24 +149,23 @@ void CImporterDlg::CreateControls()
     QWidget::setTabOrder(m_titleList, m_songText);
     QWidget::setTabOrder(m_songText, m_dropFiles);
     QWidget::setTabOrder(m_dropFiles, m_install);
-    QWidget::setTabOrder(m_install, m_quit);
-    QWidget::setTabOrder(m_quit, m_savePdb);
+    // Save PDB stands above Quit, so Tab reaches it first.
+    QWidget::setTabOrder(m_install, m_savePdb);
+    QWidget::setTabOrder(m_savePdb, m_quit);
     SetDefaultButton(m_dropFiles);
 
-    const std::pair<QWidget*, int> controls[] = {
-        {m_titleList, IDC_SONG_TITLE},
-        {m_songText, IDC_SONG_TEXT},
-        {m_dropFiles, IDC_DROP_FILES},
-        {m_install, IDC_INSTALL},
-        {m_quit, IDCANCEL},
-        {m_status, IDC_STATUS},
-        {m_savePdb, IDC_SAVE_PDB},
+    // Tooltips of the three buttons; the other controls have none.
+    const std::pair<QWidget*, std::string_view> tips[] = {
+        {m_install, res::TIP_INSTALL},
+        {m_savePdb, res::TIP_SAVE_PDB},
+        {m_dropFiles, res::TIP_DROP_FILES},
     };
-    for (const auto& [control, id] : controls) {
-        control->setToolTip(ToolTipText(id));
+    for (const auto& [control, tip] : tips) {
+        control->setToolTip(FromUtf8(tip));
     }
+    m_status->setToolTip(FromUtf8(res::STATUS_TIP));
     // Screen readers: a name for each control without a caption (the status line gets its name with its text
-    // in UpdateData), and a description for every control.
+    // in ShowEditorText), and a description for every control.
     const std::tuple<QWidget*, std::string_view, std::string_view> accessible[] = {
         {m_titleList, res::SONG_TITLE_NAME, res::SONG_TITLE_DESCRIPTION},
         {m_songText, res::SONG_TEXT_NAME, res::SONG_TEXT_DESCRIPTION},
@@ -162,6 +176,7 @@ void CImporterDlg::CreateControls()
         {m_savePdb, {}, res::SAVE_PDB_DESCRIPTION},
         {m_titleLabel, {}, res::SONG_TITLE_LABEL_DESCRIPTION},
         {m_textLength, res::TEXT_LENGTH_NAME, res::TEXT_LENGTH_TIP},
+        {m_note, res::NOTE_NAME, res::NOTE_DESCRIPTION},
     };
     for (const auto& [control, name, description] : accessible) {
         if (!name.empty()) {
@@ -184,6 +199,9 @@ void CImporterDlg::ConnectControls()
             RunCommand([this] { OnChangeSongText(); });
         }
     });
+    connect(m_songText, &QWidget::customContextMenuRequested, this, [this](const QPoint& position) {
+        ShowEditorMenu(position);
+    });
     connect(m_dropFiles, &QPushButton::clicked, this, [this] { RunCommand([this] { OnDropFilesButton(); }); });
     connect(m_install, &QPushButton::clicked, this, [this] { RunCommand([this] { OnInstall(); }); });
     connect(m_savePdb, &QPushButton::clicked, this, [this] { RunCommand([this] { OnSavePdb(); }); });
@@ -192,9 +210,12 @@ void CImporterDlg::ConnectControls()
 
 void CImporterDlg::InitDialog()
 {
-    UpdateData(false);
+    ShowEditorText({});
     setWindowIcon(m_appIcon);
     RestoreWindowPlace();
+    const QVariant fixedPitch = ReadSetting(Setting::FixedPitchFont);
+    m_fixedPitch = !fixedPitch.isValid() || fixedPitch.toBool();
+    ApplyEditorFont();
 
     // IDR_IMPORTER_KEYS: Ctrl+A selects the editor's text whichever control has the focus.
     auto* selectAll = new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_A), this);
@@ -202,39 +223,60 @@ void CImporterDlg::InitDialog()
     selectAll->setContext(Qt::WindowShortcut);
     connect(selectAll, &QShortcut::activated, this, [this] { OnSelectAllText(); });
 
+    // Ctrl+F and F3: find in the editor.
+    const std::pair<QKeySequence, void (CImporterDlg::*)()> findKeys[] = {
+        {QKeySequence(Qt::CTRL | Qt::Key_F), &CImporterDlg::OnFind},
+        {QKeySequence(Qt::Key_F3), &CImporterDlg::OnFindNext},
+    };
+    for (const auto& [keys, command] : findKeys) {
+        auto* shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, [this, command = command] {
+            RunCommand([this, command] { (this->*command)(); });
+        });
+    }
+
     // The about box is reached through the window's context menu and F1.
     auto* about = new QShortcut(QKeySequence(Qt::Key_F1), this);
     about->setObjectName(ObjectName("IDM_SHOW_ABOUT"));
     about->setContext(Qt::WindowShortcut);
-    connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); }); });
+    connect(about, &QShortcut::activated, this, [this] { RunCommand([this] { OnAbout(); }); });
 }
 
-void CImporterDlg::OnSysCommand(int id)
+void CImporterDlg::OnFind()
 {
-    if ((id & 0xFFF0) == IDM_SHOW_ABOUT) {
-        CAboutDlg about(m_appIcon, this);
-        m_desktop.RunModal(about);
+    if (!m_songText->isEnabled()) {
+        return;
+    }
+    const std::optional<QString> text = m_desktop.AskText(this, FromUtf8(res::FIND_PROMPT), m_findText);
+    if (!text || text->isEmpty()) {
+        return;
+    }
+    m_findText = *text;
+    OnFindNext();
+}
+
+void CImporterDlg::OnFindNext()
+{
+    if (m_findText.isEmpty() || !m_songText->isEnabled()) {
+        return;
+    }
+    if (m_songText->find(m_findText)) {
+        return;
+    }
+    // From the top once the end is reached.
+    QTextCursor top = m_songText->textCursor();
+    top.movePosition(QTextCursor::Start);
+    m_songText->setTextCursor(top);
+    if (!m_songText->find(m_findText)) {
+        ShowNote(FormatString(res::NOT_FOUND, m_findText));
     }
 }
 
-QString CImporterDlg::ToolTipText(int controlId)
+void CImporterDlg::OnAbout()
 {
-    switch (controlId) {
-    case 0:
-        return {};
-    case IDC_INSTALL:
-        return FromUtf8(LoadResString(IDS_TIP_INSTALL));
-    case IDC_SAVE_PDB:
-        return FromUtf8(LoadResString(IDS_TIP_SAVE_PDB));
-    case IDC_DROP_FILES:
-        return FromUtf8(LoadResString(IDS_TIP_DROP_FILES));
-    default:
-        break;
-    }
-    // Any other control: the string with the control's id, up to its first line feed, at most 79 characters.
-    std::string_view text = LoadResString(controlId).substr(0, 255);
-    text = text.substr(0, text.find('\n'));
-    return FromUtf8(text.substr(0, 79));
+    CAboutDlg about(m_appIcon, this);
+    m_desktop.RunModal(about);
 }
 
 void CImporterDlg::LayoutControls(int width, int height)
@@ -262,6 +304,14 @@ void CImporterDlg::LayoutControls(int width, int height)
     m_quit->move(W - bw - 10, dh + 2 * bh + 40);
     m_status->move(W - bw - 10, dh + 3 * bh + 50);
     m_textLength->move(m_status->x(), m_status->y() + m_status->height());
+    const int noteTop = m_textLength->y() + m_textLength->height() + 4;
+    m_note->setGeometry(m_status->x(), noteTop, bw, std::max(0, H - noteTop - 10));
+}
+
+void CImporterDlg::ShowNote(const QString& text)
+{
+    m_note->setText(text);
+    m_note->setAccessibleName(text.isEmpty() ? FromUtf8(res::NOTE_NAME) : text);
 }
 
 void CImporterDlg::resizeEvent(QResizeEvent* event)
@@ -272,29 +322,71 @@ void CImporterDlg::resizeEvent(QResizeEvent* event)
 
 void CImporterDlg::contextMenuEvent(QContextMenuEvent* event)
 {
-    const QString aboutText = FromUtf8(LoadResString(IDS_ABOUT_MENU));
-    if (aboutText.isEmpty()) {
-        QDialog::contextMenuEvent(event);
-        return;
-    }
     QMenu menu(this);
-    QAction* about = menu.addAction(aboutText);
+    FillContextMenu(menu);
+    menu.exec(event->globalPos());
+}
+
+void CImporterDlg::FillContextMenu(QMenu& menu)
+{
+    QAction* about = menu.addAction(FromUtf8(res::ABOUT_MENU));
     about->setShortcut(QKeySequence(Qt::Key_F1));
+    connect(about, &QAction::triggered, this, [this] { RunCommand([this] { OnAbout(); }); });
+    menu.addSeparator();
+    QAction* remove = menu.addAction(FromUtf8(res::REMOVE_SONG_MENU));
+    remove->setShortcut(QKeySequence(Qt::Key_Delete));
+    remove->setEnabled(m_songs.Shown() != nullptr);
+    connect(remove, &QAction::triggered, this, [this] { RunCommand([this] { OnRemoveSong(); }); });
+    QAction* saveSong = menu.addAction(FromUtf8(res::SAVE_SONG_MENU));
+    saveSong->setEnabled(m_songs.Shown() != nullptr);
+    connect(saveSong, &QAction::triggered, this, [this] { RunCommand([this] { OnSaveSongAs(); }); });
+    QAction* saveAll = menu.addAction(FromUtf8(res::SAVE_ALL_MENU));
+    saveAll->setEnabled(!m_songs.Empty());
+    connect(saveAll, &QAction::triggered, this, [this] { RunCommand([this] { OnSaveAllSongs(); }); });
+    QAction* undo = menu.addAction(FromUtf8(res::UNDO_REMOVE_MENU));
+    undo->setEnabled(m_songs.CanUndoRemove());
+    connect(undo, &QAction::triggered, this, [this] { RunCommand([this] { OnUndoRemove(); }); });
     menu.addSeparator();
     AddInstallDestinations(menu);
     menu.addSeparator();
     QAction* sheets = menu.addAction(FromUtf8(res::CHORD_SHEETS_MENU));
     sheets->setCheckable(true);
     sheets->setChecked(m_textConversion == TextConversion::ChordSheets);
-    const QAction* chosen = menu.exec(event->globalPos());
-    if (chosen == about) {
-        RunCommand([this] { OnSysCommand(IDM_SHOW_ABOUT); });
-    } else if (chosen == sheets) {
-        RunCommand([this, on = sheets->isChecked()] { OnChordSheetMode(on); });
-    } else if (chosen != nullptr && chosen->data().isValid()) {
-        const auto method = static_cast<InstallMethod>(chosen->data().toInt());
-        RunCommand([this, method] { OnInstallDestination(method); });
+    connect(sheets, &QAction::triggered, this, [this](bool on) { RunCommand([this, on] { OnChordSheetMode(on); }); });
+    AddFontSwitch(menu);
+}
+
+void CImporterDlg::AddFontSwitch(QMenu& menu)
+{
+    QAction* fixed = menu.addAction(FromUtf8(res::FIXED_PITCH_MENU));
+    fixed->setCheckable(true);
+    fixed->setChecked(m_fixedPitch);
+    connect(fixed, &QAction::triggered, this, [this](bool on) { RunCommand([this, on] { OnFixedPitchFont(on); }); });
+}
+
+void CImporterDlg::ShowEditorMenu(const QPoint& position)
+{
+    const std::unique_ptr<QMenu> menu(m_songText->createStandardContextMenu(position));
+    menu->addSeparator();
+    AddFontSwitch(*menu);
+    menu->exec(m_songText->viewport()->mapToGlobal(position));
+}
+
+void CImporterDlg::OnFixedPitchFont(bool on)
+{
+    m_fixedPitch = on;
+    ApplyEditorFont();
+    WriteSetting(Setting::FixedPitchFont, on);
+}
+
+void CImporterDlg::ApplyEditorFont()
+{
+    QFont editorFont = font();
+    if (m_fixedPitch) {
+        editorFont = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+        editorFont.setPointSizeF(font().pointSizeF());
     }
+    m_songText->setFont(editorFont);
 }
 
 void CImporterDlg::reject()
@@ -343,6 +435,18 @@ void CImporterDlg::dropEvent(QDropEvent* event)
 
 bool CImporterDlg::eventFilter(QObject* watched, QEvent* event)
 {
+    // In the title list, Delete removes the shown song and Ctrl+Z puts the last removed one back.
+    if (watched == m_titleList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Delete && key->modifiers() == Qt::NoModifier) {
+            RunCommand([this] { OnRemoveSong(); });
+            return true;
+        }
+        if (key->matches(QKeySequence::Undo)) {
+            RunCommand([this] { OnUndoRemove(); });
+            return true;
+        }
+    }
     // Files dropped on the editor are loaded like files dropped anywhere else on the window; other drags
     // (text moved within the editor) stay the editor's.
     if (watched == m_songText->viewport()) {

@@ -3,6 +3,8 @@
 #include "jobs/Charset.h"
 #include "jobs/Install.h"
 #include "jobs/Intake.h"
+#include "jobs/LossReport.h"
+#include "jobs/SongList.h"
 #include "pdb/PalmDatabase.h"
 #include "ui/Desktop.h"
 #include "ui/DialogUnits.h"
@@ -12,6 +14,7 @@
 #include <QIcon>
 #include <QPoint>
 #include <QStringList>
+#include <QVariant>
 
 #include <exception>
 #include <memory>
@@ -65,20 +68,61 @@ public:
     // Install destinations (ImporterDlgInstall.cpp): the context menu's choice, remembered in install.conf
     // (a folder is asked for); and the database file a drag out of the window carries, built from the loaded
     // texts into the folder where Install keeps databases (nullopt, after saying why, when it was not written).
+    // A drop target takes the database without a question, so when the export would lose text the drag does
+    // not start, and the message says what would be lost.
     void OnInstallDestination(InstallMethod method);
     std::optional<QString> BuildDragFile();
 
-    // Window chrome: window-menu commands (any id from 16 to 31 opens the about box), the tooltip text of a
-    // control, and the resize layout for a client area of width x height pixels.
-    void OnSysCommand(int id);
-    static QString ToolTipText(int controlId);
+    // The editor's font: the system's fixed-pitch font (the default), so chords stay over their syllables and
+    // tab staves line up, or the window's own; remembered.
+    void OnFixedPitchFont(bool on);
+    bool FixedPitchFont() const { return m_fixedPitch; }
+
+    // Ctrl+F asks for a text and selects its next place in the editor (from the cursor, then from the top);
+    // F3 finds the same text again. When the song does not hold it, the note says so.
+    void OnFind();
+    void OnFindNext();
+
+    // The context menu's "Save Song As...": the shown song as a UTF-8 ChordPro file the user names.
+    void OnSaveSongAs();
+    // "Save All Songs To...": every loaded text as a UTF-8 ChordPro file in a folder the user picks, none over
+    // a file already there.
+    void OnSaveAllSongs();
+
+    // Removing the shown song (Delete in the list, or the context menu), and putting the last removed one back
+    // (until the next export).
+    void OnRemoveSong();
+    void OnUndoRemove();
+
+    // Window chrome: the about box (context menu and F1), and the resize layout for a client area of width x
+    // height pixels.
+    void OnAbout();
+    // The window's context menu: the about box, removing songs, the install destination, the conversion.
+    void FillContextMenu(QMenu& menu);
+    // The editor's context menu: its own entries, then the font switch.
+    void ShowEditorMenu(const QPoint& position);
+    void AddFontSwitch(QMenu& menu);
+    void ApplyEditorFont();
     void LayoutControls(int width, int height);
 
-    const std::vector<std::string>& LoadedTexts() const { return m_loadedTexts; }
-    bool ChordMode() const { return m_chordMode; }
-    int CurrentIndex() const { return m_currentIndex; }
+    std::vector<std::string> LoadedTexts() const { return m_songs.TextStrings(); }
+    const CSongList& Songs() const { return m_songs; }
     const QIcon& AppIcon() const { return m_appIcon; }
     DialogBaseUnits BaseUnits() const { return m_baseUnits; }
+
+    // What the window remembers between runs (the keys are in one table, in ImporterDlgInstall.cpp).
+    enum class Setting
+    {
+        Geometry,       // size and place
+        ChordSheets,    // the chord-sheet conversion is on
+        FixedPitchFont, // the editor uses the fixed-pitch font
+        OpenFolder,     // the folders where the file dialogs of each kind last were
+        DatabaseFolder,
+        ExtractFolder,
+        ChordsFolder,
+        SongFolder,
+        InstallFolder,
+    };
 
     // The minimum size of the window, frame included.
     static constexpr int MIN_WIDTH = 400;
@@ -101,12 +145,14 @@ private:
     void ConnectControls();
     void InitDialog();
 
-    // Data exchange: true reads the editor into m_editorText; false shows m_editorText and m_statusText.
-    void UpdateData(bool saveAndValidate);
-    // Adds a title at its sorted position with the text index as item data; returns the position.
-    int AddSortedTitle(const QString& title, int textIndex);
-    // The text index stored with the list entry at `position`; -1 when there is none.
-    int TextIndexAt(int position) const;
+    // Puts `text` into the editor as the text it shows (not an edit), with the status line.
+    void ShowEditorText(const std::string& text);
+    // Reads the editor into m_editorText and m_editorReplaced. The text the editor was given, reached again
+    // (by undo, say), is taken byte for byte as it was given, which the editor's line breaks could not always
+    // reproduce.
+    void ReadEditorText();
+    // Shows the list's entries, the buttons and the status as m_songs has them, and the shown text.
+    void ShowSongList();
     void SetDefaultButton(QPushButton* button);
     // Runs a command; an exception that escapes it is reported and ends only that command.
     template <class Command> void RunCommand(Command&& command)
@@ -124,40 +170,43 @@ private:
     // Before Install or Save PDB: when the export would lose text, lists what each song loses and asks
     // whether to go on; true to go on.
     bool ConfirmLosses();
-    // The loaded texts with their replaced characters, as the loss report and the export take them.
-    std::vector<LoadedText> LoadedTextValues();
-    // The characters that became "?" in the loaded text at `index`.
-    ReplacedCharacters& ReplacedAt(std::size_t index);
+    // Each song that loses something, by its title, with what it loses; one paragraph each.
+    QString LossList(const std::vector<TextLossReport>& reports) const;
     // Shows how many of the characters a song record keeps the edited song uses (songs only).
     void ShowTextLength();
+    // Shows `text` below the character count, in place of the last note; empty hides it.
+    void ShowNote(const QString& text);
 
     // Install (ImporterDlgInstall.cpp): the remembered choice, or the user's answer when it is "ask each
     // time" (nullopt on cancel); a folder to install to, memory cards first; the one message after it.
     std::optional<InstallChoice> ChooseInstall();
     std::optional<std::string> AskInstallFolder();
-    void ReportInstall(const InstallResult& result);
+    void ReportInstall(const InstallResult& result, bool oneSong);
     // The destination entries of the context menu, each with its InstallMethod as data.
     void AddInstallDestinations(QMenu& menu);
     void StartDrag();
-    // The window's settings (file dialogs' folders, size and place), beside install.conf; null without a home.
+    // The window's settings file, beside install.conf; null without a home. Reading a setting gives an
+    // invalid value without one.
     std::unique_ptr<QSettings> OpenSettings() const;
-    // The size and place the window had when it was last closed.
+    QVariant ReadSetting(Setting setting) const;
+    void WriteSetting(Setting setting, const QVariant& value) const;
+    // The size and place the window had when it was last closed, and the remembered choices.
     void RestoreWindowPlace();
-    // The folder a file dialog of the kind `key` last used, set for the next prompt; and remembering it.
-    void StartDialogIn(const char* key);
-    void RememberDialogFolder(const char* key, const QString& fileOrFolder, bool isFolder);
+    // The folder a file dialog of the kind `folder` last used (`firstTime` before it was used), set for the next
+    // prompt; and remembering it.
+    void StartDialogIn(Setting folder, const QString& firstTime = {});
+    void RememberDialogFolder(Setting folder, const QString& fileOrFolder, bool isFolder);
 
     IDesktop& m_desktop;
 
-    int m_currentIndex = -1;
-    std::vector<std::string> m_loadedTexts;
+    QCollator m_collator;
+    CSongList m_songs;
     TextConversion m_textConversion = TextConversion::Strict;
-    std::vector<ReplacedCharacters> m_replaced; // of each loaded text, as loaded and as committed from the editor
-    ReplacedCharacters m_shownReplaced;         // of the text the editor was given
-    ReplacedCharacters m_editorReplaced;        // of the editor's text as last read, edited since it was given
-    bool m_chordMode = false;
+    ReplacedCharacters m_editorReplaced; // of the editor's text as last read, typed since it was given
     QComboBox* m_titleList = nullptr;
     std::string m_editorText; // Windows-1252, CR LF line ends
+    std::string m_givenText;  // the text the editor was given, and as the editor shows it
+    QString m_givenEditorText;
     QString m_statusText;
     QIcon m_appIcon;
 
@@ -169,9 +218,11 @@ private:
     QLabel* m_status = nullptr;
     QPushButton* m_savePdb = nullptr;
     QLabel* m_textLength = nullptr;
+    bool m_fixedPitch = true;
+    QString m_findText;       // the text Ctrl+F last looked for
+    QLabel* m_note = nullptr; // below the character count: what the last load or command should tell
 
     DialogBaseUnits m_baseUnits;
-    QCollator m_collator;
     bool m_showingText = false; // the dialog itself is setting the editor's text
     QPoint m_dragStart;         // where the left button went down on the window, for a drag out
 };

@@ -17,15 +17,41 @@
 #include <QSettings>
 #include <QUrl>
 
+#include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "res/Resource.h"
 
 namespace {
 constexpr const char* SETTINGS_FILE = "window.conf";
-constexpr const char* GEOMETRY_KEY = "window/geometry";
-constexpr const char* CHORD_SHEETS_KEY = "conversion/chordSheets";
-constexpr const char* INSTALL_FOLDER_KEY = "folders/install";
+
+// The key of each of the window's settings in SETTINGS_FILE.
+QString SettingKey(CImporterDlg::Setting setting)
+{
+    using enum CImporterDlg::Setting;
+    switch (setting) {
+    case Geometry:
+        return QStringLiteral("window/geometry");
+    case ChordSheets:
+        return QStringLiteral("conversion/chordSheets");
+    case FixedPitchFont:
+        return QStringLiteral("editor/fixedPitchFont");
+    case OpenFolder:
+        return QStringLiteral("folders/open");
+    case DatabaseFolder:
+        return QStringLiteral("folders/database");
+    case ExtractFolder:
+        return QStringLiteral("folders/extract");
+    case ChordsFolder:
+        return QStringLiteral("folders/chords");
+    case SongFolder:
+        return QStringLiteral("folders/song");
+    case InstallFolder:
+        return QStringLiteral("folders/install");
+    }
+    return {};
+}
 
 // A menu text as a choice in a list: without its "&" and "...".
 QString ChoiceText(std::string_view menuText)
@@ -53,41 +79,62 @@ std::unique_ptr<QSettings> CImporterDlg::OpenSettings() const
     return std::make_unique<QSettings>(FromPath(*folder / SETTINGS_FILE), QSettings::IniFormat);
 }
 
-void CImporterDlg::StartDialogIn(const char* key)
+QVariant CImporterDlg::ReadSetting(Setting setting) const
 {
     const std::unique_ptr<QSettings> settings = OpenSettings();
-    m_desktop.SetDialogFolder(settings ? settings->value(QLatin1String(key)).toString() : QString());
+    return settings ? settings->value(SettingKey(setting)) : QVariant();
 }
 
-void CImporterDlg::RememberDialogFolder(const char* key, const QString& fileOrFolder, bool isFolder)
+void CImporterDlg::WriteSetting(Setting setting, const QVariant& value) const
 {
     if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        settings->setValue(QLatin1String(key), isFolder ? fileOrFolder : QFileInfo(fileOrFolder).absolutePath());
+        settings->setValue(SettingKey(setting), value);
     }
+}
+
+void CImporterDlg::StartDialogIn(Setting folder, const QString& firstTime)
+{
+    const QVariant remembered = ReadSetting(folder);
+    m_desktop.SetDialogFolder(remembered.isValid() ? remembered.toString() : firstTime);
+}
+
+void CImporterDlg::RememberDialogFolder(Setting folder, const QString& fileOrFolder, bool isFolder)
+{
+    WriteSetting(folder, isFolder ? fileOrFolder : QFileInfo(fileOrFolder).absolutePath());
 }
 
 void CImporterDlg::RestoreWindowPlace()
 {
-    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        restoreGeometry(settings->value(QLatin1String(GEOMETRY_KEY)).toByteArray());
-        m_textConversion = settings->value(QLatin1String(CHORD_SHEETS_KEY)).toBool() ? TextConversion::ChordSheets
-                                                                                     : TextConversion::Strict;
+    restoreGeometry(ReadSetting(Setting::Geometry).toByteArray());
+    // A second window opened while one is up stands a little below and to the right of it, not on top.
+    // (The places are compared loosely: a shown window's place may count its frame, this one's not yet.)
+    constexpr int OFFSET = 32;
+    for (int moves = 0; moves < 16; ++moves) {
+        const QWidgetList windows = QApplication::topLevelWidgets();
+        const auto covering = std::find_if(windows.begin(), windows.end(), [this](const QWidget* window) {
+            const QPoint apart = window->pos() - pos();
+            return window != this && window->isVisible() && qobject_cast<const CImporterDlg*>(window) != nullptr &&
+                   std::abs(apart.x()) < OFFSET && std::abs(apart.y()) < OFFSET;
+        });
+        if (covering == windows.end()) {
+            break;
+        }
+        move((*covering)->pos() + QPoint(OFFSET, OFFSET));
     }
+    m_textConversion =
+        ReadSetting(Setting::ChordSheets).toBool() ? TextConversion::ChordSheets : TextConversion::Strict;
 }
 
 void CImporterDlg::OnChordSheetMode(bool on)
 {
     m_textConversion = on ? TextConversion::ChordSheets : TextConversion::Strict;
-    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        settings->setValue(QLatin1String(CHORD_SHEETS_KEY), on);
-    }
+    WriteSetting(Setting::ChordSheets, on);
+    ShowNote(FromUtf8(on ? res::NOTE_CHORD_SHEETS_ON : res::NOTE_CHORD_SHEETS_OFF));
 }
 
 void CImporterDlg::done(int result)
 {
-    if (const std::unique_ptr<QSettings> settings = OpenSettings()) {
-        settings->setValue(QLatin1String(GEOMETRY_KEY), saveGeometry());
-    }
+    WriteSetting(Setting::Geometry, saveGeometry());
     QDialog::done(result);
 }
 
@@ -109,12 +156,12 @@ std::optional<std::string> CImporterDlg::AskInstallFolder()
             return Utf8FromPath(cards[static_cast<std::size_t>(*chosen)]);
         }
     }
-    StartDialogIn(INSTALL_FOLDER_KEY);
+    StartDialogIn(Setting::InstallFolder);
     const std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::INSTALL_FOLDER_TITLE));
     if (!folder) {
         return std::nullopt;
     }
-    RememberDialogFolder(INSTALL_FOLDER_KEY, *folder, true);
+    RememberDialogFolder(Setting::InstallFolder, *folder, true);
     return Utf8FromPath(ToPath(*folder));
 }
 
@@ -137,19 +184,28 @@ void CImporterDlg::AddInstallDestinations(QMenu& menu)
 {
     QMenu* destinations = menu.addMenu(FromUtf8(res::INSTALL_TO_MENU));
     auto* group = new QActionGroup(destinations);
-    const InstallMethod current = ReadInstallChoice(m_desktop).method;
+    const InstallChoice current = ReadInstallChoice(m_desktop);
+    // One entry per destination; a new destination is one more line here.
     const std::pair<InstallMethod, std::string_view> entries[] = {
+        {InstallMethod::Automatic, res::DESTINATION_AUTOMATIC},
         {InstallMethod::JPilot, res::DESTINATION_JPILOT},
         {InstallMethod::Folder, res::DESTINATION_FOLDER},
         {InstallMethod::SystemTool, res::DESTINATION_SYSTEM},
         {InstallMethod::Ask, res::DESTINATION_ASK},
     };
     for (const auto& [method, text] : entries) {
-        QAction* action = destinations->addAction(FromUtf8(text));
+        QString label = FromUtf8(text);
+        if (method == InstallMethod::Folder && current.method == method && !current.folder.empty()) {
+            label = FormatString(res::DESTINATION_FOLDER_CHOSEN, FromUtf8(current.folder));
+        }
+        QAction* action = destinations->addAction(label);
         action->setCheckable(true);
-        action->setChecked(method == current);
+        action->setChecked(method == current.method);
         action->setData(static_cast<int>(method));
         group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, method = method] {
+            RunCommand([this, method] { OnInstallDestination(method); });
+        });
     }
 }
 
@@ -177,7 +233,7 @@ std::optional<InstallChoice> CImporterDlg::ChooseInstall()
 
 void CImporterDlg::OnInstall()
 {
-    if (m_loadedTexts.empty()) {
+    if (m_songs.Empty()) {
         return;
     }
     CommitEditedSong();
@@ -191,24 +247,25 @@ void CImporterDlg::OnInstall()
     InstallResult result;
     {
         CWaitCursor wait(m_desktop);
-        result = InstallLoadedTexts(LoadedTextValues(), *choice, m_desktop);
+        result = InstallLoadedTexts(m_songs.Texts(), *choice, m_desktop);
     }
     if (!result.written) {
         // Nothing was written anywhere, so the texts stay loaded for another try.
         ShowError(FromUtf8(result.error));
         return;
     }
+    const bool one = m_songs.Count() == 1 && !m_songs.ChordMode();
     ClearLoadedSongs();
-    ReportInstall(result);
+    ReportInstall(result, one);
 }
 
-void CImporterDlg::ReportInstall(const InstallResult& result)
+void CImporterDlg::ReportInstall(const InstallResult& result, bool oneSong)
 {
     const QString file = FromUtf8(result.path);
     if (!result.ok() || result.destination == InstallDestination::None) {
         // The database waits in the folder where Install keeps it: show it to the user.
         m_desktop.ShowInFileManager(file);
-        QString text = FormatString(res::INSTALL_SAVED, file);
+        QString text = FormatString(oneSong ? res::INSTALL_SAVED_ONE : res::INSTALL_SAVED, file);
         if (!result.ok()) {
             text += QStringLiteral("\n\n") + FromUtf8(res::INSTALL_NOT_HANDED_ON) + FromUtf8(result.error) +
                     QLatin1Char('.');
@@ -218,11 +275,12 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
     }
     QString text;
     if (result.destination == InstallDestination::JPilot) {
-        text = FormatString(res::INSTALL_QUEUED, file);
+        text = FormatString(oneSong ? res::INSTALL_QUEUED_ONE : res::INSTALL_QUEUED, file);
     } else if (result.destination == InstallDestination::Folder) {
-        text = FormatString(res::INSTALL_COPIED, FromPath(PathFromUtf8(result.target).parent_path()));
+        text = FormatString(oneSong ? res::INSTALL_COPIED_ONE : res::INSTALL_COPIED,
+                            FromPath(PathFromUtf8(result.target).parent_path()));
     } else {
-        text = FormatString(res::INSTALL_HANDED, file);
+        text = FormatString(oneSong ? res::INSTALL_HANDED_ONE : res::INSTALL_HANDED, file);
     }
     m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::None);
 }
@@ -230,7 +288,14 @@ void CImporterDlg::ReportInstall(const InstallResult& result)
 std::optional<QString> CImporterDlg::BuildDragFile()
 {
     CommitEditedSong();
-    CPalmDatabase database = BuildImportDatabase(LoadedTextValues(), m_desktop);
+    if (const std::vector<TextLossReport> losses = m_songs.Losses(); !losses.empty()) {
+        m_desktop.ShowMessage(this,
+                              FromUtf8(res::DRAG_REFUSED) + LossList(losses) + QStringLiteral("\n\n") +
+                                  FromUtf8(res::DRAG_USE_COMMANDS),
+                              IDesktop::MessageIcon::Warning);
+        return std::nullopt;
+    }
+    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
     const InstallResult kept = KeepDatabase(database, m_desktop);
     if (!kept.written) {
         ShowError(FromUtf8(kept.error));
@@ -250,7 +315,7 @@ void CImporterDlg::mousePressEvent(QMouseEvent* event)
 
 void CImporterDlg::mouseMoveEvent(QMouseEvent* event)
 {
-    if ((event->buttons() & Qt::LeftButton) != 0 && !m_loadedTexts.empty() &&
+    if ((event->buttons() & Qt::LeftButton) != 0 && !m_songs.Empty() &&
         (event->position().toPoint() - m_dragStart).manhattanLength() >= QApplication::startDragDistance()) {
         RunCommand([this] { StartDrag(); });
         return;

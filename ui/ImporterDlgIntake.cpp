@@ -9,18 +9,21 @@
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
+#include <algorithm>
+
 #include "res/Resource.h"
 
 void CImporterDlg::OnDropFilesButton()
 {
     CommitEditedSong();
-    StartDialogIn("folders/open");
-    const std::optional<QStringList> paths = m_desktop.AskOpenFileNames(this, FromUtf8(res::OPEN_FILTER));
+    StartDialogIn(Setting::OpenFolder);
+    const std::optional<QStringList> paths =
+        m_desktop.AskOpenFileNames(this, FromUtf8(res::ALL_SONG_FILES_FILTER) + FromUtf8(res::OPEN_FILTER));
     if (!paths) {
         return;
     }
     if (!paths->isEmpty()) {
-        RememberDialogFolder("folders/open", paths->front(), false);
+        RememberDialogFolder(Setting::OpenFolder, paths->front(), false);
     }
     CWaitCursor wait(m_desktop);
     LoadInputFiles(*paths);
@@ -35,10 +38,10 @@ void CImporterDlg::OnDropFiles(const QStringList& paths)
 
 std::optional<QString> CImporterDlg::BrowseForFolder()
 {
-    StartDialogIn("folders/extract");
-    std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(LoadResString(IDS_EXTRACT_FOLDER_TITLE)));
+    StartDialogIn(Setting::ExtractFolder);
+    std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::EXTRACT_FOLDER_TITLE));
     if (folder) {
-        RememberDialogFolder("folders/extract", *folder, true);
+        RememberDialogFolder(Setting::ExtractFolder, *folder, true);
     }
     return folder;
 }
@@ -46,8 +49,12 @@ std::optional<QString> CImporterDlg::BrowseForFolder()
 void CImporterDlg::LoadInputFiles(const QStringList& paths)
 {
     QStringList notSongs;
+    QStringList notes;
+    const bool emptyBefore = m_songs.Empty();
+    std::vector<std::pair<QString, bool>> appended; // the file of each text loaded now, and whether it is a chord list
     for (const QString& path : paths) {
         InputFile input = ReadInputFile(ToPath(path), m_textConversion);
+        const QString name = FromUtf8(Utf8FromPath(ToPath(path).filename()));
         switch (input.kind) {
         case InputKind::ChordDatabase:
             ExtractChords(*input.database, path);
@@ -56,22 +63,41 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             ExtractSongDatabase(*input.database);
             break;
         case InputKind::Texts:
-        case InputKind::ImportDatabase:
-            m_replaced.resize(m_loadedTexts.size());
+        case InputKind::ImportDatabase: {
+            std::size_t replaced = 0;
             for (LoadedText& loaded : input.texts) {
-                m_loadedTexts.push_back(std::move(loaded.text));
-                m_replaced.push_back(std::move(loaded.replaced));
+                replaced += loaded.replaced.Total();
+                appended.emplace_back(name, IsChordModeText(loaded.text));
+                m_songs.Append(std::move(loaded));
+            }
+            if (replaced != 0) {
+                // The number first, so that a "%d" in the file's name stays as it is.
+                const QString line = FormatNumber(replaced == 1 ? res::NOTE_REPLACED_ONE : res::NOTE_REPLACED,
+                                                  static_cast<long long>(replaced));
+                notes.append(FormatString(line.toStdString(), name));
             }
             break;
+        }
         case InputKind::NotText:
-            notSongs.append(FromUtf8(NotASongMessage(Utf8FromPath(ToPath(path).filename()))));
+            notSongs.append(FromUtf8(NotASongMessage(name.toStdString())));
             break;
         case InputKind::Unreadable:
-            break; // skipped without a message
+            notSongs.append(FromUtf8(input.error));
+            break;
         }
     }
     RefreshSongList();
-    // Every file that is no song in one message, after the files that were taken.
+    // A chord list among songs is listed and exported as a song; after a chord list, every text is left out.
+    for (std::size_t i = 0; i < appended.size(); ++i) {
+        const auto& [name, chordList] = appended[i];
+        if (m_songs.ChordMode() && !(emptyBefore && i == 0)) {
+            notes.append(FormatString(res::NOTE_LEFT_OUT, name));
+        } else if (!m_songs.ChordMode() && chordList) {
+            notes.append(FormatString(res::NOTE_CHORDS_AS_SONG, name));
+        }
+    }
+    ShowNote(notes.join(QLatin1Char('\n')));
+    // Every file that is no song, or could not be read, in one message after the files that were taken.
     if (!notSongs.isEmpty()) {
         m_desktop.ShowMessage(this, notSongs.join(QLatin1Char('\n')), IDesktop::MessageIcon::Warning);
     }
@@ -79,13 +105,13 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
 
 void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& source)
 {
-    StartDialogIn("folders/chords");
+    StartDialogIn(Setting::ChordsFolder);
     const std::optional<QString> target =
         m_desktop.AskSaveFileName(this, FromUtf8(res::TEXT_FILTER), FromUtf8(res::TEXT_EXTENSION));
     if (!target) {
         return;
     }
-    RememberDialogFolder("folders/chords", *target, false);
+    RememberDialogFolder(Setting::ChordsFolder, *target, false);
     // Writing the chords over the database they come from would lose it.
     if (!source.isEmpty() && IsSameFile(ToPath(*target), ToPath(source))) {
         ShowError(FromUtf8(SameFileMessage(ToPath(*target), ToPath(source))));
@@ -96,9 +122,19 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& s
         ShowError(FromUtf8(result.error));
         return;
     }
-    m_desktop.ShowMessage(
-        this, FormatString(LoadResString(IDS_CHORDS_EXTRACTED), *target), IDesktop::MessageIcon::None);
+    m_desktop.ShowMessage(this, FormatString(res::CHORDS_EXTRACTED, *target), IDesktop::MessageIcon::None);
 }
+
+namespace {
+// "1 song ..." or "%d songs ..."; nothing for none unless `always`.
+QString CountLine(std::string_view one, std::string_view many, long long count, bool always = false)
+{
+    if (count == 0 && !always) {
+        return {};
+    }
+    return QLatin1Char('\n') + (count == 1 ? FromUtf8(one) : FormatNumber(many, count));
+}
+} // namespace
 
 void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
 {
@@ -106,19 +142,55 @@ void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
     if (!folder) {
         return;
     }
-    // A song file that holds another text, perhaps edited since an earlier extraction, is the user's to decide.
-    const ExtractResult result = ExtractSongs(database, ToPath(*folder), [this](const std::filesystem::path& file) {
-        return m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))));
+    // A song file that holds another text, perhaps edited since an earlier extraction, is the user's to decide;
+    // "Replace All" and "Keep All" decide for the rest of this extraction.
+    std::optional<ExistingFileChoice> forAll;
+    long long keptBeside = 0;
+    const ExtractResult result = ExtractSongs(database, ToPath(*folder), [&](const std::filesystem::path& file) {
+        ExistingFileChoice choice = ExistingFileChoice::Cancel;
+        if (forAll) {
+            choice = *forAll;
+        } else {
+            switch (
+                m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))))) {
+            case IDesktop::ReplaceAnswer::ReplaceAll:
+                forAll = ExistingFileChoice::Replace;
+                [[fallthrough]];
+            case IDesktop::ReplaceAnswer::Replace:
+                choice = ExistingFileChoice::Replace;
+                break;
+            case IDesktop::ReplaceAnswer::KeepAll:
+                forAll = ExistingFileChoice::KeepBoth;
+                [[fallthrough]];
+            case IDesktop::ReplaceAnswer::KeepBoth:
+                choice = ExistingFileChoice::KeepBoth;
+                break;
+            case IDesktop::ReplaceAnswer::Cancel:
+                break;
+            }
+        }
+        keptBeside += choice == ExistingFileChoice::KeepBoth ? 1 : 0;
+        return choice;
     });
     QString text =
-        FormatString(LoadResString(IDS_SONGS_EXTRACTED), *folder) + QLatin1Char('\n') +
-        (result.written == 1 ? FromUtf8(res::ONE_SONG_WRITTEN) : FormatNumber(res::SONGS_WRITTEN, result.written));
+        FormatString(res::SONGS_EXTRACTED, *folder) +
+        CountLine(res::ONE_SONG_WRITTEN, res::SONGS_WRITTEN, result.written - result.unchanged, true) +
+        CountLine(res::ONE_ALREADY_THERE, res::ALREADY_THERE, result.unchanged) +
+        CountLine(res::ONE_FILE_REPLACED, res::FILES_REPLACED, static_cast<long long>(result.replaced.size())) +
+        CountLine(res::ONE_KEPT_BESIDE, res::KEPT_BESIDE, keptBeside);
+    if (result.cancelled) {
+        const auto& records = database.Records();
+        const auto songs = std::count_if(
+            records.begin(), records.end(), [](const CPdbRecord& record) { return !IsMarkerRecord(record); });
+        const auto done = static_cast<long long>(result.written) + static_cast<long long>(result.failed.size());
+        text += QLatin1Char('\n') + FormatNumber(FormatNumber(res::STOPPED_AFTER, done).toUtf8().toStdString(), songs);
+    }
     if (!result.failed.empty()) {
         text += QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN);
         for (const std::string& name : result.failed) {
             text += QLatin1Char('\n') + FromUtf8(name);
         }
     }
-    m_desktop.ShowMessage(
-        this, text, result.failed.empty() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
+    const bool complete = result.failed.empty() && !result.cancelled;
+    m_desktop.ShowMessage(this, text, complete ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
 }

@@ -1,9 +1,13 @@
-// The main window's song list, editor and commands: the three states (empty, songs, chords), showing and
-// storing back the edited text, Save PDB and Quit (Install is in ImporterDlgInstall.cpp).
+// The main window's song list, editor and commands: the three states (empty, songs, chords) as the song list
+// has them, showing and storing back the edited text, removing songs, Save PDB and Quit (Install is in
+// ImporterDlgInstall.cpp).
 
 #include "jobs/Export.h"
-#include "jobs/Intake.h"
+#include "jobs/FileNames.h"
 #include "jobs/LossReport.h"
+#include "pdb/AtomicFile.h"
+#include "pdb/FileIo.h"
+#include "text/Ascii.h"
 #include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
@@ -13,110 +17,89 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
+#include <QStandardPaths>
+
+#include <filesystem>
+#include <set>
 
 #include "res/Resource.h"
 
-void CImporterDlg::UpdateData(bool saveAndValidate)
+void CImporterDlg::ShowEditorText(const std::string& text)
 {
-    if (saveAndValidate) {
-        // Only text the user changed is read back: a text the dialog put there unedited is already in
-        // m_editorText byte for byte, which the editor's line breaks could not always reproduce.
-        if (m_songText->document()->isModified()) {
-            m_editorReplaced = {};
-            m_editorText = EditorToLoadedText(m_songText->document()->toRawText(), m_editorReplaced);
-        }
-        return;
-    }
+    m_editorText = text;
+    m_givenText = text;
     m_editorReplaced = {};
     m_showingText = true;
-    m_songText->setPlainText(LoadedTextToEditor(m_editorText));
+    m_songText->setPlainText(LoadedTextToEditor(text));
     m_songText->document()->setModified(false);
     m_showingText = false;
+    // As the editor holds it, so that the same document reached again by editing compares equal.
+    m_givenEditorText = m_songText->document()->toRawText();
     m_status->setText(m_statusText);
     m_status->setAccessibleName(m_statusText.isEmpty() ? FromUtf8(res::STATUS_EMPTY_NAME) : m_statusText);
     ShowTextLength();
 }
 
-ReplacedCharacters& CImporterDlg::ReplacedAt(std::size_t index)
+void CImporterDlg::ReadEditorText()
 {
-    if (m_replaced.size() < m_loadedTexts.size()) {
-        m_replaced.resize(m_loadedTexts.size());
+    const QString raw = m_songText->document()->toRawText();
+    m_editorReplaced = {};
+    if (raw == m_givenEditorText) {
+        m_editorText = m_givenText;
+        return;
     }
-    return m_replaced.at(index);
+    m_editorText = EditorToLoadedText(raw, m_editorReplaced);
 }
 
 void CImporterDlg::ShowTextLength()
 {
-    const bool song = !m_loadedTexts.empty() && !m_chordMode && m_songText->isEnabled();
-    m_textLength->setText(song ? QString::number(SongTextLength(m_editorText)) + QStringLiteral(" / ") +
-                                     QString::number(SONG_MAX_TEXT)
-                               : QString());
+    const bool song = !m_songs.Empty() && !m_songs.ChordMode() && m_songText->isEnabled();
+    if (!song) {
+        m_textLength->clear();
+        return;
+    }
+    const std::size_t length = SongTextLength(m_editorText);
+    QString text = QString::number(length) + QStringLiteral(" / ") + QString::number(SONG_MAX_TEXT);
+    if (length > SONG_MAX_TEXT) {
+        // Where the handheld's cut falls, so the user knows which lines to shorten.
+        for (const Loss& loss : TextLosses(LoadedText{m_editorText, {}}, false)) {
+            if (loss.kind == LossKind::TextCut) {
+                text += FormatNumber(res::TEXT_CUT_AT_LINE, static_cast<long long>(loss.line));
+            }
+        }
+    }
+    m_textLength->setText(text);
 }
 
-std::vector<LoadedText> CImporterDlg::LoadedTextValues()
+QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const
 {
-    m_replaced.resize(m_loadedTexts.size());
-    std::vector<LoadedText> values;
-    values.reserve(m_loadedTexts.size());
-    for (std::size_t i = 0; i < m_loadedTexts.size(); ++i) {
-        values.push_back(LoadedText{m_loadedTexts[i], m_replaced[i], 0});
-    }
-    return values;
-}
-
-bool CImporterDlg::ConfirmLosses()
-{
-    const std::vector<TextLossReport> reports = ExportLosses(LoadedTextValues());
-    if (reports.empty()) {
-        return true;
-    }
     constexpr std::size_t MAX_LISTED = 10; // songs named in the message; the rest are counted
-    const bool chords = IsChordModeText(m_loadedTexts.front());
-    QString text = FromUtf8(res::LOSS_QUESTION);
+    QString text;
     for (std::size_t i = 0; i < reports.size(); ++i) {
         if (i == MAX_LISTED) {
             const auto more = static_cast<long long>(reports.size() - i);
             text += QStringLiteral("\n\n") + FormatNumber(res::LOSS_MORE_SONGS, more);
             break;
         }
-        const std::string& loaded = m_loadedTexts[reports[i].text];
+        const std::string& loaded = m_songs.Texts()[reports[i].text].text;
         text += QStringLiteral("\n\n") +
-                (chords ? FromUtf8(res::CHORDS_LABEL) : FromCp1252(GetSongDisplayName(loaded))) + QLatin1Char(':');
+                (m_songs.ChordMode() ? FromUtf8(res::CHORDS_LABEL) : FromCp1252(GetSongDisplayName(loaded))) +
+                QLatin1Char(':');
         for (const Loss& loss : reports[i].losses) {
             text += QStringLiteral("\n- ") + FromUtf8(DescribeLoss(loss));
         }
     }
-    text += QStringLiteral("\n\n") + FromUtf8(res::LOSS_GO_ON);
-    return m_desktop.AskYesNo(this, text);
+    return text;
 }
 
-int CImporterDlg::AddSortedTitle(const QString& title, int textIndex)
+bool CImporterDlg::ConfirmLosses()
 {
-    // After every entry that sorts before or with the new one, so equal titles keep their loading order.
-    // The list is sorted while it is being filled, so a binary search finds the place.
-    int low = 0;
-    int high = m_titleList->count();
-    while (low < high) {
-        const int middle = low + (high - low) / 2;
-        if (m_collator.compare(m_titleList->itemText(middle), title) <= 0) {
-            low = middle + 1;
-        } else {
-            high = middle;
-        }
+    const std::vector<TextLossReport> reports = m_songs.Losses();
+    if (reports.empty()) {
+        return true;
     }
-    const int position = low;
-    m_titleList->insertItem(position, title, textIndex);
-    return position;
-}
-
-int CImporterDlg::TextIndexAt(int position) const
-{
-    if (position < 0 || position >= m_titleList->count()) {
-        return -1;
-    }
-    bool ok = false;
-    const int index = m_titleList->itemData(position).toInt(&ok);
-    return ok ? index : -1;
+    return m_desktop.AskYesNo(
+        this, FromUtf8(res::LOSS_QUESTION) + LossList(reports) + QStringLiteral("\n\n") + FromUtf8(res::LOSS_GO_ON));
 }
 
 void CImporterDlg::SetDefaultButton(QPushButton* button)
@@ -128,128 +111,194 @@ void CImporterDlg::SetDefaultButton(QPushButton* button)
 
 void CImporterDlg::RefreshSongList()
 {
+    m_songs.Refresh();
+    ShowSongList();
+}
+
+void CImporterDlg::ShowSongList()
+{
     {
         const QSignalBlocker blocker(m_titleList);
         m_titleList->clear();
+        for (const CSongList::Entry& entry : m_songs.Entries()) {
+            m_titleList->addItem(FromCp1252(entry.label));
+        }
+        m_titleList->setCurrentIndex(m_songs.Current());
     }
-    if (m_loadedTexts.empty()) {
+    if (m_songs.Empty()) {
+        // The default button stays as the last texts left it; the caption is the one of a fresh window.
+        m_install->setText(FromUtf8(res::INSTALL_CAPTION));
         m_titleList->setEnabled(false);
-        m_editorText.clear();
-        m_shownReplaced = {};
         m_songText->setEnabled(false);
         m_savePdb->setEnabled(false);
         m_install->setEnabled(false);
         m_statusText.clear();
+        ShowEditorText({});
         return;
     }
-
-    const int count = static_cast<int>(m_loadedTexts.size());
-    if (IsChordModeText(m_loadedTexts.front())) {
-        m_chordMode = true;
-        m_install->setText(FromUtf8(LoadResString(IDS_INSTALL_CHORDS)));
-        m_songText->setEnabled(true);
-        {
-            const QSignalBlocker blocker(m_titleList);
-            m_titleList->addItem(FromUtf8(res::CHORDS_LABEL), 0);
-            m_titleList->setCurrentIndex(0);
-        }
-        m_titleList->setEnabled(false);
-        m_editorText = m_loadedTexts.front();
-        m_shownReplaced = ReplacedAt(0);
-        m_currentIndex = 0;
+    const auto count = static_cast<long long>(m_songs.Count());
+    if (m_songs.ChordMode()) {
+        m_install->setText(FromUtf8(res::INSTALL_CHORDS));
         m_statusText = FormatNumber(res::STATUS_CHORDS, count);
     } else {
-        m_chordMode = false;
-        m_install->setText(FromUtf8(LoadResString(count == 1 ? IDS_INSTALL_SONG : IDS_INSTALL_SONGS)));
-        m_songText->setEnabled(true);
-        m_titleList->setEnabled(true);
-        {
-            const QSignalBlocker blocker(m_titleList);
-            for (int i = 0; i < count; ++i) {
-                const std::string name = GetSongDisplayName(m_loadedTexts[static_cast<std::size_t>(i)]);
-                m_titleList->setCurrentIndex(AddSortedTitle(FromCp1252(name), i));
-            }
-        }
-        m_currentIndex = -1;
-        OnSelChangeSongTitle();
+        m_install->setText(FromUtf8(count == 1 ? res::INSTALL_SONG : res::INSTALL_SONGS));
         m_statusText = count == 1 ? FromUtf8(res::STATUS_ONE_SONG) : FormatNumber(res::STATUS_SONGS, count);
     }
-
+    m_titleList->setEnabled(!m_songs.ChordMode());
+    m_songText->setEnabled(true);
     m_savePdb->setEnabled(true);
     m_install->setEnabled(true);
     SetDefaultButton(m_install);
-    UpdateData(false);
+    ShowEditorText(m_songs.Shown() != nullptr ? m_songs.Shown()->text : std::string());
 }
 
 void CImporterDlg::CommitEditedSong()
 {
-    UpdateData(true);
-    if (m_titleList->count() == 0 || m_currentIndex < 0) {
-        return;
-    }
-    const int textIndex = TextIndexAt(m_currentIndex);
-    if (textIndex < 0 || static_cast<std::size_t>(textIndex) >= m_loadedTexts.size()) {
-        return;
-    }
-    m_loadedTexts[static_cast<std::size_t>(textIndex)] = m_editorText;
-    // The "?" of characters replaced before are in the text like any other; when the user has removed every
-    // "?", none of them is left.
-    ReplacedCharacters replaced = m_editorText.find('?') == std::string::npos ? ReplacedCharacters() : m_shownReplaced;
-    replaced.Merge(m_editorReplaced);
-    ReplacedAt(static_cast<std::size_t>(textIndex)) = std::move(replaced);
+    ReadEditorText();
+    m_songs.Commit(m_editorText, m_editorReplaced);
 }
 
 void CImporterDlg::OnSelChangeSongTitle()
 {
     CommitEditedSong();
-    m_currentIndex = m_titleList->currentIndex();
-    const int textIndex = TextIndexAt(m_currentIndex);
-    if (textIndex >= 0 && static_cast<std::size_t>(textIndex) < m_loadedTexts.size()) {
-        m_editorText = m_loadedTexts[static_cast<std::size_t>(textIndex)];
-        m_shownReplaced = ReplacedAt(static_cast<std::size_t>(textIndex));
-    }
-    UpdateData(false);
+    m_songs.Select(m_titleList->currentIndex());
+    ShowEditorText(m_songs.Shown() != nullptr ? m_songs.Shown()->text : std::string());
 }
 
 void CImporterDlg::OnChangeSongText()
 {
-    UpdateData(true);
+    ReadEditorText();
     ShowTextLength();
-    if (m_currentIndex < 0 || m_currentIndex >= m_titleList->count()) {
-        return;
+    if (m_songs.Rename(m_editorText)) {
+        // The entry keeps its position; the list is sorted again by the next refresh.
+        const QSignalBlocker blocker(m_titleList);
+        m_titleList->setItemText(m_songs.Current(),
+                                 FromCp1252(m_songs.Entries()[std::size_t(m_songs.Current())].label));
+        m_titleList->setCurrentIndex(m_songs.Current());
     }
-    const QString name = FromCp1252(GetSongDisplayName(m_editorText));
-    if (m_titleList->itemText(m_currentIndex) == name) {
-        return;
+}
+
+void CImporterDlg::OnRemoveSong()
+{
+    CommitEditedSong();
+    if (m_songs.RemoveShown()) {
+        ShowSongList();
     }
-    // The entry keeps its position and its text index; the list is sorted again by the next refresh.
-    const QSignalBlocker blocker(m_titleList);
-    m_titleList->setItemText(m_currentIndex, name);
-    m_titleList->setCurrentIndex(m_currentIndex);
+}
+
+void CImporterDlg::OnUndoRemove()
+{
+    CommitEditedSong();
+    if (m_songs.UndoRemove()) {
+        ShowSongList();
+    }
 }
 
 void CImporterDlg::OnSavePdb()
 {
-    if (m_loadedTexts.empty()) {
+    if (m_songs.Empty()) {
         return;
     }
     CommitEditedSong();
     if (!ConfirmLosses()) {
         return;
     }
-    StartDialogIn("folders/database");
+    // Built first, so that the save dialog can suggest the database's own name for its file.
+    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    StartDialogIn(Setting::DatabaseFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     const std::optional<QString> path =
-        m_desktop.AskSaveFileName(this, FromUtf8(res::PDB_FILTER), FromUtf8(res::PDB_EXTENSION));
+        m_desktop.AskSaveFileName(this,
+                                  FromUtf8(res::PDB_FILTER),
+                                  FromUtf8(res::PDB_EXTENSION),
+                                  FromCp1252(database.GetName()) + QStringLiteral(".pdb"));
     if (!path) {
         return;
     }
-    RememberDialogFolder("folders/database", *path, false);
-    const ExportResult result = ExportLoadedTexts(LoadedTextValues(), ToPath(*path), m_desktop);
+    RememberDialogFolder(Setting::DatabaseFolder, *path, false);
+    const ExportResult result = SaveOrInstallDatabase(database, ToPath(*path), m_desktop);
     if (!result.written) {
         ShowError(FromUtf8(result.error));
         return;
     }
+    const bool one = m_songs.Count() == 1 && !m_songs.ChordMode();
     ClearLoadedSongs();
+    const QString saved = FormatString(one ? res::SONG_SAVED : res::SONGS_SAVED, FromUtf8(result.path));
+    ShowNote(saved);
+    m_desktop.ShowMessage(this, saved, IDesktop::MessageIcon::None);
+}
+
+void CImporterDlg::OnSaveSongAs()
+{
+    if (m_songs.Shown() == nullptr) {
+        return;
+    }
+    CommitEditedSong();
+    const std::string& text = m_songs.Shown()->text;
+    StartDialogIn(Setting::SongFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const QString name = FromCp1252(SafeSongFileName(GetSongDisplayName(text))) + QStringLiteral(".pro");
+    const std::optional<QString> path =
+        m_desktop.AskSaveFileName(this, FromUtf8(res::SONG_FILTER), FromUtf8(res::SONG_EXTENSION), name);
+    if (!path) {
+        return;
+    }
+    RememberDialogFolder(Setting::SongFolder, *path, false);
+    // The whole text as edited, in UTF-8 with CR LF line ends: nothing is cut, as a song file has no limit.
+    const AtomicWriteResult written = WriteFileAtomically(ToPath(*path), Cp1252ToUtf8(text));
+    if (!written.ok) {
+        ShowError(FromUtf8(CantWriteMessage(path->toStdString(), written.error)));
+        return;
+    }
+    ShowNote(FormatString(res::SONG_FILE_SAVED, *path));
+}
+
+void CImporterDlg::OnSaveAllSongs()
+{
+    if (m_songs.Empty()) {
+        return;
+    }
+    CommitEditedSong();
+    StartDialogIn(Setting::SongFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+    const std::optional<QString> folder = m_desktop.AskFolder(this, FromUtf8(res::SAVE_ALL_FOLDER_TITLE));
+    if (!folder) {
+        return;
+    }
+    RememberDialogFolder(Setting::SongFolder, *folder, true);
+    // One file per text, named after its title; a name already taken, in the folder or by this save (letters
+    // compared in one case), gets " (2)", " (3)", ..., so no file is written over.
+    const std::filesystem::path target = ToPath(*folder);
+    std::set<std::string> taken;
+    std::error_code listError;
+    for (const auto& entry : std::filesystem::directory_iterator(target, listError)) {
+        taken.insert(AsciiLowerCopy(Utf8ToCp1252(Utf8FromPath(entry.path().filename()))));
+    }
+    long long saved = 0;
+    QStringList failed;
+    for (const LoadedText& song : m_songs.Texts()) {
+        const std::string base = SafeSongFileName(GetSongDisplayName(song.text));
+        std::filesystem::path file;
+        for (int number = 1;; ++number) {
+            const std::string name = base + (number == 1 ? "" : " (" + std::to_string(number) + ")") + ".pro";
+            file = target / PathFromUtf8(Cp1252ToUtf8(name));
+            std::error_code error;
+            if (taken.insert(AsciiLowerCopy(name)).second &&
+                !std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+                break;
+            }
+        }
+        if (WriteFileAtomically(file, Cp1252ToUtf8(song.text)).ok) {
+            ++saved;
+        } else {
+            failed.append(FromUtf8(Utf8FromPath(file)));
+        }
+    }
+    QString text = FormatNumber(saved == 1 ? res::ONE_SONG_SAVED_IN : res::SONGS_SAVED_IN, saved);
+    text = FormatString(text.toStdString(), *folder);
+    if (!failed.isEmpty()) {
+        text +=
+            QLatin1Char('\n') + FromUtf8(res::SONGS_NOT_WRITTEN) + QLatin1Char('\n') + failed.join(QLatin1Char('\n'));
+    }
+    ShowNote(text);
+    m_desktop.ShowMessage(this, text, failed.isEmpty() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
 }
 
 void CImporterDlg::OnSelectAllText()
@@ -259,25 +308,13 @@ void CImporterDlg::OnSelectAllText()
 
 void CImporterDlg::ClearLoadedSongs()
 {
-    m_loadedTexts.clear();
-    m_replaced.clear();
-    m_shownReplaced = {};
-    {
-        const QSignalBlocker blocker(m_titleList);
-        m_titleList->clear();
-    }
-    m_titleList->setEnabled(false);
-    m_songText->setEnabled(false);
-    m_install->setEnabled(false);
-    m_savePdb->setEnabled(false);
-    m_editorText.clear();
-    m_statusText.clear();
-    UpdateData(false);
+    m_songs.Clear();
+    ShowSongList();
 }
 
 void CImporterDlg::OnCancel()
 {
-    if (m_titleList->count() == 0 || m_desktop.AskOkCancel(this, FromUtf8(LoadResString(IDS_DISCARD_WARNING)))) {
+    if (m_titleList->count() == 0 || m_desktop.AskOkCancel(this, FromUtf8(res::DISCARD_WARNING))) {
         QDialog::reject();
     }
 }

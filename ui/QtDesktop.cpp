@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
@@ -130,7 +131,10 @@ std::optional<QStringList> CQtDesktop::AskOpenFileNames(QWidget* owner, const QS
     return dialog.selectedFiles();
 }
 
-std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix)
+std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner,
+                                                   const QString& filter,
+                                                   const QString& defaultSuffix,
+                                                   const QString& suggestedName)
 {
     CNormalCursorWhilePrompting normalCursor;
     QFileDialog dialog(owner);
@@ -141,6 +145,9 @@ std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner, const QString
     }
     dialog.setNameFilters(ToQtNameFilters(filter));
     dialog.setDefaultSuffix(defaultSuffix);
+    if (!suggestedName.isEmpty()) {
+        dialog.selectFile(suggestedName);
+    }
     dialog.setOption(QFileDialog::DontConfirmOverwrite, false);
     if (dialog.exec() != QDialog::Accepted) {
         return std::nullopt;
@@ -179,8 +186,16 @@ bool CQtDesktop::AskOkCancel(QWidget* owner, const QString& text)
 {
     CNormalCursorWhilePrompting normalCursor;
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Ok | QMessageBox::Cancel, owner);
-    box.setDefaultButton(QMessageBox::Ok);
+    box.setDefaultButton(QMessageBox::Cancel); // keeping things as they are is the safe answer
     return box.exec() == QMessageBox::Ok;
+}
+
+std::optional<QString> CQtDesktop::AskText(QWidget* owner, const QString& text, const QString& initial)
+{
+    CNormalCursorWhilePrompting normalCursor;
+    bool ok = false;
+    QString answer = QInputDialog::getText(owner, MessageCaption(), text, QLineEdit::Normal, initial, &ok);
+    return ok ? std::optional(answer) : std::nullopt;
 }
 
 std::optional<int> CQtDesktop::AskChoice(QWidget* owner, const QString& text, const QStringList& choices)
@@ -226,18 +241,33 @@ bool CQtDesktop::AskYesNo(QWidget* owner, const QString& text)
     return box.exec() == QMessageBox::Yes;
 }
 
-ExistingFileChoice CQtDesktop::AskReplaceFile(QWidget* owner, const QString& text)
+IDesktop::ReplaceAnswer CQtDesktop::AskReplaceFile(QWidget* owner, const QString& text)
 {
     CNormalCursorWhilePrompting normalCursor;
     QMessageBox box(QMessageBox::Warning, MessageCaption(), text, QMessageBox::Cancel, owner);
-    const QAbstractButton* replace = box.addButton(FromUtf8(res::REPLACE_CAPTION), QMessageBox::DestructiveRole);
-    QPushButton* keepBoth = box.addButton(FromUtf8(res::KEEP_BOTH_CAPTION), QMessageBox::AcceptRole);
-    box.setDefaultButton(keepBoth); // the choice that loses nothing
-    box.exec();
-    if (box.clickedButton() == replace) {
-        return ExistingFileChoice::Replace;
+    const std::pair<std::string_view, ReplaceAnswer> buttons[] = {
+        {res::REPLACE_CAPTION, ReplaceAnswer::Replace},
+        {res::REPLACE_ALL_CAPTION, ReplaceAnswer::ReplaceAll},
+        {res::KEEP_BOTH_CAPTION, ReplaceAnswer::KeepBoth},
+        {res::KEEP_ALL_CAPTION, ReplaceAnswer::KeepAll},
+    };
+    std::vector<std::pair<const QAbstractButton*, ReplaceAnswer>> added;
+    for (const auto& [caption, answer] : buttons) {
+        const bool keeps = answer == ReplaceAnswer::KeepBoth || answer == ReplaceAnswer::KeepAll;
+        QPushButton* button =
+            box.addButton(FromUtf8(caption), keeps ? QMessageBox::AcceptRole : QMessageBox::DestructiveRole);
+        if (answer == ReplaceAnswer::KeepBoth) {
+            box.setDefaultButton(button); // the choice that loses nothing
+        }
+        added.emplace_back(button, answer);
     }
-    return box.clickedButton() == keepBoth ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
+    box.exec();
+    for (const auto& [button, answer] : added) {
+        if (box.clickedButton() == button) {
+            return answer;
+        }
+    }
+    return ReplaceAnswer::Cancel;
 }
 
 void CQtDesktop::RunModal(QDialog& dialog)

@@ -15,16 +15,19 @@ public:
     std::uint32_t Random() override;
 
     std::optional<QStringList> AskOpenFileNames(QWidget* owner, const QString& filter) override;
-    std::optional<QString>
-    AskSaveFileName(QWidget* owner, const QString& filter, const QString& defaultSuffix) override;
+    std::optional<QString> AskSaveFileName(QWidget* owner,
+                                           const QString& filter,
+                                           const QString& defaultSuffix,
+                                           const QString& suggestedName) override;
     std::optional<QString> AskFolder(QWidget* owner, const QString& title) override;
     void ShowMessage(QWidget* owner, const QString& text, MessageIcon icon) override;
     bool AskOkCancel(QWidget* owner, const QString& text) override;
+    std::optional<QString> AskText(QWidget* owner, const QString& text, const QString& initial) override;
     std::optional<int> AskChoice(QWidget* owner, const QString& text, const QStringList& choices) override;
     void SetDialogFolder(const QString& folder) override;
     void ShowInFileManager(const QString& path) override;
     bool AskYesNo(QWidget* owner, const QString& text) override;
-    ExistingFileChoice AskReplaceFile(QWidget* owner, const QString& text) override;
+    ReplaceAnswer AskReplaceFile(QWidget* owner, const QString& text) override;
     void RunModal(QDialog& dialog) override;
     void BeginWaitCursor() override;
     void EndWaitCursor() override;

@@ -12,10 +12,19 @@ TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgai
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(loaded, before));
         m_dialog->OnSavePdb();
+        if (i == 0) { // the first save dialog starts in the documents folder, with the database's name
+            EXPECT_EQ(m_desktop.dialogFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
+            EXPECT_NE(m_desktop.prompts.find("(pdb, TuneloreDB"), std::string::npos) << m_desktop.prompts;
+        }
     }
-    EXPECT_EQ(std::pair(m_dialog->LoadedTexts().size(), State()), std::pair(0ul, "---- *&Install Songs... |  |"s));
+    EXPECT_EQ(std::pair(m_dialog->LoadedTexts().size(), State()), std::pair(0ul, "---- *&Install... |  |"s));
     // The save dialog each time, starting where the last one ended, and one message naming the file not written.
-    EXPECT_EQ(m_desktop.kinds, "save save message save");
+    EXPECT_EQ(m_desktop.kinds, "save save message save message");
+    // The last message and the note say where the songs are.
+    EXPECT_TRUE(m_desktop.prompts.ends_with("message@0: The songs were saved in " + saved + ".\n"))
+        << m_desktop.prompts;
+    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString(),
+              "The songs were saved in " + saved + ".");
     EXPECT_EQ(m_desktop.dialogFolder.toStdString(), m_dir.File("missing"));
     EXPECT_NE(m_desktop.prompts.find("message@0: Can't write file " + missing), std::string::npos) << m_desktop.prompts;
     // The file holds the songs: as an import database it gives the same texts back for editing.
@@ -34,8 +43,8 @@ TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
         ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : KeptFile()), 0);
         EXPECT_EQ(std::pair(database.m_type, database.GetRecordCount()), std::pair(CHORD_IMPORT_TYPE, 3)) << save;
     }
-    // Empty again, with the caption and default button of the last state; the next load decides afresh.
-    EXPECT_EQ(State(), "---- *&Install Chords... |  |");
+    // Empty again, with the caption of a fresh window and the default button of the last state.
+    EXPECT_EQ(State(), "---- *&Install... |  |");
     Drop({WriteFile("grace.pro", GRACE_FILE)});
     EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Amazing Grace]");
 }
@@ -53,6 +62,10 @@ TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoadedAndTheWindowKeepsItsSize)
     CImporterDlg next(m_desktop);
     EXPECT_EQ(next.size(), QSize(640, 480));
     next.show();
+    // A window opened while another stands there goes beside it, not over it.
+    CImporterDlg third(m_desktop);
+    const QPoint apart = third.pos() - next.pos();
+    EXPECT_TRUE(apart.x() >= 32 && apart.y() >= 32) << apart.x() << "," << apart.y();
     next.close();
     EXPECT_EQ(m_desktop.kinds, "okcancel okcancel"); // not asked for the empty window
 }
@@ -74,6 +87,7 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
     Drop({WriteFile("grace.pro", GRACE_FILE),
           WriteFile("long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a'))});
     const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    EXPECT_EQ(length->text(), QStringLiteral("9016 / 7999, cut at line 2")); // the long song: where the cut falls
     TitleList()->setCurrentIndex(0);
     EXPECT_EQ(length->text(), QStringLiteral("63 / 7999")); // the last line end is not kept
     Type(QStringLiteral("\u03A9"));                         // on a new last line: the character and a line end
@@ -104,7 +118,7 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
 
     // Yes goes on to the save dialog and writes the songs as they are.
     m_dialog->OnSavePdb();
-    EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save");
+    EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save message");
     EXPECT_TRUE(ReadFileBytes(m_dir.File("songs.pdb")) && m_dialog->LoadedTexts().empty());
 }
 
@@ -115,6 +129,48 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
     m_dialog->OnInstall();                                  // nothing is lost, so nothing is asked
     EXPECT_NE(KeptFile(), "");
     EXPECT_EQ(m_desktop.kinds, "show message");
+    EXPECT_NE(m_desktop.prompts.find("message@0: The song was saved in "), std::string::npos) << m_desktop.prompts;
     Drop({WriteFile("chords.txt", CHORDS_FILE)});
     EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
+}
+
+TEST_F(DialogTest, AnEmptySongIsNamedByTheQuestionNotSavedSilently)
+{
+    Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("empty.pro", "")});
+    m_desktop.answers = {std::nullopt};
+    m_dialog->OnInstall();
+    EXPECT_NE(m_desktop.prompts.find("(no title):\n- the song has no text"), std::string::npos) << m_desktop.prompts;
+    EXPECT_EQ(std::pair(KeptFile(), m_dialog->LoadedTexts().size()), std::pair(""s, 2ul));
+}
+
+TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
+{
+    Drop({WriteFile("long.pro", "{t:Caf\xC3\xA9}\n" + std::string(8100, 'a') + "\n")});
+    Type(QStringLiteral("\u00e9nd"));
+    const std::string file = m_dir.File("song.pro");
+    m_desktop.answers = {file, std::nullopt};
+    EXPECT_EQ(Menu(QStringLiteral("Save Song &As...")), "off");
+    EXPECT_EQ(ReadFileBytes(file), "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd");
+    EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9.pro)"), std::string::npos) << m_desktop.prompts;
+    Menu(QStringLiteral("Save Song &As...")); // cancelled: nothing else happens
+    EXPECT_EQ(std::pair(m_desktop.kinds, m_dialog->LoadedTexts().size()), std::pair("save save"s, 1ul));
+}
+
+TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
+{
+    Drop({WriteFile("a.pro", "{t:Same}\nfirst\n"),
+          WriteFile("b.pro", "{t:same}\nsecond\n"),
+          WriteFile("g.pro", GRACE_FILE)});
+    const std::string folder = m_dir.File("songs");
+    std::filesystem::create_directory(folder);
+    WriteFileBytes(folder + "/Same.pro", "mine");
+    m_desktop.answers = {folder};
+    EXPECT_EQ(Menu(QStringLiteral("Save All &Songs To...")), "off");
+    EXPECT_EQ(FolderEntries(folder),
+              (std::vector<std::string>{"Amazing Grace.pro", "Same (2).pro", "Same.pro", "same (3).pro"}));
+    EXPECT_EQ(ReadFileBytes(folder + "/Same.pro"), "mine");
+    EXPECT_EQ(ReadFileBytes(folder + "/same (3).pro"), "{t:same}\r\nsecond\r\n");
+    EXPECT_EQ(m_desktop.prompts.substr(m_desktop.prompts.find("message@0: ")),
+              "message@0: 3 songs saved in " + folder + ".\n");
+    EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
 }

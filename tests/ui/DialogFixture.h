@@ -7,10 +7,13 @@
 #include "ui/QtText.h"
 
 #include <QComboBox>
+#include <QFontDatabase>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTest>
 
 #include <gtest/gtest.h>
@@ -41,9 +44,10 @@ public:
         const std::optional<QString> paths = Ask("open", filter);
         return paths ? std::optional(paths->split(QLatin1Char('\n'))) : std::nullopt;
     }
-    std::optional<QString> AskSaveFileName(QWidget*, const QString& filter, const QString& suffix) override
+    std::optional<QString>
+    AskSaveFileName(QWidget*, const QString& filter, const QString& suffix, const QString& name) override
     {
-        return Ask("save", filter, suffix);
+        return Ask("save", filter, suffix + (name.isEmpty() ? QString() : QStringLiteral(", ") + name));
     }
     std::optional<QString> AskFolder(QWidget*, const QString& title) override
     {
@@ -52,6 +56,10 @@ public:
     }
     void ShowMessage(QWidget*, const QString& text, MessageIcon) override { Record("message", text); }
     bool AskOkCancel(QWidget*, const QString& text) override { return Ask("okcancel", text).has_value(); }
+    std::optional<QString> AskText(QWidget*, const QString& text, const QString& initial) override
+    {
+        return Ask("text", text, initial);
+    }
     std::optional<int> AskChoice(QWidget*, const QString& text, const QStringList& choices) override
     {
         const std::optional<QString> answer = Ask("choice", text, choices.join(QStringLiteral(" | ")));
@@ -60,12 +68,15 @@ public:
     void SetDialogFolder(const QString& folder) override { dialogFolder = folder; }
     void ShowInFileManager(const QString& path) override { Record("show", path); }
     bool AskYesNo(QWidget*, const QString& text) override { return Ask("yesno", text).has_value(); }
-    ExistingFileChoice AskReplaceFile(QWidget*, const QString& text) override
+    ReplaceAnswer AskReplaceFile(QWidget*, const QString& text) override
     {
-        const std::optional<QString> answer = Ask("replace", text); // "keep" keeps both, any other text replaces
-        return !answer                            ? ExistingFileChoice::Cancel
-               : *answer == QLatin1String("keep") ? ExistingFileChoice::KeepBoth
-                                                  : ExistingFileChoice::Replace;
+        // "keep" keeps both, "keep all", "replace all", and any other text replaces.
+        const std::optional<QString> answer = Ask("replace", text);
+        return !answer                                   ? ReplaceAnswer::Cancel
+               : *answer == QLatin1String("keep")        ? ReplaceAnswer::KeepBoth
+               : *answer == QLatin1String("keep all")    ? ReplaceAnswer::KeepAll
+               : *answer == QLatin1String("replace all") ? ReplaceAnswer::ReplaceAll
+                                                         : ReplaceAnswer::Replace;
     }
     void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName()); }
     void BeginWaitCursor() override { ++waitDepth; }
@@ -137,10 +148,32 @@ protected:
         ASSERT_TRUE(QTest::qWaitForWindowActive(m_dialog.get()));
     }
 
+    // The context menu's entry with `text` (in its submenus too), triggered when enabled and `trigger`; "" when there
+    // is no such entry, else "on" or "off" (as it was before) or "disabled".
+    std::string Menu(const QString& text, bool trigger = true)
+    {
+        QMenu menu;
+        m_dialog->FillContextMenu(menu);
+        QList<QAction*> actions = menu.actions();
+        for (qsizetype i = 0; i < actions.size(); ++i) {
+            QAction* action = actions[i];
+            if (action->menu() != nullptr) {
+                actions.append(action->menu()->actions());
+            } else if (action->text() == text) {
+                const std::string was = !action->isEnabled() ? "disabled" : action->isChecked() ? "on" : "off";
+                if (action->isEnabled() && trigger) {
+                    action->trigger();
+                }
+                return was;
+            }
+        }
+        return "";
+    }
+
     QComboBox* TitleList() const { return m_dialog->findChild<QComboBox*>(QStringLiteral("IDC_SONG_TITLE")); }
     QPlainTextEdit* Editor() const { return m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("IDC_SONG_TEXT")); }
     QPushButton* Button(const char* name) const { return m_dialog->findChild<QPushButton*>(QLatin1String(name)); }
-    const std::string& Text(std::size_t index) const { return m_dialog->LoadedTexts().at(index); }
+    const std::string& Text(std::size_t index) const { return m_dialog->Songs().Texts().at(index).text; }
     // "LEIS" for the enabled list, editor, Install and Save PDB ("-" where disabled), the Install caption after
     // "*" when Install is the default button, the status, and the list's entries, the selected one in brackets.
     std::string State() const

@@ -24,6 +24,11 @@ TEST_F(DialogTest, LabelFollowsTheEditedTitleAtItsPositionUntilFilesArePicked)
     EXPECT_EQ(State(),
               "LEIS *&Install Songs... | 5 Songs | [Ant] Bee down in the valley Scarborough Fair - Traditional Zebra");
     EXPECT_EQ(m_desktop.kinds, "open open");
+    // The first filter shows every file the program reads; the others follow.
+    EXPECT_TRUE(m_desktop.prompts.starts_with("open@0: All song files (*.pro,*.chordpro,*.cho,*.chopro,*.tab,*.crd,"
+                                              "*.txt,*.pdb)|*.pro;*.chordpro;*.cho;*.chopro;*.tab;*.crd;*.txt;*.pdb|"
+                                              "Chordpro Files"))
+        << m_desktop.prompts;
 }
 
 TEST_F(DialogTest, EditIsStoredBackBeforeAnotherSelectionAndBeforeExport)
@@ -70,4 +75,93 @@ TEST_F(DialogTest, CtrlAFromTheListSelectsTheTextAndEnterInstalls)
     EXPECT_EQ(Editor()->textCursor().selectedText(), Editor()->document()->toRawText());
     QTest::keyClick(TitleList(), Qt::Key_Return);
     EXPECT_TRUE(!KeptFile().empty() && m_dialog->LoadedTexts().empty());
+}
+
+TEST_F(DialogTest, UndoReachesTheListTheCountAndWhatIsSaved)
+{
+    LoadThreeSongs();
+    TitleList()->setCurrentIndex(0); // Amazing Grace
+    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    const std::string state = State();
+    const std::string count = length->text().toStdString();
+    // A new title, then words typed at the end: each undone in turn, back to the text as loaded.
+    Type(QStringLiteral("{t:Zebra}"), QTextCursor::EndOfBlock);
+    Type(QStringLiteral("UNDONE "));
+    EXPECT_NE(State(), state);
+    while (Editor()->document()->isUndoAvailable()) {
+        Editor()->undo();
+    }
+    EXPECT_EQ(std::pair(State(), length->text().toStdString()), std::pair(state, count));
+    // Redo brings the edit back to the list and the count too.
+    Editor()->redo();
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 3 Songs | [Zebra] down in the valley Scarborough Fair - Traditional");
+    Editor()->undo();
+    TitleList()->setCurrentIndex(1);
+    TitleList()->setCurrentIndex(0);
+    EXPECT_EQ(Editor()->toPlainText().toStdString(), LoadedTextToEditor(GRACE_FILE).toStdString());
+    m_desktop.answers = {m_dir.File("saved.pdb")};
+    m_dialog->OnSavePdb();
+    EXPECT_NE(ReadFileBytes(m_dir.File("saved.pdb")).value_or("").find(GRACE_FILE + "\0"s), std::string::npos);
+}
+
+TEST_F(DialogTest, DeleteAndTheMenuRemoveSongsUndoableUntilTheNextExport)
+{
+    LoadThreeSongs();
+    ShowActive();
+    TitleList()->setFocus();
+    TitleList()->setCurrentIndex(0);
+    Type(QStringLiteral("edited"));
+    QTest::keyClick(TitleList(), Qt::Key_Delete);
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 2 Songs | [down in the valley] Scarborough Fair - Traditional");
+    EXPECT_EQ(Menu(QStringLiteral("&Remove Song")), "off");
+    EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Scarborough Fair - Traditional]");
+    // Each undo puts the last removed song back in its place, the edit kept.
+    QTest::keyClick(TitleList(), Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_EQ(State(), "LEIS *&Install Songs... | 2 Songs | [down in the valley] Scarborough Fair - Traditional");
+    EXPECT_EQ(Menu(QStringLiteral("&Undo Remove")), "off");
+    EXPECT_EQ(State(),
+              "LEIS *&Install Songs... | 3 Songs | [Amazing Grace] down in the valley Scarborough Fair - Traditional");
+    EXPECT_TRUE(Text(0).ends_with("sound\r\nedited")) << Text(0);
+
+    // Removed songs are not exported, and after the export there is nothing to undo.
+    TitleList()->setCurrentIndex(1);
+    Menu(QStringLiteral("&Remove Song"));
+    m_dialog->OnInstall();
+    const std::string kept = ReadFileBytes(KeptFile()).value_or("");
+    EXPECT_TRUE(kept.find("Amazing") != std::string::npos && kept.find("valley") == std::string::npos) << kept;
+    EXPECT_EQ(Menu(QStringLiteral("&Undo Remove")) + Menu(QStringLiteral("&Remove Song")), "disableddisabled");
+}
+
+TEST_F(DialogTest, TheEditorUsesTheFixedPitchFontUntilSwitchedOffAndRemembersIt)
+{
+    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    EXPECT_EQ(Editor()->font().family(), fixed.family());
+    EXPECT_EQ(Menu(QStringLiteral("Fi&xed-Pitch Font")), "on");
+    EXPECT_EQ(Editor()->font(), m_dialog->font());
+    CImporterDlg next(m_desktop);
+    EXPECT_FALSE(next.FixedPitchFont());
+    next.OnFixedPitchFont(true);
+    EXPECT_TRUE(CImporterDlg(m_desktop).FixedPitchFont());
+}
+
+TEST_F(DialogTest, CtrlFFindsInTheSongFromTheCursorThenFromTheTopAndF3Again)
+{
+    Drop({WriteFile("grace.pro", GRACE_FILE)});
+    ShowActive();
+    m_desktop.answers = {"GRACE", std::nullopt, "tears"};
+    QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier);
+    // Found without regard to case: first in the title, then in the verse, then from the top again.
+    std::vector<int> places;
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(Editor()->textCursor().selectedText(), i == 1 ? QStringLiteral("grace") : QStringLiteral("Grace"));
+        places.push_back(Editor()->textCursor().selectionStart());
+        QTest::keyClick(TitleList(), Qt::Key_F3);
+    }
+    EXPECT_EQ(places, (std::vector<int>{16, 34, 16}));
+    QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier); // cancelled: nothing moves
+    EXPECT_EQ(Editor()->textCursor().selectionStart(), 34);
+    QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier);
+    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text(),
+              QStringLiteral("\"tears\" is not in this song."));
+    EXPECT_NE(m_desktop.prompts.find("text@0: Find in this song: (GRACE)"), std::string::npos) << m_desktop.prompts;
 }

@@ -52,7 +52,7 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     const std::string message = m_desktop.prompts.substr(m_desktop.prompts.rfind("message@0: ") + 1);
     EXPECT_NE(message.find(c.cause), std::string::npos) << message;
     EXPECT_EQ(!place.empty() && message.find(place) != std::string::npos, !c.place.empty()) << message;
-    EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install Songs... |  |");
+    EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install... |  |");
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, InstallTest, ::testing::ValuesIn(INSTALL_CASES), [](const auto& param) {
@@ -69,4 +69,35 @@ TEST_F(DialogTest, DragOutCarriesADatabaseOfTheLoadedSongsAndKeepsThem)
     EXPECT_TRUE(ReadFileBytes(KeptFile()).value_or("").ends_with(songs));
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
     EXPECT_EQ(m_desktop.prompts, ""); // kept only: not handed on, nothing shown
+}
+
+TEST_F(DialogTest, DragOutDoesNotStartWhenTextWouldBeLostAndSaysWhy)
+{
+    const std::pair<const char*, std::string> cases[] = {
+        {"cut at 7999", "{t:Long}\n" + std::string(8100, 'a')},
+        {"becomes \"?\"", "{t:\xCE\xA9mega}\n"},
+        {"no text", "\n"},
+    };
+    for (const auto& [loss, song] : cases) {
+        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_desktop.prompts.clear();
+        Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("song.pro", song)});
+        EXPECT_EQ(m_dialog->BuildDragFile(), std::nullopt) << loss;
+        EXPECT_EQ(KeptFile(), "");
+        EXPECT_TRUE(m_desktop.prompts.starts_with("message@0: The songs were not dragged out") &&
+                    m_desktop.prompts.find(loss) != std::string::npos)
+            << m_desktop.prompts;
+        EXPECT_EQ(m_dialog->LoadedTexts().size(), 2u);
+    }
+}
+
+TEST_F(DialogTest, InstallToShowsTheChosenFolderAndGoesBackToAutomatic)
+{
+    EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "on");
+    m_desktop.answers = {m_dir.Str()};
+    EXPECT_EQ(Menu(QStringLiteral("A &Folder...")), "off");
+    EXPECT_EQ(Menu(QString::fromStdString("A &Folder (" + m_dir.Str() + ")..."), false), "on");
+    EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "off");
+    EXPECT_EQ(ReadInstallChoice(m_desktop).method, InstallMethod::Automatic);
+    EXPECT_EQ(m_desktop.kinds, "folder");
 }

@@ -45,8 +45,8 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
           << QString::fromStdString(m_dir.File("absent.pro")) << WriteFile("defs.txt", CHORDS_FILE);
     ASSERT_TRUE(DropOn(m_dialog.get(), paths));
 
-    // Prompts and messages in path order under the wait cursor, none for a missing file, and last one naming each
-    // file that is no song, one a line. The songs' message names the folder, the count written and the one not
+    // Prompts and messages in path order under the wait cursor, and last one naming each file that is no song or
+    // could not be read, one a line. The songs' message names the folder, the count written and the one not
     // written; the chords' names their file; writing over their database is refused, naming it.
     EXPECT_EQ(m_desktop.kinds, "folder message save message folder save message message");
     // The second folder picker starts where the first one ended.
@@ -57,7 +57,9 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
          {folder + ".\n2 ", ":\nBeta\nsave@"s, chordText + ".\nfolder@", "message@1: " + chords.toStdString()}) {
         EXPECT_NE(prompts.find(part), std::string::npos) << part << "\n" << prompts;
     }
-    EXPECT_TRUE(last.starts_with("message@1: bin.txt ") && last.find("\nm.pdb ") != std::string::npos) << prompts;
+    EXPECT_TRUE(last.starts_with("message@1: bin.txt ") && last.find("\nm.pdb ") != std::string::npos &&
+                last.find("\nCan't read file " + m_dir.File("absent.pro")) != std::string::npos)
+        << prompts;
     EXPECT_EQ(ReadFileBytes(chords.toStdString()), chordsBefore);
     EXPECT_EQ(FolderEntries(folder), (std::vector<std::string>{"Alpha.pro", "Beta.pro", "Gamma.pro"}));
     EXPECT_NE(ReadFileBytes(chordText).value_or("").find("C 0 3 2 0 1 0"), std::string::npos);
@@ -99,4 +101,67 @@ TEST_F(DialogTest, EditedSongFilesAreReplacedOnlyWhenTheUserSaysSo)
         EXPECT_EQ(m_desktop.kinds, "folder replace message"); // asked once, about Alpha.pro
         EXPECT_NE(m_desktop.prompts.rfind("replace@1: " + folder + "Alpha.pro "), std::string::npos);
     }
+}
+
+TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
+{
+    const std::string database = m_dir.File("songs.pdb"), folder = m_dir.File("out") + "/";
+    WriteTestDatabase(database, TUNELORE_CREATOR, SONG_DB_TYPE, {"{t:Alpha}\n\0"s, "{t:Beta}\n\0"s, "{t:Gamma}\n\0"s});
+    const struct
+    {
+        std::vector<std::optional<std::string>> answers; // to the questions about Alpha.pro, then Beta.pro
+        const char* message;                             // after "Songs extracted to <folder>."
+        std::vector<std::string> files;
+    } cases[] = {
+        {{"replace", std::nullopt},
+         "1 song written.\n1 file replaced.\nStopped at Cancel after 1 of 3 songs; the rest were not written.",
+         {"Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {{"replace all"},
+         "2 songs written.\n1 song already there, left as it was.\n2 files replaced.",
+         {"Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {{"keep all"},
+         "2 songs written.\n1 song already there, left as it was.\n2 songs kept under a numbered name, beside files "
+         "with another text.",
+         {"Alpha (2).pro", "Alpha.pro", "Beta (2).pro", "Beta.pro", "Gamma.pro"}},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directory(folder);
+        WriteFileBytes(folder + "Alpha.pro", "edited");
+        WriteFileBytes(folder + "Beta.pro", "edited too");
+        WriteFileBytes(folder + "Gamma.pro", "{t:Gamma}\r\n"); // the song itself
+        m_desktop.answers.push_back(folder);
+        m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
+        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_desktop.prompts.clear();
+        Drop({QString::fromStdString(database)});
+        const std::string message = m_desktop.prompts.substr(m_desktop.prompts.find("message@1: "));
+        EXPECT_EQ(message, "message@1: Songs extracted to " + folder + ".\n" + c.message + "\n");
+        EXPECT_EQ(FolderEntries(folder), c.files);
+    }
+}
+
+TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
+{
+    const std::pair<std::vector<std::pair<std::string, std::string>>, std::string> cases[] = {
+        {{{"g.pro", GRACE_FILE}, {"c.txt", CHORDS_FILE}},
+         "c.txt is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first."},
+        {{{"c.txt", CHORDS_FILE}, {"g.pro", GRACE_FILE}},
+         "g.pro is left out of the export: only the chord list loaded first is."},
+        {{{"greek.pro", "{t:\xCE\xA9\xCE\xB1}\n"}, {"g.pro", GRACE_FILE}},
+         "greek.pro: 2 characters the handheld cannot show became \"?\"."},
+        {{{"g.pro", GRACE_FILE}}, ""},
+    };
+    const QLabel* note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"));
+    for (const auto& [files, expected] : cases) {
+        m_dialog->ClearLoadedSongs();
+        QStringList paths;
+        for (const auto& [name, bytes] : files) {
+            paths.append(WriteFile(name, bytes));
+        }
+        Drop(paths);
+        EXPECT_EQ(note->text().toStdString(), expected);
+    }
+    m_dialog->OnChordSheetMode(true);
+    EXPECT_TRUE(note->text().startsWith(QStringLiteral("Chord sheets are converted in files loaded from now on")));
 }

@@ -1,0 +1,179 @@
+#include "jobs/SongList.h"
+
+#include "jobs/Intake.h"
+#include "text/Ascii.h"
+#include "text/SongTitle.h"
+
+#include <algorithm>
+
+namespace {
+int CompareFolded(std::string_view a, std::string_view b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
+        const auto y = static_cast<unsigned char>(AsciiLower(b[i]));
+        if (x != y) {
+            return x < y ? -1 : 1;
+        }
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+// Nothing but blanks and line ends: the handheld would get a song without a line of text.
+bool HasNoText(std::string_view text)
+{
+    return std::all_of(
+        text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
+}
+} // namespace
+
+CSongList::CSongList(TitleOrder order)
+    : m_order(order ? std::move(order) : TitleOrder(CompareFolded))
+{}
+
+void CSongList::Append(LoadedText text)
+{
+    m_texts.push_back(std::move(text));
+}
+
+std::vector<std::string> CSongList::TextStrings() const
+{
+    std::vector<std::string> texts;
+    texts.reserve(m_texts.size());
+    for (const LoadedText& text : m_texts) {
+        texts.push_back(text.text);
+    }
+    return texts;
+}
+
+void CSongList::Refresh()
+{
+    m_entries.clear();
+    m_current = -1;
+    m_shownReplaced = {};
+    if (m_texts.empty()) {
+        return;
+    }
+    m_chordMode = IsChordModeText(m_texts.front().text);
+    if (m_chordMode) {
+        m_entries.push_back({std::string(CHORD_LIST_LABEL), 0});
+        SelectText(0);
+        return;
+    }
+    for (std::size_t i = 0; i < m_texts.size(); ++i) {
+        m_entries.push_back({GetSongDisplayName(m_texts[i].text), i});
+    }
+    // Equal names keep their loading order.
+    std::stable_sort(m_entries.begin(), m_entries.end(), [this](const Entry& a, const Entry& b) {
+        return m_order(a.label, b.label) < 0;
+    });
+    SelectText(m_texts.size() - 1);
+}
+
+void CSongList::Clear()
+{
+    m_texts.clear();
+    m_removed.clear();
+    Refresh();
+}
+
+const LoadedText* CSongList::Shown() const
+{
+    if (m_current < 0 || static_cast<std::size_t>(m_current) >= m_entries.size()) {
+        return nullptr;
+    }
+    return &m_texts[m_entries[static_cast<std::size_t>(m_current)].text];
+}
+
+void CSongList::Select(int position)
+{
+    if (position < 0 || static_cast<std::size_t>(position) >= m_entries.size()) {
+        return;
+    }
+    m_current = position;
+    m_shownReplaced = Shown()->replaced;
+}
+
+void CSongList::SelectText(std::size_t text)
+{
+    for (std::size_t i = 0; i < m_entries.size(); ++i) {
+        if (m_entries[i].text == text) {
+            Select(static_cast<int>(i));
+            return;
+        }
+    }
+}
+
+bool CSongList::Rename(std::string_view editorText)
+{
+    if (Shown() == nullptr) {
+        return false;
+    }
+    std::string name = GetSongDisplayName(editorText);
+    std::string& label = m_entries[static_cast<std::size_t>(m_current)].label;
+    if (label == name) {
+        return false;
+    }
+    label = std::move(name);
+    return true;
+}
+
+void CSongList::Commit(std::string editorText, const ReplacedCharacters& typed)
+{
+    if (Shown() == nullptr) {
+        return;
+    }
+    LoadedText& shown = m_texts[m_entries[static_cast<std::size_t>(m_current)].text];
+    // The "?" of characters replaced before are in the text like any other; when the user has removed every
+    // "?", none of them is left.
+    ReplacedCharacters replaced = editorText.find('?') == std::string::npos ? ReplacedCharacters() : m_shownReplaced;
+    replaced.Merge(typed);
+    shown.text = std::move(editorText);
+    shown.replaced = std::move(replaced);
+}
+
+bool CSongList::RemoveShown()
+{
+    if (Shown() == nullptr) {
+        return false;
+    }
+    const int position = m_current;
+    const std::size_t index = m_entries[static_cast<std::size_t>(position)].text;
+    m_removed.push_back({index, std::move(m_texts[index])});
+    m_texts.erase(m_texts.begin() + static_cast<std::ptrdiff_t>(index));
+    Refresh();
+    Select(std::min(position, static_cast<int>(m_entries.size()) - 1));
+    return true;
+}
+
+bool CSongList::UndoRemove()
+{
+    if (m_removed.empty()) {
+        return false;
+    }
+    Removed last = std::move(m_removed.back());
+    m_removed.pop_back();
+    const std::size_t index = std::min(last.index, m_texts.size());
+    m_texts.insert(m_texts.begin() + static_cast<std::ptrdiff_t>(index), std::move(last.text));
+    Refresh();
+    SelectText(index);
+    return true;
+}
+
+std::vector<TextLossReport> CSongList::Losses() const
+{
+    std::vector<TextLossReport> reports = ExportLosses(m_texts);
+    if (m_texts.empty() || IsChordModeText(m_texts.front().text)) {
+        return reports;
+    }
+    for (std::size_t i = 0; i < m_texts.size(); ++i) {
+        if (!HasNoText(m_texts[i].text)) {
+            continue;
+        }
+        const auto place = std::lower_bound(
+            reports.begin(), reports.end(), i, [](const TextLossReport& r, std::size_t text) { return r.text < text; });
+        reports.insert(place, TextLossReport{i, {Loss{LossKind::EmptySong, 0, 0, {}, {}}}});
+    }
+    return reports;
+}

@@ -1,0 +1,152 @@
+#include "jobs/SongList.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+const char* const GRACE = "{title: Amazing Grace}\r\n[G]Amazing grace\r\n";
+const char* const FAIR = "{t:Scarborough Fair}\r\n{st:Traditional}\r\n[Am]Are you going\r\n";
+const char* const VALLEY = "down in the valley\r\n";
+const char* const CHORDS = "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n";
+
+CSongList ListOf(std::initializer_list<const char*> texts)
+{
+    CSongList list;
+    for (const char* text : texts) {
+        list.Append({text, {}});
+    }
+    list.Refresh();
+    return list;
+}
+
+// The labels in list order, the shown one in brackets.
+std::string Labels(const CSongList& list)
+{
+    std::string labels;
+    for (std::size_t i = 0; i < list.Entries().size(); ++i) {
+        const std::string& label = list.Entries()[i].label;
+        labels += (labels.empty() ? "" : "|") + (static_cast<int>(i) == list.Current() ? "[" + label + "]" : label);
+    }
+    return labels;
+}
+
+ReplacedCharacters Omega(std::size_t count)
+{
+    ReplacedCharacters replaced;
+    replaced.counts[U'\u03A9'] = count;
+    return replaced;
+}
+} // namespace
+
+TEST(SongListTest, ModeOrderAndTheShownTextFollowTheTexts)
+{
+    const struct
+    {
+        std::initializer_list<const char*> texts;
+        const char* labels;
+        bool chordMode;
+    } cases[] = {
+        {{}, "", false},
+        // Sorted with letters folded to one case; the last loaded text is shown wherever it sorted to.
+        {{GRACE, FAIR, VALLEY}, "Amazing Grace|[down in the valley]|Scarborough Fair - Traditional", false},
+        {{"{t:Same}\r\n1\r\n", "{t:Same}\r\n2\r\n", "{t:Other}\r\n"}, "[Other]|Same|Same", false},
+        // Only the first text decides: a chord list first is listed alone.
+        {{CHORDS, GRACE}, "[Chords]", true},
+        {{GRACE, CHORDS}, "Amazing Grace|[C x 3 2 0 1 0]", false},
+        {{"C x 3 2 0 1 0\r\n"}, "[C x 3 2 0 1 0]", false},
+    };
+    for (const auto& c : cases) {
+        const CSongList list = ListOf(c.texts);
+        EXPECT_EQ(std::pair(Labels(list), list.ChordMode()), std::pair(std::string(c.labels), c.chordMode));
+    }
+    // Equal names keep their loading order, each leading to its own text.
+    const CSongList same = ListOf({"{t:Same}\r\n1\r\n", "{t:Same}\r\n2\r\n"});
+    EXPECT_EQ(same.Entries(), (std::vector<CSongList::Entry>{{"Same", 0}, {"Same", 1}}));
+    // The desktop's collation orders the list when one is given.
+    CSongList reversed([](std::string_view a, std::string_view b) { return b.compare(a); });
+    for (const char* text : {GRACE, FAIR, VALLEY}) {
+        reversed.Append({text, {}});
+    }
+    reversed.Refresh();
+    EXPECT_EQ(Labels(reversed), "[down in the valley]|Scarborough Fair - Traditional|Amazing Grace");
+}
+
+TEST(SongListTest, EditsRenameInPlaceAndCommitToTheShownText)
+{
+    CSongList list = ListOf({GRACE, FAIR, VALLEY});
+    list.Select(0);
+    EXPECT_FALSE(list.Rename(GRACE));
+    EXPECT_TRUE(list.Rename("{t:Zebra}\r\n"));
+    EXPECT_EQ(Labels(list), "[Zebra]|down in the valley|Scarborough Fair - Traditional"); // not sorted again
+    list.Commit("{t:Zebra}\r\n", {});
+    list.Select(2);
+    EXPECT_EQ(list.Shown()->text, FAIR);
+    EXPECT_EQ(list.TextStrings(), (std::vector<std::string>{"{t:Zebra}\r\n", FAIR, VALLEY}));
+    list.Refresh();
+    EXPECT_EQ(Labels(list), "[down in the valley]|Scarborough Fair - Traditional|Zebra");
+    // Out of range selects nothing new.
+    list.Select(3);
+    EXPECT_EQ(list.Current(), 0);
+}
+
+TEST(SongListTest, ReplacedCharactersStayWhileTheirQuestionMarksDo)
+{
+    CSongList list;
+    list.Append({"{t:?mega}\r\n", Omega(1)});
+    list.Refresh();
+    // Typing another: the loaded one and the typed one, however often the edit is stored.
+    for (int i = 0; i < 2; ++i) {
+        list.Commit("{t:?mega}\r\n?\r\n", Omega(1));
+    }
+    EXPECT_EQ(list.Texts()[0].replaced.counts.at(U'\u03A9'), 2u);
+    // Without a "?" left, none of the loaded ones counts; typed ones still do.
+    list.Commit("{t:Omega}\r\n", {});
+    EXPECT_TRUE(list.Texts()[0].replaced.empty());
+    list.Select(0);
+    list.Commit("{t:Omega}\r\n", Omega(1));
+    EXPECT_EQ(list.Texts()[0].replaced.Total(), 1u);
+}
+
+TEST(SongListTest, RemovedSongsComeBackInPlaceUntilTheListIsCleared)
+{
+    CSongList list = ListOf({GRACE, FAIR, VALLEY});
+    list.Select(1); // down in the valley
+    ASSERT_TRUE(list.RemoveShown());
+    EXPECT_EQ(Labels(list), "Amazing Grace|[Scarborough Fair - Traditional]");
+    ASSERT_TRUE(list.RemoveShown());
+    EXPECT_EQ(Labels(list), "[Amazing Grace]");
+    EXPECT_EQ(list.TextStrings(), std::vector<std::string>{GRACE});
+    ASSERT_TRUE(list.UndoRemove());
+    EXPECT_EQ(Labels(list), "Amazing Grace|[Scarborough Fair - Traditional]");
+    ASSERT_TRUE(list.UndoRemove());
+    EXPECT_EQ(list.TextStrings(), (std::vector<std::string>{GRACE, FAIR, VALLEY}));
+    EXPECT_EQ(Labels(list), "Amazing Grace|[down in the valley]|Scarborough Fair - Traditional");
+    EXPECT_FALSE(list.UndoRemove());
+
+    list.RemoveShown();
+    list.RemoveShown();
+    list.RemoveShown();
+    EXPECT_TRUE(list.Empty() && list.Shown() == nullptr && !list.RemoveShown());
+    list.Append({VALLEY, {}});
+    list.Clear();
+    EXPECT_FALSE(list.CanUndoRemove() || list.UndoRemove());
+}
+
+TEST(SongListTest, LossesNameEmptySongsAmongTheOthersInOrder)
+{
+    CSongList list = ListOf({" \r\n\r\n", GRACE, "{t:Long}\r\n", "", "\t\r\n"});
+    ASSERT_EQ(list.Entries()[4].text, 2u);
+    list.Select(4); // "Long", text 2, sorts last
+    list.Commit("{t:Long}\r\n" + std::string(8100, 'a'), {});
+    std::vector<std::pair<std::size_t, LossKind>> found;
+    for (const TextLossReport& report : list.Losses()) {
+        for (const Loss& loss : report.losses) {
+            found.emplace_back(report.text, loss.kind);
+        }
+    }
+    const std::vector<std::pair<std::size_t, LossKind>> expected = {
+        {0, LossKind::EmptySong}, {2, LossKind::TextCut}, {3, LossKind::EmptySong}, {4, LossKind::EmptySong}};
+    EXPECT_EQ(found, expected);
+    EXPECT_NE(DescribeLoss(Loss{LossKind::EmptySong, 0, 0, {}, {}}).find("no text"), std::string::npos);
+    // A chord list's export is the first text alone: nothing else is reported.
+    EXPECT_TRUE(ListOf({CHORDS, ""}).Losses().empty());
+}
