@@ -257,3 +257,22 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
     EXPECT_NE(malformed.err.find("chords.txt is not a Palm database"), std::string::npos) << malformed.err;
     EXPECT_EQ(malformed.err.find("Press the HotSync button"), std::string::npos) << malformed.err;
 }
+
+TEST_F(CliHotSyncTest, InstallToAFolderCopiesTheFileUnchanged)
+{
+    // A database written by another program, in a layout this program would not write itself.
+    const std::string pdb = std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb";
+    fs::create_directories(m_root / "card");
+    const std::string command = "env -u XDG_DATA_HOME HOME=" + Quote(Work("home")) + " " + Quote(TUNELORE_CLI) +
+                                " install --install-to " + Quote(Work("card")) + " " + Quote(pdb) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    // The copy on the card and the one kept in the user's data folder.
+    std::size_t copies = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
+        if (entry.path().extension() == ".pdb") {
+            EXPECT_TRUE(Bytes(entry.path()) == Bytes(pdb)) << entry.path() << " differs from the file installed";
+            ++copies;
+        }
+    }
+    EXPECT_EQ(copies, 2u);
+}
