@@ -213,6 +213,9 @@ std::vector<std::uint8_t> FakeHandheld::Answer(const std::vector<std::uint8_t>& 
             record.m_resourceId = static_cast<std::uint16_t>(Get16(a, 6));
         }
         db->AddRecord(std::move(record));
+        if (cancelOnRecord != nullptr) {
+            cancelOnRecord->store(true);
+        }
         if (function == 0x21) {
             std::vector<std::uint8_t> given;
             Put32(given, id);

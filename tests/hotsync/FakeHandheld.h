@@ -23,13 +23,14 @@ public:
     std::uint16_t dlpMajor = 1;
     std::uint16_t dlpMinor = 4;
     // Misbehaviour.
-    bool cancelOnConduit = false;           // OpenConduit answers that the user cancelled
-    std::size_t spaceLeft = SIZE_MAX;       // record bytes it takes before answering "not enough space"
-    bool listNeverAdvances = false;         // every database list page is the first one, "more follow"
-    std::size_t listPageSize = 3;           // databases per list page
-    std::optional<std::size_t> vanishAfter; // requests answered before the handheld goes away
-    bool answerWrongFunction = false;       // every reply names another function
-    bool stallWhenGone = false;             // over a stream: instead of closing, keep the line open and silent
+    bool cancelOnConduit = false;                  // OpenConduit answers that the user cancelled
+    std::size_t spaceLeft = SIZE_MAX;              // record bytes it takes before answering "not enough space"
+    bool listNeverAdvances = false;                // every database list page is the first one, "more follow"
+    std::size_t listPageSize = 3;                  // databases per list page
+    std::optional<std::size_t> vanishAfter;        // requests answered before the handheld goes away
+    bool answerWrongFunction = false;              // every reply names another function
+    bool stallWhenGone = false;                    // over a stream: instead of closing, keep the line open and silent
+    hotsync::CancelFlag* cancelOnRecord = nullptr; // set as the first record arrives, as the desktop's user would
 
     std::map<std::string, CPalmDatabase> databases; // by name, as on the handheld
     std::vector<std::string> log;                   // sync log lines

@@ -35,6 +35,7 @@ CPalmDatabase MakeSongs(const std::string& name, int count, std::size_t size = 1
 struct Session
 {
     FakeHandheld handheld;
+    CancelFlag cancel{false};
     std::vector<std::uint8_t> Functions(std::uint8_t function) const
     {
         std::vector<std::uint8_t> found;
@@ -47,7 +48,6 @@ struct Session
     Status Run(const SessionWork& work)
     {
         FakeHandheldLink link(handheld);
-        CancelFlag cancel{false};
         return RunSession(link, cancel, SessionOptions{}, work);
     }
     Status Install(const CPalmDatabase& db, bool replace = false)
@@ -180,6 +180,18 @@ TEST(HotSyncOperations, AFailedInstallLeavesNoHalfDatabase)
         EXPECT_EQ(session.handheld.databases.count("Songs"), 0u) << "the half database stayed";
         EXPECT_TRUE(session.handheld.ended) << "the sync was not ended";
     }
+}
+
+TEST(HotSyncOperations, ACancelledInstallStillDeletesTheHalfDatabase)
+{
+    Session session;
+    session.handheld.cancelOnRecord = &session.cancel;
+    const Status result = session.Install(MakeSongs("Songs", 5));
+    ASSERT_FALSE(result);
+    EXPECT_EQ(result.error().kind, ErrorKind::Cancelled);
+    EXPECT_EQ(session.handheld.databases.count("Songs"), 0u) << "the half database stayed";
+    EXPECT_EQ(session.handheld.requests.back(), 0x1a) << "the session ends with the cleanup's DeleteDB";
+    EXPECT_TRUE(session.cancel.load()) << "the cancel holds after the cleanup";
 }
 
 TEST(HotSyncOperations, HandheldFailuresEndTheSessionWithTheirReason)
