@@ -73,5 +73,8 @@ private:
 // closed by destroying it). Returns once done.
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
 
+// The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
+void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
+
 // The handheld's greeting that opens a NetSync session.
 std::vector<std::uint8_t> NetSyncGreeting();
