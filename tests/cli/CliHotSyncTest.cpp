@@ -41,12 +41,6 @@ std::string Bytes(const fs::path& path)
     return ReadFileBytes(Utf8FromPath(path)).value_or("<missing>");
 }
 
-std::uint16_t FreePort()
-{
-    Result<std::unique_ptr<TcpListener>> listener = TcpListener::Listen("127.0.0.1", 0);
-    return listener ? (*listener)->Port() : 0;
-}
-
 class CliHotSyncTest : public ::testing::Test
 {
 protected:
@@ -63,18 +57,7 @@ protected:
         command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
         std::thread device;
         if (handheld != nullptr) {
-            device = std::thread([handheld, port, serial] {
-                CancelFlag never{false};
-                for (int attempt = 0; attempt < 500; ++attempt) {
-                    Result<std::unique_ptr<IByteStream>> stream =
-                        ConnectTcp("127.0.0.1", port, Deadline::In(std::chrono::seconds(5)), never);
-                    if (stream) {
-                        (serial ? ServeSerial : ServeNetSync)(*handheld, std::move(*stream));
-                        return;
-                    }
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                }
-            });
+            device = HandheldConnecting(*handheld, port, serial);
         }
         const int status = std::system(command.c_str());
         if (device.joinable())

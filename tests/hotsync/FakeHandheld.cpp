@@ -4,6 +4,7 @@
 #include <functional>
 
 #include "hotsync/Padp.h"
+#include "hotsync/Tcp.h"
 
 namespace {
 
@@ -410,5 +411,27 @@ void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> s
     ServeRequests(handheld, link, [&] {
         link.SetNextXid(xid);
         xid = xid >= 254 ? 1 : static_cast<std::uint8_t>(xid + 1);
+    });
+}
+
+std::uint16_t FreePort()
+{
+    Result<std::unique_ptr<hotsync::TcpListener>> listener = hotsync::TcpListener::Listen("127.0.0.1", 0);
+    return listener ? (*listener)->Port() : 0;
+}
+
+std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port, bool serial)
+{
+    return std::thread([&handheld, port, serial] {
+        hotsync::CancelFlag never{false};
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            Result<std::unique_ptr<hotsync::IByteStream>> stream =
+                hotsync::ConnectTcp("127.0.0.1", port, hotsync::Deadline::In(std::chrono::seconds(5)), never);
+            if (stream) {
+                (serial ? ServeSerial : ServeNetSync)(handheld, std::move(*stream));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
     });
 }

@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hotsync/Link.h"
@@ -75,6 +76,13 @@ void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> 
 
 // The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
 void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
+
+// A free loopback port: the system picks one for a listener that is closed again at once.
+std::uint16_t FreePort();
+
+// A thread that connects to the desktop at 127.0.0.1:`port` as a handheld does (retrying until the desktop
+// listens) and plays `handheld` with NetSync, or with `serial` the serial link's packets.
+std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port, bool serial = false);
 
 // The handheld's greeting that opens a NetSync session.
 std::vector<std::uint8_t> NetSyncGreeting();

@@ -39,30 +39,6 @@ std::vector<std::uint8_t> Frame(std::uint8_t id, const std::vector<std::uint8_t>
     return out;
 }
 
-// A free loopback port: the system picks one for a listener that is closed again at once.
-std::uint16_t FreePort()
-{
-    Result<std::unique_ptr<TcpListener>> listener = TcpListener::Listen("127.0.0.1", 0);
-    return listener ? (*listener)->Port() : 0;
-}
-
-// Connects to the desktop as a handheld does (retrying until the desktop listens) and plays `handheld`.
-std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port)
-{
-    return std::thread([&handheld, port] {
-        CancelFlag never{false};
-        for (int attempt = 0; attempt < 200; ++attempt) {
-            Result<std::unique_ptr<IByteStream>> stream =
-                ConnectTcp("127.0.0.1", port, Deadline::In(std::chrono::seconds(5)), never);
-            if (stream) {
-                ServeNetSync(handheld, std::move(*stream));
-                return;
-            }
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
-    });
-}
-
 SessionWork InstallWork(const CPalmDatabase& db)
 {
     return [&db](DlpClient& dlp, const Handheld& info) -> Result<std::string> {
