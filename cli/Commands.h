@@ -32,11 +32,13 @@ struct BuildOptions
 int RunBuild(const BuildOptions& options);
 
 // Installs a built database as the options say; `what` describes it. The line for standard output, or
-// nullopt after printing why the install failed.
+// nullopt after printing why the install failed. `original`: the file an existing database was read from,
+// handed on unchanged.
 std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
                                                 const std::string& what,
                                                 const BuildOptions& options,
-                                                IPlatform& platform);
+                                                IPlatform& platform,
+                                                const std::vector<std::uint8_t>* original = nullptr);
 
 // A song file in the folder that holds another text is replaced and named on standard error, or with
 // `keepExisting` kept, the song going under a numbered name.

@@ -278,11 +278,19 @@ int RunInstall(const InstallCommandOptions& options)
     destination.install = options.installTo.empty() && options.installWith.empty();
     CSystemPlatform platform;
     for (std::size_t i = 0; i < databases.size(); ++i) {
+        // The file was parsed only to check it: what goes on is the file as it stands, not a rewrite of it.
+        const FileReadResult file = ReadWholeFile(PathFromUtf8(options.files[i]));
+        if (!file.bytes) {
+            PrintError(EscapeControls(options.files[i]) + ": " + file.error);
+            return EXIT_STATUS_FAILED;
+        }
+        const std::vector<std::uint8_t> original(file.bytes->begin(), file.bytes->end());
         const std::optional<std::string> done = InstallBuiltDatabase(databases[i],
                                                                      "database " + PrintableText(databases[i].m_name) +
                                                                          " from " + EscapeControls(options.files[i]),
                                                                      destination,
-                                                                     platform);
+                                                                     platform,
+                                                                     &original);
         if (!done) {
             return EXIT_STATUS_FAILED;
         }

@@ -5,8 +5,11 @@
 #include "cli/Console.h"
 #include "jobs/Install.h"
 
-std::optional<std::string>
-InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const BuildOptions& options, IPlatform& platform)
+std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
+                                                const std::string& what,
+                                                const BuildOptions& options,
+                                                IPlatform& platform,
+                                                const std::vector<std::uint8_t>* original)
 {
     InstallChoice choice;
     if (!options.installTo.empty()) {
@@ -20,7 +23,7 @@ InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const Bui
         }
     }
 
-    const InstallResult result = InstallDatabase(database, choice, platform);
+    const InstallResult result = InstallDatabase(database, choice, platform, original);
     if (!result.written) {
         PrintError(EscapeControls(result.error));
         return std::nullopt;

@@ -129,10 +129,17 @@ Result<DlpReply> DlpClient::Exchange(const DlpRequest& request)
     if (m_cancel.load()) {
         return MakeError(ErrorKind::Cancelled, "cancelled");
     }
-    if (Status sent = m_link.Send(request.Encode(), Deadline::In(m_replyTimeout)); !sent) {
+    const Deadline deadline =
+        m_cleanupDeadline ? m_cleanupDeadline->Min(Deadline::In(m_replyTimeout)) : Deadline::In(m_replyTimeout);
+    if (Status sent = m_link.Send(request.Encode(), deadline); !sent) {
         return sent.error();
     }
-    Result<std::vector<std::uint8_t>> message = m_link.Receive(Deadline::In(m_replyTimeout));
+    Result<std::vector<std::uint8_t>> message = m_link.Receive(deadline);
+    // After a cancel the reply to the interrupted request may still come first.
+    while (m_cleanupDeadline && message && !message->empty() &&
+           (*message)[0] != (static_cast<std::uint8_t>(request.Function()) | 0x80)) {
+        message = m_link.Receive(deadline);
+    }
     if (!message) {
         if (message.error().kind == ErrorKind::Timeout) {
             return MakeError(ErrorKind::Timeout,
@@ -142,6 +149,17 @@ Result<DlpReply> DlpClient::Exchange(const DlpRequest& request)
         return message.error();
     }
     return DecodeDlpReply(std::move(*message), request.Function());
+}
+
+void DlpClient::RunDespiteCancel(std::chrono::milliseconds limit, const std::function<void()>& work)
+{
+    const bool cancelled = m_cancel.exchange(false);
+    m_cleanupDeadline = Deadline::In(limit);
+    work();
+    m_cleanupDeadline.reset();
+    if (cancelled) {
+        m_cancel.store(true);
+    }
 }
 
 Result<DlpReply> DlpClient::Call(const DlpRequest& request)

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -151,12 +152,19 @@ public:
 
     CancelFlag& Cancel() { return m_cancel; }
 
+    // Runs `work` even when the session was cancelled, for the cleanup that must still reach the handheld:
+    // the cancel is set aside meanwhile (it holds again afterwards; a new one ends the work) and every
+    // request of the work shares one deadline `limit` from now. Replies left over from the request the
+    // cancel interrupted are skipped.
+    void RunDespiteCancel(std::chrono::milliseconds limit, const std::function<void()>& work);
+
 private:
     Result<std::optional<std::vector<std::uint8_t>>> ReadBlock(DlpFunction function, std::uint8_t handle);
 
     IPacketLink& m_link;
     CancelFlag& m_cancel;
     std::chrono::milliseconds m_replyTimeout;
+    std::optional<Deadline> m_cleanupDeadline; // set while RunDespiteCancel runs
 };
 
 } // namespace hotsync

@@ -16,6 +16,8 @@ constexpr std::uint8_t kDeletedOrArchived = 0x80 | 0x08;
 constexpr std::uint16_t kEndNormal = 0;
 constexpr std::uint16_t kEndCancelled = 2;
 constexpr std::uint16_t kEndOther = 3;
+// How long the cleanup after a failed or cancelled install may take in all.
+constexpr std::chrono::milliseconds kCleanupLimit{2000};
 
 void Report(const ProgressCallback& progress, const std::string& name, int record, int records)
 {
@@ -24,7 +26,6 @@ void Report(const ProgressCallback& progress, const std::string& name, int recor
     }
 }
 
-// Whether the link can still carry a request after this error.
 // Whether the link can still carry a request after this error: not after the link itself failed, nor once
 // the desktop's user cancelled (every wait then ends at once).
 bool LinkStillUsable(const Error& error, const CancelFlag& cancel)
@@ -128,9 +129,13 @@ Status InstallOnHandheld(DlpClient& dlp,
     };
     Status written = write();
     if (!written) {
-        if (LinkStillUsable(written.error(), dlp.Cancel())) {
-            (void)dlp.CloseDB(*handle);
-            (void)dlp.DeleteDB(name);
+        // Even after the user cancelled, the half database is closed and deleted, within a short time of
+        // its own.
+        if (dlp.Cancel().load() || LinkStillUsable(written.error(), dlp.Cancel())) {
+            dlp.RunDespiteCancel(kCleanupLimit, [&] {
+                (void)dlp.CloseDB(*handle);
+                (void)dlp.DeleteDB(name);
+            });
         }
         return Named(name, written.error());
     }

@@ -246,7 +246,11 @@ void HandOn(InstallResult& result,
 }
 
 // Writes the database into the lasting folder under a fresh name; `bytes` gets the file's bytes.
-InstallResult KeepInLastingFolder(CPalmDatabase& database, IPlatform& platform, std::vector<std::uint8_t>& bytes)
+// `original`, when given, is the file the database was read from: it is kept and handed on byte for byte.
+InstallResult KeepInLastingFolder(CPalmDatabase& database,
+                                  IPlatform& platform,
+                                  std::vector<std::uint8_t>& bytes,
+                                  const std::vector<std::uint8_t>* original = nullptr)
 {
     InstallResult result;
     const std::optional<fs::path> folder = LastingFolder(platform);
@@ -256,7 +260,7 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database, IPlatform& platform, 
         return result;
     }
     result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
-    std::optional<std::vector<std::uint8_t>> image = database.Serialize();
+    std::optional<std::vector<std::uint8_t>> image = original ? *original : database.Serialize();
     if (!image) {
         result.error = CantWriteMessage(result.path, "more records than a database can hold");
         return result;
@@ -502,10 +506,13 @@ InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)
     return KeepInLastingFolder(database, platform, bytes);
 }
 
-InstallResult InstallDatabase(CPalmDatabase& database, const InstallChoice& choice, IPlatform& platform)
+InstallResult InstallDatabase(CPalmDatabase& database,
+                              const InstallChoice& choice,
+                              IPlatform& platform,
+                              const std::vector<std::uint8_t>* original)
 {
     std::vector<std::uint8_t> bytes;
-    InstallResult result = KeepInLastingFolder(database, platform, bytes);
+    InstallResult result = KeepInLastingFolder(database, platform, bytes, original);
     result.destination = DestinationFor(choice, platform);
     if (result.written) {
         const std::string_view image(reinterpret_cast<const char*>(bytes.data()), bytes.size());

@@ -94,8 +94,12 @@ struct InstallResult
 };
 
 // Writes the database into the lasting folder and hands it to the destination the choice leads to. The file
-// is named after the database (in UTF-8) and never replaces another.
-InstallResult InstallDatabase(CPalmDatabase& database, const InstallChoice& choice, IPlatform& platform);
+// is named after the database (in UTF-8) and never replaces another. With `original` (the file an existing
+// database was read from) those bytes are kept and handed on unchanged instead of the database written anew.
+InstallResult InstallDatabase(CPalmDatabase& database,
+                              const InstallChoice& choice,
+                              IPlatform& platform,
+                              const std::vector<std::uint8_t>* original = nullptr);
 // Only the first step: the database in the lasting folder (for dragging it out of the window).
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform);
 // Install of the loaded texts: the same database as ExportLoadedTexts builds.

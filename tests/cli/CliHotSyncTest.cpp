@@ -41,17 +41,15 @@ std::string Bytes(const fs::path& path)
     return ReadFileBytes(Utf8FromPath(path)).value_or("<missing>");
 }
 
-std::uint16_t FreePort()
-{
-    Result<std::unique_ptr<TcpListener>> listener = TcpListener::Listen("127.0.0.1", 0);
-    return listener ? (*listener)->Port() : 0;
-}
-
 class CliHotSyncTest : public ::testing::Test
 {
 protected:
-    // Runs tunelore-cli with the time fixed; with a handheld, it connects to `port` once the program listens.
-    CliRun Run(const std::vector<std::string>& args, FakeHandheld* handheld = nullptr, std::uint16_t port = 0)
+    // Runs tunelore-cli with the time fixed; with a handheld, it connects to `port` once the program listens and
+    // speaks NetSync, or with `serial` the serial link's packets as an emulator's serial port carried over TCP.
+    CliRun Run(const std::vector<std::string>& args,
+               FakeHandheld* handheld = nullptr,
+               std::uint16_t port = 0,
+               bool serial = false)
     {
         std::string command = "env SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
         for (const std::string& arg : args)
@@ -59,18 +57,7 @@ protected:
         command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
         std::thread device;
         if (handheld != nullptr) {
-            device = std::thread([handheld, port] {
-                CancelFlag never{false};
-                for (int attempt = 0; attempt < 500; ++attempt) {
-                    Result<std::unique_ptr<IByteStream>> stream =
-                        ConnectTcp("127.0.0.1", port, Deadline::In(std::chrono::seconds(5)), never);
-                    if (stream) {
-                        ServeNetSync(*handheld, std::move(*stream));
-                        return;
-                    }
-                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-                }
-            });
+            device = HandheldConnecting(*handheld, port, serial);
         }
         const int status = std::system(command.c_str());
         if (device.joinable())
@@ -104,42 +91,51 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWrites)
     ASSERT_EQ(written.status, 0) << written.err;
     const CPalmDatabase expected = Load(Work("songs.pdb"));
 
-    const std::uint16_t port = FreePort();
-    FakeHandheld handheld;
-    std::vector<std::string> toHandheld{"build", "--name", "MySongs", "--hotsync", Net(port), "--timeout", "20"};
-    toHandheld.insert(toHandheld.end(), songs.begin(), songs.end());
-    const CliRun installed = Run(toHandheld, &handheld, port);
-    ASSERT_EQ(installed.status, 0) << installed.err;
-    EXPECT_NE(installed.err.find("Press the HotSync button on the handheld\n"), std::string::npos) << installed.err;
-    EXPECT_NE(installed.err.find("Installing MySongs (3 records)"), std::string::npos) << installed.err;
-    EXPECT_EQ(installed.out, "Installed song import database MySongs (3 songs) on the handheld by HotSync\n");
+    for (const bool serial : {true, false}) {
+        SCOPED_TRACE(serial ? "serial-net" : "net");
+        const std::uint16_t port = FreePort();
+        FakeHandheld handheld;
+        const std::string connection = (serial ? "serial-net:127.0.0.1:" : "net:127.0.0.1:") + std::to_string(port);
+        std::vector<std::string> toHandheld{"build", "--name", "MySongs", "--hotsync", connection, "--timeout", "20"};
+        toHandheld.insert(toHandheld.end(), songs.begin(), songs.end());
+        const CliRun installed = Run(toHandheld, &handheld, port, serial);
+        ASSERT_EQ(installed.status, 0) << installed.err;
+        EXPECT_NE(installed.err.find("Press the HotSync button on the handheld\n"), std::string::npos) << installed.err;
+        EXPECT_NE(installed.err.find("Installing MySongs (3 records)"), std::string::npos) << installed.err;
+        EXPECT_EQ(installed.out, "Installed song import database MySongs (3 songs) on the handheld by HotSync\n");
 
-    ASSERT_EQ(handheld.databases.count("MySongs"), 1u);
-    const CPalmDatabase& onHandheld = handheld.databases.at("MySongs");
-    EXPECT_EQ(onHandheld.m_creator, expected.m_creator);
-    EXPECT_EQ(onHandheld.m_type, expected.m_type);
-    ASSERT_EQ(onHandheld.GetRecordCount(), expected.GetRecordCount());
-    for (int i = 0; i < expected.GetRecordCount(); ++i) {
-        const CPdbRecord& a = onHandheld.Records()[static_cast<std::size_t>(i)];
-        const CPdbRecord& e = expected.Records()[static_cast<std::size_t>(i)];
-        EXPECT_TRUE(std::ranges::equal(a.Data(), e.Data())) << "record " << i;
-        EXPECT_EQ(a.m_attributes, e.m_attributes) << "record " << i;
+        ASSERT_EQ(handheld.databases.count("MySongs"), 1u);
+        const CPalmDatabase& onHandheld = handheld.databases.at("MySongs");
+        EXPECT_EQ(onHandheld.m_creator, expected.m_creator);
+        EXPECT_EQ(onHandheld.m_type, expected.m_type);
+        ASSERT_EQ(onHandheld.GetRecordCount(), expected.GetRecordCount());
+        for (int i = 0; i < expected.GetRecordCount(); ++i) {
+            const CPdbRecord& a = onHandheld.Records()[static_cast<std::size_t>(i)];
+            const CPdbRecord& e = expected.Records()[static_cast<std::size_t>(i)];
+            EXPECT_TRUE(std::ranges::equal(a.Data(), e.Data())) << "record " << i;
+            EXPECT_EQ(a.m_attributes, e.m_attributes) << "record " << i;
+        }
+        EXPECT_EQ(handheld.log, std::vector<std::string>{"Tunelore installed MySongs\n"});
+        EXPECT_TRUE(handheld.ended);
+        if (serial) {
+            continue;
+        }
+
+        // The same again: the database is there, so nothing changes and the run says why.
+        handheld.ended = false; // a new session
+        const std::uint16_t again = FreePort();
+        std::vector<std::string> repeat{
+            "build", "--name", "MySongs", "--hotsync", Net(again), "--timeout", "20", songs[0]};
+        const CliRun refused = Run(repeat, &handheld, again);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_NE(
+            refused.err.find("tunelore-cli: HotSync: a database named \"MySongs\" is already on the handheld and was "
+                             "kept (--replace replaces it)\n"),
+            std::string::npos)
+            << refused.err;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(handheld.databases.at("MySongs").GetRecordCount(), 3);
     }
-    EXPECT_EQ(handheld.log, std::vector<std::string>{"Tunelore installed MySongs\n"});
-    EXPECT_TRUE(handheld.ended);
-
-    // The same again: the database is there, so nothing changes and the run says why.
-    handheld.ended = false; // a new session
-    const std::uint16_t again = FreePort();
-    std::vector<std::string> repeat{"build", "--name", "MySongs", "--hotsync", Net(again), "--timeout", "20", songs[0]};
-    const CliRun refused = Run(repeat, &handheld, again);
-    EXPECT_EQ(refused.status, 1);
-    EXPECT_NE(refused.err.find("tunelore-cli: HotSync: a database named \"MySongs\" is already on the handheld and was "
-                               "kept (--replace replaces it)\n"),
-              std::string::npos)
-        << refused.err;
-    EXPECT_EQ(refused.out, "");
-    EXPECT_EQ(handheld.databases.at("MySongs").GetRecordCount(), 3);
 }
 
 TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
@@ -256,4 +252,23 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
     EXPECT_EQ(malformed.status, 1);
     EXPECT_NE(malformed.err.find("chords.txt is not a Palm database"), std::string::npos) << malformed.err;
     EXPECT_EQ(malformed.err.find("Press the HotSync button"), std::string::npos) << malformed.err;
+}
+
+TEST_F(CliHotSyncTest, InstallToAFolderCopiesTheFileUnchanged)
+{
+    // A database written by another program, in a layout this program would not write itself.
+    const std::string pdb = std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb";
+    fs::create_directories(m_root / "card");
+    const std::string command = "env -u XDG_DATA_HOME HOME=" + Quote(Work("home")) + " " + Quote(TUNELORE_CLI) +
+                                " install --install-to " + Quote(Work("card")) + " " + Quote(pdb) + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    // The copy on the card and the one kept in the user's data folder.
+    std::size_t copies = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
+        if (entry.path().extension() == ".pdb") {
+            EXPECT_TRUE(Bytes(entry.path()) == Bytes(pdb)) << entry.path() << " differs from the file installed";
+            ++copies;
+        }
+    }
+    EXPECT_EQ(copies, 2u);
 }

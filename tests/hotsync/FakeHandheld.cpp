@@ -1,6 +1,10 @@
 #include "FakeHandheld.h"
 
 #include <algorithm>
+#include <functional>
+
+#include "hotsync/Padp.h"
+#include "hotsync/Tcp.h"
 
 namespace {
 
@@ -213,6 +217,9 @@ std::vector<std::uint8_t> FakeHandheld::Answer(const std::vector<std::uint8_t>& 
             record.m_resourceId = static_cast<std::uint16_t>(Get16(a, 6));
         }
         db->AddRecord(std::move(record));
+        if (cancelOnRecord != nullptr) {
+            cancelOnRecord->store(true);
+        }
         if (function == 0x21) {
             std::vector<std::uint8_t> given;
             Put32(given, id);
@@ -339,6 +346,34 @@ std::vector<std::uint8_t> NetSyncGreeting()
             0x00, 0x00, 0x08, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00};
 }
 
+namespace {
+
+void ServeRequests(FakeHandheld& handheld, hotsync::IPacketLink& link, const std::function<void()>& beforeReply)
+{
+    const auto deadline = [] { return hotsync::Deadline::In(std::chrono::seconds(10)); };
+    while (!handheld.ended && !handheld.Vanished()) {
+        Result<std::vector<std::uint8_t>> request = link.Receive(deadline());
+        if (!request) {
+            return;
+        }
+        std::vector<std::uint8_t> reply = handheld.Answer(*request);
+        if (handheld.Vanished()) {
+            // Gone before answering: the line closes, or stays open and silent until the desktop hangs up.
+            while (handheld.stallWhenGone && link.Receive(deadline())) {
+            }
+            return;
+        }
+        if (beforeReply) {
+            beforeReply();
+        }
+        if (!link.Send(reply, deadline())) {
+            return;
+        }
+    }
+}
+
+} // namespace
+
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
 {
     hotsync::NetSyncLink link(std::move(stream));
@@ -358,20 +393,45 @@ void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> 
             return;
         }
     }
-    while (!handheld.ended && !handheld.Vanished()) {
-        Result<std::vector<std::uint8_t>> request = link.Receive(deadline());
-        if (!request) {
-            return;
-        }
-        std::vector<std::uint8_t> reply = handheld.Answer(*request);
-        if (handheld.Vanished()) {
-            // Gone before answering: the line closes, or stays open and silent until the desktop hangs up.
-            while (handheld.stallWhenGone && link.Receive(deadline())) {
-            }
-            return;
-        }
-        if (!link.Send(reply, deadline())) {
-            return;
-        }
+    ServeRequests(handheld, link, {});
+}
+
+void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
+{
+    hotsync::CancelFlag never{false};
+    hotsync::padp::Link link(*stream, never);
+    const auto deadline = [] { return hotsync::Deadline::In(std::chrono::seconds(10)); };
+    // The wakeup (connection protocol 1.1, no speed named) and the desktop's answer, under id 0xFF.
+    link.SetNextXid(0xFF);
+    if (!link.Send(std::vector<std::uint8_t>{1, 0, 1, 1, 0, 0, 0, 0, 0, 0}, deadline()) || !link.Receive(deadline())) {
+        return;
     }
+    // Each reply goes under the id of its request; the desktop numbers its requests from 1.
+    std::uint8_t xid = 1;
+    ServeRequests(handheld, link, [&] {
+        link.SetNextXid(xid);
+        xid = xid >= 254 ? 1 : static_cast<std::uint8_t>(xid + 1);
+    });
+}
+
+std::uint16_t FreePort()
+{
+    Result<std::unique_ptr<hotsync::TcpListener>> listener = hotsync::TcpListener::Listen("127.0.0.1", 0);
+    return listener ? (*listener)->Port() : 0;
+}
+
+std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port, bool serial)
+{
+    return std::thread([&handheld, port, serial] {
+        hotsync::CancelFlag never{false};
+        for (int attempt = 0; attempt < 500; ++attempt) {
+            Result<std::unique_ptr<hotsync::IByteStream>> stream =
+                hotsync::ConnectTcp("127.0.0.1", port, hotsync::Deadline::In(std::chrono::seconds(5)), never);
+            if (stream) {
+                (serial ? ServeSerial : ServeNetSync)(handheld, std::move(*stream));
+                return;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+    });
 }

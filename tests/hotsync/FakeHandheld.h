@@ -11,6 +11,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "hotsync/Link.h"
@@ -23,13 +24,14 @@ public:
     std::uint16_t dlpMajor = 1;
     std::uint16_t dlpMinor = 4;
     // Misbehaviour.
-    bool cancelOnConduit = false;           // OpenConduit answers that the user cancelled
-    std::size_t spaceLeft = SIZE_MAX;       // record bytes it takes before answering "not enough space"
-    bool listNeverAdvances = false;         // every database list page is the first one, "more follow"
-    std::size_t listPageSize = 3;           // databases per list page
-    std::optional<std::size_t> vanishAfter; // requests answered before the handheld goes away
-    bool answerWrongFunction = false;       // every reply names another function
-    bool stallWhenGone = false;             // over a stream: instead of closing, keep the line open and silent
+    bool cancelOnConduit = false;                  // OpenConduit answers that the user cancelled
+    std::size_t spaceLeft = SIZE_MAX;              // record bytes it takes before answering "not enough space"
+    bool listNeverAdvances = false;                // every database list page is the first one, "more follow"
+    std::size_t listPageSize = 3;                  // databases per list page
+    std::optional<std::size_t> vanishAfter;        // requests answered before the handheld goes away
+    bool answerWrongFunction = false;              // every reply names another function
+    bool stallWhenGone = false;                    // over a stream: instead of closing, keep the line open and silent
+    hotsync::CancelFlag* cancelOnRecord = nullptr; // set as the first record arrives, as the desktop's user would
 
     std::map<std::string, CPalmDatabase> databases; // by name, as on the handheld
     std::vector<std::string> log;                   // sync log lines
@@ -71,6 +73,16 @@ private:
 // every DLP request until EndOfSync, the stream failing, or the handheld vanishing (the stream is then
 // closed by destroying it). Returns once done.
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
+
+// The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
+void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
+
+// A free loopback port: the system picks one for a listener that is closed again at once.
+std::uint16_t FreePort();
+
+// A thread that connects to the desktop at 127.0.0.1:`port` as a handheld does (retrying until the desktop
+// listens) and plays `handheld` with NetSync, or with `serial` the serial link's packets.
+std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port, bool serial = false);
 
 // The handheld's greeting that opens a NetSync session.
 std::vector<std::uint8_t> NetSyncGreeting();

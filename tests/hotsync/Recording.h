@@ -8,7 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "hotsync/Link.h"
+#include "hotsync/Padp.h"
+
+// Sessions recorded with real handhelds, played back as the handheld's side of a byte stream, and the
+// framing of each side's bytes taken apart independently of the code under test.
 
 // A recorded session: what the desktop read and wrote, chunk by chunk, in order.
 struct RecordedChunk
@@ -147,3 +150,30 @@ private:
     std::vector<std::uint8_t> m_actual;
     std::optional<std::size_t> m_mismatch;
 };
+
+// A serial packet (SLP + PADP) of one side's stream, with the offset just past it.
+struct SerialPacket
+{
+    std::uint8_t xid = 0;
+    hotsync::padp::Header header;
+    std::vector<std::uint8_t> data;
+    std::size_t end = 0;
+};
+
+inline std::vector<SerialPacket> SerialPackets(const std::vector<std::uint8_t>& stream)
+{
+    std::vector<SerialPacket> out;
+    hotsync::slp::Receiver receiver;
+    for (std::size_t pos = 0; pos < stream.size(); ++pos) {
+        receiver.Feed(std::span(stream).subspan(pos, 1));
+        if (auto packet = receiver.Next()) {
+            if (auto header = hotsync::padp::ParseHeader(packet->body)) {
+                out.push_back({packet->xid,
+                               *header,
+                               {packet->body.begin() + static_cast<std::ptrdiff_t>(header->size), packet->body.end()},
+                               pos + 1});
+            }
+        }
+    }
+    return out;
+}

@@ -5,6 +5,7 @@
 #include "Recording.h"
 #include "hotsync/NetSync.h"
 #include "hotsync/Operations.h"
+#include "hotsync/Serial.h"
 
 using namespace hotsync;
 
@@ -12,15 +13,27 @@ namespace {
 
 constexpr std::uint8_t kCloseDB = 0x19;
 
-// Runs a whole NetSync session (handshake, ReadSysInfo, ReadUserInfo, the work, EndOfSync) over the recording.
-Status Replay(ReplayStream& stream, const SessionWork& work)
+// Runs a whole session (connection handshake, ReadSysInfo, ReadUserInfo, the work, EndOfSync) over the
+// recording, as NetSync (network and USB recordings) or as the serial link (the serial-net ones).
+Status Replay(ReplayStream& stream, const SessionWork& work, bool serial = false)
 {
-    NetSyncLink link(stream);
-    if (Status shook = RunNetSyncHandshake(link, Deadline::In(std::chrono::seconds(5))); !shook) {
-        return shook;
-    }
     CancelFlag cancel{false};
-    return RunSession(link, cancel, SessionOptions{std::chrono::milliseconds(2000)}, work);
+    std::unique_ptr<IPacketLink> link;
+    if (serial) {
+        Result<std::unique_ptr<IPacketLink>> started =
+            StartSerialSession(stream, 115200, {}, Deadline::In(std::chrono::seconds(5)), cancel);
+        if (!started) {
+            return started.error();
+        }
+        link = std::move(*started);
+    } else {
+        auto netSync = std::make_unique<NetSyncLink>(stream);
+        if (Status shook = RunNetSyncHandshake(*netSync, Deadline::In(std::chrono::seconds(5))); !shook) {
+            return shook;
+        }
+        link = std::move(netSync);
+    }
+    return RunSession(*link, cancel, SessionOptions{std::chrono::milliseconds(2000)}, work);
 }
 
 // The first `count` bytes of both streams agree (and the desktop wrote that many).
@@ -64,34 +77,51 @@ std::vector<std::vector<std::uint8_t>> ReplyArguments(const std::vector<Recorded
 
 } // namespace
 
-TEST(HotSyncReplay, InstallMatchesTheRecordedUsbSessionUpToTheDatabaseClose)
+TEST(HotSyncReplay, InstallMatchesTheRecordedSessionsUpToTheDatabaseClose)
 {
-    std::vector<RecordedChunk> chunks = LoadRecording("write-db-test.usb.json");
-    // Up to the end of the first CloseDB the desktop sent: the install of the .pdb.
-    std::size_t closeEnd = 0;
-    for (const FramedMessage& message : SplitNetSync(Concatenated(chunks, false))) {
-        if (!message.payload.empty() && message.payload[0] == kCloseDB) {
-            closeEnd = message.end;
-            break;
-        }
-    }
-    ASSERT_EQ(closeEnd, 18367u);
-    ReplayStream stream(std::move(chunks), closeEnd);
     const CPalmDatabase database = LoadPdb("OnBoardHeaderV40.pdb");
     ASSERT_EQ(database.GetRecordCount(), 13);
+    for (const bool serial : {false, true}) {
+        const std::string name = serial ? "write-db-test.serial-net.json" : "write-db-test.usb.json";
+        SCOPED_TRACE(name);
+        std::vector<RecordedChunk> chunks = LoadRecording(name);
+        // Up to the end of the first CloseDB the desktop sent: the install of the .pdb.
+        std::size_t closeEnd = 0;
+        const std::vector<std::uint8_t> written = Concatenated(chunks, false);
+        if (serial) {
+            for (const SerialPacket& packet : SerialPackets(written)) {
+                if (packet.header.type == 1 && !packet.data.empty() && packet.data[0] == kCloseDB) {
+                    closeEnd = packet.end;
+                    break;
+                }
+            }
+        } else {
+            for (const FramedMessage& message : SplitNetSync(written)) {
+                if (!message.payload.empty() && message.payload[0] == kCloseDB) {
+                    closeEnd = message.end;
+                    break;
+                }
+            }
+        }
+        ASSERT_EQ(closeEnd, serial ? 20299u : 18367u);
+        ReplayStream stream(std::move(chunks), closeEnd);
 
-    Status installed = MakeError(ErrorKind::System, "not run");
-    std::vector<int> progress;
-    (void)Replay(stream, [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
-        installed = InstallOnHandheld(dlp, handheld, database, InstallOptions{true}, [&](const Progress& step) {
-            progress.push_back(step.record);
-        });
-        return std::string();
-    });
-    ASSERT_TRUE(installed) << installed.error().text;
-    ExpectSamePrefix(stream, closeEnd);
-    EXPECT_EQ(progress.size(), 14u);
-    EXPECT_EQ(progress.back(), 13);
+        Status installed = MakeError(ErrorKind::System, "not run");
+        std::vector<int> progress;
+        (void)Replay(
+            stream,
+            [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
+                installed = InstallOnHandheld(dlp, handheld, database, InstallOptions{true}, [&](const Progress& step) {
+                    progress.push_back(step.record);
+                });
+                return std::string();
+            },
+            serial);
+        ASSERT_TRUE(installed) << installed.error().text;
+        ExpectSamePrefix(stream, closeEnd);
+        EXPECT_EQ(progress.size(), 14u);
+        EXPECT_EQ(progress.back(), 13);
+    }
 }
 
 TEST(HotSyncReplay, ReadSessionMatchesTheRecordingAndReadsItsDatabases)
@@ -101,7 +131,8 @@ TEST(HotSyncReplay, ReadSessionMatchesTheRecordingAndReadsItsDatabases)
     std::vector<DbListPage> pages;
     std::optional<CPalmDatabase> memos;
     std::optional<CPalmDatabase> memoPad;
-    const Status session = Replay(stream, [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
+    const SessionWork work = [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
+        pages.clear();
         for (const std::uint8_t where : {db_list::Rom, db_list::Ram}) {
             Result<DbListPage> page = dlp.ReadDBList(where | db_list::Multiple, 0);
             if (!page) {
@@ -120,7 +151,22 @@ TEST(HotSyncReplay, ReadSessionMatchesTheRecordingAndReadsItsDatabases)
         }
         memoPad = std::move(*second);
         return std::string();
-    });
+    };
+    // The same reads over the serial link, with the handheld the serial recording was made with.
+    ReplayStream serialStream(LoadRecording("read-db-test.serial-net.json"));
+    const Status serialSession = Replay(serialStream, work, true);
+    ASSERT_TRUE(serialSession) << serialSession.error().text;
+    ASSERT_FALSE(serialStream.Mismatch()) << "first difference at byte " << *serialStream.Mismatch();
+    // All the recording has beyond are acknowledgements of repeats the handheld sent after its last reply.
+    const std::vector<std::uint8_t> rest(serialStream.Expected().begin() +
+                                             static_cast<std::ptrdiff_t>(serialStream.Written().size()),
+                                         serialStream.Expected().end());
+    for (const SerialPacket& packet : SerialPackets(rest)) {
+        EXPECT_EQ(packet.header.type, 2);
+    }
+    EXPECT_EQ(SerialPackets(rest).size() * 16, rest.size());
+
+    const Status session = Replay(stream, work);
     ASSERT_TRUE(session) << session.error().text;
     ASSERT_FALSE(stream.Mismatch()) << "first difference at byte " << *stream.Mismatch();
     EXPECT_EQ(stream.Written(), stream.Expected());
@@ -174,7 +220,7 @@ TEST(HotSyncReplay, ReadSessionMatchesTheRecordingAndReadsItsDatabases)
     }
 }
 
-TEST(HotSyncReplay, NetworkSessionsMatchTheirRecordings)
+TEST(HotSyncReplay, NetworkAndSerialSessionsMatchTheirRecordings)
 {
     struct Case
     {
@@ -184,8 +230,8 @@ TEST(HotSyncReplay, NetworkSessionsMatchTheirRecordings)
     std::size_t listed = 0;
     std::string firstName;
     const Case cases[] = {
-        {"no-op-test.net.json", [](DlpClient&, const Handheld&) -> Result<std::string> { return std::string(); }},
-        {"list-db-test.net.json",
+        {"no-op-test", [](DlpClient&, const Handheld&) -> Result<std::string> { return std::string(); }},
+        {"list-db-test",
          [&](DlpClient& dlp, const Handheld&) -> Result<std::string> {
              Result<DbListPage> page = dlp.ReadDBList(db_list::Ram | db_list::Multiple, 0);
              if (!page) {
@@ -195,7 +241,7 @@ TEST(HotSyncReplay, NetworkSessionsMatchTheirRecordings)
              firstName = page->databases.front().name;
              return std::string();
          }},
-        {"create-delete-db-test.net.json",
+        {"create-delete-db-test",
          [](DlpClient& dlp, const Handheld&) -> Result<std::string> {
              Status absent = dlp.DeleteDB("foobar");
              if (absent || absent.error().kind != ErrorKind::NotFound) {
@@ -221,14 +267,17 @@ TEST(HotSyncReplay, NetworkSessionsMatchTheirRecordings)
              return std::string();
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.recording);
-        ReplayStream stream(LoadRecording(c.recording));
-        const Status session = Replay(stream, c.work);
-        ASSERT_TRUE(session) << session.error().text;
-        ASSERT_FALSE(stream.Mismatch()) << "first difference at byte " << *stream.Mismatch();
-        EXPECT_EQ(stream.Written(), stream.Expected());
+    for (const bool serial : {false, true}) {
+        for (const Case& c : cases) {
+            const std::string name = std::string(c.recording) + (serial ? ".serial-net.json" : ".net.json");
+            SCOPED_TRACE(name);
+            ReplayStream stream(LoadRecording(name));
+            const Status session = Replay(stream, c.work, serial);
+            ASSERT_TRUE(session) << session.error().text;
+            ASSERT_FALSE(stream.Mismatch()) << "first difference at byte " << *stream.Mismatch();
+            EXPECT_EQ(stream.Written(), stream.Expected());
+        }
+        EXPECT_EQ(listed, serial ? 13u : 20u);
+        EXPECT_EQ(firstName, "AddressDB");
     }
-    EXPECT_EQ(listed, 20u);
-    EXPECT_EQ(firstName, "AddressDB");
 }

@@ -2,7 +2,7 @@
 
 #include "hotsync/SerialPort.h"
 
-#include "tests/hotsync_serial/ScriptStream.h"
+#include "tests/hotsync/ScriptStream.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -136,11 +136,11 @@ TEST(SerialPort, SessionStartsOverAPseudoTerminal)
     std::thread handheld([&pty] {
         pty.Send({0x00, 0x55}); // noise before the session
         pty.Send(script::Packet(Type::Data, 0xFF, whole, 10, {1, 0, 1, 3, 0, 0, 0, 1, 0xC2, 0}));
-        pty.Take(16);                                       // the wakeup's acknowledgement
-        if (recording::Packets(pty.Take(26)).size() == 1) { // the answer
+        pty.Take(16);                                  // the wakeup's acknowledgement
+        if (SerialPackets(pty.Take(26)).size() == 1) { // the answer
             pty.Send(script::Packet(Type::Ack, 0xFF, whole, 10));
         }
-        const auto request = recording::Packets(pty.Take(18));
+        const auto request = SerialPackets(pty.Take(18));
         if (request.size() == 1) {
             pty.Send(script::Packet(Type::Ack, request[0].xid, whole, 2));
             pty.Send(script::Packet(Type::Data, request[0].xid, whole, 4, {0x90, 0, 0, 0}));

@@ -1,7 +1,7 @@
 // The serial link against a scripted handheld: noise and damaged packets, repeats, lost acknowledgements,
 // tickles, hostile lengths, a handheld that vanishes, and the connection handshake.
 
-#include "tests/hotsync_serial/ScriptStream.h"
+#include "tests/hotsync/ScriptStream.h"
 
 #include <gtest/gtest.h>
 
@@ -152,7 +152,7 @@ TEST(PadpReceive, HostileHandheldsEndTheSession)
 TEST(PadpSend, SplitsIntoAcknowledgedPacketsUnderOneIdThatCountsOn)
 {
     script::ScriptStream stream;
-    stream.onPacket = [&](const recording::Packet& p) {
+    stream.onPacket = [&](const SerialPacket& p) {
         stream.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
     };
     hotsync::CancelFlag cancel{false};
@@ -168,7 +168,7 @@ TEST(PadpSend, SplitsIntoAcknowledgedPacketsUnderOneIdThatCountsOn)
     const std::vector<std::tuple<int, int, std::uint32_t>> expected = {
         {254, kFirst, 1100}, {254, 0, 512}, {254, kLast, 1024}, {1, kWhole, 0}};
     for (std::size_t i = 0; i < 4; ++i) {
-        const recording::Packet& p = stream.packets[i];
+        const SerialPacket& p = stream.packets[i];
         EXPECT_EQ(std::make_tuple(int{p.xid}, int{p.header.flags}, p.header.sizeOrOffset), expected[i]);
         joined.insert(joined.end(), p.data.begin(), p.data.end());
     }
@@ -199,7 +199,7 @@ TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
         SCOPED_TRACE(c.name);
         script::ScriptStream stream;
         int lost = c.lost;
-        stream.onPacket = [&](const recording::Packet& p) {
+        stream.onPacket = [&](const SerialPacket& p) {
             if (p.header.type != static_cast<std::uint8_t>(Type::Data)) {
                 return;
             }
@@ -215,7 +215,7 @@ TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
         EXPECT_EQ(sent ? std::nullopt : std::optional(sent.error().kind), c.failure);
         EXPECT_EQ(stream.writes.size(), c.writes);
         for (const Bytes& write : stream.writes) {
-            if (recording::Packets(write).at(0).header.type == 1) {
+            if (SerialPackets(write).at(0).header.type == 1) {
                 EXPECT_EQ(write, stream.writes[0]); // a retry sends the very same bytes
             }
         }
@@ -245,7 +245,7 @@ TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
         SCOPED_TRACE(std::to_string(offered) + " offered, " + std::to_string(most) + " at most");
         script::ScriptStream stream;
         std::size_t acked = 0;
-        stream.onPacket = [&](const recording::Packet& p) {
+        stream.onPacket = [&](const SerialPacket& p) {
             if (p.header.type == 1) {
                 stream.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
                 ++acked;
@@ -266,7 +266,7 @@ TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
         EXPECT_EQ(speeds, chosen ? std::vector<std::uint32_t>{chosen} : std::vector<std::uint32_t>{});
         EXPECT_EQ(ackedWhenSwitched, chosen ? 1u : 0u);
         ASSERT_TRUE((*link)->Send(Bytes{0x12, 0}, Deadline::In(5s)));
-        std::vector<recording::Packet> data;
+        std::vector<SerialPacket> data;
         std::copy_if(stream.packets.begin(), stream.packets.end(), std::back_inserter(data), [](auto& p) {
             return p.header.type == 1;
         });
@@ -291,7 +291,7 @@ TEST(CmpHandshake, RefusesWhatIsNotAWakeupAndPassesOnSpeedFailures)
     EXPECT_EQ(refused.error().kind, ErrorKind::Protocol);
 
     script::ScriptStream other;
-    other.onPacket = [&](const recording::Packet& p) {
+    other.onPacket = [&](const SerialPacket& p) {
         other.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
     };
     other.Send(Wakeup(115200));

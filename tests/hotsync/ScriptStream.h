@@ -4,7 +4,7 @@
 // the desktop's writes. When nothing is queued a read fails at once as if its deadline had passed, so no test
 // waits for a real timeout.
 
-#include "tests/hotsync_serial/Recording.h"
+#include "tests/hotsync/Recording.h"
 
 #include <deque>
 #include <functional>
@@ -32,7 +32,7 @@ public:
     Status Write(std::span<const std::uint8_t> bytes, hotsync::Deadline) override
     {
         writes.emplace_back(bytes.begin(), bytes.end());
-        for (const recording::Packet& packet : recording::Packets(writes.back())) {
+        for (const SerialPacket& packet : SerialPackets(writes.back())) {
             packets.push_back(packet);
             if (onPacket) {
                 onPacket(packet);
@@ -43,9 +43,9 @@ public:
 
     void Send(const std::vector<std::uint8_t>& bytes) { pending.insert(pending.end(), bytes.begin(), bytes.end()); }
 
-    std::function<void(const recording::Packet&)> onPacket; // the handheld's answer to each packet written
+    std::function<void(const SerialPacket&)> onPacket; // the handheld's answer to each packet written
     std::vector<std::vector<std::uint8_t>> writes;
-    std::vector<recording::Packet> packets; // every packet written
+    std::vector<SerialPacket> packets; // every packet written
     std::deque<std::uint8_t> pending;
     std::size_t chunk = 1 << 20; // the most one read hands over
     bool gone = false;           // reads fail as from a handheld that went away, not as timeouts

@@ -118,18 +118,6 @@ TEST(UsbSetup, ParsersTakeAnyLengthAndNoEndpointsIsAnError)
     EXPECT_FALSE(FirstBulkEndpoints({{0x81, 0x03, 8}, {0x82, 0x02, 64}}));
 }
 
-TEST(UsbSetup, KnowsTheHandheldsAndWhatTheySpeak)
-{
-    ASSERT_NE(FindModel(0x0830, 0x0060), nullptr);
-    EXPECT_EQ(FindModel(0x0830, 0x0060)->protocol, Protocol::NetSync);
-    EXPECT_EQ(FindModel(0x082d, 0x0100)->protocol, Protocol::Serial);
-    EXPECT_EQ(FindModel(0x0830, 0x0080)->init, Init::None);
-    EXPECT_EQ(FindModel(0x054c, 0x0038)->init, Init::EarlySony);
-    EXPECT_NE(FindModel(0x04e8, 0x8001), nullptr);
-    EXPECT_EQ(FindModel(0x0830, 0x9999), nullptr);
-    EXPECT_EQ(FindModel(0x1234, 0x0060), nullptr);
-}
-
 // No machine that runs the tests has a handheld on USB: the wait must end at its deadline, or at once on cancel.
 TEST(UsbWait, EndsAtTheDeadlineOrOnCancelWhenNoHandheldIsThere)
 {
