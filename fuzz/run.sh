@@ -34,20 +34,39 @@ if [ -z "${TMPDIR:-}" ] && [ -d /dev/shm ] && [ -w /dev/shm ]; then
     export TMPDIR=/dev/shm
 fi
 
-failed=()
-for t in "${targets[@]}"; do
-    scratch="$build/fuzz-scratch/$t"
-    findings="$build/fuzz-findings/$t"
+# One target a core at a time: each runs its full time, and the whole run takes a core's share of them.
+run_target() {
+    local t=$1 scratch="$build/fuzz-scratch/$1" findings="$build/fuzz-findings/$1"
     mkdir -p "$scratch" "$findings"
-    echo "== $t: ${seconds} s =="
-    if ! "$build/bin/${t}_fuzz" "$scratch" fuzz/corpus/"$t" tests/data/fuzz-regressions/"$t" \
+    "$build/bin/${t}_fuzz" "$scratch" fuzz/corpus/"$t" tests/data/fuzz-regressions/"$t" \
         -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=1 \
-        -artifact_prefix="$findings/" 2>"$build/fuzz-$t.log"; then
+        -artifact_prefix="$findings/" 2>"$build/fuzz-$t.log"
+}
+jobs_at_once=$(nproc)
+declare -A running=() # pid -> target
+failed=()
+reap_one() {
+    local pid
+    wait -n -p pid "${!running[@]}" && status=0 || status=$?
+    local t=${running[$pid]}
+    unset "running[$pid]"
+    echo "== $t: ${seconds} s =="
+    if [ "$status" -ne 0 ]; then
         failed+=("$t")
         tail -n 60 "$build/fuzz-$t.log"
     else
         grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::new_units_added)' "$build/fuzz-$t.log" || true
     fi
+}
+for t in "${targets[@]}"; do
+    while [ ${#running[@]} -ge "$jobs_at_once" ]; do
+        reap_one
+    done
+    run_target "$t" &
+    running[$!]=$t
+done
+while [ ${#running[@]} -gt 0 ]; do
+    reap_one
 done
 
 if [ ${#failed[@]} -ne 0 ]; then

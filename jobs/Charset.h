@@ -17,6 +17,8 @@ struct ReplacedCharacters
     bool empty() const { return counts.empty(); }
     std::size_t Total() const;
     void Merge(const ReplacedCharacters& other);
+
+    bool operator==(const ReplacedCharacters&) const = default;
 };
 
 struct DecodedText
