@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <type_traits>
 #include <utility>
@@ -17,6 +18,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +166,35 @@ public:
 
 private:
     InFlightFile* m_entry = nullptr;
+};
+
+// Holds back SIGINT, SIGTERM and SIGHUP while it lives, so that the handler never runs between a temporary
+// file's creation and its registration, or between its disarming and the rename or removal that ends it.
+// A signal that arrives meanwhile is delivered when the object ends, when the registration says what to remove.
+class CSignalsHeld
+{
+public:
+    CSignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        sigaddset(&held, SIGHUP);
+        m_restore = ::pthread_sigmask(SIG_BLOCK, &held, &m_previous) == 0;
+    }
+    CSignalsHeld(const CSignalsHeld&) = delete;
+    CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+    ~CSignalsHeld()
+    {
+        if (m_restore) {
+            ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+        }
+    }
+
+private:
+    sigset_t m_previous = {};
+    bool m_restore = false;
 };
 
 void RemoveInFlightFilesAndEnd(int signal)
@@ -354,10 +386,12 @@ AtomicWriteResult WriteBytesAtomically(
 
     CDescriptor file;
     std::string tempName;
+    std::optional<CSignalsHeld> held(std::in_place);
     if (AtomicWriteResult created = CreateTemporaryFile(folder.Get(), name, createMode, file, tempName); !created) {
         return created;
     }
     CInFlightRegistration inFlight(folder.Get(), tempName);
+    held.reset();
     AtomicWriteResult result = WriteAll(file.Get(), data, size);
     if (result && keepMode && ::fchmod(file.Get(), existing.st_mode & 07777) != 0) {
         result = Failure(ErrnoText());
@@ -374,6 +408,7 @@ AtomicWriteResult WriteBytesAtomically(
             result = Failure(ErrnoText());
         }
     }
+    held.emplace();
     inFlight.Disarm();
     if (result && ::renameat(folder.Get(), tempName.c_str(), folder.Get(), name.c_str()) != 0) {
         result = Failure(ErrnoText());
@@ -382,6 +417,7 @@ AtomicWriteResult WriteBytesAtomically(
         ::unlinkat(folder.Get(), tempName.c_str(), 0);
         return result;
     }
+    held.reset();
     file = CDescriptor();
     // The new entry must be on the disk too, or a power cut can bring back the old file or none.
     if (durability == FileDurability::Synced && canSyncFolder && ::fsync(folder.Get()) != 0 && errno != EINVAL) {
