@@ -91,13 +91,20 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& s
         ShowError(FromUtf8(SameFileMessage(ToPath(*target), ToPath(source))));
         return;
     }
-    const ChordTextResult result = ExportChordsToText(database, ToPath(*target));
+    // A chord list that holds another text, perhaps edited since an earlier extraction, is the user's to decide.
+    const ChordTextResult result =
+        ExportChordsToText(database, ToPath(*target), [this](const std::filesystem::path& file) {
+            return m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))));
+        });
+    if (result.cancelled) {
+        return;
+    }
     if (!result.written) {
         ShowError(FromUtf8(result.error));
         return;
     }
     m_desktop.ShowMessage(
-        this, FormatString(LoadResString(IDS_CHORDS_EXTRACTED), *target), IDesktop::MessageIcon::None);
+        this, FormatString(LoadResString(IDS_CHORDS_EXTRACTED), FromUtf8(result.path)), IDesktop::MessageIcon::None);
 }
 
 void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
