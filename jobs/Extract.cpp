@@ -272,9 +272,7 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
             }
             replacing = choice == ExistingFileChoice::Replace;
             if (!replacing) {
-                // The kept file keeps its name from the songs after this one too. A numbered file that already
-                // holds the song will do as well as a new one.
-                names.Take(fileName);
+                // A numbered file that already holds the song will do as well as a new one.
                 fileName = names.FirstFree(baseName, [&](const std::string& candidate) {
                     onDisk = CompareWithDisk(pathOf(candidate), bytes);
                     return onDisk == OnDisk::Absent || onDisk == OnDisk::Same;
