@@ -14,7 +14,15 @@
 
 std::optional<std::string> MakeDatabaseNameArgument(std::string_view argument, std::string& error)
 {
-    std::string name = IsValidUtf8(argument) ? Utf8ToCp1252(argument) : std::string(argument);
+    const bool utf8 = IsValidUtf8(argument);
+    // U+0080..U+009F are the C1 control characters; the handheld's character set has no form for them.
+    for (std::size_t i = 0; utf8 && i + 1 < argument.size(); ++i) {
+        if (argument[i] == '\xC2' && static_cast<unsigned char>(argument[i + 1]) <= 0x9F) {
+            error = "--name: the database name must not hold control characters";
+            return std::nullopt;
+        }
+    }
+    std::string name = utf8 ? Utf8ToCp1252(argument) : std::string(argument);
     if (name.empty()) {
         error = "--name: the database name is empty";
         return std::nullopt;
