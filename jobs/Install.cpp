@@ -87,10 +87,11 @@ bool IsFolder(const fs::path& path)
     return fs::is_directory(path, error);
 }
 
-// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
-bool ReplaceSmallFile(const fs::path& path, std::string_view bytes)
+// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them;
+// empty, or the system's cause.
+std::string ReplaceSmallFile(const fs::path& path, std::string_view bytes)
 {
-    return WriteFileAtomically(path, bytes).ok;
+    return WriteFileAtomically(path, bytes).error;
 }
 
 // A small text file's bytes; empty when it does not exist, nullopt (and `error`) when it cannot be read.
@@ -398,7 +399,8 @@ std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
                              "destination=" +
                              std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder + "\n";
     const fs::path file = *folder / SETTINGS_FILE;
-    return ReplaceSmallFile(file, text) ? std::string() : CantWriteMessage(Utf8FromPath(file));
+    const std::string cause = ReplaceSmallFile(file, text);
+    return cause.empty() ? std::string() : CantWriteMessage(Utf8FromPath(file), cause);
 }
 
 InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform)
@@ -478,6 +480,14 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
     if (entry.find_first_of("\r\n") != std::string_view::npos) {
         return "its path holds a line break, which J-Pilot's install list cannot hold";
     }
+    // Held from the read to the rename, so that a concurrent install's line is never written over.
+    fs::path lockPath = list;
+    lockPath += ".lock";
+    const CFileLock lock(lockPath);
+    if (!lock) {
+        return "can't lock J-Pilot's install list " + Utf8FromPath(list) + " (" + Utf8FromPath(lockPath) +
+               "): " + lock.Error();
+    }
     std::string error;
     std::optional<std::string> content = ReadSmallFile(list, error);
     if (!content) {
@@ -492,8 +502,8 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
         content->push_back('\n');
     }
     content->append(entry).push_back('\n');
-    return ReplaceSmallFile(list, *content) ? std::string()
-                                            : "can't write J-Pilot's install list " + Utf8FromPath(list);
+    const std::string cause = ReplaceSmallFile(list, *content);
+    return cause.empty() ? std::string() : "can't write J-Pilot's install list " + Utf8FromPath(list) + ": " + cause;
 }
 
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)

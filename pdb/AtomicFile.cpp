@@ -12,7 +12,11 @@
 #include <utility>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <sys/locking.h>
+#include <sys/stat.h>
 #else
 #include <atomic>
 #include <csignal>
@@ -519,6 +523,56 @@ WriteFileAtomically(const fs::path& path, std::string_view bytes, FileDurability
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
     return WriteBytesAtomically(
         path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), durability, links);
+}
+
+CFileLock::CFileLock(const fs::path& lockPath)
+{
+#if defined(_WIN32)
+    if (const errno_t failure = _wsopen_s(
+            &m_fd, lockPath.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        failure != 0) {
+        m_fd = -1;
+        m_error = std::generic_category().message(failure);
+        return;
+    }
+    // _LK_LOCK tries once a second for ten seconds; a writer holds the lock for a few milliseconds.
+    for (int round = 0; _locking(m_fd, _LK_LOCK, 1) != 0; ++round) {
+        if (errno != EDEADLOCK || round == 2) {
+            m_error = std::generic_category().message(errno);
+            _close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+#else
+    m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        m_error = ErrnoText();
+        return;
+    }
+    // flock, not fcntl: its lock belongs to this open file, so threads of one process wait for each other too.
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            m_error = ErrnoText();
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+#endif
+}
+
+CFileLock::~CFileLock()
+{
+    if (m_fd >= 0) {
+#if defined(_WIN32)
+        _lseek(m_fd, 0, SEEK_SET);
+        _locking(m_fd, _LK_UNLCK, 1);
+        _close(m_fd);
+#else
+        ::close(m_fd); // drops the lock
+#endif
+    }
 }
 
 void InstallTemporaryFileCleanup()

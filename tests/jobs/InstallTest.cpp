@@ -8,6 +8,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <sstream>
+#include <thread>
+
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
@@ -87,6 +91,44 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     const InstallResult missing = Install({InstallMethod::JPilot, {}});
     EXPECT_TRUE(missing.written && !missing.ok());
     EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
+}
+
+// Installs at the same moment each get their line, once; a list that cannot be written says why.
+TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
+{
+    const std::string list = m_home.File(".jpilot/jpilot.install");
+    fs::create_directory(m_home.File(".jpilot"));
+    constexpr int WRITERS = 6, ROUNDS = 20;
+    std::vector<std::string> answers(WRITERS * ROUNDS, "not asked");
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < WRITERS; ++writer) {
+        writers.emplace_back([&, writer] {
+            for (int round = 0; round < ROUNDS; ++round) {
+                const int entry = writer * ROUNDS + round;
+                answers[static_cast<std::size_t>(entry)] =
+                    AddToJPilotList(list, "/db/" + std::to_string(entry) + ".pdb");
+            }
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(answers, std::vector<std::string>(WRITERS * ROUNDS, ""));
+    std::vector<std::string> lines, expected;
+    std::istringstream text(ReadFileBytes(list).value_or(""));
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    for (int entry = 0; entry < WRITERS * ROUNDS; ++entry) {
+        expected.push_back("/db/" + std::to_string(entry) + ".pdb");
+    }
+    std::sort(lines.begin(), lines.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+
+    fs::permissions(list, fs::perms::owner_read);
+    EXPECT_EQ(AddToJPilotList(list, "/db/new.pdb"),
+              "can't write J-Pilot's install list " + list + ": the file is read-only");
 }
 
 TEST_F(InstallTest, FolderGetsAFreshCopy)
