@@ -99,9 +99,10 @@ int RunBuild(const BuildOptions& options)
     CPalmDatabase& database = builder.Database();
     const bool chordMode = builder.ChordMode();
     const std::size_t records = database.Records().size();
-    const std::string what = std::string(chordMode ? "chord" : "song") + " import database " +
-                             PrintableText(database.GetName()) + " (" +
-                             CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
+    const auto what = [&] {
+        return std::string(chordMode ? "chord" : "song") + " import database " + PrintableText(database.GetName()) +
+               " (" + CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
+    };
     std::string done;
     if (options.Installing()) {
         const std::optional<std::string> installed = InstallBuiltDatabase(database, what, options, platform);
@@ -114,7 +115,7 @@ int RunBuild(const BuildOptions& options)
             PrintError(result.error);
             return EXIT_STATUS_FAILED;
         }
-        done = "Wrote " + what + " to " + EscapeControls(result.path);
+        done = "Wrote " + what() + " to " + EscapeControls(result.path);
     }
     if (builder.IgnoredTexts() > 0)
         PrintError("note: " + options.files.front() + " holds chord definitions, so only it went into the database");

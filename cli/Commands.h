@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,10 +26,11 @@ struct BuildOptions
 };
 int RunBuild(const BuildOptions& options);
 
-// Installs a built database as the options say; `what` describes it. The line for standard output, or
-// nullopt after printing why the install failed.
+// Installs a built database as the options say; `describe` says what it is once installed (a drawn name
+// already in use is drawn again). The line for standard output, or nullopt after printing why the install
+// failed.
 std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
-                                                const std::string& what,
+                                                const std::function<std::string()>& describe,
                                                 const BuildOptions& options,
                                                 IPlatform& platform);
 

@@ -5,8 +5,10 @@
 #include "cli/Console.h"
 #include "jobs/Install.h"
 
-std::optional<std::string>
-InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const BuildOptions& options, IPlatform& platform)
+std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
+                                                const std::function<std::string()>& describe,
+                                                const BuildOptions& options,
+                                                IPlatform& platform)
 {
     InstallChoice choice;
     if (!options.installTo.empty()) {
@@ -25,7 +27,7 @@ InstallBuiltDatabase(CPalmDatabase& database, const std::string& what, const Bui
         PrintError(EscapeControls(result.error));
         return std::nullopt;
     }
-    const std::string saved = "Saved " + what + " in " + EscapeControls(result.path);
+    const std::string saved = "Saved " + describe() + " in " + EscapeControls(result.path);
     if (!result.ok()) {
         PrintError(saved + ", but " + EscapeControls(result.error));
         return std::nullopt;

@@ -9,6 +9,7 @@
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -20,9 +21,12 @@ NewImportDatabase(const char* baseName, std::uint32_t type, IPlatform& platform,
     return CPalmDatabase(std::move(name), TUNELORE_CREATOR, type, false, platform.Now());
 }
 
+constexpr const char* SONG_NAME_BASE = "TuneloreDB";
+constexpr const char* CHORD_NAME_BASE = "TuneloreChordDB";
+
 CPalmDatabase NewSongDatabase(IPlatform& platform, const ExportOptions& options)
 {
-    return NewImportDatabase("TuneloreDB", SONG_IMPORT_TYPE, platform, options);
+    return NewImportDatabase(SONG_NAME_BASE, SONG_IMPORT_TYPE, platform, options);
 }
 
 void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
@@ -33,6 +37,18 @@ void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
 }
 
 } // namespace
+
+std::optional<std::string> DrawnNameBase(std::string_view name)
+{
+    for (const std::string_view base : {SONG_NAME_BASE, CHORD_NAME_BASE}) {
+        const std::string_view number = name.substr(std::min(base.size(), name.size()));
+        if (name.starts_with(base) && !number.empty() && number.size() <= 5 &&
+            std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return std::string(base);
+        }
+    }
+    return std::nullopt;
+}
 
 std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText)
 {
@@ -65,7 +81,7 @@ BuildSongDatabase(const std::vector<std::string>& songs, IPlatform& platform, co
 
 CPalmDatabase BuildChordDatabase(std::string_view chordText, IPlatform& platform, const ExportOptions& options)
 {
-    CPalmDatabase database = NewImportDatabase("TuneloreChordDB", CHORD_IMPORT_TYPE, platform, options);
+    CPalmDatabase database = NewImportDatabase(CHORD_NAME_BASE, CHORD_IMPORT_TYPE, platform, options);
     std::string_view rest = chordText;
     while (!rest.empty()) {
         const std::string_view line = PopLine(rest);

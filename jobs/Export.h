@@ -27,6 +27,10 @@ struct ExportResult
     bool ok(bool install) const { return written && (!install || openRequested); }
 };
 
+// The base of a name the export drew ("TuneloreDB" or "TuneloreChordDB" and one to five digits), so that a
+// name already in use can be drawn again; nullopt for any other name, which the user chose.
+std::optional<std::string> DrawnNameBase(std::string_view name);
+
 // The record bytes of one song: lines re-joined with LF, cut to 7999 characters, then a NUL.
 std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText);
 

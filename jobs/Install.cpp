@@ -246,16 +246,44 @@ void HandOn(InstallResult& result,
     result.handedOn = result.error.empty();
 }
 
+// The handheld keeps one database per name, so a drawn name that a database in the lasting folder or in
+// J-Pilot's install list already has is drawn again. A name the user chose stays.
+void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& platform)
+{
+    const std::optional<std::string> base = DrawnNameBase(database.m_name);
+    if (!base) {
+        return;
+    }
+    std::string listed;
+    if (const std::optional<fs::path> jpilot = JPilotFolder(platform)) {
+        std::string ignored; // an unreadable list is reported when the database is added to it
+        listed = ReadSmallFile(*jpilot / JPILOT_LIST, ignored).value_or(std::string());
+    }
+    const auto used = [&](const std::string& name) {
+        std::error_code error;
+        bool found = fs::exists(fs::symlink_status(folder / PathFromUtf8(name + ".pdb"), error));
+        ForEachLine(listed, [&](std::string_view line) {
+            const std::string file = Utf8FromPath(PathFromUtf8(line).filename());
+            found = found || file == name + ".pdb" || file.starts_with(name + " (");
+        });
+        return found;
+    };
+    for (int draw = 0; draw < 1000 && used(database.m_name); ++draw) {
+        database.m_name = MakeDatabaseName(*base, platform.Random());
+    }
+}
+
 // Writes the database into the lasting folder under a fresh name; `bytes` gets the file's bytes.
 InstallResult KeepInLastingFolder(CPalmDatabase& database, IPlatform& platform, std::vector<std::uint8_t>& bytes)
 {
     InstallResult result;
     const std::optional<fs::path> folder = LastingFolder(platform);
-    const std::string stem = FileStemFor(database);
     if (!folder) {
         result.error = "No folder to keep the database in: the environment names no home folder";
         return result;
     }
+    DrawUnusedName(database, *folder, platform);
+    const std::string stem = FileStemFor(database);
     result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
     std::optional<std::vector<std::uint8_t>> image = database.Serialize();
     if (!image) {

@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <filesystem>
+#include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -232,11 +234,22 @@ std::uint32_t CSystemPlatform::Now()
 
 std::uint32_t CSystemPlatform::Random()
 {
-    // Seeded on first use: a reproducible build draws the same names from the same SOURCE_DATE_EPOCH.
-    static const bool seeded = [this] {
-        std::srand(static_cast<unsigned>(Now()));
-        return true;
-    }();
-    (void)seeded;
-    return static_cast<std::uint32_t>(std::rand());
+    // A reproducible build draws the same names from the same SOURCE_DATE_EPOCH, from the C library's
+    // generator seeded once with it.
+    if (const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().seconds) {
+        static const bool seeded = [&fixed] {
+            std::srand(static_cast<unsigned>(*fixed));
+            return true;
+        }();
+        (void)seeded;
+        return static_cast<std::uint32_t>(std::rand());
+    }
+    // Otherwise the system's random source, so that builds in the same second get different names.
+    try {
+        std::random_device source;
+        return static_cast<std::uint32_t>(source());
+    } catch (const std::exception&) {
+        // No random source: the clock's finest tick will have to do.
+        return static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
 }

@@ -62,8 +62,8 @@ std::string WithTrailingSeparator(std::string folder);
 // The real desktop: std::filesystem's temporary folder (TMPDIR honoured), "xdg-open" on Linux, "open" on
 // macOS, the shell's open verb on Windows; "xdg-mime" (Linux) or the file associations (Windows) for the
 // default application; the process environment; the system clock, or SOURCE_DATE_EPOCH when it is set. The
-// random numbers come from the C library's generator, seeded once with the clock, or with SOURCE_DATE_EPOCH
-// so that the same inputs give the same database names.
+// random numbers come from the system's random source (std::random_device), or, when SOURCE_DATE_EPOCH is
+// set, from the C library's generator seeded once with it, so that the same inputs give the same names.
 class CSystemPlatform : public IPlatform
 {
 public:

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #if defined(_WIN32)
 #include <windows.h>
@@ -141,6 +142,26 @@ TEST_F(CliTest, BuildWritesTheExpectedDatabases)
         EXPECT_NE(run.out.find(" import database " + said), std::string::npos) << run.out;
         EXPECT_EQ(ReadFile(Work(expected)), ReadFile(DATA / "expected" / expected));
     }
+}
+
+// Without SOURCE_DATE_EPOCH the number of a drawn name comes from the system's random source, so builds in
+// one second get different names.
+TEST_F(CliTest, DrawnNamesDifferFromBuildToBuild)
+{
+#if defined(_WIN32)
+    if (std::getenv("SOURCE_DATE_EPOCH") != nullptr)
+        GTEST_SKIP() << "SOURCE_DATE_EPOCH is set";
+    const std::string unset;
+#else
+    const std::string unset = "-u SOURCE_DATE_EPOCH";
+#endif
+    std::set<std::string> names;
+    for (int build = 0; build < 6; ++build) {
+        const CliRun run = Run({"build", "-o", Work("x.pdb"), Data("songs/cafe.pro")}, unset);
+        ASSERT_EQ(run.status, 0) << run.err;
+        names.insert(run.out.substr(0, run.out.find(" (")));
+    }
+    EXPECT_GE(names.size(), 5u);
 }
 
 TEST_F(CliTest, ConvertPrintsTheLoadedTextInUtf8)

@@ -3,6 +3,7 @@
 #include "jobs/Install.h"
 
 #include "jobs/TuneloreDatabase.h"
+#include "tests/support/FakePlatform.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
@@ -129,6 +130,38 @@ TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
     fs::permissions(list, fs::perms::owner_read);
     EXPECT_EQ(AddToJPilotList(list, "/db/new.pdb"),
               "can't write J-Pilot's install list " + list + ": the file is read-only");
+}
+
+// The handheld keeps one database per name: a drawn name that the lasting folder or J-Pilot's list already
+// holds is drawn again; a name the user chose stays.
+TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
+{
+    FakePlatform platform;
+    platform.environment = {{"HOME", m_home.Str()}};
+    fs::create_directory(m_home.File(".jpilot"));
+    WriteFileBytes(m_home.File(".jpilot/jpilot.install"), "/card/TuneloreDB9 (2).pdb\n");
+    // The first number drawn, the name chosen (empty: drawn), the name the database ends with.
+    const std::tuple<std::uint32_t, std::string, std::string> cases[] = {
+        {7, "", "TuneloreDB7"},
+        {7, "", "TuneloreDB8"},
+        {9, "", "TuneloreDB10"},
+        {7, "Songs", "Songs"},
+        {7, "Songs", "Songs"},
+    };
+    for (const auto& [random, chosen, name] : cases) {
+        SCOPED_TRACE(name);
+        platform.random = random;
+        ExportOptions options;
+        if (!chosen.empty()) {
+            options.name = chosen;
+        }
+        CPalmDatabase database = BuildSongDatabase({"A\n"}, platform, options);
+        const InstallResult result = InstallDatabase(database, {}, platform);
+        EXPECT_EQ(std::tuple(result.ok(), database.GetName()), std::tuple(true, name)) << result.error;
+    }
+    EXPECT_EQ(FolderEntries(Kept("")),
+              (std::vector<std::string>{
+                  "Songs (2).pdb", "Songs.pdb", "TuneloreDB10.pdb", "TuneloreDB7.pdb", "TuneloreDB8.pdb"}));
 }
 
 TEST_F(InstallTest, FolderGetsAFreshCopy)
