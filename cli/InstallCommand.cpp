@@ -16,7 +16,10 @@ std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
     } else if (!options.installWith.empty()) {
         choice.method = options.installWith == "jpilot" ? InstallMethod::JPilot : InstallMethod::SystemTool;
     } else {
-        choice = ReadInstallChoice(platform);
+        const InstallSettings settings = ReadInstallSettings(platform);
+        for (const std::string& warning : settings.warnings)
+            PrintWarning(settings.file, warning);
+        choice = settings.choice;
         if (choice.method == InstallMethod::Ask) {
             choice.method = InstallMethod::Automatic; // nobody to ask
         }

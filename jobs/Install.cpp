@@ -108,6 +108,16 @@ std::optional<std::string> ReadSmallFile(const fs::path& path, std::string& erro
     return std::move(read.bytes);
 }
 
+// `text` without the spaces and tabs around it.
+std::string_view TrimAscii(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 // Calls `line(text)` for every line of `bytes`, without its CR LF or LF.
 template <class Visit> void ForEachLine(std::string_view bytes, Visit&& line)
 {
@@ -385,30 +395,54 @@ std::vector<fs::path> LauncherFolders(IPlatform& platform)
     return launchers;
 }
 
-InstallChoice ReadInstallChoice(IPlatform& platform)
+InstallSettings ReadInstallSettings(IPlatform& platform)
 {
-    InstallChoice choice;
+    InstallSettings settings;
     const std::optional<fs::path> folder = ConfigFolder(platform);
-    std::string error;
-    const std::optional<std::string> bytes =
-        folder ? ReadSmallFile(*folder / SETTINGS_FILE, error) : std::optional<std::string>();
-    if (!bytes) {
-        return choice;
+    if (!folder) {
+        return settings;
     }
-    ForEachLine(*bytes, [&choice](std::string_view line) {
-        const std::size_t equals = line.find('=');
-        if (line.starts_with('#') || equals == std::string_view::npos) {
+    const fs::path file = *folder / SETTINGS_FILE;
+    settings.file = Utf8FromPath(file);
+    std::string error;
+    const std::optional<std::string> bytes = ReadSmallFile(file, error);
+    if (!bytes) {
+        settings.warnings.push_back("can't be read (" + error + "); installing automatically");
+        return settings;
+    }
+    int number = 0;
+    ForEachLine(*bytes, [&](std::string_view line) {
+        const std::string where = "line " + std::to_string(++number) + ": ";
+        line = TrimAscii(line);
+        if (line.empty() || line.starts_with('#')) {
             return;
         }
-        const std::string_view key = line.substr(0, equals);
-        const std::string_view value = line.substr(equals + 1);
-        if (key == "destination") {
-            choice.method = ParseInstallMethod(value).value_or(InstallMethod::Automatic);
-        } else if (key == "folder") {
-            choice.folder = value;
+        const std::size_t equals = line.find('=');
+        const std::string key = AsciiLowerCopy(TrimAscii(line.substr(0, std::min(equals, line.size()))));
+        const std::string_view value = equals == std::string_view::npos ? "" : TrimAscii(line.substr(equals + 1));
+        if (equals == std::string_view::npos || (key != "destination" && key != "folder")) {
+            settings.warnings.push_back(where + "not a setting (destination=... or folder=...); ignored");
+        } else if (key == "destination") {
+            const std::optional<InstallMethod> method = ParseInstallMethod(AsciiLowerCopy(value));
+            settings.choice.method = method.value_or(InstallMethod::Automatic);
+            if (!method) {
+                settings.warnings.push_back(where + "unknown destination \"" + std::string(value) +
+                                            "\" (automatic, jpilot, folder, system or ask); installing automatically");
+            }
+        } else if (!value.empty() && !PathFromUtf8(value).is_absolute()) {
+            settings.choice.folder.clear();
+            settings.warnings.push_back(where + "the folder \"" + std::string(value) +
+                                        "\" is not an absolute path; ignored");
+        } else {
+            settings.choice.folder = value;
         }
     });
-    return choice;
+    return settings;
+}
+
+InstallChoice ReadInstallChoice(IPlatform& platform)
+{
+    return ReadInstallSettings(platform).choice;
 }
 
 std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
@@ -456,22 +490,36 @@ InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platfo
 std::string CreatePrivateFolder(const fs::path& folder)
 {
     std::error_code error;
-    if (IsFolder(folder)) {
-        return {};
-    }
-    if (folder.has_parent_path()) {
-        fs::create_directories(folder.parent_path(), error); // a failure shows in the step below
-    }
+    // Each missing folder on the way is made private too, as the XDG conventions ask for the data and
+    // settings homes; mkdir's mode, unlike the umask's default, leaves nobody else in.
+    fs::path partial;
+    for (const fs::path& part : folder) {
+        partial /= part;
+        if (IsFolder(partial)) {
+            continue;
+        }
 #if defined(_WIN32)
-    if (!fs::create_directory(folder, error) && error) {
-        return error.message();
-    }
+        if (!fs::create_directory(partial, error) && error) {
+            return error.message();
+        }
 #else
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return SystemErrorText(errno);
-    }
+        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
+            return SystemErrorText(errno);
+        }
 #endif
-    return IsFolder(folder) ? std::string() : "not a folder";
+    }
+    if (!IsFolder(folder)) {
+        return "not a folder";
+    }
+    // A folder of ours that others may enter was made so by someone else, or under an older version.
+    const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+    if ((fs::status(folder, error).permissions() & others) != fs::perms::none) {
+        fs::permissions(folder, others, fs::perm_options::remove, error);
+        if (error) {
+            return "others may open it, and it can't be made private (mode 0700): " + error.message();
+        }
+    }
+    return {};
 }
 
 CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::string_view bytes)

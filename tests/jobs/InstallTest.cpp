@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <sstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace fs = std::filesystem;
@@ -163,6 +164,64 @@ TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
               (std::vector<std::string>{
                   "Songs (2).pdb", "Songs.pdb", "TuneloreDB10.pdb", "TuneloreDB7.pdb", "TuneloreDB8.pdb"}));
 }
+
+// install.conf as people write it: spaces and capitals are understood; what is not is said, with its line.
+TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
+{
+    const std::string file = m_home.File(".config/tunelore-importer/install.conf");
+    const struct
+    {
+        std::string text;
+        InstallChoice choice;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"destination = folder\r\n  folder = /media/My Card \n", {InstallMethod::Folder, "/media/My Card"}, {}},
+        {"# remembered\n\ndestination=Folder\nDESTINATION=JPilot\n", {InstallMethod::JPilot, ""}, {}},
+        {"destination=folder\ndestination=elsewhere\n",
+         {},
+         {"line 2: unknown destination \"elsewhere\" (automatic, jpilot, folder, system or ask); installing "
+          "automatically"}},
+        {"destination=folder\nfolder=card\n",
+         {InstallMethod::Folder, ""},
+         {"line 2: the folder \"card\" is not an absolute path; ignored"}},
+        {"jpilot\ncolour=blue\n",
+         {},
+         {"line 1: not a setting (destination=... or folder=...); ignored",
+          "line 2: not a setting (destination=... or folder=...); ignored"}},
+    };
+    fs::create_directories(m_home.File(".config/tunelore-importer"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        WriteFileBytes(file, c.text);
+        const InstallSettings settings = ReadInstallSettings(m_platform);
+        EXPECT_EQ(std::tuple(settings.choice, settings.warnings, settings.file),
+                  std::tuple(c.choice, c.warnings, file));
+    }
+    fs::remove(file);
+    fs::create_directory(file);
+    const InstallSettings unreadable = ReadInstallSettings(m_platform);
+    EXPECT_EQ(std::tuple(unreadable.choice, unreadable.warnings.size()), std::tuple(InstallChoice{}, 1u));
+    EXPECT_NE(unreadable.warnings.at(0).find("can't be read"), std::string::npos);
+}
+
+#if !defined(_WIN32)
+// The program's own folders are private whatever the umask, those made above them too, and an existing one
+// that others could enter is closed.
+TEST_F(InstallTest, OwnFoldersArePrivate)
+{
+    const mode_t umask = ::umask(0);
+    const fs::path made = m_out.Path() / "data" / "tunelore-importer";
+    EXPECT_EQ(CreatePrivateFolder(made), "");
+    fs::create_directory(m_out.File("open"));
+    fs::permissions(m_out.File("open"), fs::perms::all);
+    EXPECT_EQ(CreatePrivateFolder(m_out.File("open")), "");
+    ::umask(umask);
+    EXPECT_EQ(std::tuple(Mode(made.string()), Mode(made.parent_path().string()), Mode(m_out.File("open"))),
+              std::tuple(0700u, 0700u, 0700u));
+    WriteFileBytes(m_out.File("file"), "");
+    EXPECT_EQ(CreatePrivateFolder(m_out.File("file")), "not a folder");
+}
+#endif
 
 TEST_F(InstallTest, FolderGetsAFreshCopy)
 {
