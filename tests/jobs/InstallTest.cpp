@@ -176,7 +176,9 @@ TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
         std::vector<std::string> warnings;
     } cases[] = {
         {"destination = folder\r\n  folder = /media/My Card \n", {InstallMethod::Folder, "/media/My Card"}, {}},
-        {"# remembered\n\ndestination=Folder\nDESTINATION=JPilot\n", {InstallMethod::JPilot, ""}, {}},
+        {"# remembered\n\n \t\n  # destination = no such\ndestination=Folder\nDESTINATION=JPilot\n",
+         {InstallMethod::JPilot, ""},
+         {}},
         {"destination=folder\ndestination=elsewhere\n",
          {},
          {"line 2: unknown destination \"elsewhere\" (automatic, jpilot, folder, system or ask); installing "
