@@ -264,7 +264,8 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         const std::string bytes = Cp1252ToUtf8(WithCrLf(text));
         OnDisk onDisk = CompareWithDisk(filePath, bytes);
         bool replacing = false;
-        if (onDisk == OnDisk::Different || onDisk == OnDisk::Link || onDisk == OnDisk::Other) {
+        // A folder or device in the way is nothing to replace or keep: the write fails and says why.
+        if (onDisk == OnDisk::Different || onDisk == OnDisk::Link) {
             const ExistingFileChoice choice = existing ? existing(filePath) : ExistingFileChoice::Replace;
             if (choice == ExistingFileChoice::Cancel) {
                 result.cancelled = true;

@@ -63,9 +63,9 @@ struct ExtractResult
 // the folder when missing; an empty folder means the current one. Names are compared with letters folded to
 // one case, also against the files already in the folder: a name already written by this extraction or kept
 // gets " (2)", " (3)", ... before ".pro", and a file differing from a song's name only in case is that song's
-// file. A file in the folder that already holds the song is left alone; one holding anything else, and an
-// entry that is not a regular file (a link, a folder), is handled as `existing` decides. A link is never
-// followed: replacing it replaces the link itself, so nothing outside the folder is written.
+// file. A file in the folder that already holds the song is left alone; one holding anything else, and a
+// symbolic link, is handled as `existing` decides. A link is never followed: replacing it replaces the link
+// itself, so nothing outside the folder is written. A folder or other entry in the way makes that song fail.
 ExtractResult ExtractSongs(const CPalmDatabase& database,
                            const std::filesystem::path& folder,
                            const ExistingFilePolicy& existing = {});
