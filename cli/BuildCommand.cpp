@@ -110,7 +110,7 @@ int RunBuild(const BuildOptions& options)
             return EXIT_STATUS_FAILED;
         done = *installed;
     } else {
-        const ExportResult result = SaveOrInstallDatabase(database, PathFromUtf8(options.output), platform);
+        const ExportResult result = SaveDatabase(database, PathFromUtf8(options.output));
         if (!result.written) {
             PrintError(result.error);
             return EXIT_STATUS_FAILED;

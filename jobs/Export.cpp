@@ -2,7 +2,6 @@
 
 #include "jobs/FileChecks.h"
 #include "jobs/FileNames.h"
-#include "jobs/Install.h"
 #include "jobs/Intake.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
@@ -126,34 +125,21 @@ CPalmDatabase& CImportDatabaseBuilder::Database()
     return *m_database;
 }
 
-ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform)
+ExportResult SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path)
 {
     ExportResult result;
+    result.path = Utf8FromPath(path);
     // Too many records is no fault of the disk: said before anything is written.
     const std::string countCause = RecordCountCause(database.Records().size(), database.m_type == CHORD_IMPORT_TYPE);
-    if (!path.empty()) {
-        result.path = Utf8FromPath(path);
-        if (!countCause.empty()) {
-            result.error = CantWriteMessage(result.path, countCause);
-            return result;
-        }
-        const AtomicWriteResult written = database.Write(path);
-        result.written = written.ok;
-        if (!written) {
-            result.error = CantWriteMessage(result.path, written.error);
-        }
-        return result;
-    }
     if (!countCause.empty()) {
-        result.error = CantWriteMessage(database.GetName(), countCause);
+        result.error = CantWriteMessage(result.path, countCause);
         return result;
     }
-
-    const InstallResult installed = InstallDatabase(database, ReadInstallChoice(platform), platform);
-    result.written = installed.written;
-    result.openRequested = installed.ok();
-    result.path = installed.path;
-    result.error = installed.error;
+    const AtomicWriteResult written = database.Write(path);
+    result.written = written.ok;
+    if (!written) {
+        result.error = CantWriteMessage(result.path, written.error);
+    }
     return result;
 }
 
@@ -176,5 +162,5 @@ ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
                                const ExportOptions& options)
 {
     CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
-    return SaveOrInstallDatabase(database, path, platform);
+    return SaveDatabase(database, path);
 }

@@ -17,14 +17,12 @@ struct ExportOptions
     std::optional<std::string> name; // replaces the random database name
 };
 
-// What an export or install did.
+// What a save did.
 struct ExportResult
 {
-    bool written = false;       // the database file was written completely
-    bool openRequested = false; // install only: the destination took the database
-    std::string path;           // where the database was (or was to be) written, UTF-8
-    std::string error;          // for a failure: what went wrong
-    bool ok(bool install) const { return written && (!install || openRequested); }
+    bool written = false; // the database file was written completely
+    std::string path;     // where the database was (or was to be) written, UTF-8
+    std::string error;    // for a failure: what went wrong
 };
 
 // The base of a name the export drew ("TuneloreDB" or "TuneloreChordDB" and one to five digits), so that a
@@ -62,10 +60,8 @@ private:
     std::size_t m_ignored = 0;
 };
 
-// Writes the database to `path`, or, for an empty path, installs it as the user chose (InstallDatabase in
-// jobs/Install.h, whose result tells more): `openRequested` is then true when it was handed on, or kept where
-// nothing was chosen or found.
-ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform);
+// Writes the database to `path` (Install is InstallDatabase in jobs/Install.h).
+ExportResult SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path);
 
 // The import database for loaded texts: a chord import database from the first text when it is a chord list,
 // else a song import database of all texts.
@@ -73,7 +69,7 @@ CPalmDatabase BuildImportDatabase(const std::vector<std::string>& loadedTexts,
                                   IPlatform& platform,
                                   const ExportOptions& options = {});
 
-// The export of the loaded texts (BuildImportDatabase), for Save PDB and, with an empty path, install.
+// The export of the loaded texts (BuildImportDatabase) to `path`, for Save PDB.
 ExportResult ExportLoadedTexts(const std::vector<std::string>& loadedTexts,
                                const std::filesystem::path& path,
                                IPlatform& platform,

@@ -126,37 +126,6 @@ std::string Utf8FromWide(const wchar_t* wide)
 
 } // namespace
 
-std::string WithTrailingSeparator(std::string folder)
-{
-#if defined(_WIN32)
-    const bool ends = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
-    constexpr char separator = '\\';
-#else
-    const bool ends = !folder.empty() && folder.back() == '/';
-    constexpr char separator = '/';
-#endif
-    if (!folder.empty() && !ends) {
-        folder.push_back(separator);
-    }
-    return folder;
-}
-
-std::string CSystemPlatform::TempFolder()
-{
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error || folder.empty()) {
-        return {};
-    }
-#if defined(_WIN32)
-    const std::u8string u8 = folder.u8string();
-    std::string text(u8.begin(), u8.end());
-#else
-    std::string text = folder.string();
-#endif
-    return WithTrailingSeparator(std::move(text));
-}
-
 IPlatform::OpenResult CSystemPlatform::OpenWithDefaultApplication(const std::string& path)
 {
     return RunOpener(path);
