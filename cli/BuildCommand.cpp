@@ -5,7 +5,7 @@
 #include "jobs/FileChecks.h"
 #include "jobs/Intake.h"
 #include "jobs/LossReport.h"
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jobs/Export.h"
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 #include "pdb/PalmDatabase.h"
 
 #include <filesystem>

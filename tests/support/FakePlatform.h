@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <map>

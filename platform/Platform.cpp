@@ -1,6 +1,4 @@
-#include "jobs/Platform.h"
-
-#include "jobs/Process.h"
+#include "platform/Platform.h"
 
 #include <charconv>
 #include <chrono>
@@ -12,6 +10,8 @@
 #include <system_error>
 #include <utility>
 #include <vector>
+
+#include "platform/Process.h"
 
 #if defined(_WIN32)
 // <windows.h> first: <shellapi.h> and <shlwapi.h> rely on its types.
