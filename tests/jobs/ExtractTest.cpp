@@ -129,15 +129,16 @@ TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
         });
         EXPECT_EQ(std::tuple(asked, result.replaced, result.unchanged, result.cancelled, result.written),
                   std::tuple(c.asked, c.replaced, c.unchanged, c.cancelled, !c.cancelled));
-        EXPECT_EQ(result.path, c.path.empty() ? "" : Out(c.path));
+        EXPECT_EQ(PathFromUtf8(result.path), PathFromUtf8(c.path.empty() ? "" : Out(c.path)));
         EXPECT_EQ(ReadFileBytes(Out("c.txt")), c.after);
         if (!c.path.empty()) {
             EXPECT_EQ(ReadFileBytes(Out(c.path)), lines);
         }
     }
     // Kept again: the numbered file that already holds the chords does.
-    EXPECT_EQ(ExportChordsToText(chords, Out("c.txt"), [](auto&) { return ExistingFileChoice::KeepBoth; }).path,
-              Out("c (2).txt"));
+    EXPECT_EQ(
+        PathFromUtf8(ExportChordsToText(chords, Out("c.txt"), [](auto&) { return ExistingFileChoice::KeepBoth; }).path),
+        PathFromUtf8(Out("c (2).txt")));
 }
 
 // What is already in the folder: names differing only in case are one name, a kept file keeps its name from
