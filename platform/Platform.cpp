@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/CommandLine.h"
 #include "platform/Process.h"
 
 #if defined(_WIN32)
@@ -86,17 +87,6 @@ std::string QueryLine(const std::vector<std::string>& arguments, std::string& er
 
 #else
 
-std::wstring WideFromUtf8(const std::string& text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
 IPlatform::OpenResult RunOpener(const std::string& path)
 {
     const std::wstring widePath = WideFromUtf8(path);
@@ -108,18 +98,6 @@ IPlatform::OpenResult RunOpener(const std::string& path)
     return {false,
             "the shell could not open the file (error " +
                 std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(result))) + ")"};
-}
-
-std::string Utf8FromWide(const wchar_t* wide)
-{
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
-    text.pop_back(); // the terminating NUL
-    return text;
 }
 
 #endif
