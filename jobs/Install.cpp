@@ -12,16 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform/NewFile.h"
 
 namespace fs = std::filesystem;
 
@@ -130,53 +121,6 @@ template <class Visit> void ForEachLine(std::string_view bytes, Visit&& line)
         }
         line(text);
     }
-}
-
-// Creates a new file for writing, never opening one that exists; -1 and errno when it cannot.
-int CreateExclusively(const fs::path& path)
-{
-#if defined(_WIN32)
-    int fd = -1;
-    errno = _wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
-    return fd;
-#else
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-#endif
-}
-
-// Writes all of `bytes` to `fd`, flushes it to the disk and closes it; 0 or the errno of the first failure.
-int WriteAndClose(int fd, std::string_view bytes)
-{
-    int failure = 0;
-    while (!bytes.empty() && failure == 0) {
-#if defined(_WIN32)
-        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        const int written = _write(fd, bytes.data(), static_cast<unsigned>(chunk));
-#else
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-#endif
-        if (written < 0 && errno != EINTR) {
-            failure = errno;
-        } else if (written > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-    }
-#if defined(_WIN32)
-    if (failure == 0 && _commit(fd) != 0) {
-        failure = errno;
-    }
-    if (_close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-#else
-    if (failure == 0 && ::fsync(fd) != 0) {
-        failure = errno;
-    }
-    if (::close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-#endif
-    return failure;
 }
 
 // The file name stem for a database: its name (Windows-1252) made safe for a folder, in UTF-8.
@@ -498,15 +442,9 @@ std::string CreatePrivateFolder(const fs::path& folder)
         if (IsFolder(partial)) {
             continue;
         }
-#if defined(_WIN32)
-        if (!fs::create_directory(partial, error) && error) {
-            return error.message();
+        if (const Status made = MakePrivateFolder(partial); !made) {
+            return made.error().text;
         }
-#else
-        if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) {
-            return SystemErrorText(errno);
-        }
-#endif
     }
     if (!IsFolder(folder)) {
         return "not a folder";
@@ -529,18 +467,11 @@ CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::
         const std::string name =
             std::string(stem) + (number == 1 ? std::string() : " (" + std::to_string(number) + ")") + ".pdb";
         const fs::path path = folder / PathFromUtf8(name);
-        const int fd = CreateExclusively(path);
-        if (fd < 0) {
-            if (errno == EEXIST) {
+        if (const Status written = WriteNewFile(path, bytes); !written) {
+            if (written.error().kind == ErrorKind::Exists) {
                 continue;
             }
-            result.error = SystemErrorText(errno);
-            return result;
-        }
-        if (const int failure = WriteAndClose(fd, bytes); failure != 0) {
-            std::error_code ignored;
-            fs::remove(path, ignored);
-            result.error = SystemErrorText(failure);
+            result.error = written.error().text;
             return result;
         }
         result.path = path;
