@@ -143,11 +143,6 @@ std::vector<std::uint8_t> MakeSongDatabaseImage(std::size_t songs)
     return database.Serialize().value();
 }
 
-std::string CBenchPlatform::TempFolder()
-{
-    return std::filesystem::temp_directory_path().string() + "/";
-}
-
 IPlatform::OpenResult CBenchPlatform::OpenWithDefaultApplication(const std::string&)
 {
     return {true, {}};

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -29,7 +29,6 @@ std::vector<std::uint8_t> MakeSongDatabaseImage(std::size_t songs);
 class CBenchPlatform : public IPlatform
 {
 public:
-    std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
     DefaultApplication DefaultApplicationFor(const std::string&) override { return {}; }
     std::optional<std::string> Variable(const std::string&) override { return std::nullopt; }

@@ -29,7 +29,6 @@ namespace fs = std::filesystem;
 class CBenchDesktop : public IDesktop
 {
 public:
-    std::string TempFolder() override { return m_platform.TempFolder(); }
     OpenResult OpenWithDefaultApplication(const std::string& path) override
     {
         return m_platform.OpenWithDefaultApplication(path);

@@ -5,16 +5,25 @@
 #include "jobs/FileChecks.h"
 #include "jobs/InputFile.h"
 #include "jobs/LossReport.h"
-#include "jobs/Platform.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
 #include <filesystem>
 #include <iostream>
 
+#include "platform/Platform.h"
+
 std::optional<std::string> MakeDatabaseNameArgument(std::string_view argument, std::string& error)
 {
-    std::string name = IsValidUtf8(argument) ? Utf8ToCp1252(argument) : std::string(argument);
+    const bool utf8 = IsValidUtf8(argument);
+    // U+0080..U+009F are the C1 control characters; the handheld's character set has no form for them.
+    for (std::size_t i = 0; utf8 && i + 1 < argument.size(); ++i) {
+        if (argument[i] == '\xC2' && static_cast<unsigned char>(argument[i + 1]) <= 0x9F) {
+            error = "--name: the database name must not hold control characters";
+            return std::nullopt;
+        }
+    }
+    std::string name = utf8 ? Utf8ToCp1252(argument) : std::string(argument);
     if (name.empty()) {
         error = "--name: the database name is empty";
         return std::nullopt;
@@ -97,12 +106,13 @@ int RunBuild(const BuildOptions& options)
     CPalmDatabase& database = builder.Database();
     const bool chordMode = builder.ChordMode();
     const std::size_t records = database.Records().size();
-    const std::string what = std::string(chordMode ? "chord" : "song") + " import database " +
-                             PrintableText(database.GetName()) + " (" +
-                             CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
+    const auto what = [&] {
+        return std::string(chordMode ? "chord" : "song") + " import database " + PrintableText(database.GetName()) +
+               " (" + CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
+    };
     std::string done;
     if (options.hotsync) {
-        const std::optional<std::string> installed = InstallByHotSync({&database}, what, *options.hotsync);
+        const std::optional<std::string> installed = InstallByHotSync({&database}, what(), *options.hotsync);
         if (!installed)
             return EXIT_STATUS_FAILED;
         done = *installed;
@@ -112,12 +122,12 @@ int RunBuild(const BuildOptions& options)
             return EXIT_STATUS_FAILED;
         done = *installed;
     } else {
-        const ExportResult result = SaveOrInstallDatabase(database, PathFromUtf8(options.output), platform);
+        const ExportResult result = SaveDatabase(database, PathFromUtf8(options.output));
         if (!result.written) {
             PrintError(result.error);
             return EXIT_STATUS_FAILED;
         }
-        done = "Wrote " + what + " to " + EscapeControls(result.path);
+        done = "Wrote " + what() + " to " + EscapeControls(result.path);
     }
     std::cout << done << '\n';
     return EXIT_STATUS_OK;

@@ -2,6 +2,7 @@
 
 #include "cli/HotSync.h"
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,11 +32,11 @@ struct BuildOptions
 };
 int RunBuild(const BuildOptions& options);
 
-// Installs a built database as the options say; `what` describes it. The line for standard output, or
-// nullopt after printing why the install failed. `original`: the file an existing database was read from,
-// handed on unchanged.
+// Installs a built database as the options say; `describe` says what it is once installed (a drawn name
+// already in use is drawn again). The line for standard output, or nullopt after printing why the install
+// failed. `original`: the file an existing database was read from, handed on unchanged.
 std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
-                                                const std::string& what,
+                                                const std::function<std::string()>& describe,
                                                 const BuildOptions& options,
                                                 IPlatform& platform,
                                                 const std::vector<std::uint8_t>* original = nullptr);

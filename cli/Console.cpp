@@ -78,12 +78,17 @@ std::string PrintableText(std::string_view text)
 std::string EscapeControls(std::string_view utf8)
 {
     std::string result;
-    for (const char c : utf8) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x20 || byte == 0x7F)
+    for (std::size_t i = 0; i < utf8.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(utf8[i]);
+        const auto next = i + 1 < utf8.size() ? static_cast<unsigned char>(utf8[i + 1]) : 0u;
+        if (byte < 0x20 || byte == 0x7F) {
             result += HexEscape(byte);
-        else
-            result += c;
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            result += HexEscape(static_cast<unsigned char>(next)); // U+0080..U+009F, the C1 controls
+            ++i;
+        } else {
+            result += utf8[i];
+        }
     }
     return result;
 }

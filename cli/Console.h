@@ -26,7 +26,8 @@ std::string PrintableCode(std::uint32_t code);
 // so that a name from a database cannot break a line or move the cursor.
 std::string PrintableText(std::string_view text);
 
-// UTF-8 text for the terminal: control characters as \xNN.
+// UTF-8 text for the terminal: control characters as \xNN, the C1 controls (U+0080..U+009F) too, so that
+// neither can break a line or steer the terminal.
 std::string EscapeControls(std::string_view utf8);
 
 // A time stamp as the file holds it (seconds since 1904-01-01 UTC) in ISO-8601: "2006-01-01T00:00:00Z".

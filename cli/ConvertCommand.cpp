@@ -7,10 +7,7 @@
 
 #include <cstdio>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
+#include "platform/CommandLine.h"
 
 int RunConvert(const std::string& path, bool chordSheets)
 {
@@ -30,10 +27,8 @@ int RunConvert(const std::string& path, bool chordSheets)
     for (const Loss& loss : TextLosses(loaded, IsChordModeText(text))) {
         PrintWarning(path, DescribeLoss(loss));
     }
-#ifdef _WIN32
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
-    _setmode(_fileno(stdout), _O_BINARY);
-#endif
+    MakeStandardOutputBinary();
     const std::string utf8 = Cp1252ToUtf8(text);
     if (std::fwrite(utf8.data(), 1, utf8.size(), stdout) != utf8.size() || std::fflush(stdout) != 0) {
         PrintError("Can't write to standard output");

@@ -5,6 +5,7 @@
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <iostream>
 
@@ -14,6 +15,14 @@ std::string DescribeOtherDatabase(const std::string& path, const CPalmDatabase& 
 {
     return path + " is a database of type " + PrintableCode(database.m_type) + " and creator " +
            PrintableCode(database.m_creator) + ", not a song (SONG, SONM) or chord (CHRD, CHRM) database of TuNe";
+}
+
+// The command line's answer for a file that holds another text: replace it, or with --keep-existing keep it.
+ExistingFilePolicy ExistingFiles(bool keepExisting)
+{
+    return [keepExisting](const std::filesystem::path&) {
+        return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
+    };
 }
 
 int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder, bool keepExisting)
@@ -26,11 +35,14 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
         PrintError("Can't create folder " + folder + (error ? ": " + error.message() : std::string()));
         return EXIT_STATUS_FAILED;
     }
-    const ExtractResult result = ExtractSongs(database, folderPath, [keepExisting](const std::filesystem::path&) {
-        return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
-    });
-    for (const std::string& replaced : result.replaced)
-        PrintError("note: replaced " + replaced + ", which held a different text");
+    const ExtractResult result = ExtractSongs(database, folderPath, ExistingFiles(keepExisting));
+    for (const std::string& replaced : result.replaced) {
+        const bool link = std::find(result.links.begin(), result.links.end(), replaced) != result.links.end();
+        PrintError("note: replaced " + replaced +
+                   (link ? ", which was a link (what it led to is untouched)" : ", which held a different text"));
+    }
+    for (const std::string& failure : result.errors)
+        PrintError(failure);
     std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written), "song", "songs") << " to "
               << EscapeControls(folder) << '\n';
     if (result.failed.empty())
@@ -42,20 +54,25 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
     return EXIT_STATUS_FAILED;
 }
 
-int ExtractChordDatabase(const CPalmDatabase& database, const std::string& databasePath, const std::string& textPath)
+int ExtractChordDatabase(const CPalmDatabase& database,
+                         const std::string& databasePath,
+                         const std::string& textPath,
+                         bool keepExisting)
 {
     // The database's own file as the text target would be lost.
     if (IsSameFile(PathFromUtf8(textPath), PathFromUtf8(databasePath))) {
         PrintError(SameFileMessage(PathFromUtf8(textPath), PathFromUtf8(databasePath)));
         return EXIT_STATUS_FAILED;
     }
-    const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath));
+    const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath), ExistingFiles(keepExisting));
     if (!result.written) {
         PrintError(result.error);
         return EXIT_STATUS_FAILED;
     }
+    if (result.replaced)
+        PrintError("note: replaced " + result.path + ", which held a different text");
     std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
-              << EscapeControls(textPath);
+              << EscapeControls(result.path);
     if (result.skipped > 0)
         std::cout << "; skipped " << CountOf(static_cast<std::size_t>(result.skipped), "record", "records")
                   << " too short to hold a chord";
@@ -82,5 +99,5 @@ int RunExtract(const std::string& databasePath, const std::string& destination, 
         return EXIT_STATUS_FAILED;
     }
     return songs ? ExtractSongDatabase(*file.database, destination, keepExisting)
-                 : ExtractChordDatabase(*file.database, databasePath, destination);
+                 : ExtractChordDatabase(*file.database, databasePath, destination, keepExisting);
 }

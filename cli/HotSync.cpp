@@ -5,7 +5,6 @@
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
 #include "jobs/FileNames.h"
-#include "jobs/Platform.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
@@ -17,6 +16,7 @@
 
 #include "hotsync/Connection.h"
 #include "hotsync/Operations.h"
+#include "platform/Platform.h"
 
 namespace {
 
@@ -285,12 +285,14 @@ int RunInstall(const InstallCommandOptions& options)
             return EXIT_STATUS_FAILED;
         }
         const std::vector<std::uint8_t> original(file.bytes->begin(), file.bytes->end());
-        const std::optional<std::string> done = InstallBuiltDatabase(databases[i],
-                                                                     "database " + PrintableText(databases[i].m_name) +
-                                                                         " from " + EscapeControls(options.files[i]),
-                                                                     destination,
-                                                                     platform,
-                                                                     &original);
+        const std::optional<std::string> done = InstallBuiltDatabase(
+            databases[i],
+            [&] {
+                return "database " + PrintableText(databases[i].m_name) + " from " + EscapeControls(options.files[i]);
+            },
+            destination,
+            platform,
+            &original);
         if (!done) {
             return EXIT_STATUS_FAILED;
         }

@@ -6,7 +6,7 @@
 #include "jobs/Install.h"
 
 std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
-                                                const std::string& what,
+                                                const std::function<std::string()>& describe,
                                                 const BuildOptions& options,
                                                 IPlatform& platform,
                                                 const std::vector<std::uint8_t>* original)
@@ -17,7 +17,10 @@ std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
     } else if (!options.installWith.empty()) {
         choice.method = options.installWith == "jpilot" ? InstallMethod::JPilot : InstallMethod::SystemTool;
     } else {
-        choice = ReadInstallChoice(platform);
+        const InstallSettings settings = ReadInstallSettings(platform);
+        for (const std::string& warning : settings.warnings)
+            PrintWarning(settings.file, warning);
+        choice = settings.choice;
         if (choice.method == InstallMethod::Ask) {
             choice.method = InstallMethod::Automatic; // nobody to ask
         }
@@ -28,7 +31,7 @@ std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
         PrintError(EscapeControls(result.error));
         return std::nullopt;
     }
-    const std::string saved = "Saved " + what + " in " + EscapeControls(result.path);
+    const std::string saved = "Saved " + describe() + " in " + EscapeControls(result.path);
     if (!result.ok()) {
         PrintError(saved + ", but " + EscapeControls(result.error));
         return std::nullopt;

@@ -13,12 +13,7 @@
 #include <string>
 #include <vector>
 
-#if defined(_WIN32)
-// clang-format off
-#include <windows.h>
-#include <shellapi.h>
-// clang-format on
-#endif
+#include "platform/CommandLine.h"
 
 namespace {
 int Run(int argc, char** argv)
@@ -211,43 +206,18 @@ int Run(int argc, char** argv)
 }
 } // namespace
 
-#if defined(_WIN32)
-namespace {
-// The command line as UTF-8, whatever the ANSI code page: paths and names are UTF-8 everywhere inside.
-std::vector<std::string> Utf8Arguments()
-{
-    int count = 0;
-    LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &count);
-    std::vector<std::string> arguments;
-    for (int i = 0; wide != nullptr && i < count; ++i) {
-        const int length = WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, nullptr, 0, nullptr, nullptr);
-        std::string argument(static_cast<std::size_t>(length > 0 ? length - 1 : 0), '\0');
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], -1, argument.data(), length, nullptr, nullptr);
-        arguments.push_back(std::move(argument));
-    }
-    LocalFree(wide);
-    return arguments;
-}
-} // namespace
-#endif
-
 int main(int argc, char** argv)
 {
     InstallTemporaryFileCleanup();
-#if defined(_WIN32)
-    // What is printed is UTF-8, and so is every argument.
-    SetConsoleOutputCP(CP_UTF8);
-    std::vector<std::string> arguments = Utf8Arguments();
+    // Paths and names are UTF-8 everywhere inside, whatever the system's code page.
+    std::vector<std::string> arguments = Utf8Arguments(argc, argv);
     std::vector<char*> pointers;
     for (std::string& argument : arguments) {
         pointers.push_back(argument.data());
     }
     pointers.push_back(nullptr);
-    if (!arguments.empty()) {
-        argc = static_cast<int>(arguments.size());
-        argv = pointers.data();
-    }
-#endif
+    argc = static_cast<int>(arguments.size());
+    argv = pointers.data();
 
     try {
         return Run(argc, argv);

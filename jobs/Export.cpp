@@ -2,13 +2,13 @@
 
 #include "jobs/FileChecks.h"
 #include "jobs/FileNames.h"
-#include "jobs/Install.h"
 #include "jobs/Intake.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -20,9 +20,12 @@ NewImportDatabase(const char* baseName, std::uint32_t type, IPlatform& platform,
     return CPalmDatabase(std::move(name), TUNELORE_CREATOR, type, false, platform.Now());
 }
 
+constexpr const char* SONG_NAME_BASE = "TuneloreDB";
+constexpr const char* CHORD_NAME_BASE = "TuneloreChordDB";
+
 CPalmDatabase NewSongDatabase(IPlatform& platform, const ExportOptions& options)
 {
-    return NewImportDatabase("TuneloreDB", SONG_IMPORT_TYPE, platform, options);
+    return NewImportDatabase(SONG_NAME_BASE, SONG_IMPORT_TYPE, platform, options);
 }
 
 void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
@@ -33,6 +36,18 @@ void AddSongRecord(CPalmDatabase& database, std::string_view loadedText)
 }
 
 } // namespace
+
+std::optional<std::string> DrawnNameBase(std::string_view name)
+{
+    for (const std::string_view base : {SONG_NAME_BASE, CHORD_NAME_BASE}) {
+        const std::string_view number = name.substr(std::min(base.size(), name.size()));
+        if (name.starts_with(base) && !number.empty() && number.size() <= 5 &&
+            std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            return std::string(base);
+        }
+    }
+    return std::nullopt;
+}
 
 std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText)
 {
@@ -65,7 +80,7 @@ BuildSongDatabase(const std::vector<std::string>& songs, IPlatform& platform, co
 
 CPalmDatabase BuildChordDatabase(std::string_view chordText, IPlatform& platform, const ExportOptions& options)
 {
-    CPalmDatabase database = NewImportDatabase("TuneloreChordDB", CHORD_IMPORT_TYPE, platform, options);
+    CPalmDatabase database = NewImportDatabase(CHORD_NAME_BASE, CHORD_IMPORT_TYPE, platform, options);
     std::string_view rest = chordText;
     while (!rest.empty()) {
         const std::string_view line = PopLine(rest);
@@ -110,34 +125,21 @@ CPalmDatabase& CImportDatabaseBuilder::Database()
     return *m_database;
 }
 
-ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform)
+ExportResult SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path)
 {
     ExportResult result;
+    result.path = Utf8FromPath(path);
     // Too many records is no fault of the disk: said before anything is written.
     const std::string countCause = RecordCountCause(database.Records().size(), database.m_type == CHORD_IMPORT_TYPE);
-    if (!path.empty()) {
-        result.path = Utf8FromPath(path);
-        if (!countCause.empty()) {
-            result.error = CantWriteMessage(result.path, countCause);
-            return result;
-        }
-        const AtomicWriteResult written = database.Write(path);
-        result.written = written.ok;
-        if (!written) {
-            result.error = CantWriteMessage(result.path, written.error);
-        }
-        return result;
-    }
     if (!countCause.empty()) {
-        result.error = CantWriteMessage(database.GetName(), countCause);
+        result.error = CantWriteMessage(result.path, countCause);
         return result;
     }
-
-    const InstallResult installed = InstallDatabase(database, ReadInstallChoice(platform), platform);
-    result.written = installed.written;
-    result.openRequested = installed.ok();
-    result.path = installed.path;
-    result.error = installed.error;
+    const AtomicWriteResult written = database.Write(path);
+    result.written = written.ok;
+    if (!written) {
+        result.error = CantWriteMessage(result.path, written.error);
+    }
     return result;
 }
 
@@ -160,5 +162,5 @@ ExportResult ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                const ExportOptions& options)
 {
     CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
-    return SaveOrInstallDatabase(database, path, platform);
+    return SaveDatabase(database, path);
 }

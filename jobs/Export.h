@@ -1,7 +1,6 @@
 #pragma once
 
 #include "jobs/LoadedText.h"
-#include "jobs/Platform.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/PalmDatabase.h"
 
@@ -12,21 +11,25 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Platform.h"
+
 // Choices the caller may make for an export.
 struct ExportOptions
 {
     std::optional<std::string> name; // replaces the random database name
 };
 
-// What an export or install did.
+// What a save did.
 struct ExportResult
 {
-    bool written = false;       // the database file was written completely
-    bool openRequested = false; // install only: the destination took the database
-    std::string path;           // where the database was (or was to be) written, UTF-8
-    std::string error;          // for a failure: what went wrong
-    bool ok(bool install) const { return written && (!install || openRequested); }
+    bool written = false; // the database file was written completely
+    std::string path;     // where the database was (or was to be) written, UTF-8
+    std::string error;    // for a failure: what went wrong
 };
+
+// The base of a name the export drew ("TuneloreDB" or "TuneloreChordDB" and one to five digits), so that a
+// name already in use can be drawn again; nullopt for any other name, which the user chose.
+std::optional<std::string> DrawnNameBase(std::string_view name);
 
 // The record bytes of one song: lines re-joined with LF, cut to 7999 characters, then a NUL.
 std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText);
@@ -59,17 +62,15 @@ private:
     std::size_t m_ignored = 0;
 };
 
-// Writes the database to `path`, or, for an empty path, installs it as the user chose (InstallDatabase in
-// jobs/Install.h, whose result tells more): `openRequested` is then true when it was handed on, or kept where
-// nothing was chosen or found.
-ExportResult SaveOrInstallDatabase(CPalmDatabase& database, const std::filesystem::path& path, IPlatform& platform);
+// Writes the database to `path` (Install is InstallDatabase in jobs/Install.h).
+ExportResult SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path);
 
 // The import database for loaded texts: a chord import database from the first text when it is a chord list,
 // else a song import database of all texts.
 CPalmDatabase
 BuildImportDatabase(const std::vector<LoadedText>& loadedTexts, IPlatform& platform, const ExportOptions& options = {});
 
-// The export of the loaded texts (BuildImportDatabase), for Save PDB and, with an empty path, install.
+// The export of the loaded texts (BuildImportDatabase) to `path`, for Save PDB.
 ExportResult ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                const std::filesystem::path& path,
                                IPlatform& platform,

@@ -13,9 +13,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -49,8 +51,12 @@ public:
         if (!Taken(name) && usable(name)) {
             return name;
         }
-        std::size_t& number = m_next.try_emplace(FoldCp1252Case(name), 2).first->second;
-        for (;; ++number) {
+        // Only names given out are skipped for good: a name one song could not use may suit the next.
+        std::size_t& next = m_next.try_emplace(FoldCp1252Case(name), 2).first->second;
+        while (Taken(name + " (" + std::to_string(next) + ")")) {
+            ++next;
+        }
+        for (std::size_t number = next;; ++number) {
             std::string candidate = name + " (" + std::to_string(number) + ")";
             if (!Taken(candidate) && usable(candidate)) {
                 return candidate;
@@ -68,15 +74,20 @@ enum class OnDisk
     Absent,
     Same,      // a regular file holding exactly the bytes
     Different, // a regular file holding anything else
-    Other,     // a link, folder or other entry, never read through
+    Link,      // a symbolic link, never read through
+    Other,     // a folder or other entry that is no regular file
 };
 
-OnDisk CompareWithDisk(const std::filesystem::path& path, std::string_view bytes)
+OnDisk CompareWithDisk(const std::filesystem::path& path, std::string_view bytes, bool followLinks = false)
 {
     std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::symlink_status(path, error);
+    const std::filesystem::file_status status =
+        followLinks ? std::filesystem::status(path, error) : std::filesystem::symlink_status(path, error);
     if (status.type() == std::filesystem::file_type::not_found) {
         return OnDisk::Absent;
+    }
+    if (status.type() == std::filesystem::file_type::symlink) {
+        return OnDisk::Link;
     }
     if (error || status.type() != std::filesystem::file_type::regular) {
         return OnDisk::Other;
@@ -85,6 +96,54 @@ OnDisk CompareWithDisk(const std::filesystem::path& path, std::string_view bytes
     const FileReadResult read = ReadWholeFile(path, bytes.size());
     return read.bytes && *read.bytes == bytes ? OnDisk::Same : OnDisk::Different;
 }
+
+// The entries of a folder by their names with letters folded to one case, so that a song's file is found
+// under "song.pro" when "Song.pro" is asked for, on file systems that tell the two apart as on those that
+// do not.
+class CFolderListing
+{
+public:
+    explicit CFolderListing(std::filesystem::path folder)
+        : m_folder(std::move(folder))
+    {
+        std::error_code error;
+        for (std::filesystem::directory_iterator entry(m_folder, error), end; !error && entry != end;
+             entry.increment(error)) {
+            const std::string name = Utf8FromPath(entry->path().filename());
+            const std::string cp1252 = Utf8ToCp1252(name);
+            if (Cp1252ToUtf8(cp1252) == name) { // a name the songs' character set can spell
+                m_byFoldedName.emplace(FoldCp1252Case(cp1252), entry->path().filename());
+            }
+        }
+    }
+
+    // The path of `fileName` (Windows-1252): itself when an entry has this very name or none differs from it
+    // only in case, else that entry.
+    std::filesystem::path Resolve(const std::string& fileName) const
+    {
+        std::filesystem::path exact = m_folder / PathFromUtf8(Cp1252ToUtf8(fileName));
+        std::error_code error;
+        if (std::filesystem::exists(std::filesystem::symlink_status(exact, error))) {
+            return exact;
+        }
+        const auto other = m_byFoldedName.find(FoldCp1252Case(fileName));
+        return other == m_byFoldedName.end() ? exact : m_folder / other->second;
+    }
+
+private:
+    std::filesystem::path m_folder;
+    std::unordered_map<std::string, std::filesystem::path> m_byFoldedName;
+};
+
+// "<stem> (number)<extension>" beside `path`.
+std::filesystem::path NumberedPath(const std::filesystem::path& path, int number)
+{
+    const std::string name =
+        Utf8FromPath(path.stem()) + " (" + std::to_string(number) + ")" + Utf8FromPath(path.extension());
+    return path.parent_path() / PathFromUtf8(name);
+}
+
+constexpr int MOST_NUMBERED_NAMES = 9999;
 
 } // namespace
 
@@ -119,7 +178,9 @@ std::optional<std::string> ChordLineOfRecord(const CPdbRecord& record)
     return line;
 }
 
-ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::filesystem::path& textPath)
+ChordTextResult ExportChordsToText(const CPalmDatabase& database,
+                                   const std::filesystem::path& textPath,
+                                   const ExistingFilePolicy& existing)
 {
     ChordTextResult result;
 
@@ -136,9 +197,37 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database, const std::fil
         ++chords;
     }
 
-    if (const AtomicWriteResult written = WriteFileAtomically(textPath, std::string_view(text)); !written) {
-        result.error = CantWriteMessage(Utf8FromPath(textPath), written.error);
-        return result;
+    // The user named this file, so a link there leads to the file meant.
+    std::filesystem::path path = textPath;
+    OnDisk onDisk = CompareWithDisk(path, text, true);
+    if (onDisk == OnDisk::Different) {
+        const ExistingFileChoice choice = existing ? existing(path) : ExistingFileChoice::Replace;
+        if (choice == ExistingFileChoice::Cancel) {
+            result.cancelled = true;
+            return result;
+        }
+        result.replaced = choice == ExistingFileChoice::Replace;
+        // Kept: the first numbered name that is free or already holds these chords.
+        for (int number = 2; !result.replaced; ++number) {
+            if (number > MOST_NUMBERED_NAMES) {
+                result.error = CantWriteMessage(Utf8FromPath(textPath), "every numbered name beside it is taken");
+                return result;
+            }
+            path = NumberedPath(textPath, number);
+            onDisk = CompareWithDisk(path, text, true);
+            if (onDisk == OnDisk::Absent || onDisk == OnDisk::Same) {
+                break;
+            }
+        }
+    }
+    result.path = Utf8FromPath(path);
+    result.unchanged = onDisk == OnDisk::Same;
+    if (!result.unchanged) {
+        if (const AtomicWriteResult written = WriteFileAtomically(path, std::string_view(text)); !written) {
+            result.error = CantWriteMessage(result.path, written.error);
+            result.replaced = false;
+            return result;
+        }
     }
     result.written = true;
     result.chords = chords;
@@ -150,11 +239,9 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
 {
     ExtractResult result;
     const std::filesystem::path folderPath = folder.empty() ? std::filesystem::path(".") : folder;
-    bool folderChecked = false;
+    std::optional<CFolderListing> listing;
     CNameTable names;
-    const auto pathOf = [&folderPath](const std::string& fileName) {
-        return folderPath / PathFromUtf8(Cp1252ToUtf8(fileName + ".pro"));
-    };
+    const auto pathOf = [&listing](const std::string& fileName) { return listing->Resolve(fileName + ".pro"); };
     const auto anyName = [](const std::string&) { return true; };
 
     for (const CPdbRecord& record : database.Records()) {
@@ -164,11 +251,11 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         const std::string_view text = SongRecordText(record);
         const std::string displayName = GetSongDisplayName(text);
 
-        if (!folderChecked) {
+        if (!listing) {
             // Made only when there is a song to put in it; a failure shows up as songs that cannot be written.
             std::error_code ignored;
             std::filesystem::create_directories(folderPath, ignored);
-            folderChecked = true;
+            listing.emplace(folderPath);
         }
 
         const std::string baseName = SafeSongFileName(displayName);
@@ -177,7 +264,8 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         const std::string bytes = Cp1252ToUtf8(WithCrLf(text));
         OnDisk onDisk = CompareWithDisk(filePath, bytes);
         bool replacing = false;
-        if (onDisk == OnDisk::Different) {
+        // A folder or device in the way is nothing to replace or keep: the write fails and says why.
+        if (onDisk == OnDisk::Different || onDisk == OnDisk::Link) {
             const ExistingFileChoice choice = existing ? existing(filePath) : ExistingFileChoice::Replace;
             if (choice == ExistingFileChoice::Cancel) {
                 result.cancelled = true;
@@ -197,13 +285,19 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         // the folder under the song's name is replaced, never followed, so nothing outside the folder is written.
         if (onDisk == OnDisk::Same) {
             ++result.unchanged;
-        } else if (!WriteFileAtomically(
-                       filePath, std::string_view(bytes), FileDurability::Unsynced, LinkPolicy::Replace)) {
+        } else if (const AtomicWriteResult written = WriteFileAtomically(
+                       filePath, std::string_view(bytes), FileDurability::Unsynced, LinkPolicy::Replace);
+                   !written) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
+            result.errors.push_back(CantWriteMessage(Utf8FromPath(filePath), written.error));
+            names.Take(fileName); // what is in the way stays there for the songs after this one
             continue;
         }
         if (replacing) {
             result.replaced.push_back(Utf8FromPath(filePath));
+            if (onDisk == OnDisk::Link) {
+                result.links.push_back(result.replaced.back());
+            }
         }
         names.Take(fileName);
         result.files.push_back(Utf8FromPath(filePath));

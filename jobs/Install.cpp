@@ -12,16 +12,7 @@
 #include <system_error>
 #include <utility>
 
-#if defined(_WIN32)
-#include <fcntl.h>
-#include <io.h>
-#include <share.h>
-#include <sys/stat.h>
-#else
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-#endif
+#include "platform/NewFile.h"
 
 namespace fs = std::filesystem;
 
@@ -87,10 +78,11 @@ bool IsFolder(const fs::path& path)
     return fs::is_directory(path, error);
 }
 
-// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
-bool ReplaceSmallFile(const fs::path& path, std::string_view bytes)
+// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them;
+// empty, or the system's cause.
+std::string ReplaceSmallFile(const fs::path& path, std::string_view bytes)
 {
-    return WriteFileAtomically(path, bytes).ok;
+    return WriteFileAtomically(path, bytes).error;
 }
 
 // A small text file's bytes; empty when it does not exist, nullopt (and `error`) when it cannot be read.
@@ -107,6 +99,16 @@ std::optional<std::string> ReadSmallFile(const fs::path& path, std::string& erro
     return std::move(read.bytes);
 }
 
+// `text` without the spaces and tabs around it.
+std::string_view TrimAscii(std::string_view text)
+{
+    const std::size_t first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(" \t") - first + 1);
+}
+
 // Calls `line(text)` for every line of `bytes`, without its CR LF or LF.
 template <class Visit> void ForEachLine(std::string_view bytes, Visit&& line)
 {
@@ -119,53 +121,6 @@ template <class Visit> void ForEachLine(std::string_view bytes, Visit&& line)
         }
         line(text);
     }
-}
-
-// Creates a new file for writing, never opening one that exists; -1 and errno when it cannot.
-int CreateExclusively(const fs::path& path)
-{
-#if defined(_WIN32)
-    int fd = -1;
-    errno = _wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
-    return fd;
-#else
-    return ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-#endif
-}
-
-// Writes all of `bytes` to `fd`, flushes it to the disk and closes it; 0 or the errno of the first failure.
-int WriteAndClose(int fd, std::string_view bytes)
-{
-    int failure = 0;
-    while (!bytes.empty() && failure == 0) {
-#if defined(_WIN32)
-        const int chunk = static_cast<int>(std::min<std::size_t>(bytes.size(), 1u << 30));
-        const int written = _write(fd, bytes.data(), static_cast<unsigned>(chunk));
-#else
-        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
-#endif
-        if (written < 0 && errno != EINTR) {
-            failure = errno;
-        } else if (written > 0) {
-            bytes.remove_prefix(static_cast<std::size_t>(written));
-        }
-    }
-#if defined(_WIN32)
-    if (failure == 0 && _commit(fd) != 0) {
-        failure = errno;
-    }
-    if (_close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-#else
-    if (failure == 0 && ::fsync(fd) != 0) {
-        failure = errno;
-    }
-    if (::close(fd) != 0 && failure == 0) {
-        failure = errno;
-    }
-#endif
-    return failure;
 }
 
 // The file name stem for a database: its name (Windows-1252) made safe for a folder, in UTF-8.
@@ -245,6 +200,33 @@ void HandOn(InstallResult& result,
     result.handedOn = result.error.empty();
 }
 
+// The handheld keeps one database per name, so a drawn name that a database in the lasting folder or in
+// J-Pilot's install list already has is drawn again. A name the user chose stays.
+void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& platform)
+{
+    const std::optional<std::string> base = DrawnNameBase(database.m_name);
+    if (!base) {
+        return;
+    }
+    std::string listed;
+    if (const std::optional<fs::path> jpilot = JPilotFolder(platform)) {
+        std::string ignored; // an unreadable list is reported when the database is added to it
+        listed = ReadSmallFile(*jpilot / JPILOT_LIST, ignored).value_or(std::string());
+    }
+    const auto used = [&](const std::string& name) {
+        std::error_code error;
+        bool found = fs::exists(fs::symlink_status(folder / PathFromUtf8(name + ".pdb"), error));
+        ForEachLine(listed, [&](std::string_view line) {
+            const std::string file = Utf8FromPath(PathFromUtf8(line).filename());
+            found = found || file == name + ".pdb" || file.starts_with(name + " (");
+        });
+        return found;
+    };
+    for (int draw = 0; draw < 1000 && used(database.m_name); ++draw) {
+        database.m_name = MakeDatabaseName(*base, platform.Random());
+    }
+}
+
 // Writes the database into the lasting folder under a fresh name; `bytes` gets the file's bytes.
 // `original`, when given, is the file the database was read from: it is kept and handed on byte for byte.
 InstallResult KeepInLastingFolder(CPalmDatabase& database,
@@ -254,11 +236,12 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database,
 {
     InstallResult result;
     const std::optional<fs::path> folder = LastingFolder(platform);
-    const std::string stem = FileStemFor(database);
     if (!folder) {
         result.error = "No folder to keep the database in: the environment names no home folder";
         return result;
     }
+    DrawUnusedName(database, *folder, platform);
+    const std::string stem = FileStemFor(database);
     result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
     std::optional<std::vector<std::uint8_t>> image = original ? *original : database.Serialize();
     if (!image) {
@@ -360,30 +343,54 @@ std::vector<fs::path> LauncherFolders(IPlatform& platform)
     return launchers;
 }
 
-InstallChoice ReadInstallChoice(IPlatform& platform)
+InstallSettings ReadInstallSettings(IPlatform& platform)
 {
-    InstallChoice choice;
+    InstallSettings settings;
     const std::optional<fs::path> folder = ConfigFolder(platform);
-    std::string error;
-    const std::optional<std::string> bytes =
-        folder ? ReadSmallFile(*folder / SETTINGS_FILE, error) : std::optional<std::string>();
-    if (!bytes) {
-        return choice;
+    if (!folder) {
+        return settings;
     }
-    ForEachLine(*bytes, [&choice](std::string_view line) {
-        const std::size_t equals = line.find('=');
-        if (line.starts_with('#') || equals == std::string_view::npos) {
+    const fs::path file = *folder / SETTINGS_FILE;
+    settings.file = Utf8FromPath(file);
+    std::string error;
+    const std::optional<std::string> bytes = ReadSmallFile(file, error);
+    if (!bytes) {
+        settings.warnings.push_back("can't be read (" + error + "); installing automatically");
+        return settings;
+    }
+    int number = 0;
+    ForEachLine(*bytes, [&](std::string_view line) {
+        const std::string where = "line " + std::to_string(++number) + ": ";
+        line = TrimAscii(line);
+        if (line.empty() || line.starts_with('#')) {
             return;
         }
-        const std::string_view key = line.substr(0, equals);
-        const std::string_view value = line.substr(equals + 1);
-        if (key == "destination") {
-            choice.method = ParseInstallMethod(value).value_or(InstallMethod::Automatic);
-        } else if (key == "folder") {
-            choice.folder = value;
+        const std::size_t equals = line.find('=');
+        const std::string key = AsciiLowerCopy(TrimAscii(line.substr(0, std::min(equals, line.size()))));
+        const std::string_view value = equals == std::string_view::npos ? "" : TrimAscii(line.substr(equals + 1));
+        if (equals == std::string_view::npos || (key != "destination" && key != "folder")) {
+            settings.warnings.push_back(where + "not a setting (destination=... or folder=...); ignored");
+        } else if (key == "destination") {
+            const std::optional<InstallMethod> method = ParseInstallMethod(AsciiLowerCopy(value));
+            settings.choice.method = method.value_or(InstallMethod::Automatic);
+            if (!method) {
+                settings.warnings.push_back(where + "unknown destination \"" + std::string(value) +
+                                            "\" (automatic, jpilot, folder, system or ask); installing automatically");
+            }
+        } else if (!value.empty() && !PathFromUtf8(value).is_absolute()) {
+            settings.choice.folder.clear();
+            settings.warnings.push_back(where + "the folder \"" + std::string(value) +
+                                        "\" is not an absolute path; ignored");
+        } else {
+            settings.choice.folder = value;
         }
     });
-    return choice;
+    return settings;
+}
+
+InstallChoice ReadInstallChoice(IPlatform& platform)
+{
+    return ReadInstallSettings(platform).choice;
 }
 
 std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
@@ -402,7 +409,8 @@ std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
                              "destination=" +
                              std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder + "\n";
     const fs::path file = *folder / SETTINGS_FILE;
-    return ReplaceSmallFile(file, text) ? std::string() : CantWriteMessage(Utf8FromPath(file));
+    const std::string cause = ReplaceSmallFile(file, text);
+    return cause.empty() ? std::string() : CantWriteMessage(Utf8FromPath(file), cause);
 }
 
 InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform)
@@ -430,22 +438,30 @@ InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platfo
 std::string CreatePrivateFolder(const fs::path& folder)
 {
     std::error_code error;
-    if (IsFolder(folder)) {
-        return {};
+    // Each missing folder on the way is made private too, as the XDG conventions ask for the data and
+    // settings homes; mkdir's mode, unlike the umask's default, leaves nobody else in.
+    fs::path partial;
+    for (const fs::path& part : folder) {
+        partial /= part;
+        if (IsFolder(partial)) {
+            continue;
+        }
+        if (const Status made = MakePrivateFolder(partial); !made) {
+            return made.error().text;
+        }
     }
-    if (folder.has_parent_path()) {
-        fs::create_directories(folder.parent_path(), error); // a failure shows in the step below
+    if (!IsFolder(folder)) {
+        return "not a folder";
     }
-#if defined(_WIN32)
-    if (!fs::create_directory(folder, error) && error) {
-        return error.message();
+    // A folder of ours that others may enter was made so by someone else, or under an older version.
+    const fs::perms others = fs::perms::group_all | fs::perms::others_all;
+    if ((fs::status(folder, error).permissions() & others) != fs::perms::none) {
+        fs::permissions(folder, others, fs::perm_options::remove, error);
+        if (error) {
+            return "others may open it, and it can't be made private (mode 0700): " + error.message();
+        }
     }
-#else
-    if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST) {
-        return SystemErrorText(errno);
-    }
-#endif
-    return IsFolder(folder) ? std::string() : "not a folder";
+    return {};
 }
 
 CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::string_view bytes)
@@ -455,18 +471,11 @@ CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::
         const std::string name =
             std::string(stem) + (number == 1 ? std::string() : " (" + std::to_string(number) + ")") + ".pdb";
         const fs::path path = folder / PathFromUtf8(name);
-        const int fd = CreateExclusively(path);
-        if (fd < 0) {
-            if (errno == EEXIST) {
+        if (const Status written = WriteNewFile(path, bytes); !written) {
+            if (written.error().kind == ErrorKind::Exists) {
                 continue;
             }
-            result.error = SystemErrorText(errno);
-            return result;
-        }
-        if (const int failure = WriteAndClose(fd, bytes); failure != 0) {
-            std::error_code ignored;
-            fs::remove(path, ignored);
-            result.error = SystemErrorText(failure);
+            result.error = written.error().text;
             return result;
         }
         result.path = path;
@@ -482,6 +491,14 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
     if (entry.find_first_of("\r\n") != std::string_view::npos) {
         return "its path holds a line break, which J-Pilot's install list cannot hold";
     }
+    // Held from the read to the rename, so that a concurrent install's line is never written over.
+    fs::path lockPath = list;
+    lockPath += ".lock";
+    const CFileLock lock(lockPath);
+    if (!lock) {
+        return "can't lock J-Pilot's install list " + Utf8FromPath(list) + " (" + Utf8FromPath(lockPath) +
+               "): " + lock.Error();
+    }
     std::string error;
     std::optional<std::string> content = ReadSmallFile(list, error);
     if (!content) {
@@ -496,8 +513,8 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
         content->push_back('\n');
     }
     content->append(entry).push_back('\n');
-    return ReplaceSmallFile(list, *content) ? std::string()
-                                            : "can't write J-Pilot's install list " + Utf8FromPath(list);
+    const std::string cause = ReplaceSmallFile(list, *content);
+    return cause.empty() ? std::string() : "can't write J-Pilot's install list " + Utf8FromPath(list) + ": " + cause;
 }
 
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jobs/Export.h"
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 #include "pdb/PalmDatabase.h"
 
 #include <filesystem>
@@ -50,7 +50,17 @@ std::optional<std::filesystem::path> JPilotFolder(IPlatform& platform);
 // Mounted volumes that hold PALM/Launcher (memory cards), as those Launcher folders.
 std::vector<std::filesystem::path> LauncherFolders(IPlatform& platform);
 
-// The remembered choice; Automatic when there is none or install.conf cannot be read.
+struct InstallSettings
+{
+    InstallChoice choice;
+    std::string file;                  // install.conf's path (UTF-8); empty when no home names the folder
+    std::vector<std::string> warnings; // what in it was not understood or could not be read, and what is used
+};
+// The remembered choice. Keys and values are read without regard to case and to spaces around them; a line
+// not understood, an unknown destination, a folder that is not an absolute path and a file that cannot be
+// read each give a warning ("line 3: ...") and leave the default: Automatic, no folder.
+InstallSettings ReadInstallSettings(IPlatform& platform);
+// The remembered choice alone.
 InstallChoice ReadInstallChoice(IPlatform& platform);
 // Remembers the choice in install.conf; empty, or why it could not be written.
 std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice);
@@ -65,8 +75,9 @@ enum class InstallDestination
 // The destination a choice leads to on this system.
 InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform);
 
-// Creates `folder` (and what is missing above it) with mode 0700 where it did not exist; empty, or the cause
-// when it cannot be made or is no folder.
+// Creates `folder` and what is missing above it with mode 0700 (whatever the umask), and makes an existing
+// `folder` that others may enter 0700; empty, or the cause when it cannot be made, is no folder, or cannot be
+// made private.
 std::string CreatePrivateFolder(const std::filesystem::path& folder);
 
 struct CreatedFile

@@ -6,17 +6,24 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <type_traits>
 #include <utility>
 
 #if defined(_WIN32)
+#include <fcntl.h>
 #include <io.h>
+#include <share.h>
+#include <sys/locking.h>
+#include <sys/stat.h>
 #else
 #include <atomic>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <pthread.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -163,6 +170,35 @@ public:
 
 private:
     InFlightFile* m_entry = nullptr;
+};
+
+// Holds back SIGINT, SIGTERM and SIGHUP while it lives, so that the handler never runs between a temporary
+// file's creation and its registration, or between its disarming and the rename or removal that ends it.
+// A signal that arrives meanwhile is delivered when the object ends, when the registration says what to remove.
+class CSignalsHeld
+{
+public:
+    CSignalsHeld()
+    {
+        sigset_t held;
+        sigemptyset(&held);
+        sigaddset(&held, SIGINT);
+        sigaddset(&held, SIGTERM);
+        sigaddset(&held, SIGHUP);
+        m_restore = ::pthread_sigmask(SIG_BLOCK, &held, &m_previous) == 0;
+    }
+    CSignalsHeld(const CSignalsHeld&) = delete;
+    CSignalsHeld& operator=(const CSignalsHeld&) = delete;
+    ~CSignalsHeld()
+    {
+        if (m_restore) {
+            ::pthread_sigmask(SIG_SETMASK, &m_previous, nullptr);
+        }
+    }
+
+private:
+    sigset_t m_previous = {};
+    bool m_restore = false;
 };
 
 void RemoveInFlightFilesAndEnd(int signal)
@@ -354,10 +390,12 @@ AtomicWriteResult WriteBytesAtomically(
 
     CDescriptor file;
     std::string tempName;
+    std::optional<CSignalsHeld> held(std::in_place);
     if (AtomicWriteResult created = CreateTemporaryFile(folder.Get(), name, createMode, file, tempName); !created) {
         return created;
     }
     CInFlightRegistration inFlight(folder.Get(), tempName);
+    held.reset();
     AtomicWriteResult result = WriteAll(file.Get(), data, size);
     if (result && keepMode && ::fchmod(file.Get(), existing.st_mode & 07777) != 0) {
         result = Failure(ErrnoText());
@@ -374,6 +412,7 @@ AtomicWriteResult WriteBytesAtomically(
             result = Failure(ErrnoText());
         }
     }
+    held.emplace();
     inFlight.Disarm();
     if (result && ::renameat(folder.Get(), tempName.c_str(), folder.Get(), name.c_str()) != 0) {
         result = Failure(ErrnoText());
@@ -382,6 +421,7 @@ AtomicWriteResult WriteBytesAtomically(
         ::unlinkat(folder.Get(), tempName.c_str(), 0);
         return result;
     }
+    held.reset();
     file = CDescriptor();
     // The new entry must be on the disk too, or a power cut can bring back the old file or none.
     if (durability == FileDurability::Synced && canSyncFolder && ::fsync(folder.Get()) != 0 && errno != EINVAL) {
@@ -483,6 +523,56 @@ WriteFileAtomically(const fs::path& path, std::string_view bytes, FileDurability
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
     return WriteBytesAtomically(
         path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), durability, links);
+}
+
+CFileLock::CFileLock(const fs::path& lockPath)
+{
+#if defined(_WIN32)
+    if (const errno_t failure = _wsopen_s(
+            &m_fd, lockPath.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _SH_DENYNO, _S_IREAD | _S_IWRITE);
+        failure != 0) {
+        m_fd = -1;
+        m_error = std::generic_category().message(failure);
+        return;
+    }
+    // _LK_LOCK tries once a second for ten seconds; a writer holds the lock for a few milliseconds.
+    for (int round = 0; _locking(m_fd, _LK_LOCK, 1) != 0; ++round) {
+        if (errno != EDEADLOCK || round == 2) {
+            m_error = std::generic_category().message(errno);
+            _close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+#else
+    m_fd = ::open(lockPath.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (m_fd < 0) {
+        m_error = ErrnoText();
+        return;
+    }
+    // flock, not fcntl: its lock belongs to this open file, so threads of one process wait for each other too.
+    while (::flock(m_fd, LOCK_EX) != 0) {
+        if (errno != EINTR) {
+            m_error = ErrnoText();
+            ::close(m_fd);
+            m_fd = -1;
+            return;
+        }
+    }
+#endif
+}
+
+CFileLock::~CFileLock()
+{
+    if (m_fd >= 0) {
+#if defined(_WIN32)
+        _lseek(m_fd, 0, SEEK_SET);
+        _locking(m_fd, _LK_UNLCK, 1);
+        _close(m_fd);
+#else
+        ::close(m_fd); // drops the lock
+#endif
+    }
 }
 
 void InstallTemporaryFileCleanup()

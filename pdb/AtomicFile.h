@@ -55,6 +55,27 @@ AtomicWriteResult WriteFileAtomically(const std::filesystem::path& path,
                                       FileDurability durability = FileDurability::Synced,
                                       LinkPolicy links = LinkPolicy::Follow);
 
+// An exclusive advisory lock on a lock file, held until the object ends. Writers that read a file, change it
+// and write it back take the lock on a lock file beside it across all three steps, so that no writer's change
+// is lost to another's. Only writers that take the same lock wait for each other.
+class CFileLock
+{
+public:
+    // Creates `lockPath` when missing (mode 0600, never through a link) and waits until the lock is granted.
+    // `error` says why not, in the system's words; the object then holds nothing.
+    explicit CFileLock(const std::filesystem::path& lockPath);
+    CFileLock(const CFileLock&) = delete;
+    CFileLock& operator=(const CFileLock&) = delete;
+    ~CFileLock();
+
+    explicit operator bool() const { return m_fd >= 0; }
+    const std::string& Error() const { return m_error; }
+
+private:
+    int m_fd = -1;
+    std::string m_error;
+};
+
 // Makes SIGINT, SIGTERM and SIGHUP remove the temporary file of a write in progress before the process ends
 // as the signal demands. Signals that are ignored or already handled when it is called are left as they are.
 // Call once, early in main. Does nothing on Windows.

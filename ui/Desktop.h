@@ -1,7 +1,7 @@
 #pragma once
 
 #include "jobs/Extract.h"
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 
 #include <QString>
 #include <QStringList>

@@ -117,12 +117,32 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& s
         ShowError(FromUtf8(SameFileMessage(ToPath(*target), ToPath(source))));
         return;
     }
-    const ChordTextResult result = ExportChordsToText(database, ToPath(*target));
+    // A chord list that holds another text, perhaps edited since an earlier extraction, is the user's to decide.
+    const ChordTextResult result =
+        ExportChordsToText(database, ToPath(*target), [this](const std::filesystem::path& file) {
+            // One file: "all" means this one.
+            switch (
+                m_desktop.AskReplaceFile(this, FormatString(res::REPLACE_SONG_FILE, FromUtf8(Utf8FromPath(file))))) {
+            case IDesktop::ReplaceAnswer::Replace:
+            case IDesktop::ReplaceAnswer::ReplaceAll:
+                return ExistingFileChoice::Replace;
+            case IDesktop::ReplaceAnswer::KeepBoth:
+            case IDesktop::ReplaceAnswer::KeepAll:
+                return ExistingFileChoice::KeepBoth;
+            case IDesktop::ReplaceAnswer::Cancel:
+                break;
+            }
+            return ExistingFileChoice::Cancel;
+        });
+    if (result.cancelled) {
+        return;
+    }
     if (!result.written) {
         ShowError(FromUtf8(result.error));
         return;
     }
-    m_desktop.ShowMessage(this, FormatString(res::CHORDS_EXTRACTED, *target), IDesktop::MessageIcon::None);
+    m_desktop.ShowMessage(
+        this, FormatString(res::CHORDS_EXTRACTED, FromUtf8(result.path)), IDesktop::MessageIcon::None);
 }
 
 namespace {

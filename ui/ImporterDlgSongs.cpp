@@ -215,7 +215,7 @@ void CImporterDlg::OnSavePdb()
         return;
     }
     RememberDialogFolder(Setting::DatabaseFolder, *path, false);
-    const ExportResult result = SaveOrInstallDatabase(database, ToPath(*path), m_desktop);
+    const ExportResult result = SaveDatabase(database, ToPath(*path));
     if (!result.written) {
         ShowError(FromUtf8(result.error));
         return;

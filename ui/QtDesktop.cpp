@@ -81,11 +81,6 @@ QStringList ToQtNameFilters(const QString& filter)
     return result;
 }
 
-std::string CQtDesktop::TempFolder()
-{
-    return m_system.TempFolder();
-}
-
 IPlatform::OpenResult CQtDesktop::OpenWithDefaultApplication(const std::string& path)
 {
     return m_system.OpenWithDefaultApplication(path);

@@ -7,7 +7,6 @@
 class CQtDesktop : public IDesktop
 {
 public:
-    std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
     DefaultApplication DefaultApplicationFor(const std::string& path) override;
     std::optional<std::string> Variable(const std::string& name) override;

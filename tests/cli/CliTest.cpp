@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
 #if defined(_WIN32)
 #include <windows.h>
@@ -150,6 +151,24 @@ TEST_F(CliTest, BuildWritesTheExpectedDatabases)
     }
 }
 
+// Without SOURCE_DATE_EPOCH the number of a drawn name comes from the system's random source, so builds in
+// one second get different names.
+TEST_F(CliTest, DrawnNamesDifferFromBuildToBuild)
+{
+#if defined(_WIN32)
+    const std::string unset = "SOURCE_DATE_EPOCH="; // cmd.exe's set with nothing after "=" removes it
+#else
+    const std::string unset = "-u SOURCE_DATE_EPOCH";
+#endif
+    std::set<std::string> names;
+    for (int build = 0; build < 6; ++build) {
+        const CliRun run = Run({"build", "-o", Work("x.pdb"), Data("songs/cafe.pro")}, unset);
+        ASSERT_EQ(run.status, 0) << run.err;
+        names.insert(run.out.substr(0, run.out.find(" (")));
+    }
+    EXPECT_GE(names.size(), 5u);
+}
+
 TEST_F(CliTest, ConvertPrintsTheLoadedTextInUtf8)
 {
     const std::pair<const char*, const char*> cases[] = {{"songs/morning.TAB", "expected/morning.pro"},
@@ -195,6 +214,27 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
     run = Run({"extract", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + run.err,
               morningText + "\r\ntunelore-cli: note: replaced " + morning + ", which held a different text\n");
+
+    // A chord list is handled so too, and C1 control characters of a path are escaped as control characters are.
+    const std::string chords = Work("chords \xC2\x85.txt"), chordLines = ReadFile(Work("chords.txt"));
+    WriteFileBytes(chords, "my own list");
+    run = Run({"extract", "--keep-existing", Data("expected/chords.pdb"), chords});
+    EXPECT_EQ(ReadFile(chords) + ReadFile(Work("chords \xC2\x85 (2).txt")) + run.err, "my own list" + chordLines);
+    EXPECT_NE(run.out.find("to " + Work("chords \\x85 (2).txt")), std::string::npos) << run.out;
+    run = Run({"extract", Data("expected/chords.pdb"), chords});
+    EXPECT_EQ(ReadFile(chords) + run.err,
+              chordLines + "tunelore-cli: note: replaced " + Work("chords \\x85.txt") +
+                  ", which held a different text\n");
+
+    // What is in the way of a song's file is named with the system's cause.
+    fs::remove(PathFromUtf8(morning));
+    fs::create_directories(PathFromUtf8(morning + "/inside"));
+    run = Run({"extract", songs, Work("songs")});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(
+        run.err.find("Can't write file " + morning + ": " + std::make_error_code(std::errc::is_a_directory).message()),
+        std::string::npos)
+        << run.err;
 }
 
 TEST_F(CliTest, InfoDescribesHeaderAndRecords)
@@ -303,6 +343,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         {"no command", {}, 2, "subcommand"},
         {"build with two destinations", {"build", "-o", out, "--install", song}, 2, ""},
         {"name of 32 bytes", {"build", "--name", std::string(32, 'N'), "-o", out, song}, 2, "31"},
+        {"name with a C1 control", {"build", "--name", "\xC2\x81x", "-o", out, song}, 2, "control characters"},
         {"extract without destination", {"extract", in + "chords.pdb"}, 2, ""},
         {"missing input", {"build", "-o", out, song, Work("missing.pro")}, 1, "Can't read file " + Work("missing.pro")},
         {"song database as input", {"build", "-o", out, Data("expected/songs.pdb")}, 1, "tunelore-cli extract"},

@@ -95,6 +95,90 @@ TEST_F(ExtractTest, ChordsToTextOneCrLfLinePerChordRecord)
               std::tuple(false, "Can't write file " + m_dir.File("no/c.txt") + ": No such file or directory"));
 }
 
+// A chord list already at the target is left alone when it holds the chords, else replaced or kept as chosen.
+TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
+{
+    const CPalmDatabase chords = Database({"\x03\x02\x00\x00\x00\x03\x00\x00G7"s}, CHORD_DB_TYPE);
+    const std::string lines = "G7 3 2 0 0 0 3\r\n";
+    struct Case
+    {
+        std::string before;        // the target's bytes; empty: no file
+        ExistingFileChoice choice; // the answer when asked
+        std::string path;          // where the chords end
+        bool asked, replaced, unchanged, cancelled;
+        std::string after; // the target's bytes afterwards
+    };
+    const Case cases[] = {
+        {"", ExistingFileChoice::Cancel, "c.txt", false, false, false, false, lines},
+        {lines, ExistingFileChoice::Cancel, "c.txt", false, false, true, false, lines},
+        {"my own list\n", ExistingFileChoice::Replace, "c.txt", true, true, false, false, lines},
+        {"my own list\n", ExistingFileChoice::KeepBoth, "c (2).txt", true, false, false, false, "my own list\n"},
+        {"my own list\n", ExistingFileChoice::Cancel, "", true, false, false, true, "my own list\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.before + " " + std::to_string(static_cast<int>(c.choice)));
+        std::filesystem::remove_all(Out());
+        std::filesystem::create_directory(Out());
+        if (!c.before.empty()) {
+            WriteFileBytes(Out("c.txt"), c.before);
+        }
+        bool asked = false;
+        const ChordTextResult result = ExportChordsToText(chords, Out("c.txt"), [&](const std::filesystem::path& file) {
+            asked = file == Out("c.txt");
+            return c.choice;
+        });
+        EXPECT_EQ(std::tuple(asked, result.replaced, result.unchanged, result.cancelled, result.written),
+                  std::tuple(c.asked, c.replaced, c.unchanged, c.cancelled, !c.cancelled));
+        EXPECT_EQ(PathFromUtf8(result.path), PathFromUtf8(c.path.empty() ? "" : Out(c.path)));
+        EXPECT_EQ(ReadFileBytes(Out("c.txt")), c.after);
+        if (!c.path.empty()) {
+            EXPECT_EQ(ReadFileBytes(Out(c.path)), lines);
+        }
+    }
+    // Kept again: the numbered file that already holds the chords does.
+    EXPECT_EQ(
+        PathFromUtf8(ExportChordsToText(chords, Out("c.txt"), [](auto&) { return ExistingFileChoice::KeepBoth; }).path),
+        PathFromUtf8(Out("c (2).txt")));
+}
+
+// What is already in the folder: names differing only in case are one name, a kept file keeps its name from
+// the songs after it, a link is replaced (never followed) or kept, and what is in the way is said with its cause.
+TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
+{
+    const CPalmDatabase songs = Database({"Song\nA\n\0"s, "song\nB\n\0"s});
+    const auto keep = [](const std::filesystem::path&) { return ExistingFileChoice::KeepBoth; };
+    const auto replace = [](const std::filesystem::path&) { return ExistingFileChoice::Replace; };
+
+    ASSERT_EQ(ExtractSongs(songs, Out()).files, (Files{Out("Song.pro"), Out("song (2).pro")}));
+    WriteFileBytes(Out("Song.pro"), "edited");
+    ExtractResult result = ExtractSongs(songs, Out(), keep);
+    EXPECT_EQ(result.files, (Files{Out("Song (3).pro"), Out("song (2).pro")}));
+    EXPECT_EQ(std::tuple(result.unchanged, FolderEntries(Out()).size()), std::tuple(1, 3u));
+    EXPECT_EQ(ReadFileBytes(Out("Song.pro")), "edited");
+
+#if !defined(_WIN32)
+    std::filesystem::remove_all(Out());
+    std::filesystem::create_directory(Out());
+    WriteFileBytes(m_dir.File("target"), "outside");
+    std::filesystem::create_symlink(m_dir.File("target"), Out("Song.pro"));
+    result = ExtractSongs(songs, Out(), keep);
+    EXPECT_EQ(result.files, (Files{Out("Song (2).pro"), Out("song (3).pro")}));
+    EXPECT_TRUE(std::filesystem::is_symlink(Out("Song.pro")));
+    result = ExtractSongs(songs, Out(), replace);
+    EXPECT_EQ(std::tuple(result.replaced.at(0), result.links), std::tuple(Out("Song.pro"), Files{Out("Song.pro")}));
+    EXPECT_FALSE(std::filesystem::is_symlink(Out("Song.pro")));
+    EXPECT_EQ(ReadFileBytes(m_dir.File("target")), "outside");
+#endif
+
+    std::filesystem::remove_all(Out());
+    std::filesystem::create_directories(Out("Song.pro"));
+    result = ExtractSongs(songs, Out(), replace);
+    EXPECT_EQ(std::tuple(result.failed, result.files), std::tuple(Files{"Song"}, Files{Out("song (2).pro")}));
+    ASSERT_EQ(result.errors.size(), 1u);
+    EXPECT_EQ(result.errors[0],
+              "Can't write file " + Out("Song.pro") + ": " + std::make_error_code(std::errc::is_a_directory).message());
+}
+
 TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
 {
     std::filesystem::create_directory(Out());

@@ -3,10 +3,16 @@
 #include "jobs/Install.h"
 
 #include "jobs/TuneloreDatabase.h"
+#include "tests/support/FakePlatform.h"
 #include "tests/support/ScopedEnv.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
@@ -91,6 +97,136 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     EXPECT_TRUE(missing.written && !missing.ok());
     EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
 }
+
+// Installs at the same moment each get their line, once; a list that cannot be written says why.
+TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
+{
+    const std::string list = m_home.File(".jpilot/jpilot.install");
+    fs::create_directory(m_home.File(".jpilot"));
+    constexpr int WRITERS = 6, ROUNDS = 20;
+    std::vector<std::string> answers(WRITERS * ROUNDS, "not asked");
+    std::vector<std::thread> writers;
+    for (int writer = 0; writer < WRITERS; ++writer) {
+        writers.emplace_back([&, writer] {
+            for (int round = 0; round < ROUNDS; ++round) {
+                const int entry = writer * ROUNDS + round;
+                answers[static_cast<std::size_t>(entry)] =
+                    AddToJPilotList(list, "/db/" + std::to_string(entry) + ".pdb");
+            }
+        });
+    }
+    for (std::thread& writer : writers) {
+        writer.join();
+    }
+    EXPECT_EQ(answers, std::vector<std::string>(WRITERS * ROUNDS, ""));
+    std::vector<std::string> lines, expected;
+    std::istringstream text(ReadFileBytes(list).value_or(""));
+    for (std::string line; std::getline(text, line);) {
+        lines.push_back(line);
+    }
+    for (int entry = 0; entry < WRITERS * ROUNDS; ++entry) {
+        expected.push_back("/db/" + std::to_string(entry) + ".pdb");
+    }
+    std::sort(lines.begin(), lines.end());
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(lines, expected);
+
+    fs::permissions(list, fs::perms::owner_read);
+    EXPECT_EQ(AddToJPilotList(list, "/db/new.pdb"),
+              "can't write J-Pilot's install list " + list + ": the file is read-only");
+}
+
+// The handheld keeps one database per name: a drawn name that the lasting folder or J-Pilot's list already
+// holds is drawn again; a name the user chose stays.
+TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
+{
+    FakePlatform platform;
+    platform.environment = {{"HOME", m_home.Str()}};
+    fs::create_directory(m_home.File(".jpilot"));
+    WriteFileBytes(m_home.File(".jpilot/jpilot.install"), "/card/TuneloreDB9 (2).pdb\n");
+    // The first number drawn, the name chosen (empty: drawn), the name the database ends with.
+    const std::tuple<std::uint32_t, std::string, std::string> cases[] = {
+        {7, "", "TuneloreDB7"},
+        {7, "", "TuneloreDB8"},
+        {9, "", "TuneloreDB10"},
+        {7, "Songs", "Songs"},
+        {7, "Songs", "Songs"},
+    };
+    for (const auto& [random, chosen, name] : cases) {
+        SCOPED_TRACE(name);
+        platform.random = random;
+        ExportOptions options;
+        if (!chosen.empty()) {
+            options.name = chosen;
+        }
+        CPalmDatabase database = BuildSongDatabase({"A\n"}, platform, options);
+        const InstallResult result = InstallDatabase(database, {}, platform);
+        EXPECT_EQ(std::tuple(result.ok(), database.GetName()), std::tuple(true, name)) << result.error;
+    }
+    EXPECT_EQ(FolderEntries(Kept("")),
+              (std::vector<std::string>{
+                  "Songs (2).pdb", "Songs.pdb", "TuneloreDB10.pdb", "TuneloreDB7.pdb", "TuneloreDB8.pdb"}));
+}
+
+// install.conf as people write it: spaces and capitals are understood; what is not is said, with its line.
+TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
+{
+    const std::string file = m_home.File(".config/tunelore-importer/install.conf");
+    const struct
+    {
+        std::string text;
+        InstallChoice choice;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"destination = folder\r\n  folder = /media/My Card \n", {InstallMethod::Folder, "/media/My Card"}, {}},
+        {"# remembered\n\n \t\n  # destination = no such\ndestination=Folder\nDESTINATION=JPilot\n",
+         {InstallMethod::JPilot, ""},
+         {}},
+        {"destination=folder\ndestination=elsewhere\n",
+         {},
+         {"line 2: unknown destination \"elsewhere\" (automatic, jpilot, folder, system or ask); installing "
+          "automatically"}},
+        {"destination=folder\nfolder=card\n",
+         {InstallMethod::Folder, ""},
+         {"line 2: the folder \"card\" is not an absolute path; ignored"}},
+        {"jpilot\ncolour=blue\n",
+         {},
+         {"line 1: not a setting (destination=... or folder=...); ignored",
+          "line 2: not a setting (destination=... or folder=...); ignored"}},
+    };
+    fs::create_directories(m_home.File(".config/tunelore-importer"));
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        WriteFileBytes(file, c.text);
+        const InstallSettings settings = ReadInstallSettings(m_platform);
+        EXPECT_EQ(std::tuple(settings.choice, settings.warnings, settings.file),
+                  std::tuple(c.choice, c.warnings, file));
+    }
+    fs::remove(file);
+    fs::create_directory(file);
+    const InstallSettings unreadable = ReadInstallSettings(m_platform);
+    EXPECT_EQ(std::tuple(unreadable.choice, unreadable.warnings.size()), std::tuple(InstallChoice{}, 1u));
+    EXPECT_NE(unreadable.warnings.at(0).find("can't be read"), std::string::npos);
+}
+
+#if !defined(_WIN32)
+// The program's own folders are private whatever the umask, those made above them too, and an existing one
+// that others could enter is closed.
+TEST_F(InstallTest, OwnFoldersArePrivate)
+{
+    const mode_t umask = ::umask(0);
+    const fs::path made = m_out.Path() / "data" / "tunelore-importer";
+    EXPECT_EQ(CreatePrivateFolder(made), "");
+    fs::create_directory(m_out.File("open"));
+    fs::permissions(m_out.File("open"), fs::perms::all);
+    EXPECT_EQ(CreatePrivateFolder(m_out.File("open")), "");
+    ::umask(umask);
+    EXPECT_EQ(std::tuple(Mode(made.string()), Mode(made.parent_path().string()), Mode(m_out.File("open"))),
+              std::tuple(0700u, 0700u, 0700u));
+    WriteFileBytes(m_out.File("file"), "");
+    EXPECT_EQ(CreatePrivateFolder(m_out.File("file")), "not a folder");
+}
+#endif
 
 TEST_F(InstallTest, FolderGetsAFreshCopy)
 {

@@ -305,6 +305,36 @@ TEST_F(PdbFile, TemporaryFilesEndWithTheirWriterOrAtTheNextWrite)
         EXPECT_EQ(Listing(), onlyTarget) << "the next write of the target removes what a dead writer left";
     }
 }
+
+// A writer of many small files (as an extraction is) ended by a signal at any moment leaves no temporary file:
+// the signal may fall between a temporary file's creation and the moment the cleanup knows it, or between the
+// end of the write and the rename.
+TEST_F(PdbFile, NoTemporaryFileSurvivesASignalAtAnyMoment)
+{
+    std::mt19937 moments(4711);
+    for (int round = 0; round < 60; ++round) {
+        const int signal = round % 2 == 0 ? SIGTERM : SIGINT;
+        const pid_t writer = ::fork();
+        ASSERT_GE(writer, 0);
+        if (writer == 0) {
+            for (const int each : {SIGINT, SIGTERM, SIGHUP})
+                std::signal(each, SIG_DFL);
+            InstallTemporaryFileCleanup();
+            for (unsigned n = 0;; ++n)
+                (void)WriteFileAtomically(m_folder / ("song " + std::to_string(n % 50) + ".pro"),
+                                          std::string_view("text"),
+                                          FileDurability::Unsynced,
+                                          LinkPolicy::Replace);
+        }
+        ::usleep(static_cast<useconds_t>(1000 + moments() % 4000));
+        ::kill(writer, signal);
+        int status = 0;
+        ::waitpid(writer, &status, 0);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << status;
+        for (const std::string& name : Listing())
+            ASSERT_FALSE(name.starts_with(".tunelore-")) << "left after round " << round << ": " << name;
+    }
+}
 #endif
 
 // Each record runs to the next offset, the last one to the end of the file, cut at 100000 bytes; what the list

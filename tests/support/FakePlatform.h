@@ -1,6 +1,6 @@
 #pragma once
 
-#include "jobs/Platform.h"
+#include "platform/Platform.h"
 
 #include <cstdint>
 #include <map>
@@ -8,14 +8,13 @@
 #include <string>
 #include <vector>
 
-// A desktop for tests: a chosen temporary folder, a fixed clock, counted random numbers, open requests recorded
+// A desktop for tests: a fixed clock, counted random numbers, open requests recorded
 // instead of started, only the variables in `environment`, and `defaultApplication` for every file.
 class FakePlatform : public IPlatform
 {
 public:
     static constexpr std::uint32_t DEFAULT_NOW = 1136073600u; // 2006-01-01 00:00 UTC
 
-    std::string TempFolder() override { return tempFolder; }
     OpenResult OpenWithDefaultApplication(const std::string& path) override
     {
         openRequests.push_back(path);
@@ -30,7 +29,6 @@ public:
     std::uint32_t Now() override { return DEFAULT_NOW; }
     std::uint32_t Random() override { return random++; }
 
-    std::string tempFolder;
     std::uint32_t random = 4711;           // the next number Random() hands out
     std::vector<std::string> openRequests; // every path passed to OpenWithDefaultApplication, in order
     std::map<std::string, std::string> environment;

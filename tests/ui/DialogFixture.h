@@ -26,7 +26,6 @@ using namespace std::string_literals;
 class CFakeDesktop : public IDesktop
 {
 public:
-    std::string TempFolder() override { return platform.TempFolder(); }
     OpenResult OpenWithDefaultApplication(const std::string& path) override
     {
         Record("request", QString::fromStdString(path));
@@ -116,11 +115,7 @@ inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 
 class DialogTest : public ::testing::Test
 {
 protected:
-    DialogTest()
-    {
-        m_desktop.platform.tempFolder = m_temp.Str() + "/";
-        m_desktop.platform.environment = {{"HOME", m_home.Str()}};
-    }
+    DialogTest() { m_desktop.platform.environment = {{"HOME", m_home.Str()}}; }
 
     QString WriteFile(const std::string& name, const std::string& bytes) const
     {

@@ -1,15 +1,18 @@
-#include "jobs/Platform.h"
-
-#include "jobs/Process.h"
+#include "platform/Platform.h"
 
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <filesystem>
+#include <random>
 #include <system_error>
 #include <utility>
 #include <vector>
+
+#include "platform/CommandLine.h"
+#include "platform/Process.h"
 
 #if defined(_WIN32)
 // <windows.h> first: <shellapi.h> and <shlwapi.h> rely on its types.
@@ -84,17 +87,6 @@ std::string QueryLine(const std::vector<std::string>& arguments, std::string& er
 
 #else
 
-std::wstring WideFromUtf8(const std::string& text)
-{
-    if (text.empty()) {
-        return {};
-    }
-    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
-    return wide;
-}
-
 IPlatform::OpenResult RunOpener(const std::string& path)
 {
     const std::wstring widePath = WideFromUtf8(path);
@@ -108,52 +100,9 @@ IPlatform::OpenResult RunOpener(const std::string& path)
                 std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(result))) + ")"};
 }
 
-std::string Utf8FromWide(const wchar_t* wide)
-{
-    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) {
-        return {};
-    }
-    std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text.data(), length, nullptr, nullptr);
-    text.pop_back(); // the terminating NUL
-    return text;
-}
-
 #endif
 
 } // namespace
-
-std::string WithTrailingSeparator(std::string folder)
-{
-#if defined(_WIN32)
-    const bool ends = !folder.empty() && (folder.back() == '\\' || folder.back() == '/');
-    constexpr char separator = '\\';
-#else
-    const bool ends = !folder.empty() && folder.back() == '/';
-    constexpr char separator = '/';
-#endif
-    if (!folder.empty() && !ends) {
-        folder.push_back(separator);
-    }
-    return folder;
-}
-
-std::string CSystemPlatform::TempFolder()
-{
-    std::error_code error;
-    const std::filesystem::path folder = std::filesystem::temp_directory_path(error);
-    if (error || folder.empty()) {
-        return {};
-    }
-#if defined(_WIN32)
-    const std::u8string u8 = folder.u8string();
-    std::string text(u8.begin(), u8.end());
-#else
-    std::string text = folder.string();
-#endif
-    return WithTrailingSeparator(std::move(text));
-}
 
 IPlatform::OpenResult CSystemPlatform::OpenWithDefaultApplication(const std::string& path)
 {
@@ -232,11 +181,22 @@ std::uint32_t CSystemPlatform::Now()
 
 std::uint32_t CSystemPlatform::Random()
 {
-    // Seeded on first use: a reproducible build draws the same names from the same SOURCE_DATE_EPOCH.
-    static const bool seeded = [this] {
-        std::srand(static_cast<unsigned>(Now()));
-        return true;
-    }();
-    (void)seeded;
-    return static_cast<std::uint32_t>(std::rand());
+    // A reproducible build draws the same names from the same SOURCE_DATE_EPOCH, from the C library's
+    // generator seeded once with it.
+    if (const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().seconds) {
+        static const bool seeded = [&fixed] {
+            std::srand(static_cast<unsigned>(*fixed));
+            return true;
+        }();
+        (void)seeded;
+        return static_cast<std::uint32_t>(std::rand());
+    }
+    // Otherwise the system's random source, so that builds in the same second get different names.
+    try {
+        std::random_device source;
+        return static_cast<std::uint32_t>(source());
+    } catch (const std::exception&) {
+        // No random source: the clock's finest tick will have to do.
+        return static_cast<std::uint32_t>(std::chrono::steady_clock::now().time_since_epoch().count());
+    }
 }

@@ -11,9 +11,6 @@ class IPlatform
 public:
     virtual ~IPlatform() = default;
 
-    // The temporary folder, always ending in the path separator; empty when there is none.
-    virtual std::string TempFolder() = 0;
-
     struct OpenResult
     {
         bool ok = false;
@@ -56,18 +53,14 @@ SourceDateEpoch ParseSourceDateEpoch(const char* value);
 // The environment's SOURCE_DATE_EPOCH, parsed.
 SourceDateEpoch SourceDateEpochFromEnvironment();
 
-// `folder` with the platform's path separator appended when it does not end in one; empty stays empty.
-std::string WithTrailingSeparator(std::string folder);
-
-// The real desktop: std::filesystem's temporary folder (TMPDIR honoured), "xdg-open" on Linux, "open" on
+// The real desktop: "xdg-open" on Linux, "open" on
 // macOS, the shell's open verb on Windows; "xdg-mime" (Linux) or the file associations (Windows) for the
 // default application; the process environment; the system clock, or SOURCE_DATE_EPOCH when it is set. The
-// random numbers come from the C library's generator, seeded once with the clock, or with SOURCE_DATE_EPOCH
-// so that the same inputs give the same database names.
+// random numbers come from the system's random source (std::random_device), or, when SOURCE_DATE_EPOCH is
+// set, from the C library's generator seeded once with it, so that the same inputs give the same names.
 class CSystemPlatform : public IPlatform
 {
 public:
-    std::string TempFolder() override;
     OpenResult OpenWithDefaultApplication(const std::string& path) override;
     DefaultApplication DefaultApplicationFor(const std::string& path) override;
     std::optional<std::string> Variable(const std::string& name) override;

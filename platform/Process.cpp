@@ -1,6 +1,7 @@
-#include "jobs/Process.h"
+#include "platform/Process.h"
 
-#include "pdb/FileIo.h"
+#include <memory>
+#include <system_error>
 
 #if !defined(_WIN32)
 #include <cerrno>
@@ -93,7 +94,8 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, std::chrono::mi
 
     // The output goes to an unlinked temporary file rather than a pipe: a program the helper starts may keep
     // its end open for as long as it runs, and a file never fills up and blocks the writer.
-    const FilePtr captured(std::tmpfile());
+    const auto close = [](std::FILE* file) { std::fclose(file); };
+    const std::unique_ptr<std::FILE, decltype(close)> captured(std::tmpfile(), close);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
@@ -117,7 +119,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, std::chrono::mi
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawnError != 0) {
-        run.error = "cannot start " + arguments.front() + ": " + SystemErrorText(spawnError);
+        run.error = "cannot start " + arguments.front() + ": " + std::generic_category().message(spawnError);
         return run;
     }
     run.started = true;
@@ -135,7 +137,7 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, std::chrono::mi
             return run;
         }
         if (done == -1 && errno != EINTR) {
-            run.error = "cannot wait for " + arguments.front() + ": " + SystemErrorText(errno);
+            run.error = "cannot wait for " + arguments.front() + ": " + std::generic_category().message(errno);
             return run;
         }
         if (std::chrono::steady_clock::now() >= deadline) {
