@@ -160,8 +160,8 @@ TEST(Corpus, SheetsConvertAsWrittenByHand)
         }
     }
     EXPECT_EQ(converted, sheets);
-    EXPECT_GE(sheets, 33);
-    EXPECT_GE(goldens, 17);
+    EXPECT_GE(sheets, 43);
+    EXPECT_GE(goldens, 21);
 }
 
 TEST(Corpus, ChordDatabaseLinesReadAndWriteBack)
