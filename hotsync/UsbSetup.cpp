@@ -8,7 +8,7 @@ namespace hotsync::usb {
 namespace {
 
 // Palm, Sony, AlphaSmart, Handspring, Garmin, Kyocera, Tapwave, Aceeca and Samsung handhelds.
-constexpr std::array<Model, 41> kModels = {{
+constexpr std::array<Model, 45> kModels = {{
     {0x054c, 0x0038, "Sony S300 and other Palm OS 3.5 models", Init::EarlySony, Protocol::NetSync},
     {0x054c, 0x0066, "Sony T, SJ and other Palm OS 4.0 models", Init::Generic, Protocol::NetSync},
     {0x054c, 0x0095, "Sony S360", Init::Generic, Protocol::NetSync},
@@ -50,6 +50,11 @@ constexpr std::array<Model, 41> kModels = {{
     {0x12ef, 0x0100, "Tapwave Zodiac", Init::Generic, Protocol::NetSync},
     {0x4766, 0x0001, "Aceeca MEZ1000", Init::Generic, Protocol::NetSync},
     {0x04e8, 0x8001, "Samsung i330", Init::Generic, Protocol::NetSync},
+    // Palm OS 4 handhelds that answer the extended connection request, as the system's own driver probes them.
+    {0x0502, 0x0001, "Acer s10", Init::Generic, Protocol::NetSync},
+    {0x04e8, 0x6601, "Samsung SPH-i500", Init::Generic, Protocol::NetSync},
+    {0x115e, 0xf100, "GSPDA Xplore M68", Init::Generic, Protocol::NetSync},
+    {0x0e67, 0x0002, "Fossil Abacus", Init::Generic, Protocol::NetSync},
 }};
 
 // The creator of the HotSync port in the extended reply, as its bytes arrive.

@@ -5,7 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <fstream>
 #include <map>
+#include <regex>
+#include <set>
+#include <sstream>
 
 #include "hotsync/Usb.h"
 
@@ -116,6 +120,34 @@ TEST(UsbSetup, ParsersTakeAnyLengthAndNoEndpointsIsAnError)
     }
     EXPECT_EQ(ParseExtConnectionInfo(full), (Endpoints{0x82, 0x01}));
     EXPECT_FALSE(FirstBulkEndpoints({{0x81, 0x03, 8}, {0x82, 0x02, 64}}));
+}
+
+// The package's udev rule lets the user reach exactly the handhelds the program looks for: a model the rule
+// leaves out could not be opened without root, and one the program does not know would be let in for nothing.
+TEST(UsbSetup, TheUdevRuleNamesExactlyTheKnownHandhelds)
+{
+    std::ifstream file(TEST_DATA_DIR "/../../res/60-tunelore-palm.rules");
+    ASSERT_TRUE(file) << "the udev rule is missing";
+    std::set<std::pair<std::uint16_t, std::uint16_t>> inRule;
+    const std::regex rule(R"re(ATTR\{idVendor\}=="([0-9a-f]{4})", ATTR\{idProduct\}=="([0-9a-f|]+)")re");
+    for (std::string line; std::getline(file, line);) {
+        std::smatch match;
+        if (!std::regex_search(line, match, rule)) {
+            continue;
+        }
+        const auto vendor = static_cast<std::uint16_t>(std::stoul(match[1].str(), nullptr, 16));
+        std::stringstream products(match[2].str());
+        for (std::string product; std::getline(products, product, '|');) {
+            inRule.emplace(vendor, static_cast<std::uint16_t>(std::stoul(product, nullptr, 16)));
+        }
+    }
+    std::set<std::pair<std::uint16_t, std::uint16_t>> known;
+    for (const Model& model : KnownModels()) {
+        known.emplace(model.vendor, model.product);
+        EXPECT_EQ(FindModel(model.vendor, model.product), &model) << model.name;
+    }
+    EXPECT_EQ(known.size(), KnownModels().size()) << "a handheld listed twice";
+    EXPECT_EQ(inRule, known);
 }
 
 // No machine that runs the tests has a handheld on USB: the wait must end at its deadline, or at once on cancel.

@@ -150,6 +150,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         std::vector<std::string> loaded;
         for (const LoadedText& text : input.texts) {
             loaded.push_back(text.text);
+            // None of these is UTF-8 with a broken byte, so none may be reported as one.
+            EXPECT_EQ(text.invalidUtf8Line, 0u) << name;
         }
         EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
             << name;

@@ -72,6 +72,8 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // Staff lines (four dashes or more) kept as they are, with the chord line above and a text line below.
         {"Am  G\ne|--3--|-----|\nB|--1--|-----|\n  ta ta\n\nG\nla\n",
          "{start_of_tab}\nAm  G\ne|--3--|-----|\nB|--1--|-----|\n  ta ta\n{end_of_tab}\n\n[G]la\n"},
+        // Numbers and a lone corner are no diagram: a count-in and a sum stay lyrics.
+        {"Song\n1 2 3 4\n4 + 4\nla la\n", "{title: Song}\n1 2 3 4\n4 + 4\nla la\n"},
         {"Song\n  G   C\n+---+---+\n|   1   |\n2   |   |\n+---+---+\n",
          "{title: Song}\n{start_of_tab}\n  G   C\n+---+---+\n|   1   |\n2   |   |\n+---+---+\n{end_of_tab}\n"},
         {"E --0--|\nA 0-------|\nla\nlo\n", "{start_of_tab}\nE --0--|\nA 0-------|\n{end_of_tab}\nla\nlo\n"},
