@@ -75,6 +75,10 @@ public:
     // Install To > HotSync: asks how the handheld is connected (the last answer first) and makes HotSync the
     // install destination; remembered. Install then runs a session in the waiting dialog.
     void OnHotSyncDestination();
+    // "Get Songs From The Handheld": the waiting dialog over the remembered connection (asked for the first
+    // time), then the songs extracted into a folder or loaded into the window, as the user chooses; the chords
+    // of a chord database into a text file, as for a dropped one.
+    void OnGetSongsFromHandheld();
     // The sessions HotSync runs (the real one unless a test puts in its own).
     void SetHotSyncSession(IHotSyncSession& session) { m_hotsync = &session; }
     std::optional<QString> BuildDragFile();
@@ -194,7 +198,9 @@ private:
     // database of that name, and the one message at the end. True when the songs were installed.
     bool InstallByHotSync();
     // The message for a session that failed.
-    QString HotSyncFailure(const Error& error, bool cancelled) const;
+    QString HotSyncFailure(const Error& error, bool cancelled, bool installing) const;
+    // How the handheld is connected, asked and remembered; nullopt on cancel.
+    std::optional<std::string> AskHotSyncConnection();
     // The destination entries of the context menu, each with its InstallMethod as data.
     void AddInstallDestinations(QMenu& menu);
     void StartDrag();

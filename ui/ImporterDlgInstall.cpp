@@ -1,7 +1,9 @@
 // The main window's Install: the destination the user chose (context menu, or asked each time), the one
 // message that says where the songs went, the database dragged out of the window, and the window's settings.
 
+#include "jobs/InputFile.h"
 #include "jobs/Install.h"
+#include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
@@ -188,7 +190,7 @@ void CImporterDlg::OnInstallDestination(InstallMethod method)
     WriteSetting(Setting::InstallByHotSync, false);
 }
 
-void CImporterDlg::OnHotSyncDestination()
+std::optional<std::string> CImporterDlg::AskHotSyncConnection()
 {
     // The connections offered: USB, network HotSync, each serial port present, an emulator's serial port
     // over TCP, or one the user types (the remembered one to start with).
@@ -203,7 +205,7 @@ void CImporterDlg::OnHotSyncDestination()
     choices.append(ChoiceText(res::HOTSYNC_OTHER));
     const std::optional<int> chosen = m_desktop.AskChoice(this, FromUtf8(res::HOTSYNC_ASK_CONNECTION), choices);
     if (!chosen || *chosen < 0 || *chosen >= choices.size()) {
-        return;
+        return std::nullopt;
     }
     std::string connection;
     if (static_cast<std::size_t>(*chosen) < connections.size()) {
@@ -212,16 +214,23 @@ void CImporterDlg::OnHotSyncDestination()
         const std::optional<QString> typed = m_desktop.AskText(
             this, FromUtf8(res::HOTSYNC_TYPE_CONNECTION), ReadSetting(Setting::HotSyncConnection).toString());
         if (!typed) {
-            return;
+            return std::nullopt;
         }
         connection = typed->trimmed().toStdString();
         if (const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(connection); !spec) {
             ShowError(FromUtf8(spec.error().text));
-            return;
+            return std::nullopt;
         }
     }
     WriteSetting(Setting::HotSyncConnection, FromUtf8(connection));
-    WriteSetting(Setting::InstallByHotSync, true);
+    return connection;
+}
+
+void CImporterDlg::OnHotSyncDestination()
+{
+    if (AskHotSyncConnection()) {
+        WriteSetting(Setting::InstallByHotSync, true);
+    }
 }
 
 void CImporterDlg::AddInstallDestinations(QMenu& menu)
@@ -344,16 +353,16 @@ void CImporterDlg::ReportInstall(const InstallResult& result, bool oneSong)
     m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::None);
 }
 
-QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled) const
+QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled, bool installing) const
 {
     const QString cause = FromUtf8(error.text);
     if (cancelled) {
-        return FromUtf8(res::HOTSYNC_CANCELLED);
+        return FromUtf8(installing ? res::HOTSYNC_CANCELLED : res::HOTSYNC_READ_CANCELLED);
     }
     QString text;
     switch (error.kind) {
     case ErrorKind::Cancelled:
-        text = FromUtf8(res::HOTSYNC_CANCELLED_ON_HANDHELD);
+        text = FromUtf8(installing ? res::HOTSYNC_CANCELLED_ON_HANDHELD : res::HOTSYNC_READ_CANCELLED);
         break;
     case ErrorKind::NotFound:
     case ErrorKind::Refused:
@@ -370,7 +379,7 @@ QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled) const
         text = FormatString(res::HOTSYNC_FAILED, cause);
         break;
     }
-    return text + QStringLiteral("\n\n") + FromUtf8(res::HOTSYNC_SONGS_STAY);
+    return installing && !m_songs.Empty() ? text + QStringLiteral("\n\n") + FromUtf8(res::HOTSYNC_SONGS_STAY) : text;
 }
 
 bool CImporterDlg::InstallByHotSync()
@@ -404,7 +413,8 @@ bool CImporterDlg::InstallByHotSync()
             }
             return false;
         }
-        m_desktop.ShowMessage(this, HotSyncFailure(done.error(), dialog.Cancelled()), IDesktop::MessageIcon::Warning);
+        m_desktop.ShowMessage(
+            this, HotSyncFailure(done.error(), dialog.Cancelled(), true), IDesktop::MessageIcon::Warning);
         return false;
     }
 }
@@ -462,5 +472,60 @@ void CImporterDlg::StartDrag()
     drag->setPixmap(m_appIcon.pixmap(32, 32));
     if (drag->exec(Qt::CopyAction) == Qt::IgnoreAction) {
         QFile::remove(*file); // nobody took it
+    }
+}
+
+void CImporterDlg::OnGetSongsFromHandheld()
+{
+    QString remembered = ReadSetting(Setting::HotSyncConnection).toString();
+    std::optional<std::string> connection;
+    if (remembered.isEmpty()) {
+        connection = AskHotSyncConnection();
+    } else {
+        connection = remembered.toStdString();
+    }
+    if (!connection) {
+        return;
+    }
+    Result<std::vector<CPalmDatabase>> read = MakeError(ErrorKind::Cancelled, "not run");
+    CHotSyncDlg dialog(
+        this, *connection, [&](const HotSyncSessionSetup& setup) { read = m_hotsync->ReadSongbook(setup); });
+    dialog.Start();
+    m_desktop.RunModal(dialog);
+    dialog.Wait();
+    if (!read) {
+        m_desktop.ShowMessage(
+            this, HotSyncFailure(read.error(), dialog.Cancelled(), false), IDesktop::MessageIcon::Warning);
+        return;
+    }
+    const bool anySongs =
+        std::any_of(read->begin(), read->end(), [](const CPalmDatabase& db) { return HoldsSongs(KindOf(db)); });
+    if (read->empty()) {
+        m_desktop.ShowMessage(this, FromUtf8(res::HOTSYNC_NOTHING_READ), IDesktop::MessageIcon::None);
+        return;
+    }
+    bool load = false;
+    if (anySongs) {
+        const std::optional<int> answer = m_desktop.AskChoice(
+            this, FromUtf8(res::HOTSYNC_ASK_SONGS), {FromUtf8(res::HOTSYNC_EXTRACT), FromUtf8(res::HOTSYNC_LOAD)});
+        if (!answer) {
+            return;
+        }
+        load = *answer == 1;
+    }
+    // Songs go where the user said; chord databases as a dropped one: their chords into a text file.
+    for (const CPalmDatabase& db : *read) {
+        if (HoldsChords(KindOf(db))) {
+            ExtractChords(db);
+        } else if (!load) {
+            ExtractSongDatabase(db);
+        } else {
+            for (LoadedText& text : LoadedTextsOfDatabase(db)) {
+                m_songs.Append(std::move(text));
+            }
+        }
+    }
+    if (load) {
+        RefreshSongList();
     }
 }

@@ -41,10 +41,20 @@ public:
         const std::size_t attempt = connections.size() - 1;
         return attempt < m_results.size() ? m_results[attempt] : Status{};
     }
-    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup&) override
+    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override
     {
-        return MakeError(ErrorKind::NotFound, "not scripted");
+        connections.push_back(setup.connection);
+        Note();
+        for (const std::string& step : m_steps) {
+            Note(step == "cancel");
+            if (setup.cancel->load()) {
+                return MakeError(ErrorKind::Cancelled, "The HotSync session was cancelled");
+            }
+        }
+        return songbook;
     }
+
+    std::vector<CPalmDatabase> songbook; // what ReadSongbook reads
 
     std::vector<std::string> connections; // of each attempt, with " replace" when it replaces
     std::string shown;                    // what the dialog showed, one line each
@@ -172,4 +182,44 @@ TEST_F(DialogTest, InstallToHotSyncRemembersTheConnectionUntilAnotherDestination
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "off");
     EXPECT_EQ(Menu(QStringLiteral("&HotSync..."), false), "off");
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "on");
+}
+
+TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
+{
+    // The handheld's song database of two songs; reading it, or cancelling while waiting.
+    std::vector<LoadedText> texts = {LoadedText{"{title: One}\r\nla\r\n", {}, 0}, {"{title: Two}\r\nli\r\n", {}, 0}};
+    CPalmDatabase songs = BuildImportDatabase(texts, m_desktop);
+    songs.m_type = SONG_DB_TYPE;
+    struct
+    {
+        std::vector<std::string> steps;
+        std::vector<std::optional<std::string>> answers; // after the connection question
+        const char* kinds;
+        std::size_t loaded;    // songs in the window after it
+        std::size_t extracted; // files in the folder after it
+    } const cases[] = {
+        {{}, {"1"}, "choice modal choice", 2, 0},
+        {{}, {"0", m_dir.Str()}, "choice modal choice folder message", 0, 2},
+        {{"cancel"}, {}, "choice modal message", 0, 0},
+    };
+    for (const auto& c : cases) {
+        TempDir home;
+        m_desktop.platform.environment["HOME"] = home.Str();
+        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        std::filesystem::remove_all(m_dir.Path());
+        std::filesystem::create_directory(m_dir.Path());
+        CScriptedSession session(*m_dialog, c.steps, {});
+        session.songbook = {songs};
+        m_dialog->SetHotSyncSession(session);
+        m_desktop.runModal = [](QDialog& dialog) { dialog.exec(); };
+        m_desktop.answers.push_back("0"); // USB, asked the first time only (the desktop's answers run on)
+        m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
+        m_desktop.kinds.clear();
+        m_desktop.prompts.clear();
+        Menu(QStringLiteral("&Get Songs From The Handheld..."));
+        EXPECT_EQ(m_desktop.kinds, c.kinds) << m_desktop.prompts;
+        EXPECT_EQ(session.connections, std::vector<std::string>{"usb"});
+        EXPECT_EQ(m_dialog->Songs().Count(), c.loaded);
+        EXPECT_EQ(FolderEntries(m_dir.Path()).size(), c.extracted) << m_desktop.prompts;
+    }
 }
