@@ -166,6 +166,7 @@ inline constexpr std::string_view HOTSYNC_CANCELLED_ON_HANDHELD =
     "The HotSync was cancelled on the handheld; nothing was installed.";
 inline constexpr std::string_view HOTSYNC_NO_HANDHELD = "No handheld could be reached: %s.";
 inline constexpr std::string_view HOTSYNC_NO_SPACE = "The handheld does not have enough space for the songs: %s.";
+inline constexpr std::string_view HOTSYNC_LOST_PLAIN = "The connection to the handheld was lost.";
 inline constexpr std::string_view HOTSYNC_LOST = "The connection to the handheld was lost: %s.";
 inline constexpr std::string_view HOTSYNC_FAILED = "HotSync failed: %s.";
 inline constexpr std::string_view GET_SONGS_MENU = "&Get Songs From The Handheld...";

@@ -373,7 +373,10 @@ QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled, bool in
         text = FormatString(res::HOTSYNC_NO_SPACE, cause);
         break;
     case ErrorKind::Disconnected:
-        text = FormatString(res::HOTSYNC_LOST, cause);
+        // The link's own text may already say so; the cause is added only when it tells more.
+        text = error.text.find("connection to the handheld was lost") != std::string::npos
+                   ? FromUtf8(res::HOTSYNC_LOST_PLAIN)
+                   : FormatString(res::HOTSYNC_LOST, cause);
         break;
     default:
         text = FormatString(res::HOTSYNC_FAILED, cause);
