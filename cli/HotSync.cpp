@@ -5,6 +5,7 @@
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
 #include "jobs/FileNames.h"
+#include "jobs/HotSyncJobs.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
@@ -59,30 +60,6 @@ std::string DescribeFailure(const Error& error)
     }
 }
 
-// Opens the connection (the user presses HotSync meanwhile) and runs the work in a session.
-Status RunHotSync(const HotSyncOptions& options, const hotsync::SessionWork& work)
-{
-    const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(options.connection);
-    if (!spec) {
-        return spec.error();
-    }
-    CancelOnInterrupt interrupt;
-    const hotsync::Deadline deadline =
-        options.timeoutSeconds
-            ? hotsync::Deadline::In(std::chrono::milliseconds(static_cast<long long>(*options.timeoutSeconds * 1000)))
-            : hotsync::Deadline::Never();
-    std::cerr << "Press the HotSync button on the handheld" << std::endl;
-    Result<std::unique_ptr<hotsync::IPacketLink>> link = hotsync::OpenHandheldLink(*spec, deadline, g_cancel);
-    if (!link) {
-        if (link.error().kind == ErrorKind::Timeout) {
-            return MakeError(ErrorKind::Timeout,
-                             "no handheld connected within the timeout (" + hotsync::DescribeConnection(*spec) + ")");
-        }
-        return link.error();
-    }
-    return hotsync::RunSession(**link, g_cancel, hotsync::SessionOptions{}, work);
-}
-
 // One line on standard error as each database starts.
 hotsync::ProgressCallback ProgressLines(const char* verb)
 {
@@ -92,6 +69,20 @@ hotsync::ProgressCallback ProgressLines(const char* verb)
                       << CountOf(static_cast<std::size_t>(step.records), "record", "records") << ")" << std::endl;
         }
     };
+}
+
+// The session's setup: the connection, the timeout, Ctrl+C, and one line on standard error as each database
+// starts. Prints the prompt to press HotSync.
+HotSyncSessionSetup SessionSetup(const HotSyncOptions& options, const char* verb)
+{
+    std::cerr << "Press the HotSync button on the handheld" << std::endl;
+    return HotSyncSessionSetup{options.connection,
+                               options.timeoutSeconds ? hotsync::Deadline::In(std::chrono::milliseconds(
+                                                            static_cast<long long>(*options.timeoutSeconds * 1000)))
+                                                      : hotsync::Deadline::Never(),
+                               &g_cancel,
+                               {},
+                               ProgressLines(verb)};
 }
 
 std::string NameList(const std::vector<const CPalmDatabase*>& databases)
@@ -122,23 +113,10 @@ std::optional<std::string> InstallByHotSync(const std::vector<const CPalmDatabas
                                             const std::string& what,
                                             const HotSyncOptions& options)
 {
-    const Status done =
-        RunHotSync(options, [&](hotsync::DlpClient& dlp, const hotsync::Handheld& handheld) -> Result<std::string> {
-            // Every database is checked against the handheld before the first is written.
-            for (const CPalmDatabase* db : databases) {
-                if (Status fits = hotsync::CheckFitsHandheld(*db, handheld.system); !fits) {
-                    return fits.error();
-                }
-            }
-            for (const CPalmDatabase* db : databases) {
-                if (Status installed = hotsync::InstallOnHandheld(
-                        dlp, handheld, *db, hotsync::InstallOptions{options.replace}, ProgressLines("Installing"));
-                    !installed) {
-                    return installed.error();
-                }
-            }
-            return "Tunelore installed " + NameList(databases);
-        });
+    const Status done = [&] {
+        CancelOnInterrupt interrupt;
+        return InstallDatabasesByHotSync(SessionSetup(options, "Installing"), databases, options.replace);
+    }();
     if (!done) {
         PrintError(DescribeFailure(done.error()));
         return std::nullopt;
@@ -155,28 +133,12 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
         PrintError("Can't create folder " + destination + (error ? ": " + error.message() : std::string()));
         return EXIT_STATUS_FAILED;
     }
-    std::vector<CPalmDatabase> read;
-    const Status done =
-        RunHotSync(options, [&](hotsync::DlpClient& dlp, const hotsync::Handheld& handheld) -> Result<std::string> {
-            Result<std::vector<hotsync::DbInfo>> list = hotsync::ListDatabases(dlp);
-            if (!list) {
-                return list.error();
-            }
-            for (const hotsync::DbInfo& info : *list) {
-                if (info.creator != TUNELORE_CREATOR || (info.type != SONG_DB_TYPE && info.type != CHORD_DB_TYPE)) {
-                    continue;
-                }
-                Result<CPalmDatabase> db =
-                    hotsync::ReadFromHandheld(dlp, handheld, info.name, ProgressLines("Reading"), &info);
-                if (!db) {
-                    return db.error();
-                }
-                read.push_back(std::move(*db));
-            }
-            return std::string(); // nothing was installed, so nothing for the handheld's log
-        });
-    if (!done) {
-        PrintError(DescribeFailure(done.error()));
+    Result<std::vector<CPalmDatabase>> read = [&] {
+        CancelOnInterrupt interrupt;
+        return ReadSongbookByHotSync(SessionSetup(options, "Reading"));
+    }();
+    if (!read) {
+        PrintError(DescribeFailure(read.error()));
         return EXIT_STATUS_FAILED;
     }
 
@@ -186,7 +148,7 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
     std::vector<std::string> failed;
     // Songs of a later database whose names meet files written by an earlier one go under numbered names.
     std::set<std::filesystem::path> writtenNow;
-    for (CPalmDatabase& db : read) {
+    for (CPalmDatabase& db : *read) {
         const std::string stem = SafeSongFileName(Cp1252ToUtf8(db.m_name));
         if (keepPdb) {
             const std::filesystem::path pdbPath = folder / PathFromUtf8(stem + ".pdb");
@@ -221,7 +183,7 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
             chordFiles.push_back(Utf8FromPath(textPath));
         }
     }
-    std::string line = "Read " + CountOf(read.size(), "database", "databases") + " from the handheld: wrote " +
+    std::string line = "Read " + CountOf(read->size(), "database", "databases") + " from the handheld: wrote " +
                        CountOf(songs, "song", "songs") + " to " + EscapeControls(destination);
     if (!chordFiles.empty()) {
         std::string files;

@@ -138,6 +138,44 @@ inline constexpr std::string_view DESTINATION_FOLDER_CHOSEN = "A &Folder (%s)...
 inline constexpr std::string_view DESTINATION_SYSTEM = "The &System's Install Tool";
 inline constexpr std::string_view DESTINATION_ASK = "&Ask Each Time";
 inline constexpr std::string_view ASK_DESTINATION = "Where should the songs go?";
+// HotSync from the window: the Install To entry (its connection asked once, then remembered), the connection
+// question's choices, the waiting dialog, and the messages at its end (%s: the database names, the connection,
+// or the cause).
+inline constexpr std::string_view DESTINATION_HOTSYNC = "&HotSync...";
+inline constexpr std::string_view DESTINATION_HOTSYNC_CHOSEN = "&HotSync (%s)...";
+inline constexpr std::string_view HOTSYNC_ASK_CONNECTION = "How is the handheld connected?";
+inline constexpr std::string_view HOTSYNC_USB = "USB cradle or cable";
+inline constexpr std::string_view HOTSYNC_NET = "Network HotSync";
+inline constexpr std::string_view HOTSYNC_SERIAL = "Serial port %s";
+inline constexpr std::string_view HOTSYNC_EMULATOR = "An emulator's serial port over TCP";
+inline constexpr std::string_view HOTSYNC_OTHER = "Another connection...";
+inline constexpr std::string_view HOTSYNC_TYPE_CONNECTION =
+    "The connection (usb, net:ADDRESS:PORT, serial:DEVICE:BAUD or serial-net:ADDRESS:PORT):";
+inline constexpr std::string_view HOTSYNC_TITLE = "HotSync";
+inline constexpr std::string_view HOTSYNC_WAIT = "Press the HotSync button on the handheld";
+inline constexpr std::string_view HOTSYNC_CONNECTED = "Connected to the handheld";
+// %1 the database, %2 and %3 the record numbers.
+inline constexpr std::string_view HOTSYNC_PROGRESS = "%1: record %2 of %3";
+inline constexpr std::string_view HOTSYNC_INSTALLED = "HotSync installed %s on the handheld.";
+inline constexpr std::string_view HOTSYNC_EXISTS =
+    "The handheld already has a database named %s. Replace it with the loaded songs?";
+inline constexpr std::string_view HOTSYNC_REPLACE = "Replace";
+inline constexpr std::string_view HOTSYNC_CANCEL = "Cancel";
+inline constexpr std::string_view HOTSYNC_CANCELLED = "HotSync was cancelled; nothing was installed.";
+inline constexpr std::string_view HOTSYNC_CANCELLED_ON_HANDHELD =
+    "The HotSync was cancelled on the handheld; nothing was installed.";
+inline constexpr std::string_view HOTSYNC_NO_HANDHELD = "No handheld could be reached: %s.";
+inline constexpr std::string_view HOTSYNC_NO_SPACE = "The handheld does not have enough space for the songs: %s.";
+inline constexpr std::string_view HOTSYNC_LOST_PLAIN = "The connection to the handheld was lost.";
+inline constexpr std::string_view HOTSYNC_LOST = "The connection to the handheld was lost: %s.";
+inline constexpr std::string_view HOTSYNC_FAILED = "HotSync failed: %s.";
+inline constexpr std::string_view GET_SONGS_MENU = "&Get Songs From The Handheld...";
+inline constexpr std::string_view HOTSYNC_READ_CANCELLED = "HotSync was cancelled; no songs were read.";
+inline constexpr std::string_view HOTSYNC_NOTHING_READ = "The handheld holds no Tunelore songs or chords.";
+inline constexpr std::string_view HOTSYNC_ASK_SONGS = "What should be done with the handheld's songs?";
+inline constexpr std::string_view HOTSYNC_EXTRACT = "Extract them into a folder";
+inline constexpr std::string_view HOTSYNC_LOAD = "Load them into the window for editing";
+inline constexpr std::string_view HOTSYNC_SONGS_STAY = "The songs stay loaded.";
 inline constexpr std::string_view CHOOSE_CARD = "Install to this memory card, or choose another folder:";
 inline constexpr std::string_view ANOTHER_FOLDER = "Another folder...";
 inline constexpr std::string_view INSTALL_FOLDER_TITLE = "Folder To Install Databases To";

@@ -348,6 +348,8 @@ void CImporterDlg::FillContextMenu(QMenu& menu)
     connect(undo, &QAction::triggered, this, [this] { RunCommand([this] { OnUndoRemove(); }); });
     menu.addSeparator();
     AddInstallDestinations(menu);
+    QAction* getSongs = menu.addAction(FromUtf8(res::GET_SONGS_MENU));
+    connect(getSongs, &QAction::triggered, this, [this] { RunCommand([this] { OnGetSongsFromHandheld(); }); });
     menu.addSeparator();
     QAction* sheets = menu.addAction(FromUtf8(res::CHORD_SHEETS_MENU));
     sheets->setCheckable(true);

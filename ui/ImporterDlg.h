@@ -8,6 +8,7 @@
 #include "pdb/PalmDatabase.h"
 #include "ui/Desktop.h"
 #include "ui/DialogUnits.h"
+#include "ui/HotSyncDlg.h"
 
 #include <QCollator>
 #include <QDialog>
@@ -71,6 +72,15 @@ public:
     // A drop target takes the database without a question, so when the export would lose text the drag does
     // not start, and the message says what would be lost.
     void OnInstallDestination(InstallMethod method);
+    // Install To > HotSync: asks how the handheld is connected (the last answer first) and makes HotSync the
+    // install destination; remembered. Install then runs a session in the waiting dialog.
+    void OnHotSyncDestination();
+    // "Get Songs From The Handheld": the waiting dialog over the remembered connection (asked for the first
+    // time), then the songs extracted into a folder or loaded into the window, as the user chooses; the chords
+    // of a chord database into a text file, as for a dropped one.
+    void OnGetSongsFromHandheld();
+    // The sessions HotSync runs (the real one unless a test puts in its own).
+    void SetHotSyncSession(IHotSyncSession& session) { m_hotsync = &session; }
     std::optional<QString> BuildDragFile();
 
     // The editor's font: the system's fixed-pitch font (the default), so chords stay over their syllables and
@@ -122,6 +132,8 @@ public:
         ChordsFolder,
         SongFolder,
         InstallFolder,
+        HotSyncConnection, // the connection string the user chose for HotSync
+        InstallByHotSync,  // Install goes by HotSync rather than to the install.conf destination
     };
 
     // The minimum size of the window, frame included.
@@ -182,6 +194,13 @@ private:
     std::optional<InstallChoice> ChooseInstall();
     std::optional<std::string> AskInstallFolder();
     void ReportInstall(const InstallResult& result, bool oneSong);
+    // Install by HotSync over the remembered connection: the waiting dialog, Replace when the handheld has a
+    // database of that name, and the one message at the end. True when the songs were installed.
+    bool InstallByHotSync();
+    // The message for a session that failed.
+    QString HotSyncFailure(const Error& error, bool cancelled, bool installing) const;
+    // How the handheld is connected, asked and remembered; nullopt on cancel.
+    std::optional<std::string> AskHotSyncConnection();
     // The destination entries of the context menu, each with its InstallMethod as data.
     void AddInstallDestinations(QMenu& menu);
     void StartDrag();
@@ -198,6 +217,8 @@ private:
     void RememberDialogFolder(Setting folder, const QString& fileOrFolder, bool isFolder);
 
     IDesktop& m_desktop;
+    CHotSyncSession m_realHotSync;
+    IHotSyncSession* m_hotsync = &m_realHotSync;
 
     QCollator m_collator;
     CSongList m_songs;

@@ -1,7 +1,9 @@
 // The main window's Install: the destination the user chose (context menu, or asked each time), the one
 // message that says where the songs went, the database dragged out of the window, and the window's settings.
 
+#include "jobs/InputFile.h"
 #include "jobs/Install.h"
+#include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
@@ -21,6 +23,8 @@
 #include <cstdlib>
 #include <utility>
 
+#include "hotsync/Connection.h"
+#include "hotsync/SerialPort.h"
 #include "res/Resource.h"
 
 namespace {
@@ -49,6 +53,10 @@ QString SettingKey(CImporterDlg::Setting setting)
         return QStringLiteral("folders/song");
     case InstallFolder:
         return QStringLiteral("folders/install");
+    case HotSyncConnection:
+        return QStringLiteral("hotsync/connection");
+    case InstallByHotSync:
+        return QStringLiteral("install/hotsync");
     }
     return {};
 }
@@ -177,6 +185,51 @@ void CImporterDlg::OnInstallDestination(InstallMethod method)
     }
     if (const std::string error = SaveInstallChoice(m_desktop, choice); !error.empty()) {
         ShowError(FromUtf8(error));
+        return;
+    }
+    WriteSetting(Setting::InstallByHotSync, false);
+}
+
+std::optional<std::string> CImporterDlg::AskHotSyncConnection()
+{
+    // The connections offered: USB, network HotSync, each serial port present, an emulator's serial port
+    // over TCP, or one the user types (the remembered one to start with).
+    std::vector<std::string> connections = {"usb", "net"};
+    QStringList choices = {FromUtf8(res::HOTSYNC_USB), FromUtf8(res::HOTSYNC_NET)};
+    for (const std::string& port : hotsync::ListSerialPorts()) {
+        connections.push_back("serial:" + port);
+        choices.append(FormatString(res::HOTSYNC_SERIAL, FromUtf8(port)));
+    }
+    connections.push_back("serial-net");
+    choices.append(FromUtf8(res::HOTSYNC_EMULATOR));
+    choices.append(ChoiceText(res::HOTSYNC_OTHER));
+    const std::optional<int> chosen = m_desktop.AskChoice(this, FromUtf8(res::HOTSYNC_ASK_CONNECTION), choices);
+    if (!chosen || *chosen < 0 || *chosen >= choices.size()) {
+        return std::nullopt;
+    }
+    std::string connection;
+    if (static_cast<std::size_t>(*chosen) < connections.size()) {
+        connection = connections[static_cast<std::size_t>(*chosen)];
+    } else {
+        const std::optional<QString> typed = m_desktop.AskText(
+            this, FromUtf8(res::HOTSYNC_TYPE_CONNECTION), ReadSetting(Setting::HotSyncConnection).toString());
+        if (!typed) {
+            return std::nullopt;
+        }
+        connection = typed->trimmed().toStdString();
+        if (const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(connection); !spec) {
+            ShowError(FromUtf8(spec.error().text));
+            return std::nullopt;
+        }
+    }
+    WriteSetting(Setting::HotSyncConnection, FromUtf8(connection));
+    return connection;
+}
+
+void CImporterDlg::OnHotSyncDestination()
+{
+    if (AskHotSyncConnection()) {
+        WriteSetting(Setting::InstallByHotSync, true);
     }
 }
 
@@ -193,6 +246,7 @@ void CImporterDlg::AddInstallDestinations(QMenu& menu)
         {InstallMethod::SystemTool, res::DESTINATION_SYSTEM},
         {InstallMethod::Ask, res::DESTINATION_ASK},
     };
+    const bool byHotSync = ReadSetting(Setting::InstallByHotSync).toBool();
     for (const auto& [method, text] : entries) {
         QString label = FromUtf8(text);
         if (method == InstallMethod::Folder && current.method == method && !current.folder.empty()) {
@@ -200,13 +254,21 @@ void CImporterDlg::AddInstallDestinations(QMenu& menu)
         }
         QAction* action = destinations->addAction(label);
         action->setCheckable(true);
-        action->setChecked(method == current.method);
+        action->setChecked(!byHotSync && method == current.method);
         action->setData(static_cast<int>(method));
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, method = method] {
             RunCommand([this, method] { OnInstallDestination(method); });
         });
     }
+    const QString connection = ReadSetting(Setting::HotSyncConnection).toString();
+    QAction* hotsync = destinations->addAction(byHotSync && !connection.isEmpty()
+                                                   ? FormatString(res::DESTINATION_HOTSYNC_CHOSEN, connection)
+                                                   : FromUtf8(res::DESTINATION_HOTSYNC));
+    hotsync->setCheckable(true);
+    hotsync->setChecked(byHotSync);
+    group->addAction(hotsync);
+    connect(hotsync, &QAction::triggered, this, [this] { RunCommand([this] { OnHotSyncDestination(); }); });
 }
 
 std::optional<InstallChoice> CImporterDlg::ChooseInstall()
@@ -239,6 +301,12 @@ void CImporterDlg::OnInstall()
     CommitEditedSong();
     if (!ConfirmLosses()) {
         return; // the texts stay as they are
+    }
+    if (ReadSetting(Setting::InstallByHotSync).toBool()) {
+        if (InstallByHotSync()) {
+            ClearLoadedSongs();
+        }
+        return;
     }
     const std::optional<InstallChoice> choice = ChooseInstall();
     if (!choice) {
@@ -283,6 +351,75 @@ void CImporterDlg::ReportInstall(const InstallResult& result, bool oneSong)
         text = FormatString(oneSong ? res::INSTALL_HANDED_ONE : res::INSTALL_HANDED, file);
     }
     m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::None);
+}
+
+QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled, bool installing) const
+{
+    const QString cause = FromUtf8(error.text);
+    if (cancelled) {
+        return FromUtf8(installing ? res::HOTSYNC_CANCELLED : res::HOTSYNC_READ_CANCELLED);
+    }
+    QString text;
+    switch (error.kind) {
+    case ErrorKind::Cancelled:
+        text = FromUtf8(installing ? res::HOTSYNC_CANCELLED_ON_HANDHELD : res::HOTSYNC_READ_CANCELLED);
+        break;
+    case ErrorKind::NotFound:
+    case ErrorKind::Refused:
+    case ErrorKind::Timeout:
+        text = FormatString(res::HOTSYNC_NO_HANDHELD, cause);
+        break;
+    case ErrorKind::NoSpace:
+        text = FormatString(res::HOTSYNC_NO_SPACE, cause);
+        break;
+    case ErrorKind::Disconnected:
+        // The link's own text may already say so; the cause is added only when it tells more.
+        text = error.text.find("connection to the handheld was lost") != std::string::npos
+                   ? FromUtf8(res::HOTSYNC_LOST_PLAIN)
+                   : FormatString(res::HOTSYNC_LOST, cause);
+        break;
+    default:
+        text = FormatString(res::HOTSYNC_FAILED, cause);
+        break;
+    }
+    return installing && !m_songs.Empty() ? text + QStringLiteral("\n\n") + FromUtf8(res::HOTSYNC_SONGS_STAY) : text;
+}
+
+bool CImporterDlg::InstallByHotSync()
+{
+    const std::string connection = ReadSetting(Setting::HotSyncConnection).toString().toStdString();
+    const CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    bool replace = false;
+    for (;;) {
+        Status done = MakeError(ErrorKind::Cancelled, "not run");
+        CHotSyncDlg dialog(this, connection, [&](const HotSyncSessionSetup& setup) {
+            done = m_hotsync->Install(setup, {&database}, replace);
+        });
+        dialog.Start();
+        m_desktop.RunModal(dialog);
+        dialog.Wait();
+        if (done) {
+            m_desktop.ShowMessage(this,
+                                  FormatString(res::HOTSYNC_INSTALLED, FromCp1252(database.m_name)) +
+                                      QStringLiteral(" (") + FromUtf8(connection) + QLatin1Char(')'),
+                                  IDesktop::MessageIcon::None);
+            return true;
+        }
+        if (done.error().kind == ErrorKind::Exists && !dialog.Cancelled() && !replace) {
+            const std::optional<int> answer =
+                m_desktop.AskChoice(this,
+                                    FormatString(res::HOTSYNC_EXISTS, FromCp1252(database.m_name)),
+                                    {FromUtf8(res::HOTSYNC_REPLACE), FromUtf8(res::HOTSYNC_CANCEL)});
+            if (answer == 0) {
+                replace = true;
+                continue;
+            }
+            return false;
+        }
+        m_desktop.ShowMessage(
+            this, HotSyncFailure(done.error(), dialog.Cancelled(), true), IDesktop::MessageIcon::Warning);
+        return false;
+    }
 }
 
 std::optional<QString> CImporterDlg::BuildDragFile()
@@ -338,5 +475,60 @@ void CImporterDlg::StartDrag()
     drag->setPixmap(m_appIcon.pixmap(32, 32));
     if (drag->exec(Qt::CopyAction) == Qt::IgnoreAction) {
         QFile::remove(*file); // nobody took it
+    }
+}
+
+void CImporterDlg::OnGetSongsFromHandheld()
+{
+    QString remembered = ReadSetting(Setting::HotSyncConnection).toString();
+    std::optional<std::string> connection;
+    if (remembered.isEmpty()) {
+        connection = AskHotSyncConnection();
+    } else {
+        connection = remembered.toStdString();
+    }
+    if (!connection) {
+        return;
+    }
+    Result<std::vector<CPalmDatabase>> read = MakeError(ErrorKind::Cancelled, "not run");
+    CHotSyncDlg dialog(
+        this, *connection, [&](const HotSyncSessionSetup& setup) { read = m_hotsync->ReadSongbook(setup); });
+    dialog.Start();
+    m_desktop.RunModal(dialog);
+    dialog.Wait();
+    if (!read) {
+        m_desktop.ShowMessage(
+            this, HotSyncFailure(read.error(), dialog.Cancelled(), false), IDesktop::MessageIcon::Warning);
+        return;
+    }
+    const bool anySongs =
+        std::any_of(read->begin(), read->end(), [](const CPalmDatabase& db) { return HoldsSongs(KindOf(db)); });
+    if (read->empty()) {
+        m_desktop.ShowMessage(this, FromUtf8(res::HOTSYNC_NOTHING_READ), IDesktop::MessageIcon::None);
+        return;
+    }
+    bool load = false;
+    if (anySongs) {
+        const std::optional<int> answer = m_desktop.AskChoice(
+            this, FromUtf8(res::HOTSYNC_ASK_SONGS), {FromUtf8(res::HOTSYNC_EXTRACT), FromUtf8(res::HOTSYNC_LOAD)});
+        if (!answer) {
+            return;
+        }
+        load = *answer == 1;
+    }
+    // Songs go where the user said; chord databases as a dropped one: their chords into a text file.
+    for (const CPalmDatabase& db : *read) {
+        if (HoldsChords(KindOf(db))) {
+            ExtractChords(db);
+        } else if (!load) {
+            ExtractSongDatabase(db);
+        } else {
+            for (LoadedText& text : LoadedTextsOfDatabase(db)) {
+                m_songs.Append(std::move(text));
+            }
+        }
+    }
+    if (load) {
+        RefreshSongList();
     }
 }

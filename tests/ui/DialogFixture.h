@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace std::string_literals;
 
 // A desktop that logs every prompt, open request and file shown as a line "kind@wait cursors: text (extra)", and
@@ -77,7 +79,13 @@ public:
                : *answer == QLatin1String("replace all") ? ReplaceAnswer::ReplaceAll
                                                          : ReplaceAnswer::Replace;
     }
-    void RunModal(QDialog& dialog) override { Record("modal", dialog.objectName()); }
+    void RunModal(QDialog& dialog) override
+    {
+        Record("modal", dialog.objectName());
+        if (runModal) {
+            runModal(dialog);
+        }
+    }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
 
@@ -86,8 +94,9 @@ public:
     std::string prompts;
     std::string kinds; // "show message ..."
     int waitDepth = 0;
-    QString dialogFolder;                  // where the next file dialog starts
-    std::vector<std::string> folderStarts; // where each folder picker started
+    std::function<void(QDialog&)> runModal; // runs a modal dialog the test lets run (none by default)
+    QString dialogFolder;                   // where the next file dialog starts
+    std::vector<std::string> folderStarts;  // where each folder picker started
 
 private:
     void Record(const char* kind, const QString& text, const QString& extra = {})

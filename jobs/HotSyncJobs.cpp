@@ -1,0 +1,83 @@
+#include "jobs/HotSyncJobs.h"
+
+#include "jobs/TuneloreDatabase.h"
+
+#include <chrono>
+
+#include "hotsync/Connection.h"
+
+namespace {
+
+// Opens the connection and runs the work in a session.
+Status RunHotSync(const HotSyncSessionSetup& setup, const hotsync::SessionWork& work)
+{
+    const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(setup.connection);
+    if (!spec) {
+        return spec.error();
+    }
+    Result<std::unique_ptr<hotsync::IPacketLink>> link =
+        hotsync::OpenHandheldLink(*spec, setup.deadline, *setup.cancel);
+    if (!link) {
+        if (link.error().kind == ErrorKind::Timeout) {
+            return MakeError(ErrorKind::Timeout,
+                             "no handheld connected within the timeout (" + hotsync::DescribeConnection(*spec) + ")");
+        }
+        return link.error();
+    }
+    if (setup.connected) {
+        setup.connected();
+    }
+    return hotsync::RunSession(**link, *setup.cancel, hotsync::SessionOptions{}, work);
+}
+
+} // namespace
+
+Status InstallDatabasesByHotSync(const HotSyncSessionSetup& setup,
+                                 const std::vector<const CPalmDatabase*>& databases,
+                                 bool replace)
+{
+    return RunHotSync(setup, [&](hotsync::DlpClient& dlp, const hotsync::Handheld& handheld) -> Result<std::string> {
+        for (const CPalmDatabase* db : databases) {
+            if (Status fits = hotsync::CheckFitsHandheld(*db, handheld.system); !fits) {
+                return fits.error();
+            }
+        }
+        std::string names;
+        for (const CPalmDatabase* db : databases) {
+            if (Status installed =
+                    hotsync::InstallOnHandheld(dlp, handheld, *db, hotsync::InstallOptions{replace}, setup.progress);
+                !installed) {
+                return installed.error();
+            }
+            names += (names.empty() ? "" : ", ") + db->m_name;
+        }
+        return "Tunelore installed " + names;
+    });
+}
+
+Result<std::vector<CPalmDatabase>> ReadSongbookByHotSync(const HotSyncSessionSetup& setup)
+{
+    std::vector<CPalmDatabase> read;
+    const Status done =
+        RunHotSync(setup, [&](hotsync::DlpClient& dlp, const hotsync::Handheld& handheld) -> Result<std::string> {
+            Result<std::vector<hotsync::DbInfo>> list = hotsync::ListDatabases(dlp);
+            if (!list) {
+                return list.error();
+            }
+            for (const hotsync::DbInfo& info : *list) {
+                if (info.creator != TUNELORE_CREATOR || (info.type != SONG_DB_TYPE && info.type != CHORD_DB_TYPE)) {
+                    continue;
+                }
+                Result<CPalmDatabase> db = hotsync::ReadFromHandheld(dlp, handheld, info.name, setup.progress, &info);
+                if (!db) {
+                    return db.error();
+                }
+                read.push_back(std::move(*db));
+            }
+            return std::string(); // nothing was installed, so nothing for the handheld's log
+        });
+    if (!done) {
+        return done.error();
+    }
+    return read;
+}

@@ -1,0 +1,225 @@
+// HotSync from the window: Install To > HotSync, and Install through the waiting dialog with a scripted session
+// in place of the handheld: what the dialog shows, Cancel, Replace, and the one message at the end.
+
+#include "tests/ui/DialogFixture.h"
+
+#include <QProgressBar>
+
+#include "hotsync/SerialPort.h"
+
+namespace {
+
+// A session that plays `steps` for each attempt on the worker thread and then ends with the attempt's result.
+// Steps: "connected", "progress" (record 1 of 3 of the first database), "cancel" (clicks the dialog's Cancel).
+// After each step, and before the first, it notes what the dialog shows (the status text; "closed" once the
+// dialog is gone), read on the UI thread after the step's report arrived there.
+class CScriptedSession : public IHotSyncSession
+{
+public:
+    CScriptedSession(QWidget& window, std::vector<std::string> steps, std::vector<Status> results)
+        : m_window(window)
+        , m_steps(std::move(steps))
+        , m_results(std::move(results))
+    {}
+
+    Status
+    Install(const HotSyncSessionSetup& setup, const std::vector<const CPalmDatabase*>& databases, bool replace) override
+    {
+        connections.push_back(setup.connection + (replace ? " replace" : ""));
+        Note();
+        for (const std::string& step : m_steps) {
+            if (step == "connected") {
+                setup.connected();
+            } else if (step == "progress") {
+                setup.progress(hotsync::Progress{databases.at(0)->m_type == SONG_IMPORT_TYPE ? "Songs" : "?", 1, 3});
+            }
+            Note(step == "cancel");
+            if (setup.cancel->load()) {
+                return MakeError(ErrorKind::Cancelled, "The HotSync session was cancelled");
+            }
+        }
+        const std::size_t attempt = connections.size() - 1;
+        return attempt < m_results.size() ? m_results[attempt] : Status{};
+    }
+    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override
+    {
+        connections.push_back(setup.connection);
+        Note();
+        for (const std::string& step : m_steps) {
+            Note(step == "cancel");
+            if (setup.cancel->load()) {
+                return MakeError(ErrorKind::Cancelled, "The HotSync session was cancelled");
+            }
+        }
+        return songbook;
+    }
+
+    std::vector<CPalmDatabase> songbook; // what ReadSongbook reads
+
+    std::vector<std::string> connections; // of each attempt, with " replace" when it replaces
+    std::string shown;                    // what the dialog showed, one line each
+
+private:
+    // With `cancel`, clicks Cancel first. (The window waits for the session once the dialog is gone, so nothing
+    // may wait for the UI thread after that.)
+    void Note(bool cancel = false)
+    {
+        QMetaObject::invokeMethod(
+            &m_window,
+            [this, cancel] {
+                if (cancel) {
+                    m_window.findChild<QPushButton*>(QStringLiteral("IDC_HOTSYNC_CANCEL"))->click();
+                }
+                const auto* dialog = m_window.findChild<QDialog*>(QStringLiteral("IDD_HOTSYNC"));
+                const auto* status = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_STATUS"));
+                shown += (dialog != nullptr && dialog->isVisible() ? status->text().toStdString() : "closed") + "\n";
+            },
+            Qt::BlockingQueuedConnection);
+    }
+
+    QWidget& m_window;
+    std::vector<std::string> m_steps;
+    std::vector<Status> m_results;
+};
+
+struct HotSyncCase
+{
+    const char* name;
+    std::vector<std::string> steps;
+    std::vector<Status> results;                     // of each attempt; past the end: installed
+    std::vector<std::optional<std::string>> answers; // after the connection question
+    const char* kinds;                               // of what the desktop was asked after the connection question
+    const char* attempts;                            // the connection of each attempt, comma-separated
+    const char* message;                             // in the last message ("" for none)
+    bool installed;                                  // the songs were installed, so the window is empty
+};
+
+const std::string WAIT = "Press the HotSync button on the handheld\n";
+
+// clang-format off
+const HotSyncCase HOTSYNC_CASES[] = {
+    {"Installed", {"connected", "progress"}, {}, {}, "modal message", "net",
+     "HotSync installed TuneloreDB", true},
+    {"NoHandheld", {}, {MakeError(ErrorKind::NotFound, "no USB handheld is connected")}, {}, "modal message", "net",
+     "No handheld could be reached: no USB handheld is connected.", false},
+    {"CancelledOnHandheld", {"connected"}, {MakeError(ErrorKind::Cancelled, "the sync was cancelled on the handheld")},
+     {}, "modal message", "net", "The HotSync was cancelled on the handheld", false},
+    {"NoSpace", {"connected"}, {MakeError(ErrorKind::NoSpace, "memory full")}, {}, "modal message", "net",
+     "not have enough space for the songs: memory full", false},
+    {"ConnectionLost", {"connected"}, {MakeError(ErrorKind::Disconnected, "reset")}, {}, "modal message", "net",
+     "The connection to the handheld was lost: reset.", false},
+    {"ExistsReplaced", {"connected"}, {MakeError(ErrorKind::Exists, "exists")}, {"0"},
+     "modal choice modal message", "net,net replace", "HotSync installed", true},
+    {"ExistsKept", {"connected"}, {MakeError(ErrorKind::Exists, "exists")}, {std::nullopt}, "modal choice", "net", "",
+     false},
+    {"CancelWhileWaiting", {"cancel"}, {}, {}, "modal message", "net", "HotSync was cancelled; nothing was installed.",
+     false},
+};
+// clang-format on
+
+class HotSyncTest : public DialogTest, public ::testing::WithParamInterface<HotSyncCase>
+{
+};
+
+} // namespace
+
+TEST_P(HotSyncTest, TheWaitingDialogReportsAndEndsWithOneMessage)
+{
+    const HotSyncCase& c = GetParam();
+    CScriptedSession session(*m_dialog, c.steps, c.results);
+    m_dialog->SetHotSyncSession(session);
+    m_desktop.runModal = [](QDialog& dialog) { dialog.exec(); };
+    LoadThreeSongs();
+    m_desktop.answers = {"1"}; // network HotSync
+    ASSERT_EQ(Menu(QStringLiteral("&HotSync...")), "off");
+    m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
+    m_desktop.kinds.clear();
+    m_dialog->OnInstall();
+
+    EXPECT_EQ(m_desktop.kinds, c.kinds) << m_desktop.prompts;
+    std::string attempts;
+    for (const std::string& connection : session.connections) {
+        attempts += (attempts.empty() ? "" : ",") + connection;
+    }
+    EXPECT_EQ(attempts, c.attempts);
+    const std::size_t last = m_desktop.prompts.rfind("message@0: ");
+    const std::string message = last == std::string::npos ? "" : m_desktop.prompts.substr(last);
+    EXPECT_EQ(std::string(c.message).empty(), message.empty()) << message;
+    EXPECT_NE(message.find(c.message), std::string::npos) << message;
+    EXPECT_EQ(m_dialog->Songs().Count(), c.installed ? 0u : 3u);
+    // What the dialog showed: waiting, then each report as it came; Cancel closes it at once.
+    std::string expected = WAIT;
+    for (const std::string& step : c.steps) {
+        expected += step == "connected"  ? "Connected to the handheld\n"
+                    : step == "progress" ? "Songs: record 1 of 3\n"
+                                         : "closed\n";
+    }
+    std::string shown = session.shown;
+    if (std::string(c.attempts).find(',') != std::string::npos) {
+        expected += expected; // the second attempt shows the same again
+    }
+    EXPECT_EQ(shown, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Window, HotSyncTest, ::testing::ValuesIn(HOTSYNC_CASES), [](const auto& param) {
+    return std::string(param.param.name);
+});
+
+TEST_F(DialogTest, InstallToHotSyncRemembersTheConnectionUntilAnotherDestination)
+{
+    // The last choice types a connection; a malformed one is refused and changes nothing.
+    const std::string typed = std::to_string(3 + hotsync::ListSerialPorts().size());
+    m_desktop.answers = {typed, "net:127.0.0.1:nope", typed, "net:127.0.0.1:14999"};
+    EXPECT_EQ(Menu(QStringLiteral("&HotSync...")), "off");
+    EXPECT_EQ(Menu(QStringLiteral("&HotSync...")), "off");
+    EXPECT_EQ(Menu(QStringLiteral("&HotSync (net:127.0.0.1:14999)..."), false), "on");
+    EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "off");
+    EXPECT_EQ(m_desktop.kinds, "choice text message choice text");
+
+    // A new window reads the same settings; choosing Automatic there leaves HotSync.
+    m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+    EXPECT_EQ(Menu(QStringLiteral("&HotSync (net:127.0.0.1:14999)..."), false), "on");
+    EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "off");
+    EXPECT_EQ(Menu(QStringLiteral("&HotSync..."), false), "off");
+    EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "on");
+}
+
+TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
+{
+    // The handheld's song database of two songs; reading it, or cancelling while waiting.
+    std::vector<LoadedText> texts = {LoadedText{"{title: One}\r\nla\r\n", {}, 0}, {"{title: Two}\r\nli\r\n", {}, 0}};
+    CPalmDatabase songs = BuildImportDatabase(texts, m_desktop);
+    songs.m_type = SONG_DB_TYPE;
+    struct
+    {
+        std::vector<std::string> steps;
+        std::vector<std::optional<std::string>> answers; // after the connection question
+        const char* kinds;
+        std::size_t loaded;    // songs in the window after it
+        std::size_t extracted; // files in the folder after it
+    } const cases[] = {
+        {{}, {"1"}, "choice modal choice", 2, 0},
+        {{}, {"0", m_dir.Str()}, "choice modal choice folder message", 0, 2},
+        {{"cancel"}, {}, "choice modal message", 0, 0},
+    };
+    for (const auto& c : cases) {
+        TempDir home;
+        m_desktop.platform.environment["HOME"] = home.Str();
+        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        std::filesystem::remove_all(m_dir.Path());
+        std::filesystem::create_directory(m_dir.Path());
+        CScriptedSession session(*m_dialog, c.steps, {});
+        session.songbook = {songs};
+        m_dialog->SetHotSyncSession(session);
+        m_desktop.runModal = [](QDialog& dialog) { dialog.exec(); };
+        m_desktop.answers.push_back("0"); // USB, asked the first time only (the desktop's answers run on)
+        m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
+        m_desktop.kinds.clear();
+        m_desktop.prompts.clear();
+        Menu(QStringLiteral("&Get Songs From The Handheld..."));
+        EXPECT_EQ(m_desktop.kinds, c.kinds) << m_desktop.prompts;
+        EXPECT_EQ(session.connections, std::vector<std::string>{"usb"});
+        EXPECT_EQ(TitleList()->count(), static_cast<int>(c.loaded)); // listed, not only held
+        EXPECT_EQ(FolderEntries(m_dir.Path()).size(), c.extracted) << m_desktop.prompts;
+    }
+}
