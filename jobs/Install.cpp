@@ -164,10 +164,10 @@ void HandOn(InstallResult& result,
 }
 
 // The handheld keeps one database per name, so a drawn name that a database in the lasting folder or in
-// J-Pilot's install list already has is drawn again. A name the user chose stays.
-void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& platform)
+// J-Pilot's install list already has is drawn again. A name the user chose stays, even one that looks drawn.
+void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& platform, NameOrigin origin)
 {
-    const std::optional<std::string> base = DrawnNameBase(database.m_name);
+    const std::optional<std::string> base = origin == NameOrigin::Drawn ? DrawnNameBase(database.m_name) : std::nullopt;
     if (!base) {
         return;
     }
@@ -194,6 +194,7 @@ void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& 
 // `original`, when given, is the file the database was read from: it is kept and handed on byte for byte.
 InstallResult KeepInLastingFolder(CPalmDatabase& database,
                                   IPlatform& platform,
+                                  NameOrigin origin,
                                   std::vector<std::uint8_t>& bytes,
                                   const std::vector<std::uint8_t>* original = nullptr)
 {
@@ -203,7 +204,7 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database,
         result.error = "No folder to keep the database in: the environment names no home folder";
         return result;
     }
-    DrawUnusedName(database, *folder, platform);
+    DrawUnusedName(database, *folder, platform, origin);
     const std::string stem = FileStemFor(database);
     result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
     std::optional<std::vector<std::uint8_t>> image = original ? *original : database.Serialize();
@@ -457,16 +458,17 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)
 {
     std::vector<std::uint8_t> bytes;
-    return KeepInLastingFolder(database, platform, bytes);
+    return KeepInLastingFolder(database, platform, NameOrigin::Drawn, bytes);
 }
 
 InstallResult InstallDatabase(CPalmDatabase& database,
                               const InstallChoice& choice,
                               IPlatform& platform,
+                              NameOrigin origin,
                               const std::vector<std::uint8_t>* original)
 {
     std::vector<std::uint8_t> bytes;
-    InstallResult result = KeepInLastingFolder(database, platform, bytes, original);
+    InstallResult result = KeepInLastingFolder(database, platform, origin, bytes, original);
     result.destination = DestinationFor(choice, platform);
     if (result.written) {
         const std::string_view image(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -481,5 +483,5 @@ InstallResult InstallLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                  const ExportOptions& options)
 {
     CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
-    return InstallDatabase(database, choice, platform);
+    return InstallDatabase(database, choice, platform, options.name ? NameOrigin::Given : NameOrigin::Drawn);
 }
