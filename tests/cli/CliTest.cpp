@@ -297,6 +297,9 @@ TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
     // status, and what is said on standard output, or on standard error for a failure.
     const std::tuple<std::vector<std::string>, std::string, int, std::string> cases[] = {
         {{"--install", "--name", "A"}, "", 0, (kept / "A.pdb").string() + ": install it with your HotSync tool"},
+        // A name given that looks drawn stays, even when the folder has it already.
+        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7.pdb").string() + ": install"},
+        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7 (2).pdb").string() + ": install"},
         {{"--install", "--name", "\u00c9t\u00e9 \u20ac"}, "jpilot", 0, "\u20ac.pdb, queued for J-Pilot's next HotSync"},
         {{"--install-to", card.string(), "--name", "B"}, "", 0, ", copied to " + (card / "B.pdb").string()},
         {{"--install", "--name", "B"}, "conf", 0, ", copied to " + (card / "B (2).pdb").string()},
