@@ -211,6 +211,11 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
     run = Run({"extract", "--keep-existing", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + ReadFile(Work("songs/Morning Tab (2).pro")) + run.err,
               "edited" + morningText + "\r\n");
+    // The song kept under the numbered name is there already, so the edited file stays; without it, the edited
+    // file is replaced.
+    run = Run({"extract", songs, Work("songs")});
+    EXPECT_EQ(ReadFile(morning) + run.err + std::to_string(FolderEntries(Work("songs")).size()), "edited4");
+    fs::remove(Work("songs/Morning Tab (2).pro"));
     run = Run({"extract", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + run.err,
               morningText + "\r\ntunelore-cli: note: replaced " + morning + ", which held a different text\n");
