@@ -146,7 +146,9 @@ void HandOn(InstallResult& result,
     case InstallDestination::SystemTool: {
         const IPlatform::DefaultApplication tool = platform.DefaultApplicationFor(result.path);
         result.target = tool.application;
-        if (!tool.error.empty()) {
+        if (tool.noTool) {
+            result.error = "no install tool was found for the file: " + tool.error;
+        } else if (!tool.error.empty()) {
             result.error = "can't tell which application installs it: " + tool.error;
         } else if (!tool.type.empty() && !IsPalmDatabaseType(tool.type)) {
             result.error = "the desktop takes the file for " + tool.type + ", not for a Palm database";

@@ -270,6 +270,11 @@ TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
                   "xdg-mime query filetype " + result.path + "\nxdg-mime query default " + type + "\n" +
                       (asked ? "xdg-open " + result.path + "\n" : ""));
     }
+    // No xdg-mime to ask: no install tool was found, with the system's cause.
+    const ScopedEnv noHelpers("PATH", m_out.Str());
+    EXPECT_EQ(Install({InstallMethod::SystemTool, {}}).error,
+              "no install tool was found for the file: xdg-mime: " +
+                  std::make_error_code(std::errc::no_such_file_or_directory).message());
 }
 
 } // namespace
