@@ -32,9 +32,9 @@ struct BuildOptions
 };
 int RunBuild(const BuildOptions& options);
 
-// Installs a built database as the options say; `describe` says what it is once installed (a drawn name
-// already in use is drawn again). The line for standard output, or nullopt after printing why the install
-// failed. `original`: the file an existing database was read from, handed on unchanged.
+// Installs a built database as the options say; `describe` says what it is once installed (a name this
+// build drew that is already in use is drawn again). The line for standard output, or nullopt after printing why the
+// install failed. `original`: the file an existing database was read from, handed on unchanged.
 std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
                                                 const std::function<std::string()>& describe,
                                                 const BuildOptions& options,

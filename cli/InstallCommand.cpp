@@ -26,7 +26,10 @@ std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
         }
     }
 
-    const InstallResult result = InstallDatabase(database, choice, platform, original);
+    // Only a name this build drew may be drawn again: one given with --name, or the name inside a database
+    // file, is kept.
+    const NameOrigin origin = original || options.name ? NameOrigin::Given : NameOrigin::Drawn;
+    const InstallResult result = InstallDatabase(database, choice, platform, origin, original);
     if (!result.written) {
         PrintError(EscapeControls(result.error));
         return std::nullopt;

@@ -264,6 +264,20 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         const std::string bytes = Cp1252ToUtf8(WithCrLf(text));
         OnDisk onDisk = CompareWithDisk(filePath, bytes);
         bool replacing = false;
+        if (onDisk == OnDisk::Different || onDisk == OnDisk::Link) {
+            // A song kept under a numbered name by an earlier extraction is already there: nothing to ask or
+            // write. Kept names are given out in order, so the search ends at the first free one.
+            OnDisk numbered = OnDisk::Absent;
+            const std::string earlier = names.FirstFree(baseName, [&](const std::string& candidate) {
+                numbered = CompareWithDisk(pathOf(candidate), bytes);
+                return numbered == OnDisk::Absent || numbered == OnDisk::Same;
+            });
+            if (numbered == OnDisk::Same) {
+                fileName = earlier;
+                filePath = pathOf(fileName);
+                onDisk = OnDisk::Same;
+            }
+        }
         // A folder or device in the way is nothing to replace or keep: the write fails and says why.
         if (onDisk == OnDisk::Different || onDisk == OnDisk::Link) {
             const ExistingFileChoice choice = existing ? existing(filePath) : ExistingFileChoice::Replace;

@@ -1,11 +1,10 @@
 #include "jobs/FileNames.h"
 
+#include "jobs/Messages.h"
 #include "text/Ascii.h"
 
 #include <algorithm>
 #include <array>
-
-#include "res/Resource.h"
 
 namespace {
 
@@ -73,7 +72,7 @@ std::string FoldCp1252Case(std::string_view text)
 
 std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause)
 {
-    std::string message = std::string(res::CANT_WRITE_FILE) + std::string(pathUtf8);
+    std::string message = std::string(messages::CANT_WRITE_FILE) + std::string(pathUtf8);
     if (!cause.empty()) {
         message += ": ";
         message += cause;
@@ -83,5 +82,5 @@ std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause)
 
 std::string CantReadMessage(std::string_view pathUtf8, std::string_view cause)
 {
-    return std::string(res::CANT_READ_FILE) + std::string(pathUtf8) + ": " + std::string(cause);
+    return std::string(messages::CANT_READ_FILE) + std::string(pathUtf8) + ": " + std::string(cause);
 }

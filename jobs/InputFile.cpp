@@ -3,13 +3,12 @@
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
 #include "jobs/FileNames.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 
 #include <cstddef>
 #include <span>
 #include <utility>
-
-#include "res/Resource.h"
 
 namespace {
 
@@ -93,7 +92,7 @@ bool IsNotTextContent(std::string_view bytes)
 
 std::string NotASongMessage(std::string_view name)
 {
-    return std::string(name) + std::string(res::NOT_A_SONG_FILE);
+    return std::string(name) + std::string(messages::NOT_A_SONG_FILE);
 }
 
 std::string LoadedTextOfSongRecord(const CPdbRecord& record)

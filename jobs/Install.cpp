@@ -12,16 +12,16 @@
 #include <system_error>
 #include <utility>
 
+#include "platform/Folders.h"
 #include "platform/NewFile.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr std::string_view APP_FOLDER_NAME = "tunelore-importer"; // Linux, after the XDG conventions
-#if defined(_WIN32) || defined(__APPLE__)
-constexpr std::string_view APP_DISPLAY_NAME = "Tunelore Importer";
-#endif
+constexpr std::string_view APP_FOLDER_NAME = "tunelore-importer";  // Linux, after the XDG conventions
+constexpr std::string_view APP_DISPLAY_NAME = "Tunelore Importer"; // Windows and macOS
+constexpr ApplicationFolderNames APP_FOLDERS{APP_FOLDER_NAME, APP_DISPLAY_NAME};
 constexpr std::string_view SETTINGS_FILE = "install.conf";
 constexpr std::string_view JPILOT_LIST = "jpilot.install";
 constexpr std::size_t SMALL_FILE_LIMIT = 1024 * 1024; // settings and J-Pilot's list are a few lines
@@ -34,43 +34,6 @@ constexpr std::array<std::pair<InstallMethod, std::string_view>, 5> METHOD_NAMES
     {InstallMethod::SystemTool, "system"},
     {InstallMethod::Ask, "ask"},
 }};
-
-// A variable that names a folder: set, not empty, and (as the XDG conventions ask) absolute.
-std::optional<fs::path> FolderVariable(IPlatform& platform, const char* name)
-{
-    const std::optional<std::string> value = platform.Variable(name);
-    if (!value || value->empty()) {
-        return std::nullopt;
-    }
-    fs::path folder = PathFromUtf8(*value);
-    if (!folder.is_absolute()) {
-        return std::nullopt;
-    }
-    return folder;
-}
-
-// The user's folder for application data of `xdgVariable`'s kind, with `homeRelative` under the home.
-std::optional<fs::path> UserFolder(IPlatform& platform, const char* xdgVariable, std::string_view homeRelative)
-{
-#if defined(_WIN32)
-    (void)xdgVariable;
-    (void)homeRelative;
-    std::optional<fs::path> appData = FolderVariable(platform, "APPDATA");
-    return appData ? std::optional(*appData / PathFromUtf8(APP_DISPLAY_NAME)) : std::nullopt;
-#elif defined(__APPLE__)
-    (void)xdgVariable;
-    (void)homeRelative;
-    std::optional<fs::path> home = FolderVariable(platform, "HOME");
-    return home ? std::optional(*home / "Library" / "Application Support" / PathFromUtf8(APP_DISPLAY_NAME))
-                : std::nullopt;
-#else
-    if (std::optional<fs::path> xdg = FolderVariable(platform, xdgVariable)) {
-        return *xdg / APP_FOLDER_NAME;
-    }
-    std::optional<fs::path> home = FolderVariable(platform, "HOME");
-    return home ? std::optional(*home / homeRelative / APP_FOLDER_NAME) : std::nullopt;
-#endif
-}
 
 bool IsFolder(const fs::path& path)
 {
@@ -183,7 +146,9 @@ void HandOn(InstallResult& result,
     case InstallDestination::SystemTool: {
         const IPlatform::DefaultApplication tool = platform.DefaultApplicationFor(result.path);
         result.target = tool.application;
-        if (!tool.error.empty()) {
+        if (tool.noTool) {
+            result.error = "no install tool was found for the file: " + tool.error;
+        } else if (!tool.error.empty()) {
             result.error = "can't tell which application installs it: " + tool.error;
         } else if (!tool.type.empty() && !IsPalmDatabaseType(tool.type)) {
             result.error = "the desktop takes the file for " + tool.type + ", not for a Palm database";
@@ -201,10 +166,10 @@ void HandOn(InstallResult& result,
 }
 
 // The handheld keeps one database per name, so a drawn name that a database in the lasting folder or in
-// J-Pilot's install list already has is drawn again. A name the user chose stays.
-void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& platform)
+// J-Pilot's install list already has is drawn again. A name the user chose stays, even one that looks drawn.
+void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& platform, NameOrigin origin)
 {
-    const std::optional<std::string> base = DrawnNameBase(database.m_name);
+    const std::optional<std::string> base = origin == NameOrigin::Drawn ? DrawnNameBase(database.m_name) : std::nullopt;
     if (!base) {
         return;
     }
@@ -231,6 +196,7 @@ void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& 
 // `original`, when given, is the file the database was read from: it is kept and handed on byte for byte.
 InstallResult KeepInLastingFolder(CPalmDatabase& database,
                                   IPlatform& platform,
+                                  NameOrigin origin,
                                   std::vector<std::uint8_t>& bytes,
                                   const std::vector<std::uint8_t>* original = nullptr)
 {
@@ -240,7 +206,7 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database,
         result.error = "No folder to keep the database in: the environment names no home folder";
         return result;
     }
-    DrawUnusedName(database, *folder, platform);
+    DrawUnusedName(database, *folder, platform, origin);
     const std::string stem = FileStemFor(database);
     result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
     std::optional<std::vector<std::uint8_t>> image = original ? *original : database.Serialize();
@@ -288,12 +254,12 @@ std::optional<InstallMethod> ParseInstallMethod(std::string_view name)
 
 std::optional<fs::path> LastingFolder(IPlatform& platform)
 {
-    return UserFolder(platform, "XDG_DATA_HOME", ".local/share");
+    return ApplicationFolder(platform, UserFolderKind::Data, APP_FOLDERS);
 }
 
 std::optional<fs::path> ConfigFolder(IPlatform& platform)
 {
-    return UserFolder(platform, "XDG_CONFIG_HOME", ".config");
+    return ApplicationFolder(platform, UserFolderKind::Settings, APP_FOLDERS);
 }
 
 std::optional<fs::path> JPilotFolder(IPlatform& platform)
@@ -308,31 +274,7 @@ std::optional<fs::path> JPilotFolder(IPlatform& platform)
 
 std::vector<fs::path> LauncherFolders(IPlatform& platform)
 {
-    std::vector<fs::path> volumes;
-    std::error_code error;
-#if defined(_WIN32)
-    (void)platform;
-    for (char drive = 'D'; drive <= 'Z'; ++drive) {
-        volumes.push_back(fs::path(std::string(1, drive) + ":\\"));
-    }
-#else
-    std::vector<fs::path> mountRoots;
-#if defined(__APPLE__)
-    mountRoots.push_back("/Volumes");
-#else
-    // Where the desktop mounts a user's removable volumes (udisks: Debian and Ubuntu, Fedora and Arch).
-    if (const std::optional<std::string> user = platform.Variable("USER"); user && !user->empty()) {
-        mountRoots.push_back(fs::path("/media") / *user);
-        mountRoots.push_back(fs::path("/run/media") / *user);
-    }
-#endif
-    for (const fs::path& root : mountRoots) {
-        for (fs::directory_iterator entry(root, error), end; !error && entry != end; entry.increment(error)) {
-            volumes.push_back(entry->path());
-        }
-        error.clear();
-    }
-#endif
+    const std::vector<fs::path> volumes = MountedVolumes(platform);
     std::vector<fs::path> launchers;
     for (const fs::path& volume : volumes) {
         const fs::path launcher = volume / "PALM" / "Launcher";
@@ -426,13 +368,11 @@ InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platfo
     case InstallMethod::Ask:
         break;
     }
-#if defined(_WIN32) || defined(__APPLE__)
-    (void)platform;
-    return InstallDestination::SystemTool; // Palm Desktop's install tool opens .pdb files there
-#else
+    if (SystemInstallToolIsDefault()) {
+        return InstallDestination::SystemTool; // Palm Desktop's install tool opens .pdb files there
+    }
     const std::optional<fs::path> jpilot = JPilotFolder(platform);
     return jpilot && IsFolder(*jpilot) ? InstallDestination::JPilot : InstallDestination::None;
-#endif
 }
 
 std::string CreatePrivateFolder(const fs::path& folder)
@@ -520,16 +460,17 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)
 {
     std::vector<std::uint8_t> bytes;
-    return KeepInLastingFolder(database, platform, bytes);
+    return KeepInLastingFolder(database, platform, NameOrigin::Drawn, bytes);
 }
 
 InstallResult InstallDatabase(CPalmDatabase& database,
                               const InstallChoice& choice,
                               IPlatform& platform,
+                              NameOrigin origin,
                               const std::vector<std::uint8_t>* original)
 {
     std::vector<std::uint8_t> bytes;
-    InstallResult result = KeepInLastingFolder(database, platform, bytes, original);
+    InstallResult result = KeepInLastingFolder(database, platform, origin, bytes, original);
     result.destination = DestinationFor(choice, platform);
     if (result.written) {
         const std::string_view image(reinterpret_cast<const char*>(bytes.data()), bytes.size());
@@ -544,5 +485,5 @@ InstallResult InstallLoadedTexts(const std::vector<LoadedText>& loadedTexts,
                                  const ExportOptions& options)
 {
     CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
-    return InstallDatabase(database, choice, platform);
+    return InstallDatabase(database, choice, platform, options.name ? NameOrigin::Given : NameOrigin::Drawn);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
 #include "jobs/Export.h"
-#include "platform/Platform.h"
 #include "pdb/PalmDatabase.h"
 
 #include <filesystem>
@@ -9,6 +8,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "platform/Platform.h"
 
 // Install: the database is written into a lasting folder of the user's (never only the temporary folder),
 // under a fresh name and readable by the user alone, and then handed to one destination: J-Pilot's install
@@ -104,14 +105,24 @@ struct InstallResult
     bool ok() const { return written && (destination == InstallDestination::None || handedOn); }
 };
 
+// Who named a database: the export drew the name (and may draw another when the handheld would already have
+// one of that name), or the user gave it (or it came with the database's file) and it stays as it is.
+enum class NameOrigin
+{
+    Drawn,
+    Given,
+};
+
 // Writes the database into the lasting folder and hands it to the destination the choice leads to. The file
 // is named after the database (in UTF-8) and never replaces another. With `original` (the file an existing
 // database was read from) those bytes are kept and handed on unchanged instead of the database written anew.
 InstallResult InstallDatabase(CPalmDatabase& database,
                               const InstallChoice& choice,
                               IPlatform& platform,
+                              NameOrigin origin,
                               const std::vector<std::uint8_t>* original = nullptr);
-// Only the first step: the database in the lasting folder (for dragging it out of the window).
+// Only the first step: the database, whose name was drawn, in the lasting folder (for dragging it out of the
+// window).
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform);
 // Install of the loaded texts: the same database as ExportLoadedTexts builds.
 InstallResult InstallLoadedTexts(const std::vector<LoadedText>& loadedTexts,

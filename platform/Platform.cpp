@@ -69,9 +69,14 @@ IPlatform::OpenResult RunOpener(const std::string& path)
 
 #if !defined(__APPLE__)
 // The first line of a query's answer, without its line end; empty when the helper failed.
-std::string QueryLine(const std::vector<std::string>& arguments, std::string& error)
+std::string QueryLine(const std::vector<std::string>& arguments, std::string& error, bool& notFound)
 {
     const ProgramRun run = RunProgram(arguments, HELPER_WAIT);
+    if (run.notFound) {
+        notFound = true;
+        error = arguments.front() + ": " + run.cause;
+        return {};
+    }
     if (!run.finished || run.exitStatus != 0) {
         error = run.finished || !run.error.empty() ? FailureText(arguments.front(), run)
                                                    : arguments.front() + " did not answer";
@@ -126,9 +131,9 @@ IPlatform::DefaultApplication CSystemPlatform::DefaultApplicationFor(const std::
     (void)path; // Launch Services is not asked; "open" reports a file no application takes.
 #else
     // xdg-open picks the default application of the type xdg-mime gives the file.
-    result.type = QueryLine({"xdg-mime", "query", "filetype", PathArgument(path)}, result.error);
+    result.type = QueryLine({"xdg-mime", "query", "filetype", PathArgument(path)}, result.error, result.noTool);
     if (!result.type.empty()) {
-        result.application = QueryLine({"xdg-mime", "query", "default", result.type}, result.error);
+        result.application = QueryLine({"xdg-mime", "query", "default", result.type}, result.error, result.noTool);
     }
     result.known = result.error.empty();
 #endif

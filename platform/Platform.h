@@ -26,6 +26,7 @@ public:
         std::string type;        // the file's type as the desktop sees it (a MIME type on Linux), if it says
         std::string application; // that application (a desktop entry, a program); empty when there is none
         std::string error;       // why the system could not be asked; empty where it has no way to tell
+        bool noTool = false;     // no program to ask was found; `error` is then its name and the system's cause
     };
     // The application that OpenWithDefaultApplication would hand `path` to.
     virtual DefaultApplication DefaultApplicationFor(const std::string& path) = 0;

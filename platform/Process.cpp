@@ -119,7 +119,9 @@ ProgramRun RunProgram(const std::vector<std::string>& arguments, std::chrono::mi
     posix_spawnattr_destroy(&attributes);
     posix_spawn_file_actions_destroy(&actions);
     if (spawnError != 0) {
-        run.error = "cannot start " + arguments.front() + ": " + std::generic_category().message(spawnError);
+        run.cause = std::generic_category().message(spawnError);
+        run.notFound = spawnError == ENOENT;
+        run.error = "cannot start " + arguments.front() + ": " + run.cause;
         return run;
     }
     run.started = true;

@@ -14,6 +14,8 @@ struct ProgramRun
     int exitStatus = -1;   // its exit status when it finished normally; -1 for a signal
     std::string output;    // what it wrote on standard output and standard error, at most 64 KiB
     std::string error;     // why it could not be started or waited for
+    bool notFound = false; // it could not be started because no such program was found
+    std::string cause;     // when it could not be started: the system's own text
 };
 
 // Runs `arguments` (the program, looked up on PATH, then its arguments) with standard input from the null

@@ -102,9 +102,6 @@ inline constexpr std::string_view ABOUT_ICON_DESCRIPTION = "The program's icon";
 inline constexpr std::string_view ABOUT_VERSION_DESCRIPTION = "The program's name and version";
 inline constexpr std::string_view OK_DESCRIPTION = "Closes the about box";
 
-// Messages about files the window could not read or write; the path follows.
-inline constexpr std::string_view CANT_WRITE_FILE = "Can't write file ";
-inline constexpr std::string_view CANT_READ_FILE = "Can't read file ";
 // Install's one message: where the songs went and what happens next. %s is the database file in the folder
 // where Install keeps them, or for INSTALL_COPIED the folder they were copied to.
 inline constexpr std::string_view INSTALL_QUEUED = "The songs were saved in %s and queued for J-Pilot's next HotSync.";
@@ -211,8 +208,6 @@ inline constexpr std::string_view NOTE_CHORD_SHEETS_ON =
     "Chord sheets are converted in files loaded from now on; songs already loaded stay as they are.";
 inline constexpr std::string_view NOTE_CHORD_SHEETS_OFF =
     "Chord sheets are no longer converted in files loaded from now on; songs already loaded stay as they are.";
-// A dropped file that is a database of another kind or a binary file follows its name; one line per file.
-inline constexpr std::string_view NOT_A_SONG_FILE = " is not a song or text file";
 // Extraction found a song file that holds another text; %s is its path. The buttons, and Cancel.
 inline constexpr std::string_view REPLACE_SONG_FILE =
     "%s already exists and holds a different text than the song in the database.\n"

@@ -211,6 +211,11 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
     run = Run({"extract", "--keep-existing", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + ReadFile(Work("songs/Morning Tab (2).pro")) + run.err,
               "edited" + morningText + "\r\n");
+    // The song kept under the numbered name is there already, so the edited file stays; without it, the edited
+    // file is replaced.
+    run = Run({"extract", songs, Work("songs")});
+    EXPECT_EQ(ReadFile(morning) + run.err + std::to_string(FolderEntries(Work("songs")).size()), "edited4");
+    fs::remove(Work("songs/Morning Tab (2).pro"));
     run = Run({"extract", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + run.err,
               morningText + "\r\ntunelore-cli: note: replaced " + morning + ", which held a different text\n");
@@ -297,6 +302,9 @@ TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
     // status, and what is said on standard output, or on standard error for a failure.
     const std::tuple<std::vector<std::string>, std::string, int, std::string> cases[] = {
         {{"--install", "--name", "A"}, "", 0, (kept / "A.pdb").string() + ": install it with your HotSync tool"},
+        // A name given that looks drawn stays, even when the folder has it already.
+        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7.pdb").string() + ": install"},
+        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7 (2).pdb").string() + ": install"},
         {{"--install", "--name", "\u00c9t\u00e9 \u20ac"}, "jpilot", 0, "\u20ac.pdb, queued for J-Pilot's next HotSync"},
         {{"--install-to", card.string(), "--name", "B"}, "", 0, ", copied to " + (card / "B.pdb").string()},
         {{"--install", "--name", "B"}, "conf", 0, ", copied to " + (card / "B (2).pdb").string()},

@@ -141,6 +141,45 @@ TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
         PathFromUtf8(Out("c (2).txt")));
 }
 
+// A song kept before under a numbered name is already there: left alone, counted as unchanged, not asked about
+// and not written again; only a song that no file holds leads to the question.
+TEST_F(ExtractTest, SongKeptBeforeUnderANumberedNameIsAlreadyThere)
+{
+    const CPalmDatabase songs = Database({"Song\nA\n\0"s});
+    const std::string song = "Song\r\nA\r\n";
+    struct Case
+    {
+        Files numbered;   // the bytes of "Song (2).pro", "Song (3).pro", ... beside an edited "Song.pro"
+        std::string file; // where the song ends
+        bool asked;
+        int unchanged;
+    };
+    const Case cases[] = {
+        {{song}, "Song (2).pro", false, 1},
+        {{"other", song}, "Song (3).pro", false, 1},
+        {{"other"}, "Song (3).pro", true, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file + (c.asked ? " asked" : ""));
+        std::filesystem::remove_all(Out());
+        std::filesystem::create_directory(Out());
+        WriteFileBytes(Out("Song.pro"), "edited");
+        for (std::size_t i = 0; i < c.numbered.size(); ++i) {
+            WriteFileBytes(Out("Song (" + std::to_string(i + 2) + ").pro"), c.numbered[i]);
+        }
+        bool asked = false;
+        const ExtractResult result = ExtractSongs(songs, Out(), [&](const std::filesystem::path&) {
+            asked = true;
+            return ExistingFileChoice::KeepBoth;
+        });
+        EXPECT_EQ(std::tuple(asked, result.unchanged, result.written, result.files),
+                  std::tuple(c.asked, c.unchanged, 1, Files{Out(c.file)}));
+        EXPECT_EQ(FolderEntries(Out()).size(), 1 + c.numbered.size() + (c.asked ? 1u : 0u));
+        EXPECT_EQ(ReadFileBytes(Out("Song.pro")), "edited");
+        EXPECT_EQ(ReadFileBytes(Out(c.file)), song);
+    }
+}
+
 // What is already in the folder: names differing only in case are one name, a kept file keeps its name from
 // the songs after it, a link is replaced (never followed) or kept, and what is in the way is said with its cause.
 TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
@@ -164,6 +203,7 @@ TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
     result = ExtractSongs(songs, Out(), keep);
     EXPECT_EQ(result.files, (Files{Out("Song (2).pro"), Out("song (3).pro")}));
     EXPECT_TRUE(std::filesystem::is_symlink(Out("Song.pro")));
+    std::filesystem::remove(Out("Song (2).pro")); // else the song is there already, and the link stays
     result = ExtractSongs(songs, Out(), replace);
     EXPECT_EQ(std::tuple(result.replaced.at(0), result.links), std::tuple(Out("Song.pro"), Files{Out("Song.pro")}));
     EXPECT_FALSE(std::filesystem::is_symlink(Out("Song.pro")));

@@ -47,7 +47,7 @@ protected:
     InstallResult Install(const InstallChoice& choice, const std::string& name = "Songs")
     {
         CPalmDatabase database(name, TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0);
-        return InstallDatabase(database, choice, m_platform);
+        return InstallDatabase(database, choice, m_platform, NameOrigin::Drawn);
     }
     std::string Kept(const std::string& name) const
     {
@@ -151,6 +151,7 @@ TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
         {9, "", "TuneloreDB10"},
         {7, "Songs", "Songs"},
         {7, "Songs", "Songs"},
+        {7, "TuneloreDB7", "TuneloreDB7"},
     };
     for (const auto& [random, chosen, name] : cases) {
         SCOPED_TRACE(name);
@@ -160,12 +161,17 @@ TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
             options.name = chosen;
         }
         CPalmDatabase database = BuildSongDatabase({"A\n"}, platform, options);
-        const InstallResult result = InstallDatabase(database, {}, platform);
+        const InstallResult result =
+            InstallDatabase(database, {}, platform, chosen.empty() ? NameOrigin::Drawn : NameOrigin::Given);
         EXPECT_EQ(std::tuple(result.ok(), database.GetName()), std::tuple(true, name)) << result.error;
     }
     EXPECT_EQ(FolderEntries(Kept("")),
-              (std::vector<std::string>{
-                  "Songs (2).pdb", "Songs.pdb", "TuneloreDB10.pdb", "TuneloreDB7.pdb", "TuneloreDB8.pdb"}));
+              (std::vector<std::string>{"Songs (2).pdb",
+                                        "Songs.pdb",
+                                        "TuneloreDB10.pdb",
+                                        "TuneloreDB7 (2).pdb",
+                                        "TuneloreDB7.pdb",
+                                        "TuneloreDB8.pdb"}));
 }
 
 // install.conf as people write it: spaces and capitals are understood; what is not is said, with its line.
@@ -264,6 +270,11 @@ TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
                   "xdg-mime query filetype " + result.path + "\nxdg-mime query default " + type + "\n" +
                       (asked ? "xdg-open " + result.path + "\n" : ""));
     }
+    // No xdg-mime to ask: no install tool was found, with the system's cause.
+    const ScopedEnv noHelpers("PATH", m_out.Str());
+    EXPECT_EQ(Install({InstallMethod::SystemTool, {}}).error,
+              "no install tool was found for the file: xdg-mime: " +
+                  std::make_error_code(std::errc::no_such_file_or_directory).message());
 }
 
 } // namespace
