@@ -1,9 +1,11 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
+#include "jobs/Charset.h"
 #include "jobs/Extract.h"
 #include "jobs/FileChecks.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
+#include "text/ChordDefinition.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -71,6 +73,20 @@ int ExtractChordDatabase(const CPalmDatabase& database,
     }
     if (result.replaced)
         PrintError("note: replaced " + result.path + ", which held a different text");
+    // A chord name the handheld kept with a blank in it makes a line that no longer reads as a chord
+    // definition, so the written list would not come back as a chord list: say so, naming the first.
+    std::size_t unreadable = 0;
+    std::string first;
+    for (const CPdbRecord& record : database.Records()) {
+        const std::optional<std::string> line = ChordLineOfRecord(record);
+        if (line && !IsChordDefinitionLine(*line) && unreadable++ == 0)
+            first = *line;
+    }
+    if (unreadable > 0)
+        PrintWarning(result.path,
+                     CountOf(unreadable, "chord line does", "chord lines do") +
+                         " not read back as a chord definition (a name with a blank); the first is \"" +
+                         EscapeControls(Cp1252ToUtf8(first)) + "\"");
     std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
               << EscapeControls(result.path);
     if (result.skipped > 0)

@@ -251,6 +251,17 @@ TEST_F(CliTest, InfoDescribesHeaderAndRecords)
               std::tuple("TuneloreDB12345", "SONM", "TuNe", "2006-01-01T00:00:00Z", 3));
     EXPECT_EQ(std::tuple(record["offset"], record["length"], record["displayName"]), std::tuple(178, 63, CREME));
 
+    // A chord name with a blank extracts into a line that no longer reads as a chord definition: a warning.
+    WriteTestDatabase(
+        Work("blank.pdb"), TUNELORE_CREATOR, CHORD_DB_TYPE, {"\0\3\2\0\1\0\0\0C\0"s, "\0\0\2\2\1\0\0\0A m\0"s});
+    run = Run({"extract", Work("blank.pdb"), Work("blank.txt")});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_NE(run.err.find("warning: " + Work("blank.txt") + ": 1 chord line does not read back as a chord definition"),
+              std::string::npos)
+        << run.err;
+    run = Run({"extract", Data("expected/chords.pdb"), Work("clean.txt")});
+    EXPECT_EQ(run.err, "");
+
     run = Run({"info", Data("expected/chords.pdb")});
     EXPECT_EQ(run.status, 0);
     std::erase(run.out, '\r'); // on Windows, text output ends its lines with CR LF
