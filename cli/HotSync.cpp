@@ -98,9 +98,9 @@ std::string NameList(const std::vector<const CPalmDatabase*>& databases)
 
 std::string CheckHotSyncOptions(const HotSyncOptions& options)
 {
-    const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(options.connection);
-    if (!spec) {
-        return "--hotsync: " + spec.error().text;
+    const Result<hotsync::HandheldRoute> route = hotsync::ParseConnection(options.connection);
+    if (!route) {
+        return "--hotsync: " + route.error().text;
     }
     if (options.timeoutSeconds && (!std::isfinite(*options.timeoutSeconds) || *options.timeoutSeconds <= 0 ||
                                    *options.timeoutSeconds > 86400 * 365)) {

@@ -31,7 +31,7 @@ template <typename Number> bool ParseNumber(std::string_view digits, Number& val
 }
 
 // ADDRESS:PORT, the address possibly in brackets.
-Status ParseAddressPort(std::string_view whole, std::string_view rest, ConnectionSpec& spec)
+Status ParseAddressPort(std::string_view whole, std::string_view rest, HandheldRoute& route)
 {
     std::string_view address;
     std::string_view port;
@@ -60,8 +60,8 @@ Status ParseAddressPort(std::string_view whole, std::string_view rest, Connectio
     if (!ParseNumber(port, number) || number == 0 || number > 65535) {
         return Malformed(whole, "the port must be a number from 1 to 65535");
     }
-    spec.address = std::string(address);
-    spec.port = static_cast<std::uint16_t>(number);
+    route.address = std::string(address);
+    route.port = static_cast<std::uint16_t>(number);
     return {};
 }
 
@@ -122,9 +122,9 @@ Result<std::unique_ptr<IPacketLink>> StartNetSyncOver(std::unique_ptr<IByteStrea
 
 } // namespace
 
-Result<ConnectionSpec> ParseConnection(std::string_view text)
+Result<HandheldRoute> ParseConnection(std::string_view text)
 {
-    ConnectionSpec spec;
+    HandheldRoute route;
     const auto colon = text.find(':');
     const std::string_view scheme = text.substr(0, colon);
     const bool hasRest = colon != std::string_view::npos;
@@ -134,22 +134,22 @@ Result<ConnectionSpec> ParseConnection(std::string_view text)
         if (hasRest) {
             return Malformed(text, "usb takes nothing after it");
         }
-        spec.kind = ConnectionSpec::Kind::Usb;
-        return spec;
+        route.kind = HandheldRoute::Kind::Usb;
+        return route;
     }
     if (scheme == "net" || scheme == "serial-net") {
-        spec.kind = scheme == "net" ? ConnectionSpec::Kind::Net : ConnectionSpec::Kind::SerialNet;
-        spec.port = scheme == "net" ? kNetSyncPort : kSerialNetPort;
+        route.kind = scheme == "net" ? HandheldRoute::Kind::Net : HandheldRoute::Kind::SerialNet;
+        route.port = scheme == "net" ? kNetSyncPort : kSerialNetPort;
         if (!hasRest) {
-            return spec;
+            return route;
         }
-        if (Status parsed = ParseAddressPort(text, rest, spec); !parsed) {
+        if (Status parsed = ParseAddressPort(text, rest, route); !parsed) {
             return parsed.error();
         }
-        return spec;
+        return route;
     }
     if (scheme == "serial") {
-        spec.kind = ConnectionSpec::Kind::Serial;
+        route.kind = HandheldRoute::Kind::Serial;
         if (rest.empty()) {
             return Malformed(text, "the serial device is missing, e.g. serial:/dev/ttyUSB0");
         }
@@ -164,68 +164,70 @@ Result<ConnectionSpec> ParseConnection(std::string_view text)
             if (!known) {
                 return Malformed(text, "the speed must be one of 9600, 19200, 38400, 57600, 115200, 230400");
             }
-            spec.device = std::string(rest.substr(0, last));
-            spec.baud = baud;
+            route.device = std::string(rest.substr(0, last));
+            route.baud = baud;
         } else {
-            spec.device = std::string(rest);
+            route.device = std::string(rest);
         }
-        if (spec.device.empty()) {
+        if (route.device.empty()) {
             return Malformed(text, "the serial device is missing, e.g. serial:/dev/ttyUSB0");
         }
-        return spec;
+        return route;
     }
     return Malformed(text,
                      "expected usb, net, net:ADDRESS:PORT, serial:DEVICE, serial:DEVICE:BAUD, serial-net or "
                      "serial-net:ADDRESS:PORT");
 }
 
-std::string DescribeConnection(const ConnectionSpec& spec)
+std::string DescribeConnection(const HandheldRoute& route)
 {
-    const auto address = [&spec] {
-        const std::string host = spec.address.find(':') != std::string::npos ? "[" + spec.address + "]" : spec.address;
-        return (host.empty() ? std::string("*") : host) + ":" + std::to_string(spec.port);
+    const auto address = [&route] {
+        const std::string host =
+            route.address.find(':') != std::string::npos ? "[" + route.address + "]" : route.address;
+        return (host.empty() ? std::string("*") : host) + ":" + std::to_string(route.port);
     };
-    switch (spec.kind) {
-    case ConnectionSpec::Kind::Usb:
+    switch (route.kind) {
+    case HandheldRoute::Kind::Usb:
         return "usb";
-    case ConnectionSpec::Kind::Net:
+    case HandheldRoute::Kind::Net:
         return "net:" + address();
-    case ConnectionSpec::Kind::SerialNet:
+    case HandheldRoute::Kind::SerialNet:
         return "serial-net:" + address();
-    case ConnectionSpec::Kind::Serial:
-        return "serial:" + spec.device + (spec.baud != 0 ? ":" + std::to_string(spec.baud) : std::string());
+    case HandheldRoute::Kind::Serial:
+        return "serial:" + route.device + (route.baud != 0 ? ":" + std::to_string(route.baud) : std::string());
     }
     return "?";
 }
 
-Result<std::unique_ptr<IPacketLink>> OpenHandheldLink(const ConnectionSpec& spec, Deadline deadline, CancelFlag& cancel)
+Result<std::unique_ptr<IPacketLink>> OpenHandheldLink(const HandheldRoute& route, Deadline deadline, CancelFlag& cancel)
 {
-    switch (spec.kind) {
-    case ConnectionSpec::Kind::Net: {
-        Result<std::unique_ptr<IByteStream>> stream = AcceptTcp(spec.address, spec.port, deadline, cancel);
+    switch (route.kind) {
+    case HandheldRoute::Kind::Net: {
+        Result<std::unique_ptr<IByteStream>> stream = AcceptTcp(route.address, route.port, deadline, cancel);
         if (!stream) {
             return stream.error();
         }
         return StartNetSyncOver(std::move(*stream));
     }
-    case ConnectionSpec::Kind::SerialNet: {
+    case HandheldRoute::Kind::SerialNet: {
         // An emulator's serial port carried over TCP: no line speed to switch.
-        Result<std::unique_ptr<IByteStream>> stream = AcceptTcp(spec.address, spec.port, deadline, cancel);
+        Result<std::unique_ptr<IByteStream>> stream = AcceptTcp(route.address, route.port, deadline, cancel);
         if (!stream) {
             return stream.error();
         }
         return StartSerialOver(std::move(*stream), kMostSerialSpeed, {}, deadline, cancel);
     }
-    case ConnectionSpec::Kind::Serial: {
-        Result<std::unique_ptr<SerialPort>> port = OpenSerialPort(spec.device, kSerialStartSpeed, cancel);
+    case HandheldRoute::Kind::Serial: {
+        Result<std::unique_ptr<SerialPort>> port = OpenSerialPort(route.device, kSerialStartSpeed, cancel);
         if (!port) {
             return port.error();
         }
         SerialPort& line = **port;
         auto setSpeed = [&line](std::uint32_t speed) { return line.SetSpeed(speed); };
-        return StartSerialOver(std::move(*port), spec.baud ? spec.baud : kMostSerialSpeed, setSpeed, deadline, cancel);
+        return StartSerialOver(
+            std::move(*port), route.baud ? route.baud : kMostSerialSpeed, setSpeed, deadline, cancel);
     }
-    case ConnectionSpec::Kind::Usb: {
+    case HandheldRoute::Kind::Usb: {
         Result<UsbHandheld> handheld = WaitForUsbHandheld(deadline, cancel);
         if (!handheld) {
             return handheld.error();

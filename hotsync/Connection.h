@@ -15,7 +15,7 @@ namespace hotsync {
 //   serial:DEVICE | serial:DEVICE:BAUD      (a serial port)
 //   serial-net | serial-net:ADDRESS:PORT    (the serial protocol over TCP, as emulators offer; port 6416)
 // ADDRESS may be an IPv6 address in brackets: net:[::1]:14238.
-struct ConnectionSpec
+struct HandheldRoute
 {
     enum class Kind
     {
@@ -35,15 +35,15 @@ inline constexpr std::uint16_t kNetSyncPort = 14238;
 inline constexpr std::uint16_t kSerialNetPort = 6416;
 
 // Parses a connection string; Refused with the reason for a malformed one.
-Result<ConnectionSpec> ParseConnection(std::string_view text);
+Result<HandheldRoute> ParseConnection(std::string_view text);
 
 // The connection string back, for messages.
-std::string DescribeConnection(const ConnectionSpec& spec);
+std::string DescribeConnection(const HandheldRoute& route);
 
 // Waits for the handheld on the connection, runs the transport's handshake and hands back a link that carries
 // DLP. Timeout when no handheld came before the deadline; Cancelled when `cancel` was set. The link's waits
 // keep checking `cancel`, so it must outlive the link.
 Result<std::unique_ptr<IPacketLink>>
-OpenHandheldLink(const ConnectionSpec& spec, Deadline deadline, CancelFlag& cancel);
+OpenHandheldLink(const HandheldRoute& route, Deadline deadline, CancelFlag& cancel);
 
 } // namespace hotsync

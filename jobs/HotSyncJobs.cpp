@@ -11,16 +11,16 @@ namespace {
 // Opens the connection and runs the work in a session.
 Status RunHotSync(const HotSyncSessionSetup& setup, const hotsync::SessionWork& work)
 {
-    const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(setup.connection);
-    if (!spec) {
-        return spec.error();
+    const Result<hotsync::HandheldRoute> route = hotsync::ParseConnection(setup.connection);
+    if (!route) {
+        return route.error();
     }
     Result<std::unique_ptr<hotsync::IPacketLink>> link =
-        hotsync::OpenHandheldLink(*spec, setup.deadline, *setup.cancel);
+        hotsync::OpenHandheldLink(*route, setup.deadline, *setup.cancel);
     if (!link) {
         if (link.error().kind == ErrorKind::Timeout) {
             return MakeError(ErrorKind::Timeout,
-                             "no handheld connected within the timeout (" + hotsync::DescribeConnection(*spec) + ")");
+                             "no handheld connected within the timeout (" + hotsync::DescribeConnection(*route) + ")");
         }
         return link.error();
     }

@@ -217,8 +217,8 @@ std::optional<std::string> CImporterDlg::AskHotSyncConnection()
             return std::nullopt;
         }
         connection = typed->trimmed().toStdString();
-        if (const Result<hotsync::ConnectionSpec> spec = hotsync::ParseConnection(connection); !spec) {
-            ShowError(FromUtf8(spec.error().text));
+        if (const Result<hotsync::HandheldRoute> route = hotsync::ParseConnection(connection); !route) {
+            ShowError(FromUtf8(route.error().text));
             return std::nullopt;
         }
     }

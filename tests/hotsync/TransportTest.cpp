@@ -166,9 +166,9 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
         handheld.stallWhenGone = silent;
         std::thread device = HandheldConnecting(handheld, port);
         CancelFlag cancel{false};
-        Result<ConnectionSpec> spec = ParseConnection("net:127.0.0.1:" + std::to_string(port));
+        Result<HandheldRoute> route = ParseConnection("net:127.0.0.1:" + std::to_string(port));
         Result<std::unique_ptr<IPacketLink>> link =
-            OpenHandheldLink(*spec, Deadline::In(std::chrono::seconds(10)), cancel);
+            OpenHandheldLink(*route, Deadline::In(std::chrono::seconds(10)), cancel);
         ASSERT_TRUE(link) << link.error().text;
         const CPalmDatabase db = Songs(10);
         const Status done = RunSession(**link, cancel, SessionOptions{std::chrono::milliseconds(200)}, InstallWork(db));
@@ -181,7 +181,7 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
 
 TEST(Connection, ConnectionStringsParseOrAreRefused)
 {
-    using Kind = ConnectionSpec::Kind;
+    using Kind = HandheldRoute::Kind;
     struct Good
     {
         const char* text;
@@ -205,13 +205,13 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
     };
     for (const Good& g : good) {
         SCOPED_TRACE(g.text);
-        Result<ConnectionSpec> spec = ParseConnection(g.text);
-        ASSERT_TRUE(spec) << spec.error().text;
-        EXPECT_EQ(spec->kind, g.kind);
-        EXPECT_EQ(spec->address, g.address);
-        EXPECT_EQ(spec->port, g.port);
-        EXPECT_EQ(spec->device, g.device);
-        EXPECT_EQ(spec->baud, g.baud);
+        Result<HandheldRoute> route = ParseConnection(g.text);
+        ASSERT_TRUE(route) << route.error().text;
+        EXPECT_EQ(route->kind, g.kind);
+        EXPECT_EQ(route->address, g.address);
+        EXPECT_EQ(route->port, g.port);
+        EXPECT_EQ(route->device, g.device);
+        EXPECT_EQ(route->baud, g.baud);
     }
     for (const char* bad : {"",
                             "usb:1",
@@ -231,25 +231,25 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
                             "serial-net:host",
                             "NET"}) {
         SCOPED_TRACE(bad);
-        Result<ConnectionSpec> spec = ParseConnection(bad);
-        ASSERT_FALSE(spec);
-        EXPECT_EQ(spec.error().kind, ErrorKind::Refused);
-        EXPECT_NE(spec.error().text.find("connection \""), std::string::npos);
+        Result<HandheldRoute> route = ParseConnection(bad);
+        ASSERT_FALSE(route);
+        EXPECT_EQ(route.error().kind, ErrorKind::Refused);
+        EXPECT_NE(route.error().text.find("connection \""), std::string::npos);
     }
     // Every transport is attempted: with nobody there, each wait ends at its deadline (or, in a build without
     // USB, USB is refused with the reason).
     CancelFlag cancel{false};
-    for (const auto kind : {ConnectionSpec::Kind::Usb, ConnectionSpec::Kind::SerialNet, ConnectionSpec::Kind::Net}) {
-        ConnectionSpec spec;
-        spec.kind = kind;
-        spec.address = "127.0.0.1";
-        spec.port = 0; // any free port
-        SCOPED_TRACE(DescribeConnection(spec));
+    for (const auto kind : {HandheldRoute::Kind::Usb, HandheldRoute::Kind::SerialNet, HandheldRoute::Kind::Net}) {
+        HandheldRoute route;
+        route.kind = kind;
+        route.address = "127.0.0.1";
+        route.port = 0; // any free port
+        SCOPED_TRACE(DescribeConnection(route));
         Result<std::unique_ptr<IPacketLink>> link =
-            OpenHandheldLink(spec, Deadline::In(std::chrono::milliseconds(10)), cancel);
+            OpenHandheldLink(route, Deadline::In(std::chrono::milliseconds(10)), cancel);
         ASSERT_FALSE(link);
         EXPECT_TRUE(link.error().kind == ErrorKind::Timeout ||
-                    (kind == ConnectionSpec::Kind::Usb && !UsbAvailable() && link.error().kind == ErrorKind::Refused))
+                    (kind == HandheldRoute::Kind::Usb && !UsbAvailable() && link.error().kind == ErrorKind::Refused))
             << link.error().text;
     }
 }
