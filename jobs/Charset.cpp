@@ -143,6 +143,19 @@ bool HasNonAscii(std::string_view bytes)
     return false;
 }
 
+// One decoded code point as its Windows-1252 byte; a surrogate or a value past U+10FFFF becomes REPLACEMENT, as
+// does a character without a form, each counted.
+void AppendCodePoint(std::string& out, char32_t cp, ReplacedCharacters& replaced)
+{
+    char byte = REPLACEMENT;
+    if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        ++replaced.counts[REPLACEMENT_CHARACTER];
+    } else if (!CodePointToCp1252(cp, byte)) {
+        ++replaced.counts[cp];
+    }
+    out.push_back(byte);
+}
+
 // UTF-16 text after its byte-order mark, little or big endian, as Windows-1252: surrogate pairs are joined;
 // a lone surrogate, and an odd last byte, become REPLACEMENT.
 std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
@@ -164,13 +177,7 @@ std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharac
                 pos += 2;
             }
         }
-        char byte = REPLACEMENT;
-        if (cp >= 0xD800 && cp <= 0xDFFF) {
-            ++replaced.counts[REPLACEMENT_CHARACTER];
-        } else if (!CodePointToCp1252(cp, byte)) {
-            ++replaced.counts[cp];
-        }
-        out.push_back(byte);
+        AppendCodePoint(out, cp, replaced);
     }
     if (pos < bytes.size()) {
         ++replaced.counts[REPLACEMENT_CHARACTER];
@@ -192,13 +199,7 @@ std::string Utf32ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharac
             const auto byte = static_cast<unsigned char>(bytes[pos + (bigEndian ? i : 3 - i)]);
             cp = (cp << 8) | byte;
         }
-        char byte = REPLACEMENT;
-        if (cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            ++replaced.counts[REPLACEMENT_CHARACTER];
-        } else if (!CodePointToCp1252(cp, byte)) {
-            ++replaced.counts[cp];
-        }
-        out.push_back(byte);
+        AppendCodePoint(out, cp, replaced);
     }
     if (pos < bytes.size()) {
         ++replaced.counts[REPLACEMENT_CHARACTER];
