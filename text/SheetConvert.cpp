@@ -263,6 +263,8 @@ std::string_view LabelText(std::string_view line)
     }
     if (t.size() >= 3 && t.front() == '*' && t.back() == '*') {
         const std::size_t begin = t.find_first_not_of('*');
+        if (begin == std::string_view::npos)
+            return {}; // a row of asterisks alone is a rule, not a label
         t = Trim(t.substr(begin, t.find_last_not_of('*') + 1 - begin));
     }
     std::size_t pos = 0;
