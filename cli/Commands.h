@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/HotSync.h"
+#include "jobs/Install.h"
 
 #include <functional>
 #include <optional>
@@ -26,18 +27,33 @@ struct BuildOptions
     std::string installTo;                 // install by copying into this folder
     std::string installWith;               // install through "system" (the system's install tool) or "jpilot"
     bool chordSheets = false;              // convert every text file with the chord-sheet rules
-    std::optional<HotSyncOptions> hotsync; // install on the handheld by HotSync
+    std::optional<HotSyncOptions> hotsync; // install on the handheld by HotSync (--hotsync)
+    HotSyncOptions session;                // --replace and --timeout, for a HotSync that --install leads to
     std::vector<std::string> files;
     bool Installing() const { return install || !installTo.empty() || !installWith.empty(); }
 };
 int RunBuild(const BuildOptions& options);
 
-// Installs a built database as the options say; `describe` says what it is once installed (a name this
-// build drew that is already in use is drawn again). The line for standard output, or nullopt after printing why the
-// install failed. `original`: the file an existing database was read from, handed on unchanged.
+// Where an install without --hotsync goes: --install-to or --install-with, else install.conf's choice (its
+// warnings printed), "ask" taken as automatic since nobody is there to ask. When that choice leads to HotSync,
+// the HotSync options to run it with (the session's --replace and --timeout over the remembered connection);
+// nullopt otherwise. A remembered connection that is malformed is reported and taken as failed (`failed`).
+struct InstallRoute
+{
+    InstallChoice choice;
+    std::optional<HotSyncOptions> hotsync;
+    bool failed = false;
+};
+InstallRoute ChooseInstallRoute(const BuildOptions& options, IPlatform& platform);
+
+// Installs a built database as the choice says; `describe` says what it is once installed (a name this
+// build drew that is already in use is drawn again; one `named` by the user stays). The line for standard
+// output, or nullopt after printing why the install failed. `original`: the file an existing database was read
+// from, handed on unchanged.
 std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
                                                 const std::function<std::string()>& describe,
-                                                const BuildOptions& options,
+                                                const InstallChoice& choice,
+                                                bool named,
                                                 IPlatform& platform,
                                                 const std::vector<std::uint8_t>* original = nullptr);
 

@@ -221,24 +221,33 @@ int RunInstall(const InstallCommandOptions& options)
         }
     }
     const std::string what = CountOf(databases.size(), "database", "databases");
-    if (options.hotsync) {
+    BuildOptions destination;
+    destination.installTo = options.installTo;
+    destination.installWith = options.installWith;
+    destination.install = options.installTo.empty() && options.installWith.empty();
+    destination.session = options.session;
+    CSystemPlatform platform;
+    InstallRoute route;
+    if (!options.hotsync) {
+        route = ChooseInstallRoute(destination, platform);
+        if (route.failed) {
+            return EXIT_STATUS_FAILED;
+        }
+    }
+    // All of them in one session, so the HotSync button is pressed once.
+    if (const std::optional<HotSyncOptions>& hotsync = options.hotsync ? options.hotsync : route.hotsync) {
         std::vector<const CPalmDatabase*> pointers;
         for (const CPalmDatabase& db : databases) {
             pointers.push_back(&db);
         }
         const std::optional<std::string> done =
-            InstallByHotSync(pointers, what + " (" + PrintableText(NameList(pointers)) + ")", *options.hotsync);
+            InstallByHotSync(pointers, what + " (" + PrintableText(NameList(pointers)) + ")", *hotsync);
         if (!done) {
             return EXIT_STATUS_FAILED;
         }
         std::cout << *done << '\n';
         return EXIT_STATUS_OK;
     }
-    BuildOptions destination;
-    destination.installTo = options.installTo;
-    destination.installWith = options.installWith;
-    destination.install = options.installTo.empty() && options.installWith.empty();
-    CSystemPlatform platform;
     for (std::size_t i = 0; i < databases.size(); ++i) {
         // The file was parsed only to check it: what goes on is the file as it stands, not a rewrite of it.
         const FileReadResult file = ReadWholeFile(PathFromUtf8(options.files[i]));
@@ -252,7 +261,8 @@ int RunInstall(const InstallCommandOptions& options)
             [&] {
                 return "database " + PrintableText(databases[i].m_name) + " from " + EscapeControls(options.files[i]);
             },
-            destination,
+            route.choice,
+            true,
             platform,
             &original);
         if (!done) {

@@ -34,7 +34,8 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
 struct InstallCommandOptions
 {
     std::vector<std::string> files;
-    std::optional<HotSyncOptions> hotsync;
+    std::optional<HotSyncOptions> hotsync; // --hotsync
+    HotSyncOptions session;                // --replace and --timeout, for a HotSync that install.conf leads to
     std::string installTo;
     std::string installWith;
 };

@@ -34,10 +34,12 @@ int Run(int argc, char** argv)
         buildCommand->add_option("--name", nameArgument, "Database name (at most 31 bytes) instead of a random one");
     CLI::Option_group* destination = buildCommand->add_option_group("destination", "Where the database goes");
     destination->add_option("-o,--output", build.output, "Write the database to this .pdb file");
-    destination->add_flag("--install",
-                          build.install,
-                          "Install at the next HotSync as last chosen (tunelore-importer's context menu or "
-                          "install.conf), else through J-Pilot (Linux) or the system's install tool");
+    CLI::Option* buildInstallOption =
+        destination->add_flag("--install",
+                              build.install,
+                              "Install as last chosen (tunelore-importer's context menu or install.conf), else "
+                              "through J-Pilot, or on Linux without J-Pilot by HotSync over USB, or elsewhere "
+                              "through the system's install tool");
     CLI::Option* installTo = destination->add_option(
         "--install-to", build.installTo, "Install by copying into this folder (an emulator's, a card's PALM/Launcher)");
     destination->add_option("--install-with", build.installWith, "Install through the system's install tool or J-Pilot")
@@ -51,13 +53,12 @@ int Run(int argc, char** argv)
                                 "serial:DEVICE[:BAUD] or serial-net[:ADDRESS:PORT]");
     buildHotSyncOption->type_name("CONN");
     destination->require_option(1);
-    buildCommand
-        ->add_flag("--replace", buildHotSync.replace, "HotSync: replace a database of the same name on the handheld")
-        ->needs(buildHotSyncOption);
+    // With --install they apply when the install goes by HotSync.
+    CLI::Option* buildReplaceOption = buildCommand->add_flag(
+        "--replace", buildHotSync.replace, "HotSync: replace a database of the same name on the handheld");
     CLI::Option* buildTimeoutOption =
         buildCommand->add_option("--timeout", buildTimeout, "HotSync: wait at most this many seconds for the handheld")
-            ->type_name("SECONDS")
-            ->needs(buildHotSyncOption);
+            ->type_name("SECONDS");
     const char* sheetHelp =
         "Convert every text file as a chord sheet from a tab site (section labels, chord lines "
         "with bar lines and repeats, tablature); ChordPro files with chord marks and chord lists stay as they "
@@ -112,14 +113,13 @@ int Run(int argc, char** argv)
         ->add_option("--install-with", install.installWith, "Install through the system's install tool or J-Pilot")
         ->check(CLI::IsMember({"system", "jpilot"}));
     installDestination->require_option(0, 1);
-    installCommand
-        ->add_flag("--replace", installHotSync.replace, "HotSync: replace databases of the same names on the handheld")
-        ->needs(installHotSyncOption);
+    // Without --hotsync they apply when install.conf's choice leads to HotSync.
+    CLI::Option* installReplaceOption = installCommand->add_flag(
+        "--replace", installHotSync.replace, "HotSync: replace databases of the same names on the handheld");
     CLI::Option* installTimeoutOption =
         installCommand
             ->add_option("--timeout", installTimeout, "HotSync: wait at most this many seconds for the handheld")
-            ->type_name("SECONDS")
-            ->needs(installHotSyncOption);
+            ->type_name("SECONDS");
     installCommand->add_option("FILE", install.files, "Palm databases (.pdb, .prc)")->required();
 
     std::string convertPath;
@@ -144,21 +144,37 @@ int Run(int argc, char** argv)
         return EXIT_STATUS_USAGE;
     }
 
-    // The HotSync options of a command, checked; false after printing the usage error.
+    // The HotSync options of a command, checked (the connection only when one was given); false after printing
+    // the usage error.
     const auto takeHotSync = [](HotSyncOptions& options, CLI::Option* timeoutOption, double timeout) {
         if (timeoutOption->count() > 0)
             options.timeoutSeconds = timeout;
-        const std::string error = CheckHotSyncOptions(options);
+        HotSyncOptions checked = options;
+        if (checked.connection.empty())
+            checked.connection = DEFAULT_HOTSYNC_CONNECTION;
+        const std::string error = CheckHotSyncOptions(checked);
         if (!error.empty())
             PrintError(error + " (see tunelore-cli --help)");
         return error.empty();
     };
+    // --replace and --timeout need a HotSync: one asked for, or one that an install may lead to.
+    const auto sessionOptionsFit = [](CLI::Option* replace, CLI::Option* timeout, bool hotsyncPossible) {
+        if (hotsyncPossible || (replace->count() == 0 && timeout->count() == 0))
+            return true;
+        PrintError(std::string(replace->count() > 0 ? "--replace" : "--timeout") +
+                   ": only with --hotsync or --install (see tunelore-cli --help)");
+        return false;
+    };
     if (*buildCommand) {
-        if (buildHotSyncOption->count() > 0) {
-            if (!takeHotSync(buildHotSync, buildTimeoutOption, buildTimeout))
-                return EXIT_STATUS_USAGE;
+        if (!sessionOptionsFit(buildReplaceOption,
+                               buildTimeoutOption,
+                               buildHotSyncOption->count() > 0 || buildInstallOption->count() > 0))
+            return EXIT_STATUS_USAGE;
+        if (!takeHotSync(buildHotSync, buildTimeoutOption, buildTimeout))
+            return EXIT_STATUS_USAGE;
+        if (buildHotSyncOption->count() > 0)
             build.hotsync = buildHotSync;
-        }
+        build.session = buildHotSync;
         if (!build.hotsync && !build.Installing() && build.output.empty()) {
             PrintError(std::string(installTo->count() > 0 ? "--install-to: the folder" : "-o: the output path") +
                        " is empty (see tunelore-cli --help)");
@@ -193,11 +209,14 @@ int Run(int argc, char** argv)
         return RunExtract(databasePath, destinationPath, keepExisting);
     }
     if (*installCommand) {
-        if (installHotSyncOption->count() > 0) {
-            if (!takeHotSync(installHotSync, installTimeoutOption, installTimeout))
-                return EXIT_STATUS_USAGE;
+        if (!sessionOptionsFit(
+                installReplaceOption, installTimeoutOption, install.installTo.empty() && install.installWith.empty()))
+            return EXIT_STATUS_USAGE;
+        if (!takeHotSync(installHotSync, installTimeoutOption, installTimeout))
+            return EXIT_STATUS_USAGE;
+        if (installHotSyncOption->count() > 0)
             install.hotsync = installHotSync;
-        }
+        install.session = installHotSync;
         return RunInstall(install);
     }
     if (*convertCommand)

@@ -27,12 +27,13 @@ constexpr std::string_view JPILOT_LIST = "jpilot.install";
 constexpr std::size_t SMALL_FILE_LIMIT = 1024 * 1024; // settings and J-Pilot's list are a few lines
 constexpr int MOST_NUMBERED_NAMES = 9999;
 
-constexpr std::array<std::pair<InstallMethod, std::string_view>, 5> METHOD_NAMES{{
+constexpr std::array<std::pair<InstallMethod, std::string_view>, 6> METHOD_NAMES{{
     {InstallMethod::Automatic, "automatic"},
     {InstallMethod::JPilot, "jpilot"},
     {InstallMethod::Folder, "folder"},
     {InstallMethod::SystemTool, "system"},
     {InstallMethod::Ask, "ask"},
+    {InstallMethod::HotSync, "hotsync"},
 }};
 
 bool IsFolder(const fs::path& path)
@@ -116,6 +117,9 @@ void HandOn(InstallResult& result,
 {
     switch (result.destination) {
     case InstallDestination::None:
+        return;
+    case InstallDestination::HotSync:
+        result.error = "HotSync runs only from the window or tunelore-cli";
         return;
     case InstallDestination::JPilot: {
         const std::optional<fs::path> folder = JPilotFolder(platform);
@@ -310,14 +314,18 @@ InstallSettings ReadInstallSettings(IPlatform& platform)
         const std::size_t equals = line.find('=');
         const std::string key = AsciiLowerCopy(TrimAscii(line.substr(0, std::min(equals, line.size()))));
         const std::string_view value = equals == std::string_view::npos ? "" : TrimAscii(line.substr(equals + 1));
-        if (equals == std::string_view::npos || (key != "destination" && key != "folder")) {
-            settings.warnings.push_back(where + "not a setting (destination=... or folder=...); ignored");
+        if (equals == std::string_view::npos || (key != "destination" && key != "folder" && key != "connection")) {
+            settings.warnings.push_back(where +
+                                        "not a setting (destination=..., folder=... or connection=...); ignored");
+        } else if (key == "connection") {
+            settings.choice.connection = value;
         } else if (key == "destination") {
             const std::optional<InstallMethod> method = ParseInstallMethod(AsciiLowerCopy(value));
             settings.choice.method = method.value_or(InstallMethod::Automatic);
             if (!method) {
-                settings.warnings.push_back(where + "unknown destination \"" + std::string(value) +
-                                            "\" (automatic, jpilot, folder, system or ask); installing automatically");
+                settings.warnings.push_back(
+                    where + "unknown destination \"" + std::string(value) +
+                    "\" (automatic, jpilot, folder, system, ask or hotsync); installing automatically");
             }
         } else if (!value.empty() && !PathFromUtf8(value).is_absolute()) {
             settings.choice.folder.clear();
@@ -341,15 +349,19 @@ std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
     if (!folder) {
         return "no home folder to keep the settings in";
     }
-    if (choice.folder.find_first_of("\r\n") != std::string::npos) {
-        return "a folder whose name holds a line break cannot be remembered";
+    if ((choice.folder + choice.connection).find_first_of("\r\n") != std::string::npos) {
+        return "a folder or connection that holds a line break cannot be remembered";
     }
     if (std::string cause = CreatePrivateFolder(*folder); !cause.empty()) {
         return CantWriteMessage(Utf8FromPath(*folder), cause);
     }
-    const std::string text = "# Where Install hands the database: automatic, jpilot, folder, system or ask.\n"
+    const std::string text = "# Where Install hands the database: automatic, jpilot, folder, system, ask or hotsync.\n"
                              "destination=" +
-                             std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder + "\n";
+                             std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder +
+                             "\n# How HotSync reaches the handheld: usb, net[:ADDRESS:PORT], serial:DEVICE[:BAUD], "
+                             "serial-net[:ADDRESS:PORT].\n"
+                             "connection=" +
+                             choice.connection + "\n";
     const fs::path file = *folder / SETTINGS_FILE;
     const std::string cause = ReplaceSmallFile(file, text);
     return cause.empty() ? std::string() : CantWriteMessage(Utf8FromPath(file), cause);
@@ -364,6 +376,8 @@ InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platfo
         return InstallDestination::Folder;
     case InstallMethod::SystemTool:
         return InstallDestination::SystemTool;
+    case InstallMethod::HotSync:
+        return InstallDestination::HotSync;
     case InstallMethod::Automatic:
     case InstallMethod::Ask:
         break;
@@ -371,8 +385,9 @@ InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platfo
     if (SystemInstallToolIsDefault()) {
         return InstallDestination::SystemTool; // Palm Desktop's install tool opens .pdb files there
     }
+    // Without J-Pilot nothing on the desktop takes the database to the handheld, so HotSync does it itself.
     const std::optional<fs::path> jpilot = JPilotFolder(platform);
-    return jpilot && IsFolder(*jpilot) ? InstallDestination::JPilot : InstallDestination::None;
+    return jpilot && IsFolder(*jpilot) ? InstallDestination::JPilot : InstallDestination::HotSync;
 }
 
 std::string CreatePrivateFolder(const fs::path& folder)

@@ -20,22 +20,34 @@
 // share.
 enum class InstallMethod
 {
-    Automatic,  // the platform's order: Linux J-Pilot when present, else nowhere; elsewhere the system's tool
+    Automatic,  // the platform's order: Linux J-Pilot when present, else HotSync over USB; elsewhere the
+                // system's tool
     JPilot,     // J-Pilot's install list
     Folder,     // a copy in InstallChoice::folder
     SystemTool, // the default application for the file, unless that is this program
     Ask,        // the window asks at each install; elsewhere Automatic
+    HotSync,    // straight onto the handheld by HotSync over InstallChoice::connection
 };
+
+// The connection HotSync uses when none was chosen: the USB cradle or cable, the one route that reaches a
+// handheld from a desktop with no HotSync program of its own.
+inline constexpr std::string_view DEFAULT_HOTSYNC_CONNECTION = "usb";
 
 struct InstallChoice
 {
     InstallMethod method = InstallMethod::Automatic;
-    std::string folder; // UTF-8; for InstallMethod::Folder
+    std::string folder;     // UTF-8; for InstallMethod::Folder
+    std::string connection; // how HotSync reaches the handheld ("usb", "net:ADDRESS:PORT", ...); empty: USB.
+                            // Kept whatever the method, so that Get Songs and a later HotSync choice reuse it.
     bool operator==(const InstallChoice&) const = default;
+    std::string HotSyncConnection() const
+    {
+        return connection.empty() ? std::string(DEFAULT_HOTSYNC_CONNECTION) : connection;
+    }
 };
 
-// The method's word in install.conf: "automatic", "jpilot", "folder", "system", "ask"; and back (nullopt for
-// any other word).
+// The method's word in install.conf: "automatic", "jpilot", "folder", "system", "ask", "hotsync"; and back
+// (nullopt for any other word).
 std::string_view InstallMethodName(InstallMethod method);
 std::optional<InstallMethod> ParseInstallMethod(std::string_view name);
 
@@ -57,9 +69,10 @@ struct InstallSettings
     std::string file;                  // install.conf's path (UTF-8); empty when no home names the folder
     std::vector<std::string> warnings; // what in it was not understood or could not be read, and what is used
 };
-// The remembered choice. Keys and values are read without regard to case and to spaces around them; a line
-// not understood, an unknown destination, a folder that is not an absolute path and a file that cannot be
-// read each give a warning ("line 3: ...") and leave the default: Automatic, no folder.
+// The remembered choice: the lines destination=, folder= and connection=. Keys and values are read without
+// regard to case and to spaces around them; a line not understood, an unknown destination, a folder that is not
+// an absolute path and a file that cannot be read each give a warning ("line 3: ...") and leave the default:
+// Automatic, no folder, USB. The connection is checked by the HotSync session that uses it.
 InstallSettings ReadInstallSettings(IPlatform& platform);
 // The remembered choice alone.
 InstallChoice ReadInstallChoice(IPlatform& platform);
@@ -72,6 +85,7 @@ enum class InstallDestination
     JPilot,     // queued in J-Pilot's install list
     Folder,     // copied into a folder
     SystemTool, // handed to the default application
+    HotSync,    // installed on the handheld by a HotSync session, which the front end runs
 };
 // The destination a choice leads to on this system.
 InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform);
@@ -113,7 +127,9 @@ enum class NameOrigin
     Given,
 };
 
-// Writes the database into the lasting folder and hands it to the destination the choice leads to. The file
+// Writes the database into the lasting folder and hands it to the destination the choice leads to (for
+// HotSync, which only a front end can run, it stays there with `handedOn` false: callers check DestinationFor
+// first and run the session instead). The file
 // is named after the database (in UTF-8) and never replaces another. With `original` (the file an existing
 // database was read from) those bytes are kept and handed on unchanged instead of the database written anew.
 InstallResult InstallDatabase(CPalmDatabase& database,

@@ -132,8 +132,6 @@ public:
         ChordsFolder,
         SongFolder,
         InstallFolder,
-        HotSyncConnection, // the connection string the user chose for HotSync
-        InstallByHotSync,  // Install goes by HotSync rather than to the install.conf destination
     };
 
     // The minimum size of the window, frame included.
@@ -196,7 +194,7 @@ private:
     void ReportInstall(const InstallResult& result, bool oneSong);
     // Install by HotSync over the remembered connection: the waiting dialog, Replace when the handheld has a
     // database of that name, and the one message at the end. True when the songs were installed.
-    bool InstallByHotSync();
+    bool InstallByHotSync(const std::string& connection);
     // The message for a session that failed.
     QString HotSyncFailure(const Error& error, bool cancelled, bool installing) const;
     // How the handheld is connected, asked and remembered; nullopt on cancel.

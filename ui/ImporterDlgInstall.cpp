@@ -53,10 +53,6 @@ QString SettingKey(CImporterDlg::Setting setting)
         return QStringLiteral("folders/song");
     case InstallFolder:
         return QStringLiteral("folders/install");
-    case HotSyncConnection:
-        return QStringLiteral("hotsync/connection");
-    case InstallByHotSync:
-        return QStringLiteral("install/hotsync");
     }
     return {};
 }
@@ -175,7 +171,8 @@ std::optional<std::string> CImporterDlg::AskInstallFolder()
 
 void CImporterDlg::OnInstallDestination(InstallMethod method)
 {
-    InstallChoice choice{method, {}};
+    // The HotSync connection stays remembered for Get Songs and for choosing HotSync again.
+    InstallChoice choice{method, {}, ReadInstallChoice(m_desktop).connection};
     if (method == InstallMethod::Folder) {
         std::optional<std::string> folder = AskInstallFolder();
         if (!folder) {
@@ -185,9 +182,7 @@ void CImporterDlg::OnInstallDestination(InstallMethod method)
     }
     if (const std::string error = SaveInstallChoice(m_desktop, choice); !error.empty()) {
         ShowError(FromUtf8(error));
-        return;
     }
-    WriteSetting(Setting::InstallByHotSync, false);
 }
 
 std::optional<std::string> CImporterDlg::AskHotSyncConnection()
@@ -212,7 +207,7 @@ std::optional<std::string> CImporterDlg::AskHotSyncConnection()
         connection = connections[static_cast<std::size_t>(*chosen)];
     } else {
         const std::optional<QString> typed = m_desktop.AskText(
-            this, FromUtf8(res::HOTSYNC_TYPE_CONNECTION), ReadSetting(Setting::HotSyncConnection).toString());
+            this, FromUtf8(res::HOTSYNC_TYPE_CONNECTION), FromUtf8(ReadInstallChoice(m_desktop).connection));
         if (!typed) {
             return std::nullopt;
         }
@@ -222,14 +217,16 @@ std::optional<std::string> CImporterDlg::AskHotSyncConnection()
             return std::nullopt;
         }
     }
-    WriteSetting(Setting::HotSyncConnection, FromUtf8(connection));
     return connection;
 }
 
 void CImporterDlg::OnHotSyncDestination()
 {
-    if (AskHotSyncConnection()) {
-        WriteSetting(Setting::InstallByHotSync, true);
+    if (const std::optional<std::string> connection = AskHotSyncConnection()) {
+        if (const std::string error = SaveInstallChoice(m_desktop, {InstallMethod::HotSync, {}, *connection});
+            !error.empty()) {
+            ShowError(FromUtf8(error));
+        }
     }
 }
 
@@ -246,7 +243,7 @@ void CImporterDlg::AddInstallDestinations(QMenu& menu)
         {InstallMethod::SystemTool, res::DESTINATION_SYSTEM},
         {InstallMethod::Ask, res::DESTINATION_ASK},
     };
-    const bool byHotSync = ReadSetting(Setting::InstallByHotSync).toBool();
+    const bool byHotSync = current.method == InstallMethod::HotSync;
     for (const auto& [method, text] : entries) {
         QString label = FromUtf8(text);
         if (method == InstallMethod::Folder && current.method == method && !current.folder.empty()) {
@@ -261,10 +258,10 @@ void CImporterDlg::AddInstallDestinations(QMenu& menu)
             RunCommand([this, method] { OnInstallDestination(method); });
         });
     }
-    const QString connection = ReadSetting(Setting::HotSyncConnection).toString();
-    QAction* hotsync = destinations->addAction(byHotSync && !connection.isEmpty()
-                                                   ? FormatString(res::DESTINATION_HOTSYNC_CHOSEN, connection)
-                                                   : FromUtf8(res::DESTINATION_HOTSYNC));
+    QAction* hotsync =
+        destinations->addAction(byHotSync && !current.connection.empty()
+                                    ? FormatString(res::DESTINATION_HOTSYNC_CHOSEN, FromUtf8(current.connection))
+                                    : FromUtf8(res::DESTINATION_HOTSYNC));
     hotsync->setCheckable(true);
     hotsync->setChecked(byHotSync);
     group->addAction(hotsync);
@@ -277,20 +274,26 @@ std::optional<InstallChoice> CImporterDlg::ChooseInstall()
     if (choice.method != InstallMethod::Ask) {
         return choice;
     }
-    const QStringList choices = {
-        ChoiceText(res::DESTINATION_JPILOT), ChoiceText(res::DESTINATION_FOLDER), ChoiceText(res::DESTINATION_SYSTEM)};
+    const QStringList choices = {ChoiceText(res::DESTINATION_JPILOT),
+                                 ChoiceText(res::DESTINATION_FOLDER),
+                                 ChoiceText(res::DESTINATION_SYSTEM),
+                                 ChoiceText(res::DESTINATION_HOTSYNC)};
     const std::optional<int> chosen = m_desktop.AskChoice(this, FromUtf8(res::ASK_DESTINATION), choices);
     if (!chosen) {
         return std::nullopt;
+    }
+    if (*chosen == 3) {
+        choice.method = InstallMethod::HotSync; // over the remembered connection, USB when none
+        return choice;
     }
     if (*chosen == 1) {
         std::optional<std::string> folder = AskInstallFolder();
         if (!folder) {
             return std::nullopt;
         }
-        return InstallChoice{InstallMethod::Folder, std::move(*folder)};
+        return InstallChoice{InstallMethod::Folder, std::move(*folder), {}};
     }
-    return InstallChoice{*chosen == 0 ? InstallMethod::JPilot : InstallMethod::SystemTool, {}};
+    return InstallChoice{*chosen == 0 ? InstallMethod::JPilot : InstallMethod::SystemTool, {}, {}};
 }
 
 void CImporterDlg::OnInstall()
@@ -302,14 +305,14 @@ void CImporterDlg::OnInstall()
     if (!ConfirmLosses()) {
         return; // the texts stay as they are
     }
-    if (ReadSetting(Setting::InstallByHotSync).toBool()) {
-        if (InstallByHotSync()) {
-            ClearLoadedSongs();
-        }
-        return;
-    }
     const std::optional<InstallChoice> choice = ChooseInstall();
     if (!choice) {
+        return;
+    }
+    if (DestinationFor(*choice, m_desktop) == InstallDestination::HotSync) {
+        if (InstallByHotSync(choice->HotSyncConnection())) {
+            ClearLoadedSongs();
+        }
         return;
     }
     InstallResult result;
@@ -385,9 +388,8 @@ QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled, bool in
     return installing && !m_songs.Empty() ? text + QStringLiteral("\n\n") + FromUtf8(res::HOTSYNC_SONGS_STAY) : text;
 }
 
-bool CImporterDlg::InstallByHotSync()
+bool CImporterDlg::InstallByHotSync(const std::string& connection)
 {
-    const std::string connection = ReadSetting(Setting::HotSyncConnection).toString().toStdString();
     const CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
     bool replace = false;
     for (;;) {
@@ -480,15 +482,18 @@ void CImporterDlg::StartDrag()
 
 void CImporterDlg::OnGetSongsFromHandheld()
 {
-    QString remembered = ReadSetting(Setting::HotSyncConnection).toString();
-    std::optional<std::string> connection;
-    if (remembered.isEmpty()) {
+    // The remembered connection, else the one the user chooses now, remembered for the next time.
+    InstallChoice remembered = ReadInstallChoice(m_desktop);
+    std::optional<std::string> connection = remembered.connection;
+    if (connection->empty()) {
         connection = AskHotSyncConnection();
-    } else {
-        connection = remembered.toStdString();
-    }
-    if (!connection) {
-        return;
+        if (!connection) {
+            return;
+        }
+        remembered.connection = *connection;
+        if (const std::string error = SaveInstallChoice(m_desktop, remembered); !error.empty()) {
+            ShowError(FromUtf8(error));
+        }
     }
     Result<std::vector<CPalmDatabase>> read = MakeError(ErrorKind::Cancelled, "not run");
     CHotSyncDlg dialog(

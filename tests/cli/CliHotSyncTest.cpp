@@ -9,6 +9,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <sys/wait.h>
 #include <thread>
 
@@ -51,7 +52,7 @@ protected:
                std::uint16_t port = 0,
                bool serial = false)
     {
-        std::string command = "env SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
+        std::string command = "env " + m_environment + "SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
         for (const std::string& arg : args)
             command += " " + Quote(arg);
         command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
@@ -77,6 +78,7 @@ protected:
 
     TempDir m_dir;
     const fs::path m_root = m_dir.Path();
+    std::string m_environment; // env's options before the time, each followed by a blank
 };
 
 } // namespace
@@ -136,6 +138,28 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWrites)
         EXPECT_EQ(refused.out, "");
         EXPECT_EQ(handheld.databases.at("MySongs").GetRecordCount(), 3);
     }
+
+    // build --install goes by HotSync over the connection the window remembered in install.conf; --replace
+    // goes with it.
+    const fs::path settings = m_root / "home/.config/tunelore-importer";
+    fs::create_directories(settings);
+    m_environment =
+        "-u XDG_CONFIG_HOME -u XDG_DATA_HOME -u JPILOT_HOME HOME=" + Quote((m_root / "home").string()) + " ";
+    const std::uint16_t port = FreePort();
+    std::ofstream(settings / "install.conf") << "destination=hotsync\nconnection=" << Net(port) << "\n";
+    FakeHandheld handheld;
+    handheld.databases["MySongs"] = CPalmDatabase("MySongs", TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0);
+    const CliRun installed =
+        Run({"build", "--name", "MySongs", "--install", "--replace", "--timeout", "20", songs[0]}, &handheld, port);
+    ASSERT_EQ(installed.status, 0) << installed.err;
+    EXPECT_EQ(installed.out, "Installed song import database MySongs (1 song) on the handheld by HotSync\n");
+    EXPECT_EQ(handheld.databases.at("MySongs").GetRecordCount(), 1);
+    // A connection that is no connection is named with the file, and nothing waits.
+    std::ofstream(settings / "install.conf") << "destination=hotsync\nconnection=fax\n";
+    const CliRun refused = Run({"build", "--install", songs[0]});
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find((settings / "install.conf").string() + ": connection: "), std::string::npos)
+        << refused.err;
 }
 
 TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)

@@ -312,16 +312,20 @@ TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
     // Options, a set-up ("jpilot": J-Pilot's folder appears; "conf": the window's choice of the card), the exit
     // status, and what is said on standard output, or on standard error for a failure.
     const std::tuple<std::vector<std::string>, std::string, int, std::string> cases[] = {
-        {{"--install", "--name", "A"}, "", 0, (kept / "A.pdb").string() + ": install it with your HotSync tool"},
-        // A name given that looks drawn stays, even when the folder has it already.
-        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7.pdb").string() + ": install"},
-        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7 (2).pdb").string() + ": install"},
         {{"--install", "--name", "\u00c9t\u00e9 \u20ac"}, "jpilot", 0, "\u20ac.pdb, queued for J-Pilot's next HotSync"},
+        // A name given that looks drawn stays, even when the folder has it already.
+        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7.pdb").string() + ", queued"},
+        {{"--install", "--name", "TuneloreDB7"}, "", 0, (kept / "TuneloreDB7 (2).pdb").string() + ", queued"},
         {{"--install-to", card.string(), "--name", "B"}, "", 0, ", copied to " + (card / "B.pdb").string()},
         {{"--install", "--name", "B"}, "conf", 0, ", copied to " + (card / "B (2).pdb").string()},
         {{"--install-with", "system"}, "", 1, "is this program (tunelore-importer.desktop)"},
         {{"--install-with", "fax"}, "", 2, "--install-with"},
+        {{"--install-to", card.string(), "--timeout", "1"}, "", 2, "--timeout: only with --hotsync or --install"},
     };
+    // With nothing chosen and no J-Pilot, the install goes by HotSync over USB, and waits for the handheld.
+    const CliRun usb = Run({"build", "--install", "--timeout", "0.2", Data("songs/cafe.pro")}, environment);
+    EXPECT_EQ(std::tuple(usb.status, usb.out), std::tuple(1, ""));
+    EXPECT_TRUE(usb.err.starts_with("Press the HotSync button on the handheld\ntunelore-cli: HotSync")) << usb.err;
     for (const auto& [options, setUp, status, expected] : cases) {
         SCOPED_TRACE(expected);
         if (setUp == "jpilot")

@@ -67,10 +67,11 @@ protected:
     CSystemPlatform m_platform;
 };
 
-TEST_F(InstallTest, KeptPrivatelyUnderFreshUtf8NamesAndNothingFoundIsSaid)
+TEST_F(InstallTest, KeptPrivatelyUnderFreshUtf8NamesAndWithoutJPilotHotSyncIsTheWay)
 {
     for (const std::string& file : {"\u00c9t\u00e9 \u20ac.pdb"s, "\u00c9t\u00e9 \u20ac (2).pdb"s}) {
-        const InstallResult result = Install({}, "\xC9t\xE9 \x80"); // Windows-1252, as databases name themselves
+        CPalmDatabase database("\xC9t\xE9 \x80", TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0); // Windows-1252
+        const InstallResult result = KeepDatabase(database, m_platform);
         EXPECT_EQ(std::tuple(result.ok(), result.destination, result.path),
                   std::tuple(true, InstallDestination::None, Kept(file)));
         EXPECT_EQ(Mode(result.path), 0600u);
@@ -78,7 +79,16 @@ TEST_F(InstallTest, KeptPrivatelyUnderFreshUtf8NamesAndNothingFoundIsSaid)
     }
     EXPECT_EQ(Mode(Kept("")), 0700u);
     EXPECT_EQ(Install({}, "../x").path, Kept(".._x.pdb")); // a name never leads out of the folder
-    EXPECT_FALSE(fs::exists(m_bin.File("calls")));         // nothing found: no helper asked
+    EXPECT_FALSE(fs::exists(m_bin.File("calls")));         // no helper asked
+
+    // With nothing chosen and no J-Pilot, HotSync is the one way to the handheld; the file kept for it is not
+    // taken for handed on, since only a front end runs the session.
+    EXPECT_EQ(DestinationFor({}, m_platform), InstallDestination::HotSync);
+    const InstallResult hotsync = Install({InstallMethod::HotSync, {}, "usb"});
+    EXPECT_TRUE(hotsync.written && !hotsync.ok()) << hotsync.error;
+    fs::create_directory(m_home.File(".jpilot"));
+    EXPECT_EQ(DestinationFor({}, m_platform), InstallDestination::JPilot);
+    EXPECT_EQ(DestinationFor({InstallMethod::HotSync, {}, {}}, m_platform), InstallDestination::HotSync);
 }
 
 TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
@@ -86,14 +96,14 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     const std::string list = m_home.File(".jpilot/jpilot.install");
     fs::create_directory(m_home.File(".jpilot"));
     WriteFileBytes(list, "/old/Earlier.pdb");
-    const InstallResult first = Install({}), second = Install({InstallMethod::JPilot, {}});
+    const InstallResult first = Install({}), second = Install({InstallMethod::JPilot, {}, {}});
     EXPECT_TRUE(first.ok() && second.ok() && first.destination == InstallDestination::JPilot) << first.error;
     EXPECT_EQ(AddToJPilotList(list, first.path), "");
     EXPECT_EQ(ReadFileBytes(list), "/old/Earlier.pdb\n" + first.path + "\n" + second.path + "\n");
 
     // JPILOT_HOME takes the place of HOME; without J-Pilot's folder the database stays where it was kept.
     ScopedEnv jpilotHome("JPILOT_HOME", m_out.Str());
-    const InstallResult missing = Install({InstallMethod::JPilot, {}});
+    const InstallResult missing = Install({InstallMethod::JPilot, {}, {}});
     EXPECT_TRUE(missing.written && !missing.ok());
     EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
 }
@@ -184,21 +194,24 @@ TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
         InstallChoice choice;
         std::vector<std::string> warnings;
     } cases[] = {
-        {"destination = folder\r\n  folder = /media/My Card \n", {InstallMethod::Folder, "/media/My Card"}, {}},
+        {"destination = folder\r\n  folder = /media/My Card \n", {InstallMethod::Folder, "/media/My Card", ""}, {}},
         {"# remembered\n\n \t\n  # destination = no such\ndestination=Folder\nDESTINATION=JPilot\n",
-         {InstallMethod::JPilot, ""},
+         {InstallMethod::JPilot, "", ""},
+         {}},
+        {"destination=HotSync\nConnection = net:10.0.0.2:14238 \n",
+         {InstallMethod::HotSync, "", "net:10.0.0.2:14238"},
          {}},
         {"destination=folder\ndestination=elsewhere\n",
          {},
-         {"line 2: unknown destination \"elsewhere\" (automatic, jpilot, folder, system or ask); installing "
+         {"line 2: unknown destination \"elsewhere\" (automatic, jpilot, folder, system, ask or hotsync); installing "
           "automatically"}},
         {"destination=folder\nfolder=card\n",
-         {InstallMethod::Folder, ""},
+         {InstallMethod::Folder, "", ""},
          {"line 2: the folder \"card\" is not an absolute path; ignored"}},
         {"jpilot\ncolour=blue\n",
          {},
-         {"line 1: not a setting (destination=... or folder=...); ignored",
-          "line 2: not a setting (destination=... or folder=...); ignored"}},
+         {"line 1: not a setting (destination=..., folder=... or connection=...); ignored",
+          "line 2: not a setting (destination=..., folder=... or connection=...); ignored"}},
     };
     fs::create_directories(m_home.File(".config/tunelore-importer"));
     for (const auto& c : cases) {
@@ -236,7 +249,7 @@ TEST_F(InstallTest, OwnFoldersArePrivate)
 
 TEST_F(InstallTest, FolderGetsAFreshCopy)
 {
-    const InstallChoice choice{InstallMethod::Folder, m_out.Str() + "/PALM \u00e9"};
+    const InstallChoice choice{InstallMethod::Folder, m_out.Str() + "/PALM \u00e9", {}};
     EXPECT_EQ(Install(choice).error, "can't copy it to " + choice.folder + ": no such folder");
     fs::create_directory(choice.folder);
     for (const std::string& name : {"Songs.pdb"s, "Songs (2).pdb"s}) {
@@ -261,7 +274,7 @@ TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
         SCOPED_TRACE(application + " " + type);
         fs::remove(m_bin.File("calls"));
         Helpers(type, application, openStatus);
-        const InstallResult result = Install({InstallMethod::SystemTool, {}});
+        const InstallResult result = Install({InstallMethod::SystemTool, {}, {}});
         EXPECT_EQ(std::tuple(result.written, result.ok()), std::tuple(true, error.empty()));
         EXPECT_TRUE(error.empty() ? result.error.empty() : result.error.find(error) != std::string::npos)
             << result.error;
@@ -272,7 +285,7 @@ TEST_F(InstallTest, SystemToolOnlyWhenAnotherApplicationTakesPalmDatabases)
     }
     // No xdg-mime to ask: no install tool was found, with the system's cause.
     const ScopedEnv noHelpers("PATH", m_out.Str());
-    EXPECT_EQ(Install({InstallMethod::SystemTool, {}}).error,
+    EXPECT_EQ(Install({InstallMethod::SystemTool, {}, {}}).error,
               "no install tool was found for the file: xdg-mime: " +
                   std::make_error_code(std::errc::no_such_file_or_directory).message());
 }

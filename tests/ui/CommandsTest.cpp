@@ -128,7 +128,7 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
     Type(QStringLiteral("Omega"), QTextCursor::EndOfBlock); // over the first line, "{title: ?mega}"
     m_dialog->OnInstall();                                  // nothing is lost, so nothing is asked
     EXPECT_NE(KeptFile(), "");
-    EXPECT_EQ(m_desktop.kinds, "show message");
+    EXPECT_EQ(m_desktop.kinds, "message");
     EXPECT_NE(m_desktop.prompts.find("message@0: The song was saved in "), std::string::npos) << m_desktop.prompts;
     Drop({WriteFile("chords.txt", CHORDS_FILE)});
     EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());

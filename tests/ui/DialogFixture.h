@@ -120,11 +120,34 @@ inline constexpr const char* FAIR_FILE = "{t:Scarborough Fair}\n{st:Traditional}
 inline constexpr const char* VALLEY_FILE = "down in the valley\n[G]valley so low\n";
 inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 0 2 3 2\n";
 
-// A fresh window; the fake desktop's temporary folder and HOME (its only variable) are empty folders of the test's.
+// The handheld every test window reaches unless the test puts in a session of its own: none is ever there, so no
+// install waits on a USB bus. Notes the connection of each attempt.
+class CNoHandheld : public IHotSyncSession
+{
+public:
+    Status Install(const HotSyncSessionSetup& setup, const std::vector<const CPalmDatabase*>&, bool) override
+    {
+        connections += setup.connection + " ";
+        return MakeError(ErrorKind::NotFound, "no USB handheld is connected");
+    }
+    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override
+    {
+        connections += setup.connection + " ";
+        return MakeError(ErrorKind::NotFound, "no USB handheld is connected");
+    }
+    std::string connections;
+};
+
+// A fresh window; the fake desktop's temporary folder and HOME (its only variable) are folders of the test's.
 class DialogTest : public ::testing::Test
 {
 protected:
-    DialogTest() { m_desktop.platform.environment = {{"HOME", m_home.Str()}}; }
+    // J-Pilot's folder is there, so that Install hands the songs to its list unless a test takes it away.
+    DialogTest()
+    {
+        m_desktop.platform.environment = {{"HOME", m_home.Str()}};
+        std::filesystem::create_directory(m_home.Path() / ".jpilot");
+    }
 
     QString WriteFile(const std::string& name, const std::string& bytes) const
     {
@@ -207,5 +230,13 @@ protected:
     TempDir m_temp;
     TempDir m_home;
     CFakeDesktop m_desktop;
-    std::unique_ptr<CImporterDlg> m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+    CNoHandheld m_noHandheld;
+    std::unique_ptr<CImporterDlg> m_dialog = NewWindow();
+
+    std::unique_ptr<CImporterDlg> NewWindow()
+    {
+        auto window = std::make_unique<CImporterDlg>(m_desktop);
+        window->SetHotSyncSession(m_noHandheld);
+        return window;
+    }
 };

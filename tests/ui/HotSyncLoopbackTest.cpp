@@ -47,6 +47,8 @@ TEST_F(DialogTest, HotSyncInstallsOnAHandheldOverLoopbackAndGetSongsLoadsThemBac
     }();
     ASSERT_NE(port, 0);
     const std::string connection = "net:127.0.0.1:" + std::to_string(port);
+    CHotSyncSession real;
+    m_dialog->SetHotSyncSession(real);
     m_desktop.runModal = [](QDialog& dialog) { dialog.exec(); };
     // The last choice of the connection question types one.
     m_desktop.answers = {std::to_string(3 + hotsync::ListSerialPorts().size()), connection};

@@ -175,13 +175,16 @@ TEST_F(DialogTest, InstallToHotSyncRemembersTheConnectionUntilAnotherDestination
     EXPECT_EQ(Menu(QStringLiteral("&HotSync (net:127.0.0.1:14999)..."), false), "on");
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "off");
     EXPECT_EQ(m_desktop.kinds, "choice text message choice text");
+    // Remembered where tunelore-cli's build --install reads it too.
+    EXPECT_EQ(ReadInstallChoice(m_desktop), (InstallChoice{InstallMethod::HotSync, {}, "net:127.0.0.1:14999"}));
 
-    // A new window reads the same settings; choosing Automatic there leaves HotSync.
-    m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+    // A new window reads the same settings; choosing Automatic there leaves HotSync, the connection kept.
+    m_dialog = NewWindow();
     EXPECT_EQ(Menu(QStringLiteral("&HotSync (net:127.0.0.1:14999)..."), false), "on");
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "off");
     EXPECT_EQ(Menu(QStringLiteral("&HotSync..."), false), "off");
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "on");
+    EXPECT_EQ(ReadInstallChoice(m_desktop), (InstallChoice{InstallMethod::Automatic, {}, "net:127.0.0.1:14999"}));
 }
 
 TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
@@ -205,7 +208,7 @@ TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
     for (const auto& c : cases) {
         TempDir home;
         m_desktop.platform.environment["HOME"] = home.Str();
-        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_dialog = NewWindow();
         std::filesystem::remove_all(m_dir.Path());
         std::filesystem::create_directory(m_dir.Path());
         CScriptedSession session(*m_dialog, c.steps, {});

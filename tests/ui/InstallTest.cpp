@@ -8,10 +8,12 @@ struct InstallCase
     const char* name;
     InstallMethod chosen;              // in the context menu before Install; Automatic: nothing chosen
     std::optional<std::string> answer; // to the one question, if asked; "dir" stands for a folder of the test's
-    std::string setUp; // "jpilot": J-Pilot's folder exists; "no home": HOME is a file; else the application
+    std::string setUp; // "jpilot": J-Pilot's folder exists; "no home": HOME is a file (J-Pilot's is found through
+                       // JPILOT_HOME); else the application
     const char* kinds; // of what the desktop was asked, in order
     std::string place; // what the last message names: the "kept" file, the "dir", or "" nothing
     const char* cause; // more that the message says
+    const char* hotsync = ""; // the connections HotSync was tried over
 };
 
 class InstallTest : public DialogTest, public ::testing::WithParamInterface<InstallCase>
@@ -20,13 +22,14 @@ class InstallTest : public DialogTest, public ::testing::WithParamInterface<Inst
 
 // clang-format off
 const InstallCase INSTALL_CASES[] = {
-    {"NothingFound", InstallMethod::Automatic, {}, "", "show message", "kept", "HotSync"},
+    {"NoJPilotSoHotSyncOverUsb", InstallMethod::Automatic, {}, "", "modal message", "", "No handheld could be reached", "usb "},
     {"JPilot", InstallMethod::Automatic, {}, "jpilot", "message", "kept", "J-Pilot"},
     {"Folder", InstallMethod::Folder, "dir", "", "folder message", "dir", ""},
     {"SystemTool", InstallMethod::SystemTool, {}, "palm-install.desktop", "request message", "kept", "install tool"},
     {"NotThisProgram", InstallMethod::SystemTool, {}, "tunelore-importer.desktop", "show message", "kept", "this program"},
     {"AskEachTime", InstallMethod::Ask, "0", "jpilot", "choice message", "kept", "J-Pilot"},
     {"AskCancelled", InstallMethod::Ask, std::nullopt, "", "choice", "", ""},
+    {"AskHotSync", InstallMethod::Ask, "3", "jpilot", "choice modal message", "", "songs stay loaded", "usb "},
     {"NotWritten", InstallMethod::Automatic, {}, "no home", "message", "", "Can't write file"},
 };
 // clang-format on
@@ -38,10 +41,13 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     const std::string before = State();
     m_desktop.answers = {c.answer == "dir" ? std::optional(m_dir.Str()) : c.answer};
     m_desktop.platform.defaultApplication.application = c.setUp;
-    if (c.setUp == "jpilot") {
-        std::filesystem::create_directory(m_home.Path() / ".jpilot");
+    if (c.setUp != "jpilot" && c.setUp != "no home") {
+        std::filesystem::remove(m_home.Path() / ".jpilot");
     }
     m_desktop.platform.environment["HOME"] = c.setUp == "no home" ? m_dir.File("v.txt") : m_home.Str();
+    if (c.setUp == "no home") {
+        m_desktop.platform.environment["JPILOT_HOME"] = m_home.Str();
+    }
     if (c.chosen != InstallMethod::Automatic) {
         m_dialog->OnInstallDestination(c.chosen); // the menu's choice, asking for a folder; remembered
     }
@@ -53,6 +59,7 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     EXPECT_NE(message.find(c.cause), std::string::npos) << message;
     EXPECT_EQ(!place.empty() && message.find(place) != std::string::npos, !c.place.empty()) << message;
     EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install... |  |");
+    EXPECT_EQ(m_noHandheld.connections, c.hotsync);
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, InstallTest, ::testing::ValuesIn(INSTALL_CASES), [](const auto& param) {
@@ -79,7 +86,7 @@ TEST_F(DialogTest, DragOutDoesNotStartWhenTextWouldBeLostAndSaysWhy)
         {"no text", "\n"},
     };
     for (const auto& [loss, song] : cases) {
-        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_dialog = NewWindow();
         m_desktop.prompts.clear();
         Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("song.pro", song)});
         EXPECT_EQ(m_dialog->BuildDragFile(), std::nullopt) << loss;

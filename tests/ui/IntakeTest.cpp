@@ -132,7 +132,7 @@ TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
         WriteFileBytes(folder + "Gamma.pro", "{t:Gamma}\r\n"); // the song itself
         m_desktop.answers.push_back(folder);
         m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
-        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_dialog = NewWindow();
         m_desktop.prompts.clear();
         Drop({QString::fromStdString(database)});
         const std::string message = m_desktop.prompts.substr(m_desktop.prompts.find("message@1: "));

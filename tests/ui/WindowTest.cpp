@@ -31,7 +31,7 @@ TEST_F(DialogTest, ControlsFollowTheLoadedTexts)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.state);
-        m_dialog = std::make_unique<CImporterDlg>(m_desktop);
+        m_dialog = NewWindow();
         QStringList paths;
         for (const auto& [name, bytes] : c.files) {
             paths.append(WriteFile(name, bytes));
