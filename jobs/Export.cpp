@@ -5,6 +5,7 @@
 #include "jobs/Intake.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
+#include "text/Ascii.h"
 #include "text/RecordFormat.h"
 #include "text/Scan.h"
 
@@ -42,7 +43,7 @@ std::optional<std::string> DrawnNameBase(std::string_view name)
     for (const std::string_view base : {SONG_NAME_BASE, CHORD_NAME_BASE}) {
         const std::string_view number = name.substr(std::min(base.size(), name.size()));
         if (name.starts_with(base) && !number.empty() && number.size() <= 5 &&
-            std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            std::all_of(number.begin(), number.end(), IsAsciiDigit)) {
             return std::string(base);
         }
     }
