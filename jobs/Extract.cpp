@@ -9,10 +9,7 @@
 #include "text/Scan.h"
 #include "text/SongTitle.h"
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <system_error>
