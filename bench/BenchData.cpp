@@ -1,8 +1,9 @@
 #include "bench/BenchData.h"
 
-#include "jobs/Export.h"
+#include "jobs/TuneloreDatabase.h"
 #include "pdb/PalmDatabase.h"
 #include "pdb/PdbRecord.h"
+#include "text/RecordFormat.h"
 
 #include <array>
 #include <cstdio>

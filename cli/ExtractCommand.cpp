@@ -6,6 +6,7 @@
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
+#include "text/RecordFormat.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -78,7 +79,7 @@ int ExtractChordDatabase(const CPalmDatabase& database,
     std::size_t unreadable = 0;
     std::string first;
     for (const CPdbRecord& record : database.Records()) {
-        const std::optional<std::string> line = ChordLineOfRecord(record);
+        const std::optional<std::string> line = ChordLineOfRecord(record.Data());
         if (line && !IsChordDefinitionLine(*line) && unreadable++ == 0)
             first = *line;
     }

@@ -1,10 +1,10 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "jobs/Charset.h"
-#include "jobs/Extract.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
+#include "text/RecordFormat.h"
 #include "text/SongTitle.h"
 
 #include <cstdio>
@@ -30,9 +30,9 @@ struct RecordDescription
 RecordDescription DescribeRecord(DatabaseKind kind, const CPdbRecord& record)
 {
     if (HoldsSongs(kind)) {
-        if (IsMarkerRecord(record))
+        if (IsMarkerRecord(record.Data()))
             return {std::nullopt, "marker record"};
-        return {GetSongDisplayName(SongRecordText(record)), {}};
+        return {GetSongDisplayName(SongRecordText(record.Data())), {}};
     }
     if (HoldsChords(kind)) {
         std::optional<std::string> line = FormatChordDefinition(record.Data());

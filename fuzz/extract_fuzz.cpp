@@ -13,6 +13,7 @@
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "pdb/PalmDatabase.h"
+#include "text/RecordFormat.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -88,7 +89,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t songRecords = 0;
     if (parsed) {
         for (const CPdbRecord& record : parsed->Records()) {
-            songRecords += IsMarkerRecord(record) ? 0u : 1u;
+            songRecords += IsMarkerRecord(record.Data()) ? 0u : 1u;
         }
     }
 
@@ -103,8 +104,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::vector<std::string_view> songTexts;
     if (parsed) {
         for (const CPdbRecord& record : parsed->Records()) {
-            if (!IsMarkerRecord(record)) {
-                songTexts.push_back(SongRecordText(record));
+            if (!IsMarkerRecord(record.Data())) {
+                songTexts.push_back(SongRecordText(record.Data()));
             }
         }
     }

@@ -5,7 +5,8 @@
 #include "jobs/Intake.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
-#include "text/ChordDefinition.h"
+#include "text/Ascii.h"
+#include "text/RecordFormat.h"
 #include "text/Scan.h"
 
 #include <algorithm>
@@ -42,30 +43,11 @@ std::optional<std::string> DrawnNameBase(std::string_view name)
     for (const std::string_view base : {SONG_NAME_BASE, CHORD_NAME_BASE}) {
         const std::string_view number = name.substr(std::min(base.size(), name.size()));
         if (name.starts_with(base) && !number.empty() && number.size() <= 5 &&
-            std::all_of(number.begin(), number.end(), [](char c) { return c >= '0' && c <= '9'; })) {
+            std::all_of(number.begin(), number.end(), IsAsciiDigit)) {
             return std::string(base);
         }
     }
     return std::nullopt;
-}
-
-std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText)
-{
-    // Every line end PopLine knows (CR LF, CR, LF) becomes one LF, and the last line gets one too.
-    std::vector<std::uint8_t> record;
-    record.reserve(loadedText.size() + 2);
-    std::string_view rest = loadedText;
-    while (!rest.empty()) {
-        const std::string_view line = PopLine(rest);
-        record.insert(record.end(), line.begin(), line.end());
-        record.push_back('\n');
-    }
-    // The handheld keeps at most 7999 characters; the cut may fall inside a line.
-    if (record.size() > SONG_MAX_TEXT) {
-        record.resize(SONG_MAX_TEXT);
-    }
-    record.push_back('\0');
-    return record;
 }
 
 CPalmDatabase
@@ -83,13 +65,12 @@ CPalmDatabase BuildChordDatabase(std::string_view chordText, IPlatform& platform
     CPalmDatabase database = NewImportDatabase(CHORD_NAME_BASE, CHORD_IMPORT_TYPE, platform, options);
     std::string_view rest = chordText;
     while (!rest.empty()) {
-        const std::string_view line = PopLine(rest);
-        ChordRecord chord;
-        if (!ParseChordDefinition(line, chord)) {
+        std::optional<std::vector<std::uint8_t>> chord = MakeChordRecord(PopLine(rest));
+        if (!chord) {
             continue; // not a chord definition: no record
         }
         CPdbRecord record;
-        record.SetData(chord.StoredBytes());
+        record.SetData(std::move(*chord));
         database.AddRecord(std::move(record));
     }
     return database;

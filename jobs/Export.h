@@ -31,9 +31,6 @@ struct ExportResult
 // name already in use can be drawn again; nullopt for any other name, which the user chose.
 std::optional<std::string> DrawnNameBase(std::string_view name);
 
-// The record bytes of one song: lines re-joined with LF, cut to 7999 characters, then a NUL.
-std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText);
-
 // The song import database for the loaded texts (one record each, in order).
 CPalmDatabase BuildSongDatabase(const std::vector<std::string>& songs, IPlatform& platform, const ExportOptions& = {});
 // The chord import database for one chord-definition text (one record per accepted line).

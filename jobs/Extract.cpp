@@ -5,13 +5,11 @@
 #include "jobs/FileNames.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
-#include "text/ChordDefinition.h"
+#include "text/RecordFormat.h"
+#include "text/Scan.h"
 #include "text/SongTitle.h"
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
-#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <system_error>
@@ -20,20 +18,6 @@
 #include <utility>
 
 namespace {
-
-// What a text-mode file writes for `text`: every LF reaches the disk as CR LF.
-std::string WithCrLf(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size() + text.size() / 16 + 2);
-    for (char c : text) {
-        if (c == '\n') {
-            out.push_back('\r');
-        }
-        out.push_back(c);
-    }
-    return out;
-}
 
 // The file names one extraction has given out, compared with Windows-1252 letters folded to one case, so
 // that two songs differing only in case do not overwrite each other on file systems that ignore case. Per
@@ -147,37 +131,6 @@ constexpr int MOST_NUMBERED_NAMES = 9999;
 
 } // namespace
 
-bool IsMarkerRecord(const CPdbRecord& record)
-{
-    constexpr std::array<std::uint8_t, 4> MARKER = {0xFF, 0xEE, 0xDD, 0x00};
-    const std::span<const std::uint8_t> data = record.Data();
-    return data.size() >= 6 && std::equal(MARKER.begin(), MARKER.end(), data.begin());
-}
-
-std::string_view SongRecordText(const CPdbRecord& record)
-{
-    const std::span<const std::uint8_t> data = record.Data();
-    const auto end = std::find(data.begin(), data.end(), std::uint8_t{0});
-    const auto length = static_cast<std::size_t>(end - data.begin());
-    if (length == 0) {
-        return {};
-    }
-    return std::string_view(reinterpret_cast<const char*>(data.data()), length);
-}
-
-std::optional<std::string> ChordLineOfRecord(const CPdbRecord& record)
-{
-    std::optional<std::string> line = FormatChordDefinition(record.Data());
-    if (line) {
-        for (char& c : *line) {
-            if (static_cast<unsigned char>(c) < 0x20 || c == '\x7F') {
-                c = '?';
-            }
-        }
-    }
-    return line;
-}
-
 ChordTextResult ExportChordsToText(const CPalmDatabase& database,
                                    const std::filesystem::path& textPath,
                                    const ExistingFilePolicy& existing)
@@ -188,7 +141,7 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database,
     int chords = 0;
     for (const CPdbRecord& record : database.Records()) {
         // A record too short for the frets and the name's first byte is not a chord.
-        const std::optional<std::string> line = ChordLineOfRecord(record);
+        const std::optional<std::string> line = ChordLineOfRecord(record.Data());
         if (!line) {
             ++result.skipped;
             continue;
@@ -245,10 +198,10 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
     const auto anyName = [](const std::string&) { return true; };
 
     for (const CPdbRecord& record : database.Records()) {
-        if (IsMarkerRecord(record)) {
+        if (IsMarkerRecord(record.Data())) {
             continue;
         }
-        const std::string_view text = SongRecordText(record);
+        const std::string_view text = SongRecordText(record.Data());
         const std::string displayName = GetSongDisplayName(text);
 
         if (!listing) {

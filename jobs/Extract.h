@@ -9,12 +9,6 @@
 #include <string_view>
 #include <vector>
 
-// A record of a song database that is not a song: at least 6 bytes, starting FF EE DD 00.
-bool IsMarkerRecord(const CPdbRecord& record);
-
-// A song's text: the record's bytes up to the first NUL (all of them when there is none).
-std::string_view SongRecordText(const CPdbRecord& record);
-
 // What to do with a file already in the folder that holds a different text.
 enum class ExistingFileChoice
 {
@@ -36,10 +30,6 @@ struct ChordTextResult
     std::string path;       // the file that holds the chords (UTF-8): the one asked for, or a numbered one
     std::string error;      // for a failure: "Can't write file ..." and the cause
 };
-// The chord-definition line of a chord record (as FormatChordDefinition), with every control character of the
-// name (below 0x20, and 0x7F) as "?", so that a name cannot add lines; nullopt for a record too short.
-std::optional<std::string> ChordLineOfRecord(const CPdbRecord& record);
-
 // Writes one chord-definition line per chord record of `database` (UTF-8, CR LF line ends) to `textPath`,
 // following a link there. A file that already holds these lines is left alone; one holding anything else is
 // handled as `existing` decides, a kept one leaving the chords to "<stem> (2)<extension>", "(3)", ...

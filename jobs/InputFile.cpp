@@ -1,10 +1,10 @@
 #include "jobs/InputFile.h"
 
 #include "jobs/Charset.h"
-#include "jobs/Extract.h"
 #include "jobs/FileNames.h"
 #include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
+#include "text/RecordFormat.h"
 
 #include <cstddef>
 #include <span>
@@ -95,27 +95,13 @@ std::string NotASongMessage(std::string_view name)
     return std::string(name) + std::string(messages::NOT_A_SONG_FILE);
 }
 
-std::string LoadedTextOfSongRecord(const CPdbRecord& record)
-{
-    const std::string_view text = SongRecordText(record);
-    std::string loaded;
-    loaded.reserve(text.size() + text.size() / 16 + 2);
-    for (const char c : text) {
-        if (c == '\n') {
-            loaded.push_back('\r');
-        }
-        loaded.push_back(c);
-    }
-    return loaded;
-}
-
 std::vector<LoadedText> LoadedTextsOfDatabase(const CPalmDatabase& database)
 {
     std::vector<LoadedText> texts;
     if (HoldsChords(KindOf(database))) {
         std::string list;
         for (const CPdbRecord& record : database.Records()) {
-            if (const std::optional<std::string> line = ChordLineOfRecord(record)) {
+            if (const std::optional<std::string> line = ChordLineOfRecord(record.Data())) {
                 list += *line + "\r\n";
             }
         }
@@ -123,8 +109,8 @@ std::vector<LoadedText> LoadedTextsOfDatabase(const CPalmDatabase& database)
         return texts;
     }
     for (const CPdbRecord& record : database.Records()) {
-        if (!IsMarkerRecord(record)) {
-            texts.push_back(LoadedText{LoadedTextOfSongRecord(record), {}, 0});
+        if (!IsMarkerRecord(record.Data())) {
+            texts.push_back(LoadedText{LoadedTextOfSongRecord(record.Data()), {}, 0});
         }
     }
     return texts;

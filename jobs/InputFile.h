@@ -23,8 +23,6 @@ bool IsNotTextContent(std::string_view bytes);
 // "<name> is not a song or text file".
 std::string NotASongMessage(std::string_view name);
 
-// The loaded text of a song record as Export writes it: the text up to its NUL, every LF as CR LF.
-std::string LoadedTextOfSongRecord(const CPdbRecord& record);
 // The loaded texts of a song or chord import database (or of the handheld's): one per song, markers left out;
 // for chords, one chord-list text with a definition line per chord record. Saving these texts again gives
 // the same records.

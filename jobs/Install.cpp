@@ -5,6 +5,7 @@
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
+#include "text/Scan.h"
 
 #include <algorithm>
 #include <array>
@@ -77,13 +78,7 @@ std::string_view TrimAscii(std::string_view text)
 template <class Visit> void ForEachLine(std::string_view bytes, Visit&& line)
 {
     while (!bytes.empty()) {
-        const std::size_t end = bytes.find('\n');
-        std::string_view text = bytes.substr(0, end);
-        bytes = end == std::string_view::npos ? std::string_view() : bytes.substr(end + 1);
-        if (!text.empty() && text.back() == '\r') {
-            text.remove_suffix(1);
-        }
-        line(text);
+        line(PopLine(bytes, LineEnds::TextMode));
     }
 }
 

@@ -34,26 +34,15 @@ bool IsTabFileName(std::string_view path)
 LoadedText MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion)
 {
     DecodedText decoded = DecodeFileText(bytes);
-    const std::string_view rest(decoded.text);
+    std::string_view rest(decoded.text);
 
-    // Lines as a text-mode reader delivers them: a line ends at LF, a CR right before that LF belongs to the
-    // line end, a CR anywhere else is an ordinary character. A last line without LF counts as well.
+    // Lines as a text-mode reader delivers them (a lone CR is an ordinary character); a last line without LF
+    // counts as well. Each gets CR LF.
     std::string text;
     text.reserve(rest.size() + rest.size() / 16 + 2);
-    std::size_t start = 0;
-    while (start < rest.size()) {
-        std::size_t end = rest.find('\n', start);
-        const bool hasLineEnd = end != std::string_view::npos;
-        if (!hasLineEnd) {
-            end = rest.size();
-        }
-        std::string_view line = rest.substr(start, end - start);
-        if (hasLineEnd && !line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        text.append(line);
+    while (!rest.empty()) {
+        text.append(PopLine(rest, LineEnds::TextMode));
         text.append("\r\n");
-        start = hasLineEnd ? end + 1 : end;
     }
     return LoadedText{
         ConvertedText(fileName, std::move(text), conversion), std::move(decoded.replaced), decoded.invalidUtf8Line};

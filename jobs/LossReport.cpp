@@ -4,6 +4,7 @@
 #include "jobs/TuneloreDatabase.h"
 #include "text/Ascii.h"
 #include "text/ChordDefinition.h"
+#include "text/RecordFormat.h"
 #include "text/Scan.h"
 
 #include <algorithm>
@@ -205,16 +206,6 @@ void AddChordListLosses(std::string_view text, std::vector<Loss>& losses)
 }
 
 } // namespace
-
-std::size_t SongTextLength(std::string_view loadedText)
-{
-    std::size_t length = 0;
-    std::string_view rest = loadedText;
-    while (!rest.empty()) {
-        length += PopLine(rest).size() + 1;
-    }
-    return length == 0 ? 0 : length - 1;
-}
 
 std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList)
 {

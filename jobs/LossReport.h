@@ -43,10 +43,6 @@ struct Loss
 // are lost, from line 210 on (\"[G]And the last verse\")".
 std::string DescribeLoss(const Loss& loss);
 
-// The characters of the song record of `loadedText` before the cut at SONG_MAX_TEXT: its lines joined with
-// LF, without the line end after the last line (which the handheld can do without).
-std::size_t SongTextLength(std::string_view loadedText);
-
 // The losses of one loaded text exported as a song, or as the chord list of a chord import database, with
 // what became of its characters when it was decoded or typed.
 std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList);

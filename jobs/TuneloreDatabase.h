@@ -1,8 +1,8 @@
 #pragma once
 
-// What a Tunelore database is: the creator and type codes, the record layouts' limits, and which kind of
-// database a file holds. Reading a database file happens here, once per file; export, extraction, the
-// command line and the window all work on the result.
+// What a Tunelore database is: the creator and type codes and which kind of database a file holds (the
+// records' own format is text/RecordFormat.h). Reading a database file happens here, once per file; export, extraction,
+// the command line and the window all work on the result.
 
 #include "pdb/PalmDatabase.h"
 
@@ -18,7 +18,6 @@ inline constexpr std::uint32_t SONG_IMPORT_TYPE = MakeFourCC("SONM");
 inline constexpr std::uint32_t CHORD_IMPORT_TYPE = MakeFourCC("CHRM");
 inline constexpr std::uint32_t SONG_DB_TYPE = MakeFourCC("SONG");
 inline constexpr std::uint32_t CHORD_DB_TYPE = MakeFourCC("CHRD");
-inline constexpr std::size_t SONG_MAX_TEXT = 7999; // characters of a song record before its NUL
 
 enum class DatabaseKind
 {

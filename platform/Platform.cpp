@@ -1,5 +1,7 @@
 #include "platform/Platform.h"
 
+#include "text/Scan.h"
+
 #include <charconv>
 #include <chrono>
 #include <cstdlib>
@@ -82,7 +84,8 @@ std::string QueryLine(const std::vector<std::string>& arguments, std::string& er
                                                    : arguments.front() + " did not answer";
         return {};
     }
-    std::string line = run.output.substr(0, run.output.find('\n'));
+    std::string_view output = run.output;
+    std::string line(PopLine(output, LineEnds::TextMode));
     while (!line.empty() && (line.back() == '\r' || line.back() == ' ')) {
         line.pop_back();
     }

@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include "text/Scan.h"
+
 #include <memory>
 #include <system_error>
 
@@ -23,9 +25,7 @@ std::string LastOutputLine(std::string_view output)
 {
     std::string_view last;
     while (!output.empty()) {
-        const std::size_t end = output.find('\n');
-        std::string_view line = output.substr(0, end);
-        output = end == std::string_view::npos ? std::string_view() : output.substr(end + 1);
+        std::string_view line = PopLine(output, LineEnds::TextMode);
         while (!line.empty() && (line.back() == '\r' || line.back() == ' ' || line.back() == '\t')) {
             line.remove_suffix(1);
         }

@@ -44,8 +44,8 @@ inline constexpr std::string_view CHORDS_LABEL = "Chords";
 inline constexpr std::string_view STATUS_CHORDS = "%d Chords";
 inline constexpr std::string_view STATUS_ONE_SONG = "1 Song";
 inline constexpr std::string_view STATUS_SONGS = "%d Songs";
-// Below the status while a song is edited: "1234 / 7999".
-inline constexpr std::string_view TEXT_LENGTH_TIP = "Characters of this song, of the 7999 the handheld keeps";
+// Below the status while a song is edited: "1234 / 7999"; %d is the characters a song record keeps.
+inline constexpr std::string_view TEXT_LENGTH_TIP = "Characters of this song, of the %d the handheld keeps";
 // Added to the count of a song longer than that: the first line the handheld loses.
 inline constexpr std::string_view TEXT_CUT_AT_LINE = ", cut at line %d";
 // The status line's tooltip: the list is sorted, the database is not.

@@ -31,8 +31,17 @@ std::size_t FindLineEnd(std::string_view text)
 
 } // namespace
 
-std::string_view PopLine(std::string_view& text)
+std::string_view PopLine(std::string_view& text, LineEnds ends)
 {
+    if (ends == LineEnds::TextMode) {
+        const std::size_t lf = text.find('\n');
+        std::string_view line = text.substr(0, lf);
+        text = lf == std::string_view::npos ? std::string_view() : text.substr(lf + 1);
+        if (lf != std::string_view::npos && !line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        return line;
+    }
     const std::size_t end = FindLineEnd(text);
     const std::string_view line = text.substr(0, end);
     if (end == text.size()) {
@@ -45,6 +54,19 @@ std::string_view PopLine(std::string_view& text)
         lineEndLength = 2;
     text.remove_prefix(end + lineEndLength);
     return line;
+}
+
+std::string WithCrLf(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16 + 2);
+    for (const char c : text) {
+        if (c == '\n') {
+            out.push_back('\r');
+        }
+        out.push_back(c);
+    }
+    return out;
 }
 
 std::string_view NextToken(std::string_view line, std::size_t& pos)

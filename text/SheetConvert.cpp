@@ -1,5 +1,6 @@
 #include "text/SheetConvert.h"
 
+#include "text/Ascii.h"
 #include "text/ChordDefinition.h"
 #include "text/Scan.h"
 
@@ -15,32 +16,10 @@ constexpr bool IsSheetBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\xA0';
 }
-constexpr bool IsAsciiLetter(char c)
-{
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-constexpr bool IsAsciiDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-constexpr char AsciiLower(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
 // A letter of a lyric: ASCII, or one of the accented letters of Windows-1252 (0xC0 to 0xFF).
 constexpr bool IsLyricLetter(char c)
 {
     return IsAsciiLetter(c) || static_cast<unsigned char>(c) >= 0xC0;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i]))
-            return false;
-    return true;
 }
 
 bool AllOf(std::string_view s, bool (*test)(char))
@@ -161,8 +140,8 @@ bool IsUnusualChord(std::string_view w)
 bool IsNoChord(std::string_view w)
 {
     w = WithoutParens(w);
-    return EqualsIgnoringCase(w, "N.C.") || EqualsIgnoringCase(w, "N.C") || EqualsIgnoringCase(w, "NC") ||
-           EqualsIgnoringCase(w, "N/C");
+    return EqualsIgnoringAsciiCase(w, "N.C.") || EqualsIgnoringAsciiCase(w, "N.C") ||
+           EqualsIgnoringAsciiCase(w, "NC") || EqualsIgnoringAsciiCase(w, "N/C");
 }
 
 // What a chord mark may hold: a chord name, in parentheses or not, or "no chord".
@@ -191,7 +170,7 @@ bool IsChordGroup(std::string_view w)
 bool IsRepeatWord(std::string_view w)
 {
     w = WithoutParens(w);
-    if (EqualsIgnoringCase(w, "repeat") || EqualsIgnoringCase(w, "rpt") || EqualsIgnoringCase(w, "rep"))
+    if (EqualsIgnoringAsciiCase(w, "repeat") || EqualsIgnoringAsciiCase(w, "rpt") || EqualsIgnoringAsciiCase(w, "rep"))
         return true;
     const auto isTimes = [](char c) { return c == 'x' || c == 'X' || c == '\xD7'; };
     // One or two digits: "x02010" is a fingering, not a count.
@@ -234,7 +213,7 @@ bool IsSectionName(std::string_view w)
                                                  "riff"};
     w = WithoutFinalColon(w);
     for (const std::string_view name : names)
-        if (EqualsIgnoringCase(w, name))
+        if (EqualsIgnoringAsciiCase(w, name))
             return true;
     return false;
 }
@@ -269,7 +248,7 @@ std::string_view LabelText(std::string_view line)
     }
     std::size_t pos = 0;
     const std::string_view first = NextWord(t, pos);
-    const bool abbreviation = EqualsIgnoringCase(first, "V.");
+    const bool abbreviation = EqualsIgnoringAsciiCase(first, "V.");
     if (!abbreviation && !IsSectionName(first))
         return {};
     int details = 0;
@@ -289,7 +268,7 @@ bool IsChorusLabel(std::string_view label)
 {
     std::size_t pos = 0;
     const std::string_view first = NextWord(label, pos);
-    return EqualsIgnoringCase(first, "chorus") || EqualsIgnoringCase(first, "refrain");
+    return EqualsIgnoringAsciiCase(first, "chorus") || EqualsIgnoringAsciiCase(first, "refrain");
 }
 
 // A tablature staff line: an optional string name ("e", "G", "Eb"), then a run of staff characters that
@@ -659,15 +638,15 @@ bool IsCapoNote(std::string_view line)
         if (w.size() < 3 || !IsAsciiDigit(w[0]))
             return false;
         const std::string_view suffix = w.substr(w.find_first_not_of("0123456789"));
-        return EqualsIgnoringCase(suffix, "st") || EqualsIgnoringCase(suffix, "nd") ||
-               EqualsIgnoringCase(suffix, "rd") || EqualsIgnoringCase(suffix, "th");
+        return EqualsIgnoringAsciiCase(suffix, "st") || EqualsIgnoringAsciiCase(suffix, "nd") ||
+               EqualsIgnoringAsciiCase(suffix, "rd") || EqualsIgnoringAsciiCase(suffix, "th");
     };
     std::size_t pos = 0;
     std::string_view previous;
     for (std::string_view word = NextWord(line, pos); !word.empty(); previous = word, word = NextWord(line, pos)) {
-        if (previous.empty() && EqualsIgnoringCase(WithoutFinalColon(word), "capo"))
+        if (previous.empty() && EqualsIgnoringAsciiCase(WithoutFinalColon(word), "capo"))
             return true;
-        const bool fret = word.size() >= 4 && EqualsIgnoringCase(word.substr(0, 4), "fret") &&
+        const bool fret = word.size() >= 4 && EqualsIgnoringAsciiCase(word.substr(0, 4), "fret") &&
                           (word.size() == 4 || !IsAsciiLetter(word[4]));
         if (fret && isOrdinal(previous))
             return true;
@@ -741,13 +720,13 @@ int VerbatimEnvironment(std::string_view directive)
     std::string_view name = Trim(directive).substr(1);
     name = name.substr(0, name.find_first_of(":} \t"));
     for (const std::string_view lyrics : {"_of_chorus", "_of_verse", "_of_bridge"})
-        if (name.size() >= lyrics.size() && EqualsIgnoringCase(name.substr(name.size() - lyrics.size()), lyrics))
+        if (name.size() >= lyrics.size() && EqualsIgnoringAsciiCase(name.substr(name.size() - lyrics.size()), lyrics))
             return 0;
     for (const std::string_view lyrics : {"soc", "eoc", "sov", "eov", "sob", "eob"})
-        if (EqualsIgnoringCase(name, lyrics))
+        if (EqualsIgnoringAsciiCase(name, lyrics))
             return 0;
     const auto startsWith = [&name](std::string_view prefix) {
-        return name.size() > prefix.size() && EqualsIgnoringCase(name.substr(0, prefix.size()), prefix);
+        return name.size() > prefix.size() && EqualsIgnoringAsciiCase(name.substr(0, prefix.size()), prefix);
     };
     if (startsWith("start_of_") || (name.size() == 3 && startsWith("so")))
         return 1;
@@ -770,7 +749,7 @@ bool IsKnownFieldName(std::string_view name)
 {
     static constexpr std::string_view names[] = {"key", "capo", "tuning", "tempo", "bpm", "artist", "album"};
     for (const std::string_view known : names)
-        if (EqualsIgnoringCase(name, known))
+        if (EqualsIgnoringAsciiCase(name, known))
             return true;
     return false;
 }
@@ -807,13 +786,13 @@ void AppendHeaderFields(const std::vector<Field>& fields, std::string& out)
 {
     for (const Field& field : fields) {
         const bool number = !field.value.empty() && AllOf(field.value, IsAsciiDigit);
-        if (EqualsIgnoringCase(field.name, "key") && IsChordName(field.value)) {
+        if (EqualsIgnoringAsciiCase(field.name, "key") && IsChordName(field.value)) {
             AppendDirective("key", field.value, out);
-        } else if (EqualsIgnoringCase(field.name, "capo") && number) {
+        } else if (EqualsIgnoringAsciiCase(field.name, "capo") && number) {
             AppendDirective("capo", field.value, out);
-        } else if (EqualsIgnoringCase(field.name, "tempo") && number) {
+        } else if (EqualsIgnoringAsciiCase(field.name, "tempo") && number) {
             AppendDirective("tempo", field.value, out);
-        } else if (EqualsIgnoringCase(field.name, "artist") && !field.value.empty()) {
+        } else if (EqualsIgnoringAsciiCase(field.name, "artist") && !field.value.empty()) {
             AppendDirective("artist", field.value, out);
         } else {
             std::string text(field.name);
@@ -843,7 +822,7 @@ bool AppendWithoutMarkup(std::string_view line, std::string& out, bool& chordsMa
             continue;
         for (const std::string_view tag : markupTags) {
             if (out.size() - lineStart >= tag.size() &&
-                EqualsIgnoringCase(std::string_view(out).substr(out.size() - tag.size()), tag)) {
+                EqualsIgnoringAsciiCase(std::string_view(out).substr(out.size() - tag.size()), tag)) {
                 out.resize(out.size() - tag.size());
                 removed = true;
                 chordsMarked = chordsMarked || tag.find("ch") != std::string_view::npos;

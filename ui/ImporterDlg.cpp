@@ -3,6 +3,7 @@
 
 #include "ui/ImporterDlg.h"
 
+#include "text/RecordFormat.h"
 #include "ui/AboutDlg.h"
 #include "ui/QtText.h"
 
@@ -26,6 +27,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <exception>
+#include <string>
 #include <tuple>
 
 #include "res/Resource.h"
@@ -50,6 +52,12 @@ QIcon LoadAppIcon()
 QString ObjectName(const char* idName)
 {
     return QString::fromLatin1(idName);
+}
+
+// The tip of the text length below the status, naming the characters a song record keeps.
+std::string TextLengthTip()
+{
+    return FormatNumber(res::TEXT_LENGTH_TIP, static_cast<long long>(SONG_MAX_TEXT)).toStdString();
 }
 } // namespace
 
@@ -132,7 +140,7 @@ void CImporterDlg::CreateControls()
     m_textLength->setTextFormat(Qt::PlainText);
     m_textLength->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     m_textLength->setGeometry(m_status->geometry().translated(0, m_status->height()));
-    m_textLength->setToolTip(FromUtf8(res::TEXT_LENGTH_TIP));
+    m_textLength->setToolTip(FromUtf8(TextLengthTip()));
 
     // Below the count: notes about the files just loaded and the last command, wrapped to the column.
     m_note = new QLabel(this);
@@ -166,6 +174,7 @@ void CImporterDlg::CreateControls()
     m_status->setToolTip(FromUtf8(res::STATUS_TIP));
     // Screen readers: a name for each control without a caption (the status line gets its name with its text
     // in ShowEditorText), and a description for every control.
+    const std::string lengthTip = TextLengthTip();
     const std::tuple<QWidget*, std::string_view, std::string_view> accessible[] = {
         {m_titleList, res::SONG_TITLE_NAME, res::SONG_TITLE_DESCRIPTION},
         {m_songText, res::SONG_TEXT_NAME, res::SONG_TEXT_DESCRIPTION},
@@ -175,7 +184,7 @@ void CImporterDlg::CreateControls()
         {m_status, {}, res::STATUS_DESCRIPTION},
         {m_savePdb, {}, res::SAVE_PDB_DESCRIPTION},
         {m_titleLabel, {}, res::SONG_TITLE_LABEL_DESCRIPTION},
-        {m_textLength, res::TEXT_LENGTH_NAME, res::TEXT_LENGTH_TIP},
+        {m_textLength, res::TEXT_LENGTH_NAME, lengthTip},
         {m_note, res::NOTE_NAME, res::NOTE_DESCRIPTION},
     };
     for (const auto& [control, name, description] : accessible) {

@@ -6,6 +6,7 @@
 #include "jobs/FileChecks.h"
 #include "jobs/InputFile.h"
 #include "pdb/FileIo.h"
+#include "text/RecordFormat.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
@@ -201,7 +202,7 @@ void CImporterDlg::ExtractSongDatabase(const CPalmDatabase& database)
     if (result.cancelled) {
         const auto& records = database.Records();
         const auto songs = std::count_if(
-            records.begin(), records.end(), [](const CPdbRecord& record) { return !IsMarkerRecord(record); });
+            records.begin(), records.end(), [](const CPdbRecord& record) { return !IsMarkerRecord(record.Data()); });
         const auto done = static_cast<long long>(result.written) + static_cast<long long>(result.failed.size());
         text += QLatin1Char('\n') + FormatNumber(FormatNumber(res::STOPPED_AFTER, done).toUtf8().toStdString(), songs);
     }

@@ -8,6 +8,7 @@
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
+#include "text/RecordFormat.h"
 #include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"

@@ -1,11 +1,11 @@
 #include "jobs/Extract.h"
 
-#include "jobs/Export.h"
 #include "jobs/FileNames.h"
 #include "jobs/InputFile.h"
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
+#include "text/RecordFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,7 @@ protected:
     TempDir m_dir;
 };
 
-TEST_F(ExtractTest, RecognitionMarkersSongTextAndFileNames)
+TEST_F(ExtractTest, RecognitionAndFileNames)
 {
     const std::tuple<std::uint32_t, std::uint32_t, DatabaseKind> cases[] = {
         {TUNELORE_CREATOR, CHORD_DB_TYPE, DatabaseKind::ChordDatabase},
@@ -53,12 +53,6 @@ TEST_F(ExtractTest, RecognitionMarkersSongTextAndFileNames)
     EXPECT_NE(text.refusal.find("not a readable Palm database"), std::string::npos) << text.refusal;
     EXPECT_FALSE(ReadDatabaseFile(m_dir.File("missing.pdb")).opened);
     EXPECT_TRUE(HasPdbSuffix("a.PDB") && HasPdbSuffix(".pdb") && !HasPdbSuffix("a.pdb.txt") && !HasPdbSuffix("pdb"));
-
-    // Only the four bytes FF EE DD 00 and two more make a marker.
-    const CPalmDatabase markers = Database({MARKER + "\0"s, MARKER.substr(0, 5), "\xFF\xEE\xDD\x01\x01\x02"s});
-    EXPECT_TRUE(IsMarkerRecord(markers.Records()[0]) && !IsMarkerRecord(markers.Records()[1]) &&
-                !IsMarkerRecord(markers.Records()[2]));
-    EXPECT_EQ(SongRecordText(markers.Records()[2]), "\xFF\xEE\xDD\x01\x01\x02"); // no NUL: the whole record
 
     // Names every system takes alike: no separators or controls, no name of dots, no device names of Windows.
     const char* const titles[][7] = {{"Caf\xE9 ...a\\/:*?\"<>|\t\x1F", "..", " . ", "", "CON", "nul.txt", "Com1"},

@@ -122,6 +122,10 @@ TEST_F(DialogTest, AboutBoxFromF1AndTooltipsOnlyOnTheThreeButtons)
               "IDC_DROP_FILES: Drag and drop chordpro or tab files here to convert them to Tunelore format.\n"
               "IDC_INSTALL: Install songs so that the next HotSync will be add them to your Tunelore songs\n"
               "IDC_SAVE_PDB: Save songs as a Palm Database so you can install them manually\n");
+    // The text length names the handheld's limit, to the eye and to a screen reader.
+    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    const QString lengthTip = QStringLiteral("Characters of this song, of the 7999 the handheld keeps");
+    EXPECT_TRUE(length->toolTip() == lengthTip && length->accessibleDescription() == lengthTip);
     // The icons are compiled in, in three sizes.
     EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
     EXPECT_FALSE(m_dialog->windowIcon().isNull());
