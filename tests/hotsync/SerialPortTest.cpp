@@ -2,7 +2,7 @@
 
 #include "hotsync/SerialPort.h"
 
-#include "tests/hotsync/ScriptStream.h"
+#include "tests/hotsync/Streams.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -20,7 +20,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using hotsync::Deadline;
-using Bytes = std::vector<std::uint8_t>;
 
 // The handheld's end of a pseudo-terminal; the desktop opens `device`.
 struct Pty

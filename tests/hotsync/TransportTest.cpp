@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <thread>
 
 #include "FakeHandheld.h"
-#include "ScriptStream.h"
+#include "Streams.h"
 #include "hotsync/Connection.h"
 #include "hotsync/NetSync.h"
 #include "hotsync/Operations.h"
@@ -213,23 +214,12 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
         EXPECT_EQ(route->device, g.device);
         EXPECT_EQ(route->baud, g.baud);
     }
-    for (const char* bad : {"",
-                            "usb:1",
-                            "bluetooth",
-                            "net:",
-                            "net:1.2.3.4",
-                            "net:1.2.3.4:0",
-                            "net:1.2.3.4:65536",
-                            "net::5000",
-                            "net:1.2.3.4:port",
-                            "net:::1:5000",
-                            "net:[::1]5000",
-                            "serial",
-                            "serial:",
-                            "serial:/dev/ttyS0:1234",
-                            "serial::9600",
-                            "serial-net:host",
-                            "NET"}) {
+    // Refused, one per line part: no transport, no port or a bad one, no device, a speed no port takes.
+    std::stringstream refused(
+        "\nusb:1\nbluetooth\nNET\nnet:\nnet:1.2.3.4\nnet:1.2.3.4:0\nnet:1.2.3.4:65536\nnet::5000\n"
+        "net:1.2.3.4:port\nnet:::1:5000\nnet:[::1]5000\nserial\nserial:\nserial:/dev/ttyS0:1234\n"
+        "serial::9600\nserial-net:host");
+    for (std::string bad; std::getline(refused, bad);) {
         SCOPED_TRACE(bad);
         Result<HandheldRoute> route = ParseConnection(bad);
         ASSERT_FALSE(route);
