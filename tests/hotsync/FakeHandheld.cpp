@@ -154,8 +154,10 @@ Bytes FakeHandheld::Answer(const Bytes& request)
             return reply(0x10);
         }
         spaceLeft -= a.size() - header;
-        CPdbRecord record;
-        record.SetData(std::span<const std::uint8_t>(a).subspan(header));
+        CPdbRecord record; // a resource's data is as long as its size field says
+        const std::size_t size =
+            function == 0x21 ? a.size() - header : std::min<std::size_t>(Get(a, 8, 2), a.size() - header);
+        record.SetData(std::span<const std::uint8_t>(a).subspan(header, size));
         if (function == 0x21) {
             record.m_uniqueId = Get(a, 2, 4) != 0 ? Get(a, 2, 4) : m_nextId++;
             record.m_attributes = static_cast<std::uint8_t>(a[6] | a[7]);

@@ -1,5 +1,5 @@
-// Installing, listing and reading databases against a scripted handheld, including the ways a handheld
-// refuses or fails.
+// Installing, listing and reading databases against a scripted handheld,
+// including the ways a handheld refuses or fails.
 
 #include "hotsync/Operations.h"
 
@@ -108,108 +108,70 @@ TEST(HotSyncOperations, InstalledDatabasesReadBackTheSame)
               std::make_tuple(std::string("Songs"), 0, 5, 5, std::string("Res")));
 }
 
-// Installs "Songs" of five records against a handheld set up by each case.
+// Installs "Songs" of five records against a handheld that each case sets up.
 TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDatabase)
 {
+    enum Twist
+    {
+        Plain,
+        Existing,       // a "Songs" of two records is there
+        SpaceLeft,      // record bytes the handheld takes: `value`
+        DesktopCancel,  // the desktop's user cancels as the first record arrives
+        HandheldCancel, // OpenConduit answers that the user cancelled
+        WrongFunction,  // every reply names another function
+        ExtraRecord,    // a sixth record of `value` bytes, to a DLP 1.2 handheld (1.4
+                        // when past `big`)
+    };
     struct Case
     {
         const char* what;
-        std::function<void(FakeHandheld&, CancelFlag&, CPalmDatabase&)> setUp;
+        Twist twist;
+        std::size_t value;
         bool replace;
         std::optional<ErrorKind> failure;
-        const char* text;         // in the error's text
-        int recordsLeft;          // of "Songs" on the handheld afterwards; -1: none there
-        std::uint8_t notAsked;    // a function that must not have been asked for (0: none)
-        std::uint8_t last = 0x2f; // the last function asked for
+        const char* text;      // in the error's text
+        int recordsLeft;       // of "Songs" on the handheld afterwards; -1: none there
+        std::uint8_t notAsked; // a function that must not have been asked for (0: none)
+        std::uint8_t last;     // the last function asked for
     };
-    const auto existing = [](FakeHandheld& h, CancelFlag&, CPalmDatabase&) {
-        h.databases["Songs"] = MakeSongs("Songs", 2);
-    };
-    const auto bigRecord = [](FakeHandheld& h, CancelFlag&, CPalmDatabase& db) {
-        h.dlpMinor = 2;
-        db.AddRecord(MakeRecord(std::string(kMaxRecordBeforeDlp14 + 1, 'x')));
-    };
+    const std::size_t big = kMaxRecordBeforeDlp14 + 1;
     const Case cases[] = {
-        {"a database of that name is kept",
-         existing,
-         false,
-         ErrorKind::Exists,
-         "\"Songs\" is already on the handheld",
-         2,
-         0x1a},
-        {"a database of that name is replaced", existing, true, std::nullopt, "", 5, 0},
-        {"replacing what is not there",
-         [](FakeHandheld&, CancelFlag&, CPalmDatabase&) {},
-         true,
-         std::nullopt,
-         "",
-         5,
-         0},
-        {"no space for the third record",
-         [](FakeHandheld& h, CancelFlag&, CPalmDatabase&) { h.spaceLeft = 25; },
-         false,
-         ErrorKind::NoSpace,
-         "not enough space",
-         -1,
-         0},
-        {"no space for the first record",
-         [](FakeHandheld& h, CancelFlag&, CPalmDatabase&) { h.spaceLeft = 0; },
-         false,
-         ErrorKind::NoSpace,
-         "not enough space",
-         -1,
-         0},
-        {"the desktop's user cancels",
-         [](FakeHandheld& h, CancelFlag& c, CPalmDatabase&) { h.cancelOnRecord = &c; },
-         false,
-         ErrorKind::Cancelled,
-         "cancelled",
-         -1,
-         0,
-         0x1a},
+        {"kept", Existing, 0, false, ErrorKind::Exists, "\"Songs\" is already on the handheld", 2, 0x1a, 0x2f},
+        {"replaced", Existing, 0, true, std::nullopt, "", 5, 0, 0x2f},
+        {"replacing what is not there", Plain, 0, true, std::nullopt, "", 5, 0, 0x2f},
+        {"no space for the third record", SpaceLeft, 25, false, ErrorKind::NoSpace, "not enough space", -1, 0, 0x2f},
+        {"no space for the first record", SpaceLeft, 0, false, ErrorKind::NoSpace, "not enough space", -1, 0, 0x2f},
+        {"the desktop's user cancels", DesktopCancel, 0, false, ErrorKind::Cancelled, "cancelled", -1, 0, 0x1a},
         {"the handheld's user cancels",
-         [](FakeHandheld& h, CancelFlag&, CPalmDatabase&) { h.cancelOnConduit = true; },
+         HandheldCancel,
+         0,
          false,
          ErrorKind::Cancelled,
-         "cancelled on the handheld",
+         "on the handheld",
          -1,
-         0x18},
-        {"a reply to another function",
-         [](FakeHandheld& h, CancelFlag&, CPalmDatabase&) { h.answerWrongFunction = true; },
-         false,
-         ErrorKind::Protocol,
-         "answered",
-         -1,
-         0x10,
-         0x12},
-        {"a record too large for DLP 1.2", bigRecord, false, ErrorKind::TooLarge, "record 6", -1, 0x2e, 0x10},
-        {"a large record on DLP 1.4",
-         [&](FakeHandheld& h, CancelFlag& c, CPalmDatabase& db) {
-             bigRecord(h, c, db);
-             h.dlpMinor = 4;
-         },
-         false,
-         std::nullopt,
-         "",
-         6,
-         0},
-        {"the largest record DLP 1.2 takes",
-         [](FakeHandheld& h, CancelFlag&, CPalmDatabase& db) {
-             h.dlpMinor = 2;
-             db.AddRecord(MakeRecord(std::string(kMaxRecordBeforeDlp14, 'y')));
-         },
-         false,
-         std::nullopt,
-         "",
-         6,
-         0},
+         0x18,
+         0x2f},
+        {"a reply to another function", WrongFunction, 0, false, ErrorKind::Protocol, "answered", -1, 0x10, 0x12},
+        {"a record too large for DLP 1.2", ExtraRecord, big, false, ErrorKind::TooLarge, "record 6", -1, 0x2e, 0x10},
+        {"the largest record DLP 1.2 takes", ExtraRecord, big - 1, false, std::nullopt, "", 6, 0, 0x2f},
+        {"a large record on DLP 1.4", ExtraRecord, big + 4, false, std::nullopt, "", 6, 0, 0x2f},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         FakeHandheld handheld;
         CancelFlag cancel{false};
         CPalmDatabase db = MakeSongs("Songs", 5);
-        c.setUp(handheld, cancel, db);
+        if (c.twist == Existing) {
+            handheld.databases["Songs"] = MakeSongs("Songs", 2);
+        }
+        handheld.spaceLeft = c.twist == SpaceLeft ? c.value : SIZE_MAX;
+        handheld.cancelOnRecord = c.twist == DesktopCancel ? &cancel : nullptr;
+        handheld.cancelOnConduit = c.twist == HandheldCancel;
+        handheld.answerWrongFunction = c.twist == WrongFunction;
+        if (c.twist == ExtraRecord) {
+            handheld.dlpMinor = c.value > big ? 4 : 2;
+            db.AddRecord(MakeRecord(std::string(c.value, 'x')));
+        }
         const Status result =
             RunWith(handheld, cancel, [&](DlpClient& dlp, const Handheld& info) -> Result<std::string> {
                 Status done = InstallOnHandheld(dlp, info, db, InstallOptions{c.replace});

@@ -1,4 +1,5 @@
-// NetSync framing, the TCP listener and whole sessions over loopback TCP against a scripted handheld.
+// NetSync framing, the TCP listener and whole sessions over loopback TCP
+// against a scripted handheld.
 
 #include <gtest/gtest.h>
 
@@ -17,7 +18,8 @@ using namespace hotsync;
 
 namespace {
 
-// The handheld's bytes handed out `chunk` at a time; past them the line is gone.
+// The handheld's bytes handed out `chunk` at a time; past them the line is
+// gone.
 script::ScriptStream MemoryStream(const std::vector<std::uint8_t>& input, std::size_t chunk)
 {
     script::ScriptStream stream;
@@ -27,40 +29,13 @@ script::ScriptStream MemoryStream(const std::vector<std::uint8_t>& input, std::s
     return stream;
 }
 
-std::vector<std::uint8_t> Frame(std::uint8_t id, const std::vector<std::uint8_t>& payload)
+// A NetSync message: data type, id, 32-bit big-endian length, payload (shorter
+// than 64 KB here).
+Bytes Frame(std::uint8_t id, const Bytes& payload)
 {
-    const auto n = static_cast<std::uint32_t>(payload.size());
-    std::vector<std::uint8_t> out{1,
-                                  id,
-                                  static_cast<std::uint8_t>(n >> 24),
-                                  static_cast<std::uint8_t>(n >> 16),
-                                  static_cast<std::uint8_t>(n >> 8),
-                                  static_cast<std::uint8_t>(n)};
+    Bytes out{1, id, 0, 0, static_cast<std::uint8_t>(payload.size() >> 8), static_cast<std::uint8_t>(payload.size())};
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
-}
-
-SessionWork InstallWork(const CPalmDatabase& db)
-{
-    return [&db](DlpClient& dlp, const Handheld& info) -> Result<std::string> {
-        Status done = InstallOnHandheld(dlp, info, db, {});
-        if (!done) {
-            return done.error();
-        }
-        return "Installed " + db.m_name;
-    };
-}
-
-CPalmDatabase Songs(int count)
-{
-    CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
-    for (int i = 0; i < count; ++i) {
-        CPdbRecord record;
-        const std::vector<std::uint8_t> data(300, static_cast<std::uint8_t>(i));
-        record.SetData(data);
-        db.AddRecord(record);
-    }
-    return db;
 }
 
 } // namespace
@@ -171,8 +146,18 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
         Result<std::unique_ptr<IPacketLink>> link =
             OpenHandheldLink(*route, Deadline::In(std::chrono::seconds(10)), cancel);
         ASSERT_TRUE(link) << link.error().text;
-        const CPalmDatabase db = Songs(10);
-        const Status done = RunSession(**link, cancel, SessionOptions{std::chrono::milliseconds(200)}, InstallWork(db));
+        // The handheld goes away during an install of 300-byte records.
+        CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
+        for (int i = 0; i < 10; ++i) {
+            CPdbRecord record;
+            record.SetData(Bytes(300, static_cast<std::uint8_t>(i)));
+            db.AddRecord(record);
+        }
+        const Status done = RunSession(
+            **link, cancel, SessionOptions{std::chrono::milliseconds(200)}, [&](DlpClient& dlp, const Handheld& info) {
+                Status installed = InstallOnHandheld(dlp, info, db, {});
+                return installed ? Result<std::string>(std::string()) : Result<std::string>(installed.error());
+            });
         link->reset(); // the desktop hangs up, which ends a silent handheld's wait
         device.join();
         ASSERT_FALSE(done);
@@ -214,11 +199,13 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
         EXPECT_EQ(route->device, g.device);
         EXPECT_EQ(route->baud, g.baud);
     }
-    // Refused, one per line part: no transport, no port or a bad one, no device, a speed no port takes.
-    std::stringstream refused(
-        "\nusb:1\nbluetooth\nNET\nnet:\nnet:1.2.3.4\nnet:1.2.3.4:0\nnet:1.2.3.4:65536\nnet::5000\n"
-        "net:1.2.3.4:port\nnet:::1:5000\nnet:[::1]5000\nserial\nserial:\nserial:/dev/ttyS0:1234\n"
-        "serial::9600\nserial-net:host");
+    // Refused, one per line part: no transport, no port or a bad one, no device,
+    // a speed no port takes.
+    std::stringstream refused("\nusb:1\nbluetooth\nNET\nnet:\nnet:1.2.3.4\nnet:1."
+                              "2.3.4:0\nnet:1.2.3.4:65536\nnet::5000\n"
+                              "net:1.2.3.4:port\nnet:::1:5000\nnet:[::1]"
+                              "5000\nserial\nserial:\nserial:/dev/ttyS0:1234\n"
+                              "serial::9600\nserial-net:host");
     for (std::string bad; std::getline(refused, bad);) {
         SCOPED_TRACE(bad);
         Result<HandheldRoute> route = ParseConnection(bad);
@@ -226,8 +213,8 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
         EXPECT_EQ(route.error().kind, ErrorKind::Refused);
         EXPECT_NE(route.error().text.find("connection \""), std::string::npos);
     }
-    // Every transport is attempted: with nobody there, each wait ends at its deadline (or, in a build without
-    // USB, USB is refused with the reason).
+    // Every transport is attempted: with nobody there, each wait ends at its
+    // deadline (or, in a build without USB, USB is refused with the reason).
     CancelFlag cancel{false};
     for (const auto kind : {HandheldRoute::Kind::Usb, HandheldRoute::Kind::SerialNet, HandheldRoute::Kind::Net}) {
         HandheldRoute route;
