@@ -119,8 +119,8 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
         DesktopCancel,  // the desktop's user cancels as the first record arrives
         HandheldCancel, // OpenConduit answers that the user cancelled
         WrongFunction,  // every reply names another function
-        ExtraRecord,    // a sixth record of `value` bytes, to a DLP 1.2 handheld (1.4
-                        // when past `big`)
+        ExtraRecord,    // a sixth record of `value` bytes; DLP 1.2, or 1.4 past `big`
+        HangUp,         // the handheld goes away on request `value`, before answering it
     };
     struct Case
     {
@@ -155,6 +155,8 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
         {"a record too large for DLP 1.2", ExtraRecord, big, false, ErrorKind::TooLarge, "record 6", -1, 0x2e, 0x10},
         {"the largest record DLP 1.2 takes", ExtraRecord, big - 1, false, std::nullopt, "", 6, 0, 0x2f},
         {"a large record on DLP 1.4", ExtraRecord, big + 4, false, std::nullopt, "", 6, 0, 0x2f},
+        {"a hang-up on the end of the sync is no failure", HangUp, 12, false, std::nullopt, "", 5, 0, 0x2f},
+        {"a hang-up on the second record", HangUp, 6, false, ErrorKind::Disconnected, "closed", 2, 0, 0x21},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -168,6 +170,7 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
         handheld.cancelOnRecord = c.twist == DesktopCancel ? &cancel : nullptr;
         handheld.cancelOnConduit = c.twist == HandheldCancel;
         handheld.answerWrongFunction = c.twist == WrongFunction;
+        handheld.vanishAfter = c.twist == HangUp ? std::optional(c.value) : std::nullopt;
         if (c.twist == ExtraRecord) {
             handheld.dlpMinor = c.value > big ? 4 : 2;
             db.AddRecord(MakeRecord(std::string(c.value, 'x')));
@@ -192,17 +195,6 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
         EXPECT_EQ(handheld.log.size(), result ? 1u : 0u);
         EXPECT_EQ(cancel.load(), handheld.cancelOnRecord != nullptr) << "a cancel holds after the cleanup";
     }
-}
-
-TEST(HotSyncOperations, AHandheldThatHangsUpOnTheEndOfTheSyncSyncedFine)
-{
-    FakeHandheld handheld;
-    CancelFlag cancel{false};
-    handheld.vanishAfter = 3;
-    const Status result =
-        RunWith(handheld, cancel, [](DlpClient&, const Handheld&) -> Result<std::string> { return std::string(); });
-    EXPECT_TRUE(result) << result.error().text;
-    EXPECT_EQ(handheld.requests.back(), 0x2f);
 }
 
 TEST(HotSyncOperations, DatabaseListsArePagedAndBounded)

@@ -1,5 +1,4 @@
-// NetSync framing, the TCP listener and whole sessions over loopback TCP
-// against a scripted handheld.
+// NetSync framing, the TCP listener and whole sessions over loopback TCP against a scripted handheld.
 
 #include <gtest/gtest.h>
 
@@ -18,8 +17,7 @@ using namespace hotsync;
 
 namespace {
 
-// The handheld's bytes handed out `chunk` at a time; past them the line is
-// gone.
+// The handheld's bytes handed out `chunk` at a time; past them the line is gone.
 script::ScriptStream MemoryStream(const std::vector<std::uint8_t>& input, std::size_t chunk)
 {
     script::ScriptStream stream;
@@ -29,8 +27,7 @@ script::ScriptStream MemoryStream(const std::vector<std::uint8_t>& input, std::s
     return stream;
 }
 
-// A NetSync message: data type, id, 32-bit big-endian length, payload (shorter
-// than 64 KB here).
+// A NetSync message: data type, id, 32-bit big-endian length, payload (shorter than 64 KB here).
 Bytes Frame(std::uint8_t id, const Bytes& payload)
 {
     Bytes out{1, id, 0, 0, static_cast<std::uint8_t>(payload.size() >> 8), static_cast<std::uint8_t>(payload.size())};
@@ -168,44 +165,31 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
 TEST(Connection, ConnectionStringsParseOrAreRefused)
 {
     using Kind = HandheldRoute::Kind;
-    struct Good
-    {
-        const char* text;
-        Kind kind;
-        const char* address;
-        int port;
-        const char* device;
-        unsigned baud;
-    };
-    const Good good[] = {
+    // connection, then what it parses to: kind, address, port, device, speed
+    const std::vector<std::tuple<const char*, Kind, std::string, int, std::string, unsigned>> good = {
         {"usb", Kind::Usb, "", 0, "", 0},
         {"net", Kind::Net, "", 14238, "", 0},
         {"net:127.0.0.1:5000", Kind::Net, "127.0.0.1", 5000, "", 0},
         {"net:[::1]:14238", Kind::Net, "::1", 14238, "", 0},
         {"net:localhost:1", Kind::Net, "localhost", 1, "", 0},
+        {"net:localhost:65535", Kind::Net, "localhost", 65535, "", 0},
         {"serial:/dev/ttyUSB0", Kind::Serial, "", 0, "/dev/ttyUSB0", 0},
         {"serial:/dev/ttyS0:57600", Kind::Serial, "", 0, "/dev/ttyS0", 57600},
         {"serial:COM3", Kind::Serial, "", 0, "COM3", 0},
         {"serial-net", Kind::SerialNet, "", 6416, "", 0},
         {"serial-net:0.0.0.0:7000", Kind::SerialNet, "0.0.0.0", 7000, "", 0},
     };
-    for (const Good& g : good) {
-        SCOPED_TRACE(g.text);
-        Result<HandheldRoute> route = ParseConnection(g.text);
+    for (const auto& [text, kind, address, port, device, baud] : good) {
+        SCOPED_TRACE(text);
+        Result<HandheldRoute> route = ParseConnection(text);
         ASSERT_TRUE(route) << route.error().text;
-        EXPECT_EQ(route->kind, g.kind);
-        EXPECT_EQ(route->address, g.address);
-        EXPECT_EQ(route->port, g.port);
-        EXPECT_EQ(route->device, g.device);
-        EXPECT_EQ(route->baud, g.baud);
+        EXPECT_EQ(std::tie(route->kind, route->address, route->port, route->device, route->baud),
+                  std::tie(kind, address, port, device, baud));
     }
-    // Refused, one per line part: no transport, no port or a bad one, no device,
-    // a speed no port takes.
-    std::stringstream refused("\nusb:1\nbluetooth\nNET\nnet:\nnet:1.2.3.4\nnet:1."
-                              "2.3.4:0\nnet:1.2.3.4:65536\nnet::5000\n"
-                              "net:1.2.3.4:port\nnet:::1:5000\nnet:[::1]"
-                              "5000\nserial\nserial:\nserial:/dev/ttyS0:1234\n"
-                              "serial::9600\nserial-net:host");
+    // Refused, one a line: no transport, no port or a bad one, no device, a speed no port takes.
+    std::stringstream refused("\nusb:1\nbluetooth\nNET\nnet:\nnet:1.2.3.4\nnet:1.2.3.4:0\nnet:1.2.3.4:65536\n"
+                              "net::5000\nnet:1.2.3.4:port\nnet:::1:5000\nnet:[::1]5000\nserial\nserial:\n"
+                              "serial:/dev/ttyS0:1234\nserial::9600\nserial-net:host");
     for (std::string bad; std::getline(refused, bad);) {
         SCOPED_TRACE(bad);
         Result<HandheldRoute> route = ParseConnection(bad);
@@ -213,8 +197,8 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
         EXPECT_EQ(route.error().kind, ErrorKind::Refused);
         EXPECT_NE(route.error().text.find("connection \""), std::string::npos);
     }
-    // Every transport is attempted: with nobody there, each wait ends at its
-    // deadline (or, in a build without USB, USB is refused with the reason).
+    // Every transport is attempted: with nobody there, each wait ends at its deadline (or, in a build without
+    // USB, USB is refused with the reason).
     CancelFlag cancel{false};
     for (const auto kind : {HandheldRoute::Kind::Usb, HandheldRoute::Kind::SerialNet, HandheldRoute::Kind::Net}) {
         HandheldRoute route;
