@@ -30,23 +30,6 @@ std::string CString(const Bytes& in, std::size_t at)
     return text;
 }
 
-// A reply: function | 0x80, argument count, error code, arguments in the shortest form.
-Bytes Reply(std::uint8_t function, std::uint16_t error, const std::vector<Bytes>& args = {})
-{
-    ByteWriter out;
-    out.U8(static_cast<std::uint8_t>(function | 0x80)).U8(static_cast<std::uint8_t>(args.size())).U16(error);
-    std::uint8_t id = 0x20;
-    for (const Bytes& arg : args) {
-        if (arg.size() <= 0xff) {
-            out.U8(id++).U8(static_cast<std::uint8_t>(arg.size()));
-        } else {
-            out.U8(static_cast<std::uint8_t>(0x80 | id++)).U8(0).U16(static_cast<std::uint16_t>(arg.size()));
-        }
-        out.Bytes(arg);
-    }
-    return std::move(out.Data());
-}
-
 Bytes DbInfo(const CPalmDatabase& db, unsigned index)
 {
     ByteWriter out;
@@ -75,8 +58,22 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         a.assign(request.begin() + static_cast<std::ptrdiff_t>(std::min(at, request.size())),
                  request.begin() + static_cast<std::ptrdiff_t>(std::min(at + length, request.size())));
     }
+    // A reply: function | 0x80 (or another function's, misbehaving), argument count, error code, arguments in
+    // the shortest form.
     const auto reply = [&](std::uint16_t error, const std::vector<Bytes>& args = {}) {
-        return Reply(answerWrongFunction ? static_cast<std::uint8_t>(function ^ 0x01) : function, error, args);
+        ByteWriter out;
+        out.U8(static_cast<std::uint8_t>((answerWrongFunction ? function ^ 0x01 : function) | 0x80));
+        out.U8(static_cast<std::uint8_t>(args.size())).U16(error);
+        std::uint8_t id = 0x20;
+        for (const Bytes& arg : args) {
+            if (arg.size() <= 0xff) {
+                out.U8(id++).U8(static_cast<std::uint8_t>(arg.size()));
+            } else {
+                out.U8(static_cast<std::uint8_t>(0x80 | id++)).U8(0).U16(static_cast<std::uint16_t>(arg.size()));
+            }
+            out.Bytes(arg);
+        }
+        return std::move(out.Data());
     };
     const auto number = [](std::uint32_t value, int size) {
         ByteWriter out;
