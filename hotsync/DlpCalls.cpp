@@ -1,5 +1,7 @@
 #include "hotsync/DlpCalls.h"
 
+#include <type_traits>
+
 #include "hotsync/Bytes.h"
 
 namespace hotsync {
@@ -45,11 +47,6 @@ std::uint32_t ReadDlpDate(ByteReader& in)
     return seconds > 0xffffffffu ? 0 : static_cast<std::uint32_t>(seconds);
 }
 
-std::vector<std::uint8_t> HandleArgument(std::uint8_t handle)
-{
-    return {handle};
-}
-
 Error Malformed(DlpFunction function, const char* what)
 {
     return MakeError(ErrorKind::Protocol,
@@ -63,6 +60,71 @@ Result<std::span<const std::uint8_t>> Required(const DlpReply& reply, std::uint8
         return Malformed(reply.function, "an argument is missing");
     }
     return *data;
+}
+
+// A request with one argument, the bytes written so far.
+DlpRequest Request(DlpFunction function, ByteWriter& out, std::uint8_t id = kArg0)
+{
+    return DlpRequest(function).Argument(id, std::move(out.Data()));
+}
+
+// A request naming a record or resource by its index: from offset 0, as much as there is.
+DlpRequest ByIndexRequest(DlpFunction function, std::uint8_t id, std::uint8_t handle, std::uint16_t index)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U16(index).U16(0).U16(0xffff);
+    return Request(function, out, id);
+}
+
+// A request writing a whole application or sort block.
+DlpRequest BlockRequest(DlpFunction function, std::uint8_t handle, std::span<const std::uint8_t> data)
+{
+    ByteWriter out;
+    out.U8(handle).U8(0).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
+    return Request(function, out);
+}
+
+// A call whose reply carries nothing this program reads.
+Status Perform(DlpClient& dlp, const DlpRequest& request)
+{
+    Result<DlpReply> reply = dlp.Call(request);
+    if (!reply) {
+        return reply.error();
+    }
+    return {};
+}
+
+// A call whose reply's first argument `decode` reads (given the whole reply for any further argument); the
+// reply must have that argument.
+template <typename Decode> auto Fetch(DlpClient& dlp, const DlpRequest& request, Decode decode)
+{
+    using Decoded = std::invoke_result_t<Decode, ByteReader&, const DlpReply&>;
+    Result<DlpReply> reply = dlp.Call(request);
+    if (!reply) {
+        return Decoded(reply.error());
+    }
+    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
+    if (!data) {
+        return Decoded(data.error());
+    }
+    ByteReader in(*data);
+    return Decoded(decode(in, *reply));
+}
+
+// `value` when every read of `in` stayed inside its argument.
+template <typename T> Result<T> Checked(const ByteReader& in, DlpFunction function, const char* what, T value)
+{
+    if (in.Failed()) {
+        return Malformed(function, what);
+    }
+    return value;
+}
+
+// The handle a reply opens a database under.
+template <DlpFunction function> Result<std::uint8_t> HandleIn(ByteReader& in, const DlpReply&)
+{
+    const std::uint8_t handle = in.U8();
+    return Checked(in, function, "no handle", handle);
 }
 
 } // namespace
@@ -175,124 +237,77 @@ Result<DlpReply> DlpClient::Call(const DlpRequest& request)
 Result<SysInfo> DlpClient::ReadSysInfo()
 {
     // The desktop's DLP version, 1.4.
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadSysInfo).Argument(kArg0, {0x00, 0x01, 0x00, 0x04}));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> first = Required(*reply, kArg0);
-    if (!first) {
-        return first.error();
-    }
-    SysInfo info;
-    ByteReader in(*first);
-    info.romVersion = in.U32();
-    if (in.Failed()) {
-        return Malformed(DlpFunction::ReadSysInfo, "too short");
-    }
-    // Handhelds before DLP 1.2 send no second argument.
-    if (const auto second = reply->Find(kArg1)) {
-        ByteReader more(*second);
-        info.dlpMajor = more.U16();
-        info.dlpMinor = more.U16();
-        more.Skip(4); // the oldest version it is compatible with
-        info.maxRecordSize = more.U32();
-        if (more.Failed()) {
-            return Malformed(DlpFunction::ReadSysInfo, "versions cut short");
+    const DlpRequest request = DlpRequest(DlpFunction::ReadSysInfo).Argument(kArg0, {0x00, 0x01, 0x00, 0x04});
+    return Fetch(*this, request, [](ByteReader& in, const DlpReply& reply) -> Result<SysInfo> {
+        SysInfo info;
+        info.romVersion = in.U32();
+        if (in.Failed()) {
+            return Malformed(DlpFunction::ReadSysInfo, "too short");
         }
-    }
-    return info;
+        // Handhelds before DLP 1.2 send no second argument.
+        if (const auto second = reply.Find(kArg1)) {
+            ByteReader more(*second);
+            info.dlpMajor = more.U16();
+            info.dlpMinor = more.U16();
+            more.Skip(4); // the oldest version it is compatible with
+            info.maxRecordSize = more.U32();
+            return Checked(more, DlpFunction::ReadSysInfo, "versions cut short", info);
+        }
+        return info;
+    });
 }
 
 Result<UserInfo> DlpClient::ReadUserInfo()
 {
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadUserInfo));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    ByteReader in(*data);
-    UserInfo info;
-    info.userId = in.U32();
-    in.Skip(8 + 16); // viewer id, last sync PC, two dates
-    const std::size_t nameLength = in.U8();
-    in.Skip(1); // password length
-    const auto name = in.Take(nameLength);
-    if (in.Failed()) {
-        return Malformed(DlpFunction::ReadUserInfo, "too short");
-    }
-    std::size_t end = 0;
-    while (end < name.size() && name[end] != 0) {
-        ++end;
-    }
-    info.userName.assign(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(end));
-    return info;
+    return Fetch(*this, DlpRequest(DlpFunction::ReadUserInfo), [](ByteReader& in, const DlpReply&) -> Result<UserInfo> {
+        UserInfo info;
+        info.userId = in.U32();
+        in.Skip(8 + 16); // viewer id, last sync PC, two dates
+        const std::size_t nameLength = in.U8();
+        in.Skip(1); // password length
+        const auto name = in.Take(nameLength);
+        std::size_t end = 0;
+        while (end < name.size() && name[end] != 0) {
+            ++end;
+        }
+        info.userName.assign(name.begin(), name.begin() + static_cast<std::ptrdiff_t>(end));
+        return Checked(in, DlpFunction::ReadUserInfo, "too short", std::move(info));
+    });
 }
 
 Status DlpClient::OpenConduit()
 {
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::OpenConduit));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, DlpRequest(DlpFunction::OpenConduit));
 }
 
 Status DlpClient::EndOfSync(std::uint16_t status)
 {
-    Result<DlpReply> reply =
-        Call(DlpRequest(DlpFunction::EndOfSync)
-                 .Argument(kArg0, {static_cast<std::uint8_t>(status >> 8), static_cast<std::uint8_t>(status)}));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    ByteWriter out;
+    out.U16(status);
+    return Perform(*this, Request(DlpFunction::EndOfSync, out));
 }
 
 Status DlpClient::AddSyncLogEntry(const std::string& text)
 {
     ByteWriter out;
     out.CString(text);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::AddSyncLogEntry).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, Request(DlpFunction::AddSyncLogEntry, out));
 }
 
 Result<DbListPage> DlpClient::ReadDBList(std::uint8_t where, std::uint16_t startIndex)
 {
     ByteWriter out;
     out.U8(where).U8(0).U16(startIndex);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadDBList).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    return ParseDbListPage(*data);
+    return Fetch(*this, Request(DlpFunction::ReadDBList, out), [](ByteReader& in, const DlpReply&) {
+        return ParseDbListPage(in.Take(in.Remaining()));
+    });
 }
 
 Result<std::uint8_t> DlpClient::OpenDB(const std::string& name, std::uint8_t mode)
 {
     ByteWriter out;
     out.U8(0).U8(mode).CString(name);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::OpenDB).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    if (data->empty()) {
-        return Malformed(DlpFunction::OpenDB, "no handle");
-    }
-    return (*data)[0];
+    return Fetch(*this, Request(DlpFunction::OpenDB, out), HandleIn<DlpFunction::OpenDB>);
 }
 
 Result<std::uint8_t> DlpClient::CreateDB(
@@ -300,38 +315,19 @@ Result<std::uint8_t> DlpClient::CreateDB(
 {
     ByteWriter out;
     out.U32(creator).U32(type).U8(0).U8(0).U16(attributes).U16(version).CString(name);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::CreateDB).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    if (data->empty()) {
-        return Malformed(DlpFunction::CreateDB, "no handle");
-    }
-    return (*data)[0];
+    return Fetch(*this, Request(DlpFunction::CreateDB, out), HandleIn<DlpFunction::CreateDB>);
 }
 
 Status DlpClient::CloseDB(std::uint8_t handle)
 {
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::CloseDB).Argument(kArg0, HandleArgument(handle)));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, DlpRequest(DlpFunction::CloseDB).Argument(kArg0, {handle}));
 }
 
 Status DlpClient::DeleteDB(const std::string& name)
 {
     ByteWriter out;
     out.U8(0).U8(0).CString(name);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::DeleteDB).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, Request(DlpFunction::DeleteDB, out));
 }
 
 Result<OpenDbInfo> DlpClient::FindDBByHandle(std::uint8_t handle, std::uint8_t options)
@@ -363,28 +359,16 @@ Result<OpenDbInfo> DlpClient::FindDBByHandle(std::uint8_t handle, std::uint8_t o
     in.Skip(8); // total and data bytes
     result.appBlockSize = in.U32();
     result.sortBlockSize = in.U32();
-    if (in.Failed()) {
-        return Malformed(DlpFunction::FindDB, "sizes cut short");
-    }
-    return result;
+    return Checked(in, DlpFunction::FindDB, "sizes cut short", std::move(result));
 }
 
 Result<std::uint16_t> DlpClient::ReadOpenDBInfo(std::uint8_t handle)
 {
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadOpenDBInfo).Argument(kArg0, HandleArgument(handle)));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    ByteReader in(*data);
-    const std::uint16_t count = in.U16();
-    if (in.Failed()) {
-        return Malformed(DlpFunction::ReadOpenDBInfo, "too short");
-    }
-    return count;
+    return Fetch(
+        *this, DlpRequest(DlpFunction::ReadOpenDBInfo).Argument(kArg0, {handle}), [](ByteReader& in, const DlpReply&) {
+            const std::uint16_t count = in.U16();
+            return Checked(in, DlpFunction::ReadOpenDBInfo, "too short", count);
+        });
 }
 
 Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadBlock(DlpFunction function, std::uint8_t handle)
@@ -406,11 +390,8 @@ Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadBlock(DlpFunctio
     }
     ByteReader in(*data);
     in.Skip(2); // the block's whole size
-    if (in.Failed()) {
-        return Malformed(function, "too short");
-    }
-    const auto block = data->subspan(2);
-    return std::optional<std::vector<std::uint8_t>>(std::vector<std::uint8_t>(block.begin(), block.end()));
+    const auto block = in.Take(in.Remaining());
+    return Checked(in, function, "too short", std::optional(std::vector<std::uint8_t>(block.begin(), block.end())));
 }
 
 Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadAppBlock(std::uint8_t handle)
@@ -425,77 +406,42 @@ Result<std::optional<std::vector<std::uint8_t>>> DlpClient::ReadSortBlock(std::u
 
 Status DlpClient::WriteAppBlock(std::uint8_t handle, std::span<const std::uint8_t> data)
 {
-    ByteWriter out;
-    out.U8(handle).U8(0).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteAppBlock).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, BlockRequest(DlpFunction::WriteAppBlock, handle, data));
 }
 
 Status DlpClient::WriteSortBlock(std::uint8_t handle, std::span<const std::uint8_t> data)
 {
-    ByteWriter out;
-    out.U8(handle).U8(0).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteSortBlock).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, BlockRequest(DlpFunction::WriteSortBlock, handle, data));
 }
 
 Result<RecordReply> DlpClient::ReadRecordByIndex(std::uint8_t handle, std::uint16_t index)
 {
-    ByteWriter out;
-    out.U8(handle).U8(0).U16(index).U16(0).U16(0xffff);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadRecord).Argument(kArg1, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    ByteReader in(*data);
-    RecordReply record;
-    record.uniqueId = in.U32();
-    record.index = in.U16();
-    in.Skip(2); // the record's size; the data runs to the end of the argument
-    record.attributes = in.U8();
-    record.category = in.U8();
-    if (in.Failed()) {
-        return Malformed(DlpFunction::ReadRecord, "too short");
-    }
-    const auto bytes = data->subspan(in.Position());
-    record.data.assign(bytes.begin(), bytes.end());
-    return record;
+    return Fetch(
+        *this, ByIndexRequest(DlpFunction::ReadRecord, kArg1, handle, index), [](ByteReader& in, const DlpReply&) {
+            RecordReply record;
+            record.uniqueId = in.U32();
+            record.index = in.U16();
+            in.Skip(2); // the record's size; the data runs to the end of the argument
+            record.attributes = in.U8();
+            record.category = in.U8();
+            const auto bytes = in.Take(in.Remaining());
+            record.data.assign(bytes.begin(), bytes.end());
+            return Checked(in, DlpFunction::ReadRecord, "too short", std::move(record));
+        });
 }
 
 Result<ResourceReply> DlpClient::ReadResourceByIndex(std::uint8_t handle, std::uint16_t index)
 {
-    ByteWriter out;
-    out.U8(handle).U8(0).U16(index).U16(0).U16(0xffff);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::ReadResource).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> data = Required(*reply, kArg0);
-    if (!data) {
-        return data.error();
-    }
-    ByteReader in(*data);
-    ResourceReply resource;
-    resource.type = in.U32();
-    resource.id = in.U16();
-    resource.index = in.U16();
-    const std::size_t size = in.U16();
-    const auto bytes = in.Take(size);
-    if (in.Failed()) {
-        return Malformed(DlpFunction::ReadResource, "data cut short");
-    }
-    resource.data.assign(bytes.begin(), bytes.end());
-    return resource;
+    return Fetch(
+        *this, ByIndexRequest(DlpFunction::ReadResource, kArg0, handle, index), [](ByteReader& in, const DlpReply&) {
+            ResourceReply resource;
+            resource.type = in.U32();
+            resource.id = in.U16();
+            resource.index = in.U16();
+            const auto bytes = in.Take(in.U16());
+            resource.data.assign(bytes.begin(), bytes.end());
+            return Checked(in, DlpFunction::ReadResource, "data cut short", std::move(resource));
+        });
 }
 
 Result<std::uint32_t> DlpClient::WriteRecord(std::uint8_t handle,
@@ -507,20 +453,10 @@ Result<std::uint32_t> DlpClient::WriteRecord(std::uint8_t handle,
     // 0x80: the data comes with the request. The file's attribute byte holds the flags in its high nibble and
     // the category in its low one; DLP takes them apart.
     out.U8(handle).U8(0x80).U32(uniqueId).U8(attributes & 0xf0).U8(attributes & 0x0f).Bytes(data);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteRecord).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    Result<std::span<const std::uint8_t>> given = Required(*reply, kArg0);
-    if (!given) {
-        return given.error();
-    }
-    ByteReader in(*given);
-    const std::uint32_t id = in.U32();
-    if (in.Failed()) {
-        return Malformed(DlpFunction::WriteRecord, "no record id");
-    }
-    return id;
+    return Fetch(*this, Request(DlpFunction::WriteRecord, out), [](ByteReader& in, const DlpReply&) {
+        const std::uint32_t id = in.U32();
+        return Checked(in, DlpFunction::WriteRecord, "no record id", id);
+    });
 }
 
 Status
@@ -528,11 +464,7 @@ DlpClient::WriteResource(std::uint8_t handle, std::uint32_t type, std::uint16_t 
 {
     ByteWriter out;
     out.U8(handle).U8(0).U32(type).U16(id).U16(static_cast<std::uint16_t>(data.size())).Bytes(data);
-    Result<DlpReply> reply = Call(DlpRequest(DlpFunction::WriteResource).Argument(kArg0, std::move(out.Data())));
-    if (!reply) {
-        return reply.error();
-    }
-    return {};
+    return Perform(*this, Request(DlpFunction::WriteResource, out));
 }
 
 } // namespace hotsync

@@ -44,11 +44,6 @@ public:
     std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request);
 
 private:
-    struct Arg
-    {
-        std::uint8_t id;
-        std::vector<std::uint8_t> data;
-    };
     std::map<std::uint8_t, std::string> m_open; // handle -> name
     std::uint8_t m_nextHandle = 1;
     std::uint32_t m_nextId = 0x100000;
@@ -83,6 +78,3 @@ std::uint16_t FreePort();
 // A thread that connects to the desktop at 127.0.0.1:`port` as a handheld does (retrying until the desktop
 // listens) and plays `handheld` with NetSync, or with `serial` the serial link's packets.
 std::thread HandheldConnecting(FakeHandheld& handheld, std::uint16_t port, bool serial = false);
-
-// The handheld's greeting that opens a NetSync session.
-std::vector<std::uint8_t> NetSyncGreeting();

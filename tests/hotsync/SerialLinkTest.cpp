@@ -1,12 +1,11 @@
 // The serial link against a scripted handheld: noise and damaged packets, repeats, lost acknowledgements,
 // tickles, hostile lengths, a handheld that vanishes, and the connection handshake.
 
-#include "tests/hotsync/ScriptStream.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
 
+#include "Streams.h"
 #include "hotsync/Serial.h"
 
 namespace {
@@ -17,13 +16,9 @@ using hotsync::padp::kFirst;
 using hotsync::padp::kLast;
 using hotsync::padp::Type;
 using script::Packet;
-using Bytes = std::vector<std::uint8_t>;
 constexpr std::uint8_t kWhole = kFirst | kLast;
 
-hotsync::padp::Timing Quick()
-{
-    return {1ms, 3, 512};
-}
+const hotsync::padp::Timing kQuick{1ms, 3, 512};
 
 // A header with a right sum that claims `length` bytes of body.
 Bytes FalseHeader(std::uint8_t length)
@@ -100,7 +95,7 @@ TEST(PadpReceive, ReassemblesAndAcknowledgesEveryPacketRepeatsIncluded)
     stream.Send(Packet(Type::Data, 10, kWhole, 1, {0x55}));
     stream.Send(Packet(Type::Data, 9, kLast, 2048, part(2048, 2500))); // a repeat after the next message
     hotsync::CancelFlag cancel{false};
-    hotsync::padp::Link link(stream, cancel, Quick());
+    hotsync::padp::Link link(stream, cancel, kQuick);
 
     auto first = link.Receive(Deadline::In(5s));
     auto second = link.Receive(Deadline::In(5s));
@@ -142,7 +137,7 @@ TEST(PadpReceive, HostileHandheldsEndTheSession)
             stream.Send(packet);
         }
         hotsync::CancelFlag cancel{kind == ErrorKind::Cancelled && packets.empty()};
-        hotsync::padp::Link link(stream, cancel, Quick());
+        hotsync::padp::Link link(stream, cancel, kQuick);
         auto got = link.Receive(Deadline::Never());
         ASSERT_FALSE(got);
         EXPECT_EQ(got.error().kind, kind) << got.error().text;
@@ -156,7 +151,7 @@ TEST(PadpSend, SplitsIntoAcknowledgedPacketsUnderOneIdThatCountsOn)
         stream.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
     };
     hotsync::CancelFlag cancel{false};
-    hotsync::padp::Link link(stream, cancel, Quick());
+    hotsync::padp::Link link(stream, cancel, kQuick);
     link.SetNextXid(254);
     Bytes message(1100, 0x42);
     message[600] = 1;
@@ -210,7 +205,7 @@ TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
             }
         };
         hotsync::CancelFlag cancel{false};
-        hotsync::padp::Link link(stream, cancel, Quick());
+        hotsync::padp::Link link(stream, cancel, kQuick);
         Status sent = link.Send(Bytes{1, 2, 3}, Deadline::In(5s));
         EXPECT_EQ(sent ? std::nullopt : std::optional(sent.error().kind), c.failure);
         EXPECT_EQ(stream.writes.size(), c.writes);
@@ -227,22 +222,31 @@ TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
     }
 }
 
-Bytes Wakeup(std::uint32_t speed)
+Bytes Wakeup(std::uint32_t speed, std::uint8_t type = 1)
 {
-    return Packet(Type::Data, 0xFF, kWhole, 10, hotsync::cmp::Encode({1, 0, 1, 3, speed}));
+    return Packet(Type::Data, 0xFF, kWhole, 10, hotsync::cmp::Encode({type, 0, 1, 3, speed}));
 }
 
 TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
 {
-    // offered, most allowed, speed switched to (0: none), flags of the answer
-    const std::vector<std::tuple<std::uint32_t, std::uint32_t, std::uint32_t, int>> cases = {
-        {115200, 115200, 115200, 0x90},
-        {115200, 57600, 57600, 0x90},
-        {57600, 115200, 57600, 0x90},
-        {9600, 115200, 0, 0x10},
-        {0, 115200, 0, 0x10}};
-    for (const auto& [offered, most, chosen, flags] : cases) {
-        SCOPED_TRACE(std::to_string(offered) + " offered, " + std::to_string(most) + " at most");
+    struct Case
+    {
+        std::uint32_t offered, most, chosen; // chosen 0: no switch
+        int flags;                           // of the desktop's answer
+        std::uint8_t type = 1;               // of the handheld's first message: 1 is a wakeup
+        bool speedFails = false;
+    };
+    const std::vector<Case> cases = {{115200, 115200, 115200, 0x90},
+                                     {115200, 57600, 57600, 0x90},
+                                     {57600, 115200, 57600, 0x90},
+                                     {9600, 115200, 0, 0x10},
+                                     {0, 115200, 0, 0x10},
+                                     {4800, 115200, 0, 0x10},
+                                     {115200, 115200, 0, 0, 3},
+                                     {115200, 115200, 115200, 0x90, 1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.offered) + " offered, " + std::to_string(c.most) + " at most, type " +
+                     std::to_string(c.type));
         script::ScriptStream stream;
         std::size_t acked = 0;
         stream.onPacket = [&](const SerialPacket& p) {
@@ -251,20 +255,25 @@ TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
                 ++acked;
             }
         };
-        stream.Send(Wakeup(offered));
-        stream.Send(Wakeup(offered)); // sent again before the answer came
+        stream.Send(Wakeup(c.offered, c.type));
+        stream.Send(Wakeup(c.offered, c.type)); // sent again before the answer came
         hotsync::CancelFlag cancel{false};
         std::vector<std::uint32_t> speeds;
         std::size_t ackedWhenSwitched = 0;
         auto setSpeed = [&](std::uint32_t speed) {
             speeds.push_back(speed);
             ackedWhenSwitched = acked;
-            return Status{};
+            return c.speedFails ? Status(MakeError(ErrorKind::System, "speed not supported")) : Status{};
         };
-        auto link = hotsync::StartSerialSession(stream, most, setSpeed, Deadline::In(5s), cancel, Quick());
+        auto link = hotsync::StartSerialSession(stream, c.most, setSpeed, Deadline::In(5s), cancel, kQuick);
+        if (c.type != 1 || c.speedFails) {
+            ASSERT_FALSE(link);
+            EXPECT_EQ(link.error().kind, c.speedFails ? ErrorKind::System : ErrorKind::Protocol);
+            continue;
+        }
         ASSERT_TRUE(link) << link.error().text;
-        EXPECT_EQ(speeds, chosen ? std::vector<std::uint32_t>{chosen} : std::vector<std::uint32_t>{});
-        EXPECT_EQ(ackedWhenSwitched, chosen ? 1u : 0u);
+        EXPECT_EQ(speeds, c.chosen ? std::vector<std::uint32_t>{c.chosen} : std::vector<std::uint32_t>{});
+        EXPECT_EQ(ackedWhenSwitched, c.chosen ? 1u : 0u);
         ASSERT_TRUE((*link)->Send(Bytes{0x12, 0}, Deadline::In(5s)));
         std::vector<SerialPacket> data;
         std::copy_if(stream.packets.begin(), stream.packets.end(), std::back_inserter(data), [](auto& p) {
@@ -273,32 +282,10 @@ TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
         ASSERT_EQ(data.size(), 2u);
         const auto init = hotsync::cmp::Parse(data[0].data);
         ASSERT_TRUE(init);
-        EXPECT_EQ(data[0].xid, 0xFF);
-        EXPECT_EQ(init->type, 2);
-        EXPECT_EQ(init->flags, flags);
-        EXPECT_EQ(init->speed, chosen);
+        EXPECT_EQ(std::make_tuple(int{data[0].xid}, int{init->type}, int{init->flags}, init->speed),
+                  std::make_tuple(0xFF, 2, c.flags, c.chosen));
         EXPECT_EQ(data[1].xid, 1); // the session's messages count from 1
     }
-}
-
-TEST(CmpHandshake, RefusesWhatIsNotAWakeupAndPassesOnSpeedFailures)
-{
-    script::ScriptStream stream;
-    stream.Send(Packet(Type::Data, 0xFF, kWhole, 10, {3, 0, 1, 1, 0, 0, 0, 0, 0, 0}));
-    hotsync::CancelFlag cancel{false};
-    auto refused = hotsync::StartSerialSession(stream, 115200, {}, Deadline::In(5s), cancel, Quick());
-    ASSERT_FALSE(refused);
-    EXPECT_EQ(refused.error().kind, ErrorKind::Protocol);
-
-    script::ScriptStream other;
-    other.onPacket = [&](const SerialPacket& p) {
-        other.Send(Packet(Type::Ack, p.xid, kWhole, p.header.sizeOrOffset));
-    };
-    other.Send(Wakeup(115200));
-    auto fail = [](std::uint32_t) { return Status(MakeError(ErrorKind::System, "speed not supported")); };
-    auto failed = hotsync::StartSerialSession(other, 115200, fail, Deadline::In(5s), cancel, Quick());
-    ASSERT_FALSE(failed);
-    EXPECT_EQ(failed.error().text, "speed not supported");
 }
 
 } // namespace

@@ -2,10 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
 #include <thread>
 
 #include "FakeHandheld.h"
-#include "ScriptStream.h"
+#include "Streams.h"
 #include "hotsync/Connection.h"
 #include "hotsync/NetSync.h"
 #include "hotsync/Operations.h"
@@ -26,40 +27,12 @@ script::ScriptStream MemoryStream(const std::vector<std::uint8_t>& input, std::s
     return stream;
 }
 
-std::vector<std::uint8_t> Frame(std::uint8_t id, const std::vector<std::uint8_t>& payload)
+// A NetSync message: data type, id, 32-bit big-endian length, payload (shorter than 64 KB here).
+Bytes Frame(std::uint8_t id, const Bytes& payload)
 {
-    const auto n = static_cast<std::uint32_t>(payload.size());
-    std::vector<std::uint8_t> out{1,
-                                  id,
-                                  static_cast<std::uint8_t>(n >> 24),
-                                  static_cast<std::uint8_t>(n >> 16),
-                                  static_cast<std::uint8_t>(n >> 8),
-                                  static_cast<std::uint8_t>(n)};
+    Bytes out{1, id, 0, 0, static_cast<std::uint8_t>(payload.size() >> 8), static_cast<std::uint8_t>(payload.size())};
     out.insert(out.end(), payload.begin(), payload.end());
     return out;
-}
-
-SessionWork InstallWork(const CPalmDatabase& db)
-{
-    return [&db](DlpClient& dlp, const Handheld& info) -> Result<std::string> {
-        Status done = InstallOnHandheld(dlp, info, db, {});
-        if (!done) {
-            return done.error();
-        }
-        return "Installed " + db.m_name;
-    };
-}
-
-CPalmDatabase Songs(int count)
-{
-    CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
-    for (int i = 0; i < count; ++i) {
-        CPdbRecord record;
-        const std::vector<std::uint8_t> data(300, static_cast<std::uint8_t>(i));
-        record.SetData(data);
-        db.AddRecord(record);
-    }
-    return db;
 }
 
 } // namespace
@@ -170,8 +143,18 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
         Result<std::unique_ptr<IPacketLink>> link =
             OpenHandheldLink(*route, Deadline::In(std::chrono::seconds(10)), cancel);
         ASSERT_TRUE(link) << link.error().text;
-        const CPalmDatabase db = Songs(10);
-        const Status done = RunSession(**link, cancel, SessionOptions{std::chrono::milliseconds(200)}, InstallWork(db));
+        // The handheld goes away during an install of 300-byte records.
+        CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
+        for (int i = 0; i < 10; ++i) {
+            CPdbRecord record;
+            record.SetData(Bytes(300, static_cast<std::uint8_t>(i)));
+            db.AddRecord(record);
+        }
+        const Status done = RunSession(
+            **link, cancel, SessionOptions{std::chrono::milliseconds(200)}, [&](DlpClient& dlp, const Handheld& info) {
+                Status installed = InstallOnHandheld(dlp, info, db, {});
+                return installed ? Result<std::string>(std::string()) : Result<std::string>(installed.error());
+            });
         link->reset(); // the desktop hangs up, which ends a silent handheld's wait
         device.join();
         ASSERT_FALSE(done);
@@ -182,54 +165,32 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
 TEST(Connection, ConnectionStringsParseOrAreRefused)
 {
     using Kind = HandheldRoute::Kind;
-    struct Good
-    {
-        const char* text;
-        Kind kind;
-        const char* address;
-        int port;
-        const char* device;
-        unsigned baud;
-    };
-    const Good good[] = {
+    // connection, then what it parses to: kind, address, port, device, speed
+    const std::vector<std::tuple<const char*, Kind, std::string, int, std::string, unsigned>> good = {
         {"usb", Kind::Usb, "", 0, "", 0},
         {"net", Kind::Net, "", 14238, "", 0},
         {"net:127.0.0.1:5000", Kind::Net, "127.0.0.1", 5000, "", 0},
         {"net:[::1]:14238", Kind::Net, "::1", 14238, "", 0},
         {"net:localhost:1", Kind::Net, "localhost", 1, "", 0},
+        {"net:localhost:65535", Kind::Net, "localhost", 65535, "", 0},
         {"serial:/dev/ttyUSB0", Kind::Serial, "", 0, "/dev/ttyUSB0", 0},
         {"serial:/dev/ttyS0:57600", Kind::Serial, "", 0, "/dev/ttyS0", 57600},
         {"serial:COM3", Kind::Serial, "", 0, "COM3", 0},
         {"serial-net", Kind::SerialNet, "", 6416, "", 0},
         {"serial-net:0.0.0.0:7000", Kind::SerialNet, "0.0.0.0", 7000, "", 0},
     };
-    for (const Good& g : good) {
-        SCOPED_TRACE(g.text);
-        Result<HandheldRoute> route = ParseConnection(g.text);
+    for (const auto& [text, kind, address, port, device, baud] : good) {
+        SCOPED_TRACE(text);
+        Result<HandheldRoute> route = ParseConnection(text);
         ASSERT_TRUE(route) << route.error().text;
-        EXPECT_EQ(route->kind, g.kind);
-        EXPECT_EQ(route->address, g.address);
-        EXPECT_EQ(route->port, g.port);
-        EXPECT_EQ(route->device, g.device);
-        EXPECT_EQ(route->baud, g.baud);
+        EXPECT_EQ(std::tie(route->kind, route->address, route->port, route->device, route->baud),
+                  std::tie(kind, address, port, device, baud));
     }
-    for (const char* bad : {"",
-                            "usb:1",
-                            "bluetooth",
-                            "net:",
-                            "net:1.2.3.4",
-                            "net:1.2.3.4:0",
-                            "net:1.2.3.4:65536",
-                            "net::5000",
-                            "net:1.2.3.4:port",
-                            "net:::1:5000",
-                            "net:[::1]5000",
-                            "serial",
-                            "serial:",
-                            "serial:/dev/ttyS0:1234",
-                            "serial::9600",
-                            "serial-net:host",
-                            "NET"}) {
+    // Refused, one a line: no transport, no port or a bad one, no device, a speed no port takes.
+    std::stringstream refused("\nusb:1\nbluetooth\nNET\nnet:\nnet:1.2.3.4\nnet:1.2.3.4:0\nnet:1.2.3.4:65536\n"
+                              "net::5000\nnet:1.2.3.4:port\nnet:::1:5000\nnet:[::1]5000\nserial\nserial:\n"
+                              "serial:/dev/ttyS0:1234\nserial::9600\nserial-net:host");
+    for (std::string bad; std::getline(refused, bad);) {
         SCOPED_TRACE(bad);
         Result<HandheldRoute> route = ParseConnection(bad);
         ASSERT_FALSE(route);
