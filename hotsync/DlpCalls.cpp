@@ -194,6 +194,7 @@ Result<DlpReply> DlpClient::Exchange(const DlpRequest& request)
     const Deadline deadline =
         m_cleanupDeadline ? m_cleanupDeadline->Min(Deadline::In(m_replyTimeout)) : Deadline::In(m_replyTimeout);
     if (Status sent = m_link.Send(request.Encode(), deadline); !sent) {
+        m_linkUsable = false;
         return sent.error();
     }
     Result<std::vector<std::uint8_t>> message = m_link.Receive(deadline);
@@ -203,6 +204,8 @@ Result<DlpReply> DlpClient::Exchange(const DlpRequest& request)
         message = m_link.Receive(deadline);
     }
     if (!message) {
+        // A wait the user cancelled leaves the link as it was; its late reply is skipped by the cleanup.
+        m_linkUsable = m_linkUsable && message.error().kind == ErrorKind::Cancelled;
         if (message.error().kind == ErrorKind::Timeout) {
             return MakeError(ErrorKind::Timeout,
                              "the handheld stopped answering (no reply to " + DlpFunctionName(request.Function()) +
@@ -210,7 +213,9 @@ Result<DlpReply> DlpClient::Exchange(const DlpRequest& request)
         }
         return message.error();
     }
-    return DecodeDlpReply(std::move(*message), request.Function());
+    Result<DlpReply> reply = DecodeDlpReply(std::move(*message), request.Function());
+    m_linkUsable = m_linkUsable && static_cast<bool>(reply);
+    return reply;
 }
 
 void DlpClient::RunDespiteCancel(std::chrono::milliseconds limit, const std::function<void()>& work)

@@ -151,6 +151,9 @@ public:
     Status WriteResource(std::uint8_t handle, std::uint32_t type, std::uint16_t id, std::span<const std::uint8_t> data);
 
     CancelFlag& Cancel() { return m_cancel; }
+    // False once the link failed under a call (sent nothing, nothing came in time, or what came was no reply to
+    // it): the link can then carry no further request. A reply with an error code leaves it usable.
+    bool LinkUsable() const { return m_linkUsable; }
 
     // Runs `work` even when the session was cancelled, for the cleanup that must still reach the handheld:
     // the cancel is set aside meanwhile (it holds again afterwards; a new one ends the work) and every
@@ -165,6 +168,7 @@ private:
     CancelFlag& m_cancel;
     std::chrono::milliseconds m_replyTimeout;
     std::optional<Deadline> m_cleanupDeadline; // set while RunDespiteCancel runs
+    bool m_linkUsable = true;
 };
 
 } // namespace hotsync

@@ -26,12 +26,12 @@ void Report(const ProgressCallback& progress, const std::string& name, int recor
     }
 }
 
-// Whether the link can still carry a request after this error: not after the link itself failed, nor once
-// the desktop's user cancelled (every wait then ends at once).
-bool LinkStillUsable(const Error& error, const CancelFlag& cancel)
+// Whether the link can still carry a request after a failure: not after the link itself failed, nor once
+// the desktop's user cancelled (every wait then ends at once). A failure of the desktop's own, such as a
+// database the handheld cannot take, leaves it usable, so the handheld still hears that the sync ended.
+bool LinkStillUsable(DlpClient& dlp)
 {
-    return !cancel.load() && error.kind != ErrorKind::Disconnected && error.kind != ErrorKind::Timeout &&
-           error.kind != ErrorKind::Protocol && error.kind != ErrorKind::TooLarge && error.kind != ErrorKind::System;
+    return !dlp.Cancel().load() && dlp.LinkUsable();
 }
 
 Error Named(const std::string& name, const Error& error)
@@ -131,7 +131,7 @@ Status InstallOnHandheld(DlpClient& dlp,
     if (!written) {
         // Even after the user cancelled, the half database is closed and deleted, within a short time of
         // its own.
-        if (dlp.Cancel().load() || LinkStillUsable(written.error(), dlp.Cancel())) {
+        if (dlp.Cancel().load() || LinkStillUsable(dlp)) {
             dlp.RunDespiteCancel(kCleanupLimit, [&] {
                 (void)dlp.CloseDB(*handle);
                 (void)dlp.DeleteDB(name);
@@ -283,7 +283,7 @@ Result<CPalmDatabase> ReadFromHandheld(DlpClient& dlp,
     };
     Result<CPalmDatabase> database = read();
     if (!database) {
-        if (LinkStillUsable(database.error(), dlp.Cancel())) {
+        if (LinkStillUsable(dlp)) {
             (void)dlp.CloseDB(*handle);
         }
         return Named(name, database.error());
@@ -311,7 +311,7 @@ Status RunSession(IPacketLink& link, CancelFlag& cancel, const SessionOptions& o
 
     Result<std::string> done = work(dlp, handheld);
     if (!done) {
-        if (LinkStillUsable(done.error(), cancel)) {
+        if (LinkStillUsable(dlp)) {
             (void)dlp.EndOfSync(done.error().kind == ErrorKind::Cancelled ? kEndCancelled : kEndOther);
         }
         return done.error();

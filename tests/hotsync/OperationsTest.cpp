@@ -152,7 +152,7 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
          0x18,
          0x2f},
         {"a reply to another function", WrongFunction, 0, false, ErrorKind::Protocol, "answered", -1, 0x10, 0x12},
-        {"a record too large for DLP 1.2", ExtraRecord, big, false, ErrorKind::TooLarge, "record 6", -1, 0x2e, 0x10},
+        {"a record too large for DLP 1.2", ExtraRecord, big, false, ErrorKind::TooLarge, "record 6", -1, 0x2e, 0x2f},
         {"the largest record DLP 1.2 takes", ExtraRecord, big - 1, false, std::nullopt, "", 6, 0, 0x2f},
         {"a large record on DLP 1.4", ExtraRecord, big + 4, false, std::nullopt, "", 6, 0, 0x2f},
         {"a hang-up on the end of the sync is no failure", HangUp, 12, false, std::nullopt, "", 5, 0, 0x2f},
