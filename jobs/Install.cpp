@@ -43,15 +43,17 @@ bool IsFolder(const fs::path& path)
     return fs::is_directory(path, error);
 }
 
-// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them;
-// empty, or the system's cause.
-std::string ReplaceSmallFile(const fs::path& path, std::string_view bytes)
+// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
+Status ReplaceSmallFile(const fs::path& path, std::string_view bytes)
 {
-    return WriteFileAtomically(path, bytes).error;
+    if (AtomicWriteResult written = WriteFileAtomically(path, bytes); !written) {
+        return MakeError(ErrorKind::System, std::move(written.error));
+    }
+    return {};
 }
 
-// A small text file's bytes; empty when it does not exist, nullopt (and `error`) when it cannot be read.
-std::optional<std::string> ReadSmallFile(const fs::path& path, std::string& error)
+// A small text file's bytes; empty when it does not exist.
+Result<std::string> ReadSmallFile(const fs::path& path)
 {
     std::error_code missing;
     if (!fs::exists(fs::symlink_status(path, missing))) {
@@ -59,9 +61,9 @@ std::optional<std::string> ReadSmallFile(const fs::path& path, std::string& erro
     }
     FileReadResult read = ReadWholeFile(path, SMALL_FILE_LIMIT);
     if (!read.bytes) {
-        error = read.error;
+        return MakeError(ErrorKind::System, std::move(read.error));
     }
-    return std::move(read.bytes);
+    return std::move(*read.bytes);
 }
 
 // `text` without the spaces and tabs around it.
@@ -125,7 +127,9 @@ void HandOn(InstallResult& result,
         }
         const fs::path list = *folder / JPILOT_LIST;
         result.target = Utf8FromPath(list);
-        result.error = AddToJPilotList(list, result.path);
+        if (const Status added = AddToJPilotList(list, result.path); !added) {
+            result.error = added.error().text;
+        }
         break;
     }
     case InstallDestination::Folder: {
@@ -135,10 +139,11 @@ void HandOn(InstallResult& result,
                                                  : "can't copy it to " + choice.folder + ": no such folder";
             return;
         }
-        const CreatedFile copy = CreateFreshFile(folder, stem, bytes);
-        result.target = Utf8FromPath(copy.path);
-        if (!copy.error.empty()) {
-            result.error = "can't copy it to " + choice.folder + ": " + copy.error;
+        const Result<fs::path> copy = CreateFreshFile(folder, stem, bytes);
+        if (copy) {
+            result.target = Utf8FromPath(*copy);
+        } else {
+            result.error = "can't copy it to " + choice.folder + ": " + copy.error().text;
         }
         break;
     }
@@ -174,8 +179,10 @@ void DrawUnusedName(CPalmDatabase& database, const fs::path& folder, IPlatform& 
     }
     std::string listed;
     if (const std::optional<fs::path> jpilot = JPilotFolder(platform)) {
-        std::string ignored; // an unreadable list is reported when the database is added to it
-        listed = ReadSmallFile(*jpilot / JPILOT_LIST, ignored).value_or(std::string());
+        // An unreadable list is reported when the database is added to it.
+        if (Result<std::string> list = ReadSmallFile(*jpilot / JPILOT_LIST)) {
+            listed = std::move(*list);
+        }
     }
     const auto used = [&](const std::string& name) {
         std::error_code error;
@@ -214,17 +221,17 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database,
         return result;
     }
     bytes = std::move(*image);
-    if (const std::string cause = CreatePrivateFolder(*folder); !cause.empty()) {
-        result.error = CantWriteMessage(Utf8FromPath(*folder), cause);
+    if (const Status made = CreatePrivateFolder(*folder); !made) {
+        result.error = CantWriteMessage(Utf8FromPath(*folder), made.error().text);
         return result;
     }
-    const CreatedFile file =
+    const Result<fs::path> file =
         CreateFreshFile(*folder, stem, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-    if (!file.error.empty()) {
-        result.error = CantWriteMessage(result.path, file.error);
+    if (!file) {
+        result.error = CantWriteMessage(result.path, file.error().text);
         return result;
     }
-    result.path = Utf8FromPath(file.path);
+    result.path = Utf8FromPath(*file);
     result.written = true;
     return result;
 }
@@ -293,10 +300,9 @@ InstallSettings ReadInstallSettings(IPlatform& platform)
     }
     const fs::path file = *folder / SETTINGS_FILE;
     settings.file = Utf8FromPath(file);
-    std::string error;
-    const std::optional<std::string> bytes = ReadSmallFile(file, error);
+    const Result<std::string> bytes = ReadSmallFile(file);
     if (!bytes) {
-        settings.warnings.push_back("can't be read (" + error + "); installing automatically");
+        settings.warnings.push_back("can't be read (" + bytes.error().text + "); installing automatically");
         return settings;
     }
     int number = 0;
@@ -338,17 +344,17 @@ InstallChoice ReadInstallChoice(IPlatform& platform)
     return ReadInstallSettings(platform).choice;
 }
 
-std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
+Status SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
 {
     const std::optional<fs::path> folder = ConfigFolder(platform);
     if (!folder) {
-        return "no home folder to keep the settings in";
+        return MakeError(ErrorKind::NotFound, "no home folder to keep the settings in");
     }
     if ((choice.folder + choice.connection).find_first_of("\r\n") != std::string::npos) {
-        return "a folder or connection that holds a line break cannot be remembered";
+        return MakeError(ErrorKind::Refused, "a folder or connection that holds a line break cannot be remembered");
     }
-    if (std::string cause = CreatePrivateFolder(*folder); !cause.empty()) {
-        return CantWriteMessage(Utf8FromPath(*folder), cause);
+    if (const Status made = CreatePrivateFolder(*folder); !made) {
+        return MakeError(made.error().kind, CantWriteMessage(Utf8FromPath(*folder), made.error().text));
     }
     const std::string text = "# Where Install hands the database: automatic, jpilot, folder, system, ask or hotsync.\n"
                              "destination=" +
@@ -358,8 +364,10 @@ std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
                              "connection=" +
                              choice.connection + "\n";
     const fs::path file = *folder / SETTINGS_FILE;
-    const std::string cause = ReplaceSmallFile(file, text);
-    return cause.empty() ? std::string() : CantWriteMessage(Utf8FromPath(file), cause);
+    if (const Status replaced = ReplaceSmallFile(file, text); !replaced) {
+        return MakeError(replaced.error().kind, CantWriteMessage(Utf8FromPath(file), replaced.error().text));
+    }
+    return {};
 }
 
 InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform)
@@ -385,7 +393,7 @@ InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platfo
     return jpilot && IsFolder(*jpilot) ? InstallDestination::JPilot : InstallDestination::HotSync;
 }
 
-std::string CreatePrivateFolder(const fs::path& folder)
+Status CreatePrivateFolder(const fs::path& folder)
 {
     std::error_code error;
     // Each missing folder on the way is made private too, as the XDG conventions ask for the data and
@@ -397,26 +405,26 @@ std::string CreatePrivateFolder(const fs::path& folder)
             continue;
         }
         if (const Status made = MakePrivateFolder(partial); !made) {
-            return made.error().text;
+            return made;
         }
     }
     if (!IsFolder(folder)) {
-        return "not a folder";
+        return MakeError(ErrorKind::Refused, "not a folder");
     }
     // A folder of ours that others may enter was made so by someone else, or under an older version.
     const fs::perms others = fs::perms::group_all | fs::perms::others_all;
     if ((fs::status(folder, error).permissions() & others) != fs::perms::none) {
         fs::permissions(folder, others, fs::perm_options::remove, error);
         if (error) {
-            return "others may open it, and it can't be made private (mode 0700): " + error.message();
+            return MakeError(ErrorKind::System,
+                             "others may open it, and it can't be made private (mode 0700): " + error.message());
         }
     }
     return {};
 }
 
-CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::string_view bytes)
+Result<fs::path> CreateFreshFile(const fs::path& folder, std::string_view stem, std::string_view bytes)
 {
-    CreatedFile result;
     for (int number = 1; number <= MOST_NUMBERED_NAMES; ++number) {
         const std::string name =
             std::string(stem) + (number == 1 ? std::string() : " (" + std::to_string(number) + ")") + ".pdb";
@@ -425,34 +433,33 @@ CreatedFile CreateFreshFile(const fs::path& folder, std::string_view stem, std::
             if (written.error().kind == ErrorKind::Exists) {
                 continue;
             }
-            result.error = written.error().text;
-            return result;
+            return written.error();
         }
-        result.path = path;
-        return result;
+        return path;
     }
-    result.error =
-        "every name from " + std::string(stem) + ".pdb to (" + std::to_string(MOST_NUMBERED_NAMES) + ") is taken";
-    return result;
+    return MakeError(ErrorKind::Exists,
+                     "every name from " + std::string(stem) + ".pdb to (" + std::to_string(MOST_NUMBERED_NAMES) +
+                         ") is taken");
 }
 
-std::string AddToJPilotList(const fs::path& list, std::string_view entry)
+Status AddToJPilotList(const fs::path& list, std::string_view entry)
 {
     if (entry.find_first_of("\r\n") != std::string_view::npos) {
-        return "its path holds a line break, which J-Pilot's install list cannot hold";
+        return MakeError(ErrorKind::Refused, "its path holds a line break, which J-Pilot's install list cannot hold");
     }
     // Held from the read to the rename, so that a concurrent install's line is never written over.
     fs::path lockPath = list;
     lockPath += ".lock";
     const CFileLock lock(lockPath);
     if (!lock) {
-        return "can't lock J-Pilot's install list " + Utf8FromPath(list) + " (" + Utf8FromPath(lockPath) +
-               "): " + lock.Error();
+        return MakeError(ErrorKind::System,
+                         "can't lock J-Pilot's install list " + Utf8FromPath(list) + " (" + Utf8FromPath(lockPath) +
+                             "): " + lock.Error());
     }
-    std::string error;
-    std::optional<std::string> content = ReadSmallFile(list, error);
+    Result<std::string> content = ReadSmallFile(list);
     if (!content) {
-        return "can't read J-Pilot's install list " + Utf8FromPath(list) + ": " + error;
+        return MakeError(content.error().kind,
+                         "can't read J-Pilot's install list " + Utf8FromPath(list) + ": " + content.error().text);
     }
     bool listed = false;
     ForEachLine(*content, [&](std::string_view line) { listed = listed || line == entry; });
@@ -463,8 +470,11 @@ std::string AddToJPilotList(const fs::path& list, std::string_view entry)
         content->push_back('\n');
     }
     content->append(entry).push_back('\n');
-    const std::string cause = ReplaceSmallFile(list, *content);
-    return cause.empty() ? std::string() : "can't write J-Pilot's install list " + Utf8FromPath(list) + ": " + cause;
+    if (const Status replaced = ReplaceSmallFile(list, *content); !replaced) {
+        return MakeError(replaced.error().kind,
+                         "can't write J-Pilot's install list " + Utf8FromPath(list) + ": " + replaced.error().text);
+    }
+    return {};
 }
 
 InstallResult KeepDatabase(CPalmDatabase& database, IPlatform& platform)

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/Result.h"
 
 // Install: the database is written into a lasting folder of the user's (never only the temporary folder),
 // under a fresh name and readable by the user alone, and then handed to one destination: J-Pilot's install
@@ -76,8 +77,8 @@ struct InstallSettings
 InstallSettings ReadInstallSettings(IPlatform& platform);
 // The remembered choice alone.
 InstallChoice ReadInstallChoice(IPlatform& platform);
-// Remembers the choice in install.conf; empty, or why it could not be written.
-std::string SaveInstallChoice(IPlatform& platform, const InstallChoice& choice);
+// Remembers the choice in install.conf; the error says why it could not be written.
+Status SaveInstallChoice(IPlatform& platform, const InstallChoice& choice);
 
 enum class InstallDestination
 {
@@ -91,22 +92,19 @@ enum class InstallDestination
 InstallDestination DestinationFor(const InstallChoice& choice, IPlatform& platform);
 
 // Creates `folder` and what is missing above it with mode 0700 (whatever the umask), and makes an existing
-// `folder` that others may enter 0700; empty, or the cause when it cannot be made, is no folder, or cannot be
-// made private.
-std::string CreatePrivateFolder(const std::filesystem::path& folder);
+// `folder` that others may enter 0700; the error says why it cannot be made, is no folder, or cannot be made
+// private.
+Status CreatePrivateFolder(const std::filesystem::path& folder);
 
-struct CreatedFile
-{
-    std::filesystem::path path; // the file written; empty on failure
-    std::string error;          // why not: the system's cause
-};
-// Writes `bytes` to a file that did not exist before, "<stem>.pdb" or else "<stem> (2).pdb", "(3)", ...,
-// created exclusively (never replacing or sharing a file someone else made) with mode 0600. `stem` is UTF-8.
-CreatedFile CreateFreshFile(const std::filesystem::path& folder, std::string_view stem, std::string_view bytes);
+// The file written, or why not (the system's cause; Exists when every numbered name is taken). Writes `bytes` to a file
+// that did not exist before, "<stem>.pdb" or else "<stem> (2).pdb", "(3)", ..., created exclusively (never replacing or
+// sharing a file someone else made) with mode 0600. `stem` is UTF-8.
+Result<std::filesystem::path>
+CreateFreshFile(const std::filesystem::path& folder, std::string_view stem, std::string_view bytes);
 
 // Adds `entry` as a line to J-Pilot's install list `list` unless it is there already: the list is read, the
-// line appended, and the whole list written atomically. Empty, or why not.
-std::string AddToJPilotList(const std::filesystem::path& list, std::string_view entry);
+// line appended, and the whole list written atomically; the error says why not.
+Status AddToJPilotList(const std::filesystem::path& list, std::string_view entry);
 
 struct InstallResult
 {

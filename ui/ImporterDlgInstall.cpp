@@ -180,8 +180,8 @@ void CImporterDlg::OnInstallDestination(InstallMethod method)
         }
         choice.folder = std::move(*folder);
     }
-    if (const std::string error = SaveInstallChoice(m_desktop, choice); !error.empty()) {
-        ShowError(FromUtf8(error));
+    if (const Status saved = SaveInstallChoice(m_desktop, choice); !saved) {
+        ShowError(FromUtf8(saved.error().text));
     }
 }
 
@@ -223,9 +223,8 @@ std::optional<std::string> CImporterDlg::AskHotSyncConnection()
 void CImporterDlg::OnHotSyncDestination()
 {
     if (const std::optional<std::string> connection = AskHotSyncConnection()) {
-        if (const std::string error = SaveInstallChoice(m_desktop, {InstallMethod::HotSync, {}, *connection});
-            !error.empty()) {
-            ShowError(FromUtf8(error));
+        if (const Status saved = SaveInstallChoice(m_desktop, {InstallMethod::HotSync, {}, *connection}); !saved) {
+            ShowError(FromUtf8(saved.error().text));
         }
     }
 }
@@ -491,8 +490,8 @@ void CImporterDlg::OnGetSongsFromHandheld()
             return;
         }
         remembered.connection = *connection;
-        if (const std::string error = SaveInstallChoice(m_desktop, remembered); !error.empty()) {
-            ShowError(FromUtf8(error));
+        if (const Status saved = SaveInstallChoice(m_desktop, remembered); !saved) {
+            ShowError(FromUtf8(saved.error().text));
         }
     }
     Result<std::vector<CPalmDatabase>> read = MakeError(ErrorKind::Cancelled, "not run");

@@ -19,6 +19,12 @@ using namespace std::string_literals;
 
 namespace {
 
+// "" for success, else the cause given.
+std::string Said(const Status& status)
+{
+    return status ? std::string() : status.error().text;
+}
+
 class InstallTest : public ::testing::Test
 {
 protected:
@@ -98,7 +104,7 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     WriteFileBytes(list, "/old/Earlier.pdb");
     const InstallResult first = Install({}), second = Install({InstallMethod::JPilot, {}, {}});
     EXPECT_TRUE(first.ok() && second.ok() && first.destination == InstallDestination::JPilot) << first.error;
-    EXPECT_EQ(AddToJPilotList(list, first.path), "");
+    EXPECT_EQ(Said(AddToJPilotList(list, first.path)), "");
     EXPECT_EQ(ReadFileBytes(list), "/old/Earlier.pdb\n" + first.path + "\n" + second.path + "\n");
 
     // JPILOT_HOME takes the place of HOME; without J-Pilot's folder the database stays where it was kept.
@@ -121,7 +127,7 @@ TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
             for (int round = 0; round < ROUNDS; ++round) {
                 const int entry = writer * ROUNDS + round;
                 answers[static_cast<std::size_t>(entry)] =
-                    AddToJPilotList(list, "/db/" + std::to_string(entry) + ".pdb");
+                    Said(AddToJPilotList(list, "/db/" + std::to_string(entry) + ".pdb"));
             }
         });
     }
@@ -142,7 +148,7 @@ TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
     EXPECT_EQ(lines, expected);
 
     fs::permissions(list, fs::perms::owner_read);
-    EXPECT_EQ(AddToJPilotList(list, "/db/new.pdb"),
+    EXPECT_EQ(Said(AddToJPilotList(list, "/db/new.pdb")),
               "can't write J-Pilot's install list " + list + ": the file is read-only");
 }
 
@@ -235,15 +241,15 @@ TEST_F(InstallTest, OwnFoldersArePrivate)
 {
     const mode_t umask = ::umask(0);
     const fs::path made = m_out.Path() / "data" / "tunelore-importer";
-    EXPECT_EQ(CreatePrivateFolder(made), "");
+    EXPECT_EQ(Said(CreatePrivateFolder(made)), "");
     fs::create_directory(m_out.File("open"));
     fs::permissions(m_out.File("open"), fs::perms::all);
-    EXPECT_EQ(CreatePrivateFolder(m_out.File("open")), "");
+    EXPECT_EQ(Said(CreatePrivateFolder(m_out.File("open"))), "");
     ::umask(umask);
     EXPECT_EQ(std::tuple(Mode(made.string()), Mode(made.parent_path().string()), Mode(m_out.File("open"))),
               std::tuple(0700u, 0700u, 0700u));
     WriteFileBytes(m_out.File("file"), "");
-    EXPECT_EQ(CreatePrivateFolder(m_out.File("file")), "not a folder");
+    EXPECT_EQ(Said(CreatePrivateFolder(m_out.File("file"))), "not a folder");
 }
 #endif
 
