@@ -45,8 +45,8 @@ std::optional<std::string> MakeDatabaseNameArgument(std::string_view argument, s
 
 int RunBuild(const BuildOptions& options)
 {
-    if (const SourceDateEpoch epoch = SourceDateEpochFromEnvironment(); !epoch.error.empty()) {
-        PrintError(epoch.error);
+    if (const Result<std::optional<std::uint32_t>> epoch = SourceDateEpochFromEnvironment(); !epoch) {
+        PrintError(epoch.error().text);
         return EXIT_STATUS_FAILED;
     }
 
@@ -129,12 +129,12 @@ int RunBuild(const BuildOptions& options)
             return EXIT_STATUS_FAILED;
         done = *installed;
     } else {
-        const ExportResult result = SaveDatabase(database, PathFromUtf8(options.output));
-        if (!result.written) {
-            PrintError(result.error);
+        const Result<std::string> written = SaveDatabase(database, PathFromUtf8(options.output));
+        if (!written) {
+            PrintError(written.error().text);
             return EXIT_STATUS_FAILED;
         }
-        done = "Wrote " + what() + " to " + EscapeControls(result.path);
+        done = "Wrote " + what() + " to " + EscapeControls(*written);
     }
     std::cout << done << '\n';
     return EXIT_STATUS_OK;

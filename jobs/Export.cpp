@@ -106,22 +106,18 @@ CPalmDatabase& CImportDatabaseBuilder::Database()
     return *m_database;
 }
 
-ExportResult SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path)
+Result<std::string> SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path)
 {
-    ExportResult result;
-    result.path = Utf8FromPath(path);
+    std::string written = Utf8FromPath(path);
     // Too many records is no fault of the disk: said before anything is written.
     const std::string countCause = RecordCountCause(database.Records().size(), database.m_type == CHORD_IMPORT_TYPE);
     if (!countCause.empty()) {
-        result.error = CantWriteMessage(result.path, countCause);
-        return result;
+        return MakeError(ErrorKind::TooLarge, CantWriteMessage(written, countCause));
     }
-    const AtomicWriteResult written = database.Write(path);
-    result.written = written.ok;
-    if (!written) {
-        result.error = CantWriteMessage(result.path, written.error);
+    if (const AtomicWriteResult saved = database.Write(path); !saved) {
+        return MakeError(ErrorKind::System, CantWriteMessage(written, saved.error));
     }
-    return result;
+    return written;
 }
 
 CPalmDatabase
@@ -137,10 +133,10 @@ BuildImportDatabase(const std::vector<LoadedText>& loadedTexts, IPlatform& platf
     return std::move(builder.Database());
 }
 
-ExportResult ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
-                               const std::filesystem::path& path,
-                               IPlatform& platform,
-                               const ExportOptions& options)
+Result<std::string> ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
+                                      const std::filesystem::path& path,
+                                      IPlatform& platform,
+                                      const ExportOptions& options)
 {
     CPalmDatabase database = BuildImportDatabase(loadedTexts, platform, options);
     return SaveDatabase(database, path);

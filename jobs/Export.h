@@ -12,19 +12,12 @@
 #include <vector>
 
 #include "platform/Platform.h"
+#include "platform/Result.h"
 
 // Choices the caller may make for an export.
 struct ExportOptions
 {
     std::optional<std::string> name; // replaces the random database name
-};
-
-// What a save did.
-struct ExportResult
-{
-    bool written = false; // the database file was written completely
-    std::string path;     // where the database was (or was to be) written, UTF-8
-    std::string error;    // for a failure: what went wrong
 };
 
 // The base of a name the export drew ("TuneloreDB" or "TuneloreChordDB" and one to five digits), so that a
@@ -59,8 +52,9 @@ private:
     std::size_t m_ignored = 0;
 };
 
-// Writes the database to `path` (Install is InstallDatabase in jobs/Install.h).
-ExportResult SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path);
+// Writes the database to `path` (Install is InstallDatabase in jobs/Install.h): the path written (UTF-8), or
+// "Can't write file ..." with the cause.
+Result<std::string> SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path);
 
 // The import database for loaded texts: a chord import database from the first text when it is a chord list,
 // else a song import database of all texts.
@@ -68,7 +62,7 @@ CPalmDatabase
 BuildImportDatabase(const std::vector<LoadedText>& loadedTexts, IPlatform& platform, const ExportOptions& options = {});
 
 // The export of the loaded texts (BuildImportDatabase) to `path`, for Save PDB.
-ExportResult ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
-                               const std::filesystem::path& path,
-                               IPlatform& platform,
-                               const ExportOptions& = {});
+Result<std::string> ExportLoadedTexts(const std::vector<LoadedText>& loadedTexts,
+                                      const std::filesystem::path& path,
+                                      IPlatform& platform,
+                                      const ExportOptions& = {});

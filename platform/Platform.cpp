@@ -154,33 +154,32 @@ std::optional<std::string> CSystemPlatform::Variable(const std::string& name)
 #endif
 }
 
-SourceDateEpoch ParseSourceDateEpoch(const char* value)
+Result<std::optional<std::uint32_t>> ParseSourceDateEpoch(const char* value)
 {
-    SourceDateEpoch result;
     if (value == nullptr) {
-        return result;
+        return std::optional<std::uint32_t>();
     }
     const std::string_view text(value);
     std::uint64_t seconds = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seconds);
     if (text.empty() || error != std::errc() || end != text.data() + text.size() || text.front() == '-') {
-        result.error = "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970";
-    } else if (seconds > LAST_PALM_TIME) {
-        result.error = "SOURCE_DATE_EPOCH is past 2040-02-06T06:28:15Z, the last date the handheld can hold";
-    } else {
-        result.seconds = static_cast<std::uint32_t>(seconds);
+        return MakeError(ErrorKind::Malformed, "SOURCE_DATE_EPOCH must be a whole number of seconds since 1970");
     }
-    return result;
+    if (seconds > LAST_PALM_TIME) {
+        return MakeError(ErrorKind::TooLarge,
+                         "SOURCE_DATE_EPOCH is past 2040-02-06T06:28:15Z, the last date the handheld can hold");
+    }
+    return std::optional(static_cast<std::uint32_t>(seconds));
 }
 
-SourceDateEpoch SourceDateEpochFromEnvironment()
+Result<std::optional<std::uint32_t>> SourceDateEpochFromEnvironment()
 {
     return ParseSourceDateEpoch(std::getenv("SOURCE_DATE_EPOCH"));
 }
 
 std::uint32_t CSystemPlatform::Now()
 {
-    const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().seconds;
+    const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().value_or(std::nullopt);
     if (fixed) {
         return *fixed;
     }
@@ -191,7 +190,7 @@ std::uint32_t CSystemPlatform::Random()
 {
     // A reproducible build draws the same names from the same SOURCE_DATE_EPOCH, from the C library's
     // generator seeded once with it.
-    if (const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().seconds) {
+    if (const std::optional<std::uint32_t> fixed = SourceDateEpochFromEnvironment().value_or(std::nullopt)) {
         static const bool seeded = [&fixed] {
             std::srand(static_cast<unsigned>(*fixed));
             return true;

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
+
 // The desktop services the jobs need, behind an interface so that tests can replace them.
 class IPlatform
 {
@@ -45,14 +47,9 @@ public:
 inline constexpr std::uint32_t LAST_PALM_TIME = 0xFFFFFFFFu - 2082844800u;
 
 // SOURCE_DATE_EPOCH as reproducible builds set it: a plain decimal number of seconds since 1970.
-struct SourceDateEpoch
-{
-    std::optional<std::uint32_t> seconds; // nullopt when unset or malformed
-    std::string error;                    // set when the value is malformed or past LAST_PALM_TIME
-};
-SourceDateEpoch ParseSourceDateEpoch(const char* value);
+Result<std::optional<std::uint32_t>> ParseSourceDateEpoch(const char* value);
 // The environment's SOURCE_DATE_EPOCH, parsed.
-SourceDateEpoch SourceDateEpochFromEnvironment();
+Result<std::optional<std::uint32_t>> SourceDateEpochFromEnvironment();
 
 // The real desktop: "xdg-open" on Linux, "open" on
 // macOS, the shell's open verb on Windows; "xdg-mime" (Linux) or the file associations (Windows) for the

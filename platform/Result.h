@@ -28,12 +28,15 @@ struct Error
 };
 
 // A value or the Error that prevented it; `if (result)` tests for the value.
-template <typename T>
-class Result
+template <typename T> class Result
 {
 public:
-    Result(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
-    Result(Error error) : m_state(std::in_place_index<1>, std::move(error)) {}
+    Result(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    {}
+    Result(Error error)
+        : m_state(std::in_place_index<1>, std::move(error))
+    {}
 
     explicit operator bool() const { return m_state.index() == 0; }
     T& operator*() { return std::get<0>(m_state); }
@@ -41,18 +44,25 @@ public:
     T* operator->() { return &std::get<0>(m_state); }
     const T* operator->() const { return &std::get<0>(m_state); }
     const Error& error() const { return std::get<1>(m_state); }
+    // The value, or `fallback` when there is none.
+    template <typename U> T value_or(U&& fallback) const
+    {
+        return *this ? std::get<0>(m_state) : static_cast<T>(std::forward<U>(fallback));
+    }
 
 private:
     std::variant<T, Error> m_state;
 };
 
 // Success, or the Error that prevented it.
-template <>
-class Result<void>
+template <> class Result<void>
 {
 public:
     Result() = default;
-    Result(Error error) : m_error(std::move(error)), m_failed(true) {}
+    Result(Error error)
+        : m_error(std::move(error))
+        , m_failed(true)
+    {}
 
     explicit operator bool() const { return !m_failed; }
     const Error& error() const { return m_error; }

@@ -216,14 +216,14 @@ void CImporterDlg::OnSavePdb()
         return;
     }
     RememberDialogFolder(Setting::DatabaseFolder, *path, false);
-    const ExportResult result = SaveDatabase(database, ToPath(*path));
-    if (!result.written) {
-        ShowError(FromUtf8(result.error));
+    const Result<std::string> written = SaveDatabase(database, ToPath(*path));
+    if (!written) {
+        ShowError(FromUtf8(written.error().text));
         return;
     }
     const bool one = m_songs.Count() == 1 && !m_songs.ChordMode();
     ClearLoadedSongs();
-    const QString saved = FormatString(one ? res::SONG_SAVED : res::SONGS_SAVED, FromUtf8(result.path));
+    const QString saved = FormatString(one ? res::SONG_SAVED : res::SONGS_SAVED, FromUtf8(*written));
     ShowNote(saved);
     m_desktop.ShowMessage(this, saved, IDesktop::MessageIcon::None);
 }
