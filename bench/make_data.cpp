@@ -1,6 +1,7 @@
 // Writes the inputs of the end-to-end benchmarks (bench/e2e.sh):
 //   tunelore-bench-data songs FOLDER COUNT   COUNT song files FOLDER/song-NNNNN.pro of about 2 KB each
 //   tunelore-bench-data songdb FILE COUNT    a song database (creator TuNe, type SONG) of COUNT such songs
+//   tunelore-bench-data tab FILE BYTES       a guitar tab file (chord lines over lyrics) of about BYTES bytes
 
 #include "pdb/AtomicFile.h"
 
@@ -14,7 +15,7 @@
 int main(int argc, char** argv)
 {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s songs FOLDER COUNT | songdb FILE COUNT\n", argv[0]);
+        std::fprintf(stderr, "usage: %s songs FOLDER COUNT | songdb FILE COUNT | tab FILE BYTES\n", argv[0]);
         return 2;
     }
     const std::string kind = argv[1];
@@ -34,6 +35,13 @@ int main(int argc, char** argv)
     }
     if (kind == "songdb") {
         if (count > 65535 || !WriteFileAtomically(target, MakeSongDatabaseImage(count))) {
+            std::fprintf(stderr, "cannot write %s\n", target.c_str());
+            return 1;
+        }
+        return 0;
+    }
+    if (kind == "tab") {
+        if (!WriteFileAtomically(target, MakeTabText(count))) {
             std::fprintf(stderr, "cannot write %s\n", target.c_str());
             return 1;
         }

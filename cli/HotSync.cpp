@@ -152,8 +152,8 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
         const std::string stem = SafeSongFileName(Cp1252ToUtf8(db.m_name));
         if (keepPdb) {
             const std::filesystem::path pdbPath = folder / PathFromUtf8(stem + ".pdb");
-            if (const AtomicWriteResult written = db.Write(pdbPath); !written) {
-                failed.push_back(CantWriteMessage(Utf8FromPath(pdbPath), written.error));
+            if (const Status written = db.Write(pdbPath); !written) {
+                failed.push_back(CantWriteMessage(Utf8FromPath(pdbPath), written.error().text));
             }
         }
         if (db.m_type == SONG_DB_TYPE) {

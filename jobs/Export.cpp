@@ -114,8 +114,8 @@ Result<std::string> SaveDatabase(CPalmDatabase& database, const std::filesystem:
     if (!countCause.empty()) {
         return MakeError(ErrorKind::TooLarge, CantWriteMessage(written, countCause));
     }
-    if (const AtomicWriteResult saved = database.Write(path); !saved) {
-        return MakeError(ErrorKind::System, CantWriteMessage(written, saved.error));
+    if (const Status saved = database.Write(path); !saved) {
+        return MakeError(ErrorKind::System, CantWriteMessage(written, saved.error().text));
     }
     return written;
 }

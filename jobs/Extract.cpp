@@ -176,8 +176,8 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database,
     result.path = Utf8FromPath(path);
     result.unchanged = onDisk == OnDisk::Same;
     if (!result.unchanged) {
-        if (const AtomicWriteResult written = WriteFileAtomically(path, std::string_view(text)); !written) {
-            result.error = CantWriteMessage(result.path, written.error);
+        if (const Status written = WriteFileAtomically(path, std::string_view(text)); !written) {
+            result.error = CantWriteMessage(result.path, written.error().text);
             result.replaced = false;
             return result;
         }
@@ -252,11 +252,11 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         // the folder under the song's name is replaced, never followed, so nothing outside the folder is written.
         if (onDisk == OnDisk::Same) {
             ++result.unchanged;
-        } else if (const AtomicWriteResult written = WriteFileAtomically(
+        } else if (const Status written = WriteFileAtomically(
                        filePath, std::string_view(bytes), FileDurability::Unsynced, LinkPolicy::Replace);
                    !written) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
-            result.errors.push_back(CantWriteMessage(Utf8FromPath(filePath), written.error));
+            result.errors.push_back(CantWriteMessage(Utf8FromPath(filePath), written.error().text));
             names.Take(fileName); // what is in the way stays there for the songs after this one
             continue;
         }

@@ -46,10 +46,7 @@ bool IsFolder(const fs::path& path)
 // The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
 Status ReplaceSmallFile(const fs::path& path, std::string_view bytes)
 {
-    if (AtomicWriteResult written = WriteFileAtomically(path, bytes); !written) {
-        return MakeError(ErrorKind::System, std::move(written.error));
-    }
-    return {};
+    return WriteFileAtomically(path, bytes);
 }
 
 // A small text file's bytes; empty when it does not exist.

@@ -39,14 +39,14 @@ constexpr unsigned TEMPORARY_SLOTS = 6;
 // Links followed before giving up, as the kernel does.
 constexpr int MAX_LINK_HOPS = 40;
 
-AtomicWriteResult Success()
+Status Success()
 {
-    return {true, {}};
+    return {};
 }
 
-AtomicWriteResult Failure(std::string cause)
+Status Failure(std::string cause)
 {
-    return {false, std::move(cause)};
+    return MakeError(ErrorKind::System, std::move(cause));
 }
 
 std::string SystemText(std::errc error)
@@ -73,7 +73,7 @@ std::string TemporaryName(const fs::path& targetName, unsigned slot)
 
 // Replaces `path` by the path that the chain of symbolic links at `path` leads to (which need not exist);
 // a relative link is read from the folder holding the link.
-AtomicWriteResult FollowLinks(fs::path& path)
+Status FollowLinks(fs::path& path)
 {
     for (int hop = 0; hop <= MAX_LINK_HOPS; ++hop) {
         std::error_code ec;
@@ -287,8 +287,7 @@ void RemoveAbandonedTemporaryFiles(int folder, const fs::path& targetName)
 
 // Creates a new temporary file for `targetName` in `folder` under the first free slot, locked (see above).
 // `fd` is -1 and the result holds the cause when no file could be made.
-AtomicWriteResult
-CreateTemporaryFile(int folder, const fs::path& targetName, mode_t mode, CDescriptor& fd, std::string& tempName)
+Status CreateTemporaryFile(int folder, const fs::path& targetName, mode_t mode, CDescriptor& fd, std::string& tempName)
 {
     for (unsigned slot = 0; slot < TEMPORARY_SLOTS; ++slot) {
         tempName = TemporaryName(targetName, slot);
@@ -313,7 +312,7 @@ CreateTemporaryFile(int folder, const fs::path& targetName, mode_t mode, CDescri
     return Failure("every temporary name beside it is in use by another writer");
 }
 
-AtomicWriteResult WriteAll(int fd, const std::uint8_t* data, std::size_t size)
+Status WriteAll(int fd, const std::uint8_t* data, std::size_t size)
 {
     constexpr std::size_t MAX_CHUNK = std::size_t{1} << 30;
     while (size > 0) {
@@ -345,7 +344,7 @@ CDescriptor OpenFolder(const fs::path& folder, bool& canSync)
     return fd;
 }
 
-AtomicWriteResult WriteBytesAtomically(
+Status WriteBytesAtomically(
     const fs::path& path, const std::uint8_t* data, std::size_t size, FileDurability durability, LinkPolicy links)
 {
     if (path.filename().empty()) {
@@ -353,7 +352,7 @@ AtomicWriteResult WriteBytesAtomically(
     }
     fs::path target = path;
     if (links == LinkPolicy::Follow) {
-        if (AtomicWriteResult followed = FollowLinks(target); !followed) {
+        if (Status followed = FollowLinks(target); !followed) {
             return followed;
         }
     }
@@ -391,12 +390,12 @@ AtomicWriteResult WriteBytesAtomically(
     CDescriptor file;
     std::string tempName;
     std::optional<CSignalsHeld> held(std::in_place);
-    if (AtomicWriteResult created = CreateTemporaryFile(folder.Get(), name, createMode, file, tempName); !created) {
+    if (Status created = CreateTemporaryFile(folder.Get(), name, createMode, file, tempName); !created) {
         return created;
     }
     CInFlightRegistration inFlight(folder.Get(), tempName);
     held.reset();
-    AtomicWriteResult result = WriteAll(file.Get(), data, size);
+    Status result = WriteAll(file.Get(), data, size);
     if (result && keepMode && ::fchmod(file.Get(), existing.st_mode & 07777) != 0) {
         result = Failure(ErrnoText());
     }
@@ -433,9 +432,9 @@ AtomicWriteResult WriteBytesAtomically(
 #else // _WIN32
 
 // Writes, flushes and closes; the cause when any step reports an error.
-AtomicWriteResult WriteAndClose(FilePtr file, const std::uint8_t* data, std::size_t size, FileDurability durability)
+Status WriteAndClose(FilePtr file, const std::uint8_t* data, std::size_t size, FileDurability durability)
 {
-    AtomicWriteResult result = Success();
+    Status result = Success();
     if ((size != 0 && std::fwrite(data, 1, size, file.get()) != size) || std::fflush(file.get()) != 0 ||
         (durability == FileDurability::Synced && _commit(_fileno(file.get())) != 0)) {
         result = Failure(std::generic_category().message(errno));
@@ -446,7 +445,7 @@ AtomicWriteResult WriteAndClose(FilePtr file, const std::uint8_t* data, std::siz
     return result;
 }
 
-AtomicWriteResult WriteBytesAtomically(
+Status WriteBytesAtomically(
     const fs::path& path, const std::uint8_t* data, std::size_t size, FileDurability durability, LinkPolicy links)
 {
     if (path.filename().empty()) {
@@ -454,7 +453,7 @@ AtomicWriteResult WriteBytesAtomically(
     }
     fs::path target = path;
     if (links == LinkPolicy::Follow) {
-        if (AtomicWriteResult followed = FollowLinks(target); !followed) {
+        if (Status followed = FollowLinks(target); !followed) {
             return followed;
         }
     }
@@ -489,7 +488,7 @@ AtomicWriteResult WriteBytesAtomically(
     if (!file) {
         return Failure("every temporary name beside it is in use by another writer");
     }
-    AtomicWriteResult result = WriteAndClose(std::move(file), data, size, durability);
+    Status result = WriteAndClose(std::move(file), data, size, durability);
     if (result && keepMode) {
         fs::permissions(tempPath, existing.permissions(), ec);
     }
@@ -509,16 +508,15 @@ AtomicWriteResult WriteBytesAtomically(
 
 } // namespace
 
-AtomicWriteResult WriteFileAtomically(const fs::path& path,
-                                      std::span<const std::uint8_t> bytes,
-                                      FileDurability durability,
-                                      LinkPolicy links)
+Status WriteFileAtomically(const fs::path& path,
+                           std::span<const std::uint8_t> bytes,
+                           FileDurability durability,
+                           LinkPolicy links)
 {
     return WriteBytesAtomically(path, bytes.data(), bytes.size(), durability, links);
 }
 
-AtomicWriteResult
-WriteFileAtomically(const fs::path& path, std::string_view bytes, FileDurability durability, LinkPolicy links)
+Status WriteFileAtomically(const fs::path& path, std::string_view bytes, FileDurability durability, LinkPolicy links)
 {
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
     return WriteBytesAtomically(

@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Result.h"
+
 // Whether the new file's bytes reach the disk before the rename, and the folder's new entry after it. Synced
 // survives a power cut; Unsynced still never leaves a half-written file under the target name, and is many
 // times faster for thousands of small files that can be written again from their source.
@@ -26,16 +28,6 @@ enum class LinkPolicy
     Replace,
 };
 
-// The outcome of a write: `ok`, or the cause in the system's words ("No space left on device", "Permission
-// denied", "the file is read-only", ...).
-struct AtomicWriteResult
-{
-    bool ok = false;
-    std::string error;
-
-    explicit operator bool() const { return ok; }
-};
-
 // Writes `bytes` to `path` through a temporary file beside it, renamed over the target only after everything
 // was written and flushed. An existing target keeps its permission bits; one that is not a regular file
 // (a folder, a device, a FIFO, a socket) or has no write permission for the user in its mode bits is refused
@@ -45,15 +37,16 @@ struct AtomicWriteResult
 //
 // The temporary file has a short hidden name made from a hash of the target's name, so it fits wherever the
 // target's name fits. Temporary files that a writer of the same target left behind (killed, or crashed) are
-// removed before writing; one a live writer still holds is left alone.
-AtomicWriteResult WriteFileAtomically(const std::filesystem::path& path,
-                                      std::span<const std::uint8_t> bytes,
-                                      FileDurability durability = FileDurability::Synced,
-                                      LinkPolicy links = LinkPolicy::Follow);
-AtomicWriteResult WriteFileAtomically(const std::filesystem::path& path,
-                                      std::string_view bytes,
-                                      FileDurability durability = FileDurability::Synced,
-                                      LinkPolicy links = LinkPolicy::Follow);
+// removed before writing; one a live writer still holds is left alone. A failure's text is the cause in the
+// system's words ("No space left on device", "Permission denied", "the file is read-only", ...).
+Status WriteFileAtomically(const std::filesystem::path& path,
+                           std::span<const std::uint8_t> bytes,
+                           FileDurability durability = FileDurability::Synced,
+                           LinkPolicy links = LinkPolicy::Follow);
+Status WriteFileAtomically(const std::filesystem::path& path,
+                           std::string_view bytes,
+                           FileDurability durability = FileDurability::Synced,
+                           LinkPolicy links = LinkPolicy::Follow);
 
 // An exclusive advisory lock on a lock file, held until the object ends. Writers that read a file, change it
 // and write it back take the lock on a lock file beside it across all three steps, so that no writer's change

@@ -148,22 +148,23 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     return image;
 }
 
-AtomicWriteResult CPalmDatabase::Write(const std::filesystem::path& path)
+Status CPalmDatabase::Write(const std::filesystem::path& path)
 {
     if (m_records.size() > PDB_MAX_RECORDS) {
-        return {false,
-                "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + " records; " +
-                    GroupDigits(m_records.size()) + " were given"};
+        return MakeError(ErrorKind::TooLarge,
+                         "a database holds at most " + GroupDigits(PDB_MAX_RECORDS) + " records; " +
+                             GroupDigits(m_records.size()) + " were given");
     }
     const std::uint64_t length = ImageLength(m_records, m_isResourceDb) + m_appInfo.size() + m_sortInfo.size();
     if (length > std::numeric_limits<std::uint32_t>::max()) {
-        return {false,
-                "a database holds at most " + GroupDigits(std::numeric_limits<std::uint32_t>::max()) + " bytes; " +
-                    GroupDigits(length) + " were given"};
+        return MakeError(ErrorKind::TooLarge,
+                         "a database holds at most " + GroupDigits(std::numeric_limits<std::uint32_t>::max()) +
+                             " bytes; " + GroupDigits(length) + " were given");
     }
     const std::optional<std::vector<std::uint8_t>> image = Serialize();
     if (!image) {
-        return {false, "the database cannot be serialized"}; // not reached: both limits were checked above
+        return MakeError(ErrorKind::TooLarge,
+                         "the database cannot be serialized"); // not reached: both limits were checked above
     }
     return WriteFileAtomically(path, *image);
 }

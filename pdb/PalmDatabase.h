@@ -82,7 +82,7 @@ public:
     std::optional<std::vector<std::uint8_t>> Serialize();
     // Writes the file image with WriteFileAtomically (an earlier file at `path` survives any failure). On
     // failure the result gives the cause: the file system's, or why the records make no database.
-    AtomicWriteResult Write(const std::filesystem::path& path);
+    Status Write(const std::filesystem::path& path);
     // 0 after the whole file was written; -1 otherwise, leaving any earlier file at `path` untouched.
     int WriteToFile(const std::string& path);
 

@@ -244,9 +244,9 @@ void CImporterDlg::OnSaveSongAs()
     }
     RememberDialogFolder(Setting::SongFolder, *path, false);
     // The whole text as edited, in UTF-8 with CR LF line ends: nothing is cut, as a song file has no limit.
-    const AtomicWriteResult written = WriteFileAtomically(ToPath(*path), Cp1252ToUtf8(text));
-    if (!written.ok) {
-        ShowError(FromUtf8(CantWriteMessage(path->toStdString(), written.error)));
+    const Status written = WriteFileAtomically(ToPath(*path), Cp1252ToUtf8(text));
+    if (!written) {
+        ShowError(FromUtf8(CantWriteMessage(path->toStdString(), written.error().text)));
         return;
     }
     ShowNote(FormatString(res::SONG_FILE_SAVED, *path));
@@ -286,7 +286,7 @@ void CImporterDlg::OnSaveAllSongs()
                 break;
             }
         }
-        if (WriteFileAtomically(file, Cp1252ToUtf8(song.text)).ok) {
+        if (WriteFileAtomically(file, Cp1252ToUtf8(song.text))) {
             ++saved;
         } else {
             failed.append(FromUtf8(Utf8FromPath(file)));

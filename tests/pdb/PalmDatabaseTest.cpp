@@ -125,7 +125,7 @@ TEST(PdbWriter, WritesBackWhatWasRead)
     EXPECT_TRUE(full.Serialize().has_value()) << "65,535 records fit";
     full.AddRecord(CPdbRecord{});
     EXPECT_FALSE(full.Serialize().has_value());
-    EXPECT_NE(full.Write("no-folder/db.pdb").error.find(" 65,535 records; 65,536 were given"), std::string::npos);
+    EXPECT_NE(full.Write("no-folder/db.pdb").error().text.find(" 65,535 records; 65,536 were given"), std::string::npos);
 }
 
 // Tests that use files, each in a fresh folder removed afterwards.
@@ -242,11 +242,12 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
         Make(m_folder, c.setup);
         std::set<std::string> expected = Listing();
         const std::size_t descriptors = OpenDescriptors();
-        const AtomicWriteResult result =
+        const Status result =
             WriteFileAtomically(m_folder / c.target, std::string_view("new"), FileDurability::Synced, c.links);
         EXPECT_EQ(OpenDescriptors(), descriptors) << "every descriptor the write opened is closed";
-        EXPECT_EQ(result.ok, c.cause.empty());
-        EXPECT_NE(result.error.find(c.cause), std::string::npos) << result.error;
+        EXPECT_EQ(static_cast<bool>(result), c.cause.empty());
+        const std::string said = result ? "" : result.error().text;
+        EXPECT_NE(said.find(c.cause), std::string::npos) << said;
         if (!c.newFile.empty()) {
             const fs::path written = m_folder / c.newFile; // never read through a link: it may lead to a FIFO
             EXPECT_EQ(fs::is_regular_file(fs::symlink_status(written)) ? Get(written) : "not a regular file", "new");
@@ -272,7 +273,8 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
     limit.rlim_cur = 4096;
     ::setrlimit(RLIMIT_FSIZE, &limit);
     const std::size_t descriptors = OpenDescriptors();
-    const bool reported = WriteFileAtomically(target, Pattern(100000)).error == std::generic_category().message(EFBIG);
+    const bool reported =
+        WriteFileAtomically(target, Pattern(100000)).error().text == std::generic_category().message(EFBIG);
     ::_exit(reported && OpenDescriptors() == descriptors ? 0 : 1);
 }
 
