@@ -158,7 +158,6 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     ASSERT_EQ(Run({"build", "-o", Work("i.pdb"), "--name", "Songs", songFiles[0], songFiles[1]}).status, 0);
     ASSERT_EQ(Run({"build", "--name", "Chords", "-o", Work("c.pdb"), Data("chords.txt")}).status, 0);
     FakeHandheld handheld;
-    handheld.listPageSize = 1; // the list comes in pages
     for (const auto& [name, file, type] :
          {std::tuple("Songs", "i.pdb", SONG_DB_TYPE), {"Chords", "c.pdb", CHORD_DB_TYPE}}) {
         handheld.databases[name] = Load(Work(file));
@@ -206,7 +205,6 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
     FakeHandheld stuck; // its database list never ends
     stuck.databases["a"] = CPalmDatabase("a", 1, 2, false, 0);
     stuck.databases["b"] = CPalmDatabase("b", 1, 2, false, 0);
-    stuck.listPageSize = 1;
     stuck.listNeverAdvances = true;
     FakeHandheld cancelling;
     cancelling.cancelOnConduit = true;

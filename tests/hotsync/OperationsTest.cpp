@@ -218,7 +218,7 @@ TEST(HotSyncOperations, DatabaseListsArePagedAndBounded)
             }
             return std::string();
         });
-        EXPECT_EQ(Asked(handheld, 0x16), stuck ? 2u : 3u);
+        EXPECT_EQ(Asked(handheld, 0x16), stuck ? 2u : 4u);
         if (stuck) {
             ASSERT_FALSE(result);
             EXPECT_EQ(result.error().kind, ErrorKind::Protocol);
