@@ -18,6 +18,12 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
+// What a receive got; nothing when it failed.
+inline Bytes Received(Result<Bytes> got)
+{
+    return got ? std::move(*got) : Bytes();
+}
+
 // A serial packet (SLP + PADP) of one side's stream, with the offset just past it.
 struct SerialPacket
 {
