@@ -51,12 +51,13 @@ class CliHotSyncTest : public ::testing::Test
 {
 protected:
     // Runs tunelore-cli with the time fixed; a handheld given plays NetSync (or with `serial` the serial link's
-    // packets) on the connection `--hotsync` or install.conf names, port m_port.
+    // packets) on port m_port, which the argument NET names, and HOTSYNC stands for --hotsync NET --timeout 20.
     CliRun Run(std::vector<std::string> args, FakeHandheld* handheld = nullptr, bool serial = false)
     {
         std::string command = "env " + m_environment + "SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
         for (const std::string& arg : args)
-            command += " " + Quote(arg == "NET" ? Net() : arg);
+            command += " " + (arg == "HOTSYNC" ? "--hotsync " + Quote(Net()) + " --timeout 20"
+                                               : Quote(arg == "NET" ? Net() : arg));
         command += " >" + Quote(Work("stdout")) + " 2>" + Quote(Work("stderr"));
         std::thread device;
         if (handheld != nullptr)
@@ -118,8 +119,7 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
 
         // The same again: the database is there, so nothing changes and the run says why.
         handheld.ended = false; // a new session
-        const CliRun refused =
-            Run({"build", "--name", "MySongs", "--hotsync", "NET", "--timeout", "20", songs[0]}, &handheld);
+        const CliRun refused = Run({"build", "--name", "MySongs", "HOTSYNC", songs[0]}, &handheld);
         EXPECT_EQ(refused.status, 1);
         EXPECT_NE(
             refused.err.find("tunelore-cli: HotSync: a database named \"MySongs\" is already on the handheld and was "
@@ -154,8 +154,10 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
 TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
 {
     // The handheld's own databases (SONG, CHRD), made from what build writes, and one of another program.
-    const std::vector<std::string> songFiles{Data("songs/cafe.pro"), Data("songs/creme-cp1252.txt")};
-    ASSERT_EQ(Run({"build", "-o", Work("i.pdb"), "--name", "Songs", songFiles[0], songFiles[1]}).status, 0);
+    ASSERT_EQ(
+        Run({"build", "-o", Work("i.pdb"), "--name", "Songs", Data("songs/cafe.pro"), Data("songs/creme-cp1252.txt")})
+            .status,
+        0);
     ASSERT_EQ(Run({"build", "--name", "Chords", "-o", Work("c.pdb"), Data("chords.txt")}).status, 0);
     FakeHandheld handheld;
     for (const auto& [name, file, type] :
@@ -168,8 +170,7 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     ASSERT_EQ(Run({"extract", Work("Songs.pdb"), Work("from-files")}).status, 0);
     ASSERT_EQ(Run({"extract", Work("Chords.pdb"), Work("from-files/Chords.txt")}).status, 0);
 
-    const CliRun run =
-        Run({"extract", "--hotsync", "NET", "--timeout", "20", "--keep-pdb", Work("from-handheld")}, &handheld);
+    const CliRun run = Run({"extract", "HOTSYNC", "--keep-pdb", Work("from-handheld")}, &handheld);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "Read 2 databases from the handheld: wrote 2 songs to " + Work("from-handheld") + " and 4 chords to " +
@@ -195,7 +196,7 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     handheld.databases["More"].AddRecord(first);
     handheld.databases.erase("Chords");
     handheld.ended = false;
-    ASSERT_EQ(Run({"extract", "--hotsync", "NET", "--timeout", "20", Work("two")}, &handheld).status, 0);
+    ASSERT_EQ(Run({"extract", "HOTSYNC", Work("two")}, &handheld).status, 0);
     const auto two = fs::directory_iterator(m_root / "two");
     EXPECT_EQ(std::distance(fs::begin(two), fs::end(two)), 3) << "one title twice with two texts gives two files";
 }
@@ -208,17 +209,15 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
     stuck.listNeverAdvances = true;
     FakeHandheld cancelling;
     cancelling.cancelOnConduit = true;
-    const std::string pdb = Data("../hotsync/OnBoardHeaderV40.pdb");
+    const std::string pdb = std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb";
     const std::vector<std::tuple<std::vector<std::string>, FakeHandheld*, std::string>> cases = {
         {{"extract", "--hotsync", "NET", "--timeout", "1", Work("out")},
          nullptr,
          "tunelore-cli: HotSync: no handheld connected within the timeout"},
-        {{"extract", "--hotsync", "NET", "--timeout", "20", Work("out")},
+        {{"extract", "HOTSYNC", Work("out")},
          &stuck,
          "tunelore-cli: HotSync: the handheld's database list does not advance\n"},
-        {{"install", "--hotsync", "NET", "--timeout", "20", pdb},
-         &cancelling,
-         "the sync was cancelled on the handheld"},
+        {{"install", "HOTSYNC", pdb}, &cancelling, "the sync was cancelled on the handheld"},
         // A file that is no database is refused before any HotSync starts.
         {{"install", "--hotsync", "NET", "--timeout", "1", Data("chords.txt")},
          nullptr,
