@@ -252,17 +252,10 @@ void ServeRequests(FakeHandheld& handheld, hotsync::IPacketLink& link, const std
 {
     while (!handheld.ended && !handheld.Vanished()) {
         Result<Bytes> request = link.Receive(Soon());
-        if (!request) {
-            return;
+        const Bytes reply = request ? handheld.Answer(*request) : Bytes();
+        while (request && handheld.Vanished() && handheld.stallWhenGone && link.Receive(Soon())) {
         }
-        const Bytes reply = handheld.Answer(*request);
-        if (handheld.Vanished()) {
-            while (handheld.stallWhenGone && link.Receive(Soon())) {
-            }
-            return;
-        }
-        beforeReply();
-        if (!link.Send(reply, Soon())) {
+        if (!request || handheld.Vanished() || (beforeReply(), !link.Send(reply, Soon()))) {
             return;
         }
     }
@@ -280,12 +273,9 @@ void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> 
     // The two handshake exchanges: answer each with its function | 0x80.
     for (int i = 0; i < 2; ++i) {
         Result<Bytes> got = link.Receive(Soon());
-        if (!got || got->empty()) {
-            return;
-        }
-        Bytes answer(got->size() == 50 ? 50 : 8, 0);
-        answer[0] = static_cast<std::uint8_t>((*got)[0] | 0x80);
-        if (!link.Send(answer, Soon())) {
+        Bytes answer(got && got->size() == 50 ? 50 : 8, 0);
+        answer[0] = static_cast<std::uint8_t>(got && !got->empty() ? (*got)[0] | 0x80 : 0);
+        if (answer[0] == 0 || !link.Send(answer, Soon())) {
             return;
         }
     }
