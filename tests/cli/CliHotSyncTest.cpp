@@ -1,5 +1,6 @@
 // tunelore-cli's HotSync against a scripted handheld that connects over loopback TCP, as a handheld's network
-// HotSync does: what it installs and extracts must be what the file commands write.
+// HotSync does: the lines it prints, its exit statuses, and that what it installs and extracts is what the file
+// commands write.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/hotsync/FakeHandheld.h"
@@ -13,14 +14,9 @@
 #include <sys/wait.h>
 #include <thread>
 
-#include "hotsync/Tcp.h"
-
 namespace fs = std::filesystem;
-using namespace hotsync;
 
 namespace {
-
-const fs::path DATA = fs::path(TEST_DATA_DIR) / "cli";
 
 struct CliRun
 {
@@ -42,32 +38,39 @@ std::string Bytes(const fs::path& path)
     return ReadFileBytes(Utf8FromPath(path)).value_or("<missing>");
 }
 
+// Each record's data and attributes.
+std::vector<std::pair<std::vector<std::uint8_t>, int>> Records(const CPalmDatabase& db)
+{
+    std::vector<std::pair<std::vector<std::uint8_t>, int>> out;
+    for (const CPdbRecord& record : db.Records())
+        out.emplace_back(std::vector<std::uint8_t>(record.Data().begin(), record.Data().end()), record.m_attributes);
+    return out;
+}
+
 class CliHotSyncTest : public ::testing::Test
 {
 protected:
-    // Runs tunelore-cli with the time fixed; with a handheld, it connects to `port` once the program listens and
-    // speaks NetSync, or with `serial` the serial link's packets as an emulator's serial port carried over TCP.
-    CliRun Run(const std::vector<std::string>& args,
-               FakeHandheld* handheld = nullptr,
-               std::uint16_t port = 0,
-               bool serial = false)
+    // Runs tunelore-cli with the time fixed; a handheld given plays NetSync (or with `serial` the serial link's
+    // packets) on port m_port, which the argument NET names, and HOTSYNC stands for --hotsync NET --timeout 20.
+    CliRun Run(std::vector<std::string> args, FakeHandheld* handheld = nullptr, bool serial = false)
     {
         std::string command = "env " + m_environment + "SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
         for (const std::string& arg : args)
-            command += " " + Quote(arg);
-        command += " >" + Quote((m_root / "stdout").string()) + " 2>" + Quote((m_root / "stderr").string());
+            command += " " + (arg == "HOTSYNC" ? "--hotsync " + Quote(Net()) + " --timeout 20"
+                                               : Quote(arg == "NET" ? Net() : arg));
+        command += " >" + Quote(Work("stdout")) + " 2>" + Quote(Work("stderr"));
         std::thread device;
-        if (handheld != nullptr) {
-            device = HandheldConnecting(*handheld, port, serial);
-        }
+        if (handheld != nullptr)
+            device = HandheldConnecting(*handheld, m_port, serial);
         const int status = std::system(command.c_str());
         if (device.joinable())
             device.join();
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Bytes(m_root / "stdout"), Bytes(m_root / "stderr")};
+        m_port = FreePort();
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Bytes(Work("stdout")), Bytes(Work("stderr"))};
     }
     std::string Work(const std::string& name) const { return (m_root / name).string(); }
-    static std::string Data(const std::string& name) { return (DATA / name).string(); }
-    static std::string Net(std::uint16_t port) { return "net:127.0.0.1:" + std::to_string(port); }
+    static std::string Data(const std::string& name) { return std::string(TEST_DATA_DIR) + "/cli/" + name; }
+    std::string Net() const { return "net:127.0.0.1:" + std::to_string(m_port); }
 
     static CPalmDatabase Load(const std::string& path)
     {
@@ -79,56 +82,44 @@ protected:
     TempDir m_dir;
     const fs::path m_root = m_dir.Path();
     std::string m_environment; // env's options before the time, each followed by a blank
+    std::uint16_t m_port = FreePort();
 };
 
 } // namespace
 
-TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWrites)
+TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsThereWithoutReplace)
 {
     const std::vector<std::string> songs{
         Data("songs/cafe.pro"), Data("songs/creme-cp1252.txt"), Data("songs/morning.TAB")};
-    std::vector<std::string> toFile{"build", "--name", "MySongs", "-o", Work("songs.pdb")};
-    toFile.insert(toFile.end(), songs.begin(), songs.end());
-    const CliRun written = Run(toFile);
-    ASSERT_EQ(written.status, 0) << written.err;
+    const auto build = [&](std::vector<std::string> args) {
+        args.insert(args.begin(), {"build", "--name", "MySongs"});
+        args.insert(args.end(), songs.begin(), songs.end());
+        return args;
+    };
+    ASSERT_EQ(Run(build({"-o", Work("songs.pdb")})).status, 0);
     const CPalmDatabase expected = Load(Work("songs.pdb"));
 
     for (const bool serial : {true, false}) {
         SCOPED_TRACE(serial ? "serial-net" : "net");
-        const std::uint16_t port = FreePort();
         FakeHandheld handheld;
-        const std::string connection = (serial ? "serial-net:127.0.0.1:" : "net:127.0.0.1:") + std::to_string(port);
-        std::vector<std::string> toHandheld{"build", "--name", "MySongs", "--hotsync", connection, "--timeout", "20"};
-        toHandheld.insert(toHandheld.end(), songs.begin(), songs.end());
-        const CliRun installed = Run(toHandheld, &handheld, port, serial);
+        const std::string connection = serial ? "serial-net:127.0.0.1:" + std::to_string(m_port) : "NET";
+        const CliRun installed = Run(build({"--hotsync", connection, "--timeout", "20"}), &handheld, serial);
         ASSERT_EQ(installed.status, 0) << installed.err;
         EXPECT_NE(installed.err.find("Press the HotSync button on the handheld\n"), std::string::npos) << installed.err;
         EXPECT_NE(installed.err.find("Installing MySongs (3 records)"), std::string::npos) << installed.err;
         EXPECT_EQ(installed.out, "Installed song import database MySongs (3 songs) on the handheld by HotSync\n");
-
         ASSERT_EQ(handheld.databases.count("MySongs"), 1u);
         const CPalmDatabase& onHandheld = handheld.databases.at("MySongs");
-        EXPECT_EQ(onHandheld.m_creator, expected.m_creator);
-        EXPECT_EQ(onHandheld.m_type, expected.m_type);
-        ASSERT_EQ(onHandheld.GetRecordCount(), expected.GetRecordCount());
-        for (int i = 0; i < expected.GetRecordCount(); ++i) {
-            const CPdbRecord& a = onHandheld.Records()[static_cast<std::size_t>(i)];
-            const CPdbRecord& e = expected.Records()[static_cast<std::size_t>(i)];
-            EXPECT_TRUE(std::ranges::equal(a.Data(), e.Data())) << "record " << i;
-            EXPECT_EQ(a.m_attributes, e.m_attributes) << "record " << i;
-        }
+        EXPECT_EQ(std::tie(onHandheld.m_creator, onHandheld.m_type), std::tie(expected.m_creator, expected.m_type));
+        EXPECT_EQ(Records(onHandheld), Records(expected));
         EXPECT_EQ(handheld.log, std::vector<std::string>{"Tunelore installed MySongs\n"});
         EXPECT_TRUE(handheld.ended);
-        if (serial) {
+        if (serial)
             continue;
-        }
 
         // The same again: the database is there, so nothing changes and the run says why.
         handheld.ended = false; // a new session
-        const std::uint16_t again = FreePort();
-        std::vector<std::string> repeat{
-            "build", "--name", "MySongs", "--hotsync", Net(again), "--timeout", "20", songs[0]};
-        const CliRun refused = Run(repeat, &handheld, again);
+        const CliRun refused = Run({"build", "--name", "MySongs", "HOTSYNC", songs[0]}, &handheld);
         EXPECT_EQ(refused.status, 1);
         EXPECT_NE(
             refused.err.find("tunelore-cli: HotSync: a database named \"MySongs\" is already on the handheld and was "
@@ -143,14 +134,12 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWrites)
     // goes with it.
     const fs::path settings = m_root / "home/.config/tunelore-importer";
     fs::create_directories(settings);
-    m_environment =
-        "-u XDG_CONFIG_HOME -u XDG_DATA_HOME -u JPILOT_HOME HOME=" + Quote((m_root / "home").string()) + " ";
-    const std::uint16_t port = FreePort();
-    std::ofstream(settings / "install.conf") << "destination=hotsync\nconnection=" << Net(port) << "\n";
+    m_environment = "-u XDG_CONFIG_HOME -u XDG_DATA_HOME -u JPILOT_HOME HOME=" + Quote(Work("home")) + " ";
+    std::ofstream(settings / "install.conf") << "destination=hotsync\nconnection=" << Net() << "\n";
     FakeHandheld handheld;
     handheld.databases["MySongs"] = CPalmDatabase("MySongs", TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0);
     const CliRun installed =
-        Run({"build", "--name", "MySongs", "--install", "--replace", "--timeout", "20", songs[0]}, &handheld, port);
+        Run({"build", "--name", "MySongs", "--install", "--replace", "--timeout", "20", songs[0]}, &handheld);
     ASSERT_EQ(installed.status, 0) << installed.err;
     EXPECT_EQ(installed.out, "Installed song import database MySongs (1 song) on the handheld by HotSync\n");
     EXPECT_EQ(handheld.databases.at("MySongs").GetRecordCount(), 1);
@@ -165,134 +154,97 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWrites)
 TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
 {
     // The handheld's own databases (SONG, CHRD), made from what build writes, and one of another program.
-    ASSERT_EQ(Run({"build",
-                   "--name",
-                   "Songs",
-                   "-o",
-                   Work("import.pdb"),
-                   Data("songs/cafe.pro"),
-                   Data("songs/creme-cp1252.txt")})
-                  .status,
-              0);
-    ASSERT_EQ(Run({"build", "--name", "Chords", "-o", Work("chords-import.pdb"), Data("chords.txt")}).status, 0);
-    CPalmDatabase songs = Load(Work("import.pdb"));
-    songs.m_type = SONG_DB_TYPE;
-    ASSERT_EQ(songs.WriteToFile(Work("Songs.pdb")), 0);
-    CPalmDatabase chords = Load(Work("chords-import.pdb"));
-    chords.m_type = CHORD_DB_TYPE;
-    ASSERT_EQ(chords.WriteToFile(Work("Chords.pdb")), 0);
-
+    ASSERT_EQ(
+        Run({"build", "-o", Work("i.pdb"), "--name", "Songs", Data("songs/cafe.pro"), Data("songs/creme-cp1252.txt")})
+            .status,
+        0);
+    ASSERT_EQ(Run({"build", "--name", "Chords", "-o", Work("c.pdb"), Data("chords.txt")}).status, 0);
+    FakeHandheld handheld;
+    for (const auto& [name, file, type] :
+         {std::tuple("Songs", "i.pdb", SONG_DB_TYPE), {"Chords", "c.pdb", CHORD_DB_TYPE}}) {
+        handheld.databases[name] = Load(Work(file));
+        handheld.databases[name].m_type = type;
+        ASSERT_EQ(handheld.databases[name].WriteToFile(Work(std::string(name) + ".pdb")), 0);
+    }
+    handheld.databases["Other"] = CPalmDatabase("Other", MakeFourCC("memo"), MakeFourCC("DATA"), false, 0);
     ASSERT_EQ(Run({"extract", Work("Songs.pdb"), Work("from-files")}).status, 0);
     ASSERT_EQ(Run({"extract", Work("Chords.pdb"), Work("from-files/Chords.txt")}).status, 0);
 
-    FakeHandheld handheld;
-    handheld.listPageSize = 1; // the list comes in pages
-    handheld.databases["Songs"] = songs;
-    handheld.databases["Chords"] = chords;
-    handheld.databases["Other"] = CPalmDatabase("Other", MakeFourCC("memo"), MakeFourCC("DATA"), false, 0);
-    const std::uint16_t port = FreePort();
-    const CliRun run = Run(
-        {"extract", "--hotsync", Net(port), "--timeout", "20", "--keep-pdb", Work("from-handheld")}, &handheld, port);
+    const CliRun run = Run({"extract", "HOTSYNC", "--keep-pdb", Work("from-handheld")}, &handheld);
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
               "Read 2 databases from the handheld: wrote 2 songs to " + Work("from-handheld") + " and 4 chords to " +
                   Work("from-handheld") + "/Chords.txt\n");
     EXPECT_TRUE(handheld.log.empty());
-
-    std::vector<std::string> expectedFiles;
-    for (const auto& entry : fs::directory_iterator(m_root / "from-files"))
-        expectedFiles.push_back(entry.path().filename().string());
-    ASSERT_EQ(expectedFiles.size(), 3u);
-    for (const std::string& name : expectedFiles) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(Bytes(m_root / "from-handheld" / name), Bytes(m_root / "from-files" / name));
+    std::size_t files = 0;
+    for (const auto& entry : fs::directory_iterator(m_root / "from-files")) {
+        SCOPED_TRACE(entry.path());
+        EXPECT_EQ(Bytes(m_root / "from-handheld" / entry.path().filename()), Bytes(entry.path()));
+        ++files;
     }
-    // The databases read are kept as they came, records and all.
-    const CPalmDatabase kept = Load(Work("from-handheld/Songs.pdb"));
-    ASSERT_EQ(kept.GetRecordCount(), songs.GetRecordCount());
-    for (int i = 0; i < songs.GetRecordCount(); ++i)
-        EXPECT_TRUE(std::ranges::equal(kept.Records()[static_cast<std::size_t>(i)].Data(),
-                                       songs.Records()[static_cast<std::size_t>(i)].Data()));
+    EXPECT_EQ(files, 3u);
+    // The databases read are kept as they came, records and all; only the songbook's.
+    EXPECT_EQ(Records(Load(Work("from-handheld/Songs.pdb"))), Records(handheld.databases["Songs"]));
     EXPECT_FALSE(fs::exists(m_root / "from-handheld" / "Other.pdb"));
 
     // A second song database with another text under the same title: both songs are kept.
-    CPalmDatabase more = songs;
-    more.m_name = "More";
-    std::vector<std::uint8_t> changed(more.Records()[0].Data().begin(), more.Records()[0].Data().end());
+    CPdbRecord first = handheld.databases["Songs"].GetRecord(0);
+    std::vector<std::uint8_t> changed(first.Data().begin(), first.Data().end());
     changed.insert(changed.end() - 1, {'\n', 'x'});
-    CPalmDatabase edited("More", TUNELORE_CREATOR, SONG_DB_TYPE, false, 0);
-    for (int i = 0; i < more.GetRecordCount(); ++i) {
-        CPdbRecord record = more.GetRecord(i);
-        if (i == 0)
-            record.SetData(changed);
-        edited.AddRecord(record);
-    }
+    first.SetData(changed);
+    handheld.databases["More"] = CPalmDatabase("More", TUNELORE_CREATOR, SONG_DB_TYPE, false, 0);
+    handheld.databases["More"].AddRecord(first);
     handheld.databases.erase("Chords");
-    handheld.databases["More"] = edited;
     handheld.ended = false;
-    const std::uint16_t again = FreePort();
-    ASSERT_EQ(Run({"extract", "--hotsync", Net(again), "--timeout", "20", Work("two")}, &handheld, again).status, 0);
-    std::size_t files = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(m_root / "two"))
-        ++files;
-    EXPECT_EQ(files, 3u) << "one title twice with two texts gives two files";
+    ASSERT_EQ(Run({"extract", "HOTSYNC", Work("two")}, &handheld).status, 0);
+    const auto two = fs::directory_iterator(m_root / "two");
+    EXPECT_EQ(std::distance(fs::begin(two), fs::end(two)), 3) << "one title twice with two texts gives two files";
 }
 
 TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
 {
-    // No handheld at all.
-    const CliRun alone = Run({"extract", "--hotsync", Net(FreePort()), "--timeout", "1", Work("out")});
-    EXPECT_EQ(alone.status, 1);
-    EXPECT_NE(alone.err.find("tunelore-cli: HotSync: no handheld connected within the timeout"), std::string::npos)
-        << alone.err;
-
-    // A handheld whose database list never ends.
-    FakeHandheld stuck;
+    FakeHandheld stuck; // its database list never ends
     stuck.databases["a"] = CPalmDatabase("a", 1, 2, false, 0);
     stuck.databases["b"] = CPalmDatabase("b", 1, 2, false, 0);
-    stuck.listPageSize = 1;
     stuck.listNeverAdvances = true;
-    const std::uint16_t port = FreePort();
-    const CliRun hostile = Run({"extract", "--hotsync", Net(port), "--timeout", "20", Work("out")}, &stuck, port);
-    EXPECT_EQ(hostile.status, 1);
-    EXPECT_NE(hostile.err.find("tunelore-cli: HotSync: the handheld's database list does not advance\n"),
-              std::string::npos)
-        << hostile.err;
-    EXPECT_EQ(hostile.out, "");
-
-    // A cancel on the handheld.
     FakeHandheld cancelling;
     cancelling.cancelOnConduit = true;
-    const std::uint16_t port2 = FreePort();
-    const CliRun cancelled =
-        Run({"install", "--hotsync", Net(port2), "--timeout", "20", Data("../hotsync/OnBoardHeaderV40.pdb")},
-            &cancelling,
-            port2);
-    EXPECT_EQ(cancelled.status, 1);
-    EXPECT_NE(cancelled.err.find("the sync was cancelled on the handheld"), std::string::npos) << cancelled.err;
-
-    // A file that is no database is refused before any HotSync starts.
-    const CliRun malformed = Run({"install", "--hotsync", Net(FreePort()), "--timeout", "1", Data("chords.txt")});
-    EXPECT_EQ(malformed.status, 1);
-    EXPECT_NE(malformed.err.find("chords.txt is not a Palm database"), std::string::npos) << malformed.err;
-    EXPECT_EQ(malformed.err.find("Press the HotSync button"), std::string::npos) << malformed.err;
+    const std::string pdb = std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb";
+    const std::vector<std::tuple<std::vector<std::string>, FakeHandheld*, std::string>> cases = {
+        {{"extract", "--hotsync", "NET", "--timeout", "1", Work("out")},
+         nullptr,
+         "tunelore-cli: HotSync: no handheld connected within the timeout"},
+        {{"extract", "HOTSYNC", Work("out")},
+         &stuck,
+         "tunelore-cli: HotSync: the handheld's database list does not advance\n"},
+        {{"install", "HOTSYNC", pdb}, &cancelling, "the sync was cancelled on the handheld"},
+        // A file that is no database is refused before any HotSync starts.
+        {{"install", "--hotsync", "NET", "--timeout", "1", Data("chords.txt")},
+         nullptr,
+         "chords.txt is not a Palm database"},
+    };
+    for (const auto& [args, handheld, error] : cases) {
+        SCOPED_TRACE(args[0] + " " + error);
+        const CliRun run = Run(args, handheld);
+        EXPECT_EQ(run.status, 1);
+        EXPECT_NE(run.err.find(error), std::string::npos) << run.err;
+        EXPECT_EQ(run.err.find("Press") == std::string::npos, error.find("Palm database") != std::string::npos);
+        EXPECT_EQ(run.out, "");
+    }
 }
 
 TEST_F(CliHotSyncTest, InstallToAFolderCopiesTheFileUnchanged)
 {
-    // A database written by another program, in a layout this program would not write itself.
-    const std::string pdb = std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb";
+    // A database written by another program, in a layout this program would not write itself: the copy on the
+    // card and the one kept in the user's data folder are the file as it stands.
+    const std::string pdb = Data("../hotsync/OnBoardHeaderV40.pdb");
     fs::create_directories(m_root / "card");
-    const std::string command = "env -u XDG_DATA_HOME HOME=" + Quote(Work("home")) + " " + Quote(TUNELORE_CLI) +
-                                " install --install-to " + Quote(Work("card")) + " " + Quote(pdb) + " >/dev/null";
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    // The copy on the card and the one kept in the user's data folder.
+    m_environment = "-u XDG_DATA_HOME HOME=" + Quote(Work("home")) + " ";
+    ASSERT_EQ(Run({"install", "--install-to", Work("card"), pdb}).status, 0);
     std::size_t copies = 0;
-    for (const auto& entry : fs::recursive_directory_iterator(m_root)) {
-        if (entry.path().extension() == ".pdb") {
+    for (const auto& entry : fs::recursive_directory_iterator(m_root))
+        if (entry.path().extension() == ".pdb" && ++copies) {
             EXPECT_TRUE(Bytes(entry.path()) == Bytes(pdb)) << entry.path() << " differs from the file installed";
-            ++copies;
         }
-    }
     EXPECT_EQ(copies, 2u);
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <utility>
 
 #include "hotsync/Bytes.h"
 #include "hotsync/Padp.h"
@@ -75,11 +76,6 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         }
         return std::move(out.Data());
     };
-    const auto number = [](std::uint32_t value, int size) {
-        ByteWriter out;
-        size == 4 ? out.U32(value) : out.U16(static_cast<std::uint16_t>(value));
-        return std::move(out.Data());
-    };
     // The database open under the handle at `at` of the argument.
     const auto open = [&](std::size_t at) -> CPalmDatabase* {
         const auto name = at < a.size() ? m_open.find(a[at]) : m_open.end();
@@ -92,16 +88,12 @@ Bytes FakeHandheld::Answer(const Bytes& request)
     };
 
     switch (function) {
-    case 0x12: { // ReadSysInfo
-        ByteWriter versions;
-        versions.U16(dlpMajor).U16(dlpMinor).U16(1).U16(0).U32(0xffff);
-        return reply(0, {{0x05, 0x40, 0x30, 0x17, 0, 0, 0, 0, 0, 0}, versions.Data()});
-    }
-    case 0x10: { // ReadUserInfo
-        Bytes user(28, 0);
-        user.insert(user.end(), {7, 0, 'T', 'e', 's', 't', 'e', 'r', 0});
-        return reply(0, {user});
-    }
+    case 0x12: // ReadSysInfo: ROM version, then DLP 1.dlpMinor, compatible with 1.0, records up to 64 KB
+        return reply(0,
+                     {{0x05, 0x40, 0x30, 0x17, 0, 0, 0, 0, 0, 0},
+                      ByteWriter().U16(1).U16(dlpMinor).U16(1).U16(0).U32(0xffff).Data()});
+    case 0x10: // ReadUserInfo
+        return reply(0, {ByteWriter().Bytes(Bytes(28, 0)).U8(7).U8(0).CString("Tester").Data()});
     case 0x2e: // OpenConduit
         return reply(cancelOnConduit ? 0x12 : 0);
     case 0x2f: // EndOfSync
@@ -112,7 +104,7 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         return reply(0);
     case 0x18: { // CreateDB
         const std::string name = CString(a, 14);
-        if (databases.count(name) != 0) {
+        if (databases.contains(name)) {
             return reply(0x09);
         }
         const auto attributes = static_cast<std::uint16_t>(Get(a, 10, 2));
@@ -123,7 +115,7 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         return opened(name);
     }
     case 0x17: // OpenDB
-        return databases.count(CString(a, 2)) == 0 ? reply(0x05) : opened(CString(a, 2));
+        return databases.contains(CString(a, 2)) ? opened(CString(a, 2)) : reply(0x05);
     case 0x19: // CloseDB
         return reply(!a.empty() && m_open.erase(a[0]) == 1 ? 0 : 0x06);
     case 0x1a: { // DeleteDB
@@ -147,13 +139,13 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         if (db == nullptr || a.size() < header) {
             return reply(0x06);
         }
-        if (a.size() - header > spaceLeft) {
+        const std::size_t size = // a resource's data is as long as its size field says
+            function == 0x21 ? a.size() - header : std::min<std::size_t>(Get(a, 8, 2), a.size() - header);
+        if (size > spaceLeft) {
             return reply(0x10);
         }
-        spaceLeft -= a.size() - header;
-        CPdbRecord record; // a resource's data is as long as its size field says
-        const std::size_t size =
-            function == 0x21 ? a.size() - header : std::min<std::size_t>(Get(a, 8, 2), a.size() - header);
+        spaceLeft -= size;
+        CPdbRecord record;
         record.SetData(std::span<const std::uint8_t>(a).subspan(header, size));
         if (function == 0x21) {
             record.m_uniqueId = Get(a, 2, 4) != 0 ? Get(a, 2, 4) : m_nextId++;
@@ -163,10 +155,10 @@ Bytes FakeHandheld::Answer(const Bytes& request)
             record.m_resourceId = static_cast<std::uint16_t>(Get(a, 6, 2));
         }
         db->AddRecord(record);
-        if (cancelOnRecord != nullptr) {
-            cancelOnRecord->store(true);
+        if (cancelOnRecord) {
+            *cancelOnRecord = true;
         }
-        return function == 0x21 ? reply(0, {number(record.m_uniqueId, 4)}) : reply(0);
+        return function == 0x21 ? reply(0, {ByteWriter().U32(record.m_uniqueId).Data()}) : reply(0);
     }
     case 0x1b:   // ReadAppBlock
     case 0x1d: { // ReadSortBlock
@@ -175,27 +167,24 @@ Bytes FakeHandheld::Answer(const Bytes& request)
             return reply(db == nullptr ? 0x06 : 0x05);
         }
         const Bytes& block = function == 0x1b ? db->m_appInfo : db->m_sortInfo;
-        Bytes out = number(static_cast<std::uint32_t>(block.size()), 2);
-        out.insert(out.end(), block.begin(), block.end());
-        return reply(0, {out});
+        return reply(0, {ByteWriter().U16(static_cast<std::uint16_t>(block.size())).Bytes(block).Data()});
     }
     case 0x39: { // FindDB by handle (options, handle)
         const CPalmDatabase* db = open(1);
         if (db == nullptr) {
             return reply(0x05);
         }
-        Bytes first(10, 0);
-        const Bytes info = DbInfo(*db, 0);
-        first.insert(first.end(), info.begin(), info.end());
+        // Card number and such, the database's info, then its record count, sizes and the blocks' sizes.
         ByteWriter sizes;
         sizes.U32(static_cast<std::uint32_t>(db->GetRecordCount())).U32(0).U32(0);
         sizes.U32(static_cast<std::uint32_t>(db->m_appInfo.size()))
             .U32(static_cast<std::uint32_t>(db->m_sortInfo.size()));
-        return reply(0, {first, sizes.Data()});
+        return reply(0, {ByteWriter().Bytes(Bytes(10, 0)).Bytes(DbInfo(*db, 0)).Data(), sizes.Data()});
     }
     case 0x2b: { // ReadOpenDBInfo
         const CPalmDatabase* db = open(0);
-        return db == nullptr ? reply(0x06) : reply(0, {number(static_cast<std::uint32_t>(db->GetRecordCount()), 2)});
+        return db == nullptr ? reply(0x06)
+                             : reply(0, {ByteWriter().U16(static_cast<std::uint16_t>(db->Records().size())).Data()});
     }
     case 0x20:   // ReadRecord by index
     case 0x23: { // ReadResource by index
@@ -205,16 +194,15 @@ Bytes FakeHandheld::Answer(const Bytes& request)
             return reply(db == nullptr ? 0x06 : 0x05);
         }
         const CPdbRecord& record = db->Records()[index];
+        const auto at = static_cast<std::uint16_t>(index);
+        const auto length = static_cast<std::uint16_t>(record.Length());
         ByteWriter out;
-        if (function == 0x20) {
-            out.U32(record.m_uniqueId)
-                .U16(static_cast<std::uint16_t>(index))
-                .U16(static_cast<std::uint16_t>(record.Length()));
-            out.U8(record.m_attributes & 0xf0).U8(record.m_attributes & 0x0f);
-        } else {
-            out.U32(record.m_resourceType).U16(record.m_resourceId).U16(static_cast<std::uint16_t>(index));
-            out.U16(static_cast<std::uint16_t>(record.Length()));
-        }
+        function == 0x20 ? out.U32(record.m_uniqueId)
+                               .U16(at)
+                               .U16(length)
+                               .U8(record.m_attributes & 0xf0)
+                               .U8(record.m_attributes & 0x0f)
+                         : out.U32(record.m_resourceType).U16(record.m_resourceId).U16(at).U16(length);
         return reply(0, {out.Bytes(record.Data()).Data()});
     }
     case 0x16: { // ReadDBList
@@ -222,7 +210,7 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         if (start >= databases.size()) {
             return reply(0x05);
         }
-        const std::size_t last = std::min(databases.size(), start + listPageSize) - 1;
+        const std::size_t last = std::min(databases.size(), start + 2) - 1;
         ByteWriter page;
         page.U16(static_cast<std::uint16_t>(last)).U8(listNeverAdvances || last + 1 < databases.size() ? 0x80 : 0);
         page.U8(static_cast<std::uint8_t>(last + 1 - start));
@@ -239,21 +227,16 @@ Bytes FakeHandheld::Answer(const Bytes& request)
 
 Status FakeHandheldLink::Send(std::span<const std::uint8_t> message, hotsync::Deadline)
 {
-    if (m_handheld.Vanished()) {
-        return MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
-    }
-    m_replies.push_back(m_handheld.Answer({message.begin(), message.end()}));
-    return {};
+    m_reply = m_handheld.Vanished() ? std::nullopt : std::optional(m_handheld.Answer({message.begin(), message.end()}));
+    return m_reply ? Status{} : MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
 }
 
 Result<std::vector<std::uint8_t>> FakeHandheldLink::Receive(hotsync::Deadline)
 {
-    if (m_handheld.Vanished() || m_replies.empty()) {
+    if (m_handheld.Vanished() || !m_reply) {
         return MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
     }
-    Bytes reply = std::move(m_replies.front());
-    m_replies.pop_front();
-    return reply;
+    return *std::exchange(m_reply, std::nullopt);
 }
 
 namespace {
@@ -269,17 +252,10 @@ void ServeRequests(FakeHandheld& handheld, hotsync::IPacketLink& link, const std
 {
     while (!handheld.ended && !handheld.Vanished()) {
         Result<Bytes> request = link.Receive(Soon());
-        if (!request) {
-            return;
+        const Bytes reply = request ? handheld.Answer(*request) : Bytes();
+        while (request && handheld.Vanished() && handheld.stallWhenGone && link.Receive(Soon())) {
         }
-        const Bytes reply = handheld.Answer(*request);
-        if (handheld.Vanished()) {
-            while (handheld.stallWhenGone && link.Receive(Soon())) {
-            }
-            return;
-        }
-        beforeReply();
-        if (!link.Send(reply, Soon())) {
+        if (!request || handheld.Vanished() || (beforeReply(), !link.Send(reply, Soon()))) {
             return;
         }
     }
@@ -297,18 +273,18 @@ void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> 
     // The two handshake exchanges: answer each with its function | 0x80.
     for (int i = 0; i < 2; ++i) {
         Result<Bytes> got = link.Receive(Soon());
-        if (!got || got->empty()) {
-            return;
-        }
-        Bytes answer(got->size() == 50 ? 50 : 8, 0);
-        answer[0] = static_cast<std::uint8_t>((*got)[0] | 0x80);
-        if (!link.Send(answer, Soon())) {
+        Bytes answer(got && got->size() == 50 ? 50 : 8, 0);
+        answer[0] = static_cast<std::uint8_t>(got && !got->empty() ? (*got)[0] | 0x80 : 0);
+        if (answer[0] == 0 || !link.Send(answer, Soon())) {
             return;
         }
     }
     ServeRequests(handheld, link, [] {});
 }
 
+namespace {
+
+// The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
 void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
 {
     hotsync::CancelFlag never{false};
@@ -325,6 +301,8 @@ void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> s
         xid = xid >= 254 ? 1 : static_cast<std::uint8_t>(xid + 1);
     });
 }
+
+} // namespace
 
 std::uint16_t FreePort()
 {

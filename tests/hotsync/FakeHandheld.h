@@ -1,13 +1,11 @@
 #pragma once
 
-// A scripted handheld for the cases no recording covers. It keeps databases in memory and answers DLP
-// requests as a Palm OS handheld does; switches make it misbehave (answer a cancel, run out of space, list
-// databases without advancing, vanish after so many requests).
+// A scripted handheld: it keeps databases in memory and answers DLP requests as a Palm OS handheld does;
+// switches make it misbehave.
 
 #include "pdb/PalmDatabase.h"
 
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <optional>
 #include <string>
@@ -20,27 +18,21 @@
 class FakeHandheld
 {
 public:
-    // What the handheld tells about itself.
-    std::uint16_t dlpMajor = 1;
-    std::uint16_t dlpMinor = 4;
-    // Misbehaviour.
+    std::uint16_t dlpMinor = 4;                    // of DLP 1.x
     bool cancelOnConduit = false;                  // OpenConduit answers that the user cancelled
     std::size_t spaceLeft = SIZE_MAX;              // record bytes it takes before answering "not enough space"
-    bool listNeverAdvances = false;                // every database list page is the first one, "more follow"
-    std::size_t listPageSize = 3;                  // databases per list page
+    bool listNeverAdvances = false;                // every database list page is the first, "more follow"
     std::optional<std::size_t> vanishAfter;        // requests answered before the handheld goes away
     bool answerWrongFunction = false;              // every reply names another function
-    bool stallWhenGone = false;                    // over a stream: instead of closing, keep the line open and silent
+    bool stallWhenGone = false;                    // over a stream: once gone, keep the line open and silent
     hotsync::CancelFlag* cancelOnRecord = nullptr; // set as the first record arrives, as the desktop's user would
 
-    std::map<std::string, CPalmDatabase> databases; // by name, as on the handheld
+    std::map<std::string, CPalmDatabase> databases; // by name; database lists come two to a page
     std::vector<std::string> log;                   // sync log lines
     std::vector<std::uint8_t> requests;             // functions asked for, in order
     bool ended = false;                             // EndOfSync arrived
 
     bool Vanished() const { return vanishAfter && requests.size() >= *vanishAfter; }
-
-    // The reply to one request.
     std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request);
 
 private:
@@ -49,7 +41,7 @@ private:
     std::uint32_t m_nextId = 0x100000;
 };
 
-// The handheld as a packet link, in memory: each Send is a request, the next Receive its reply.
+// The handheld as a packet link in memory: each Send is a request, the next Receive its reply.
 class FakeHandheldLink final : public hotsync::IPacketLink
 {
 public:
@@ -57,20 +49,16 @@ public:
         : m_handheld(handheld)
     {}
     Status Send(std::span<const std::uint8_t> message, hotsync::Deadline) override;
-    Result<std::vector<std::uint8_t>> Receive(hotsync::Deadline deadline) override;
+    Result<std::vector<std::uint8_t>> Receive(hotsync::Deadline) override;
 
 private:
     FakeHandheld& m_handheld;
-    std::deque<std::vector<std::uint8_t>> m_replies;
+    std::optional<std::vector<std::uint8_t>> m_reply;
 };
 
-// Plays the handheld over a byte stream with NetSync framing: the greeting, the handshake's answers, then
-// every DLP request until EndOfSync, the stream failing, or the handheld vanishing (the stream is then
-// closed by destroying it). Returns once done.
+// Plays the handheld over a byte stream with NetSync framing (the greeting, the handshake, then every DLP request)
+// until EndOfSync, the stream failing, or the handheld vanishing (the stream is then closed).
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
-
-// The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
-void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
 
 // A free loopback port: the system picks one for a listener that is closed again at once.
 std::uint16_t FreePort();

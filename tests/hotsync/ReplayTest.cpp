@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "Streams.h"
+#include "hotsync/Bytes.h"
 #include "hotsync/NetSync.h"
 #include "hotsync/Operations.h"
 #include "hotsync/Serial.h"
@@ -11,26 +12,9 @@ using namespace hotsync;
 
 namespace {
 
-// Big-endian, as the handheld sends numbers.
-void Put(Bytes& out, std::uint32_t value, int size)
-{
-    for (int shift = 8 * (size - 1); shift >= 0; shift -= 8) {
-        out.push_back(static_cast<std::uint8_t>(value >> shift));
-    }
-}
-
-// Whether `bytes` stand in the recorded stream of the handheld.
-bool Sent(const ReplayStream& stream, const Bytes& bytes)
-{
-    return std::search(stream.reads.begin(), stream.reads.end(), bytes.begin(), bytes.end()) != stream.reads.end();
-}
-
 Result<std::string> Done(const Status& status)
 {
-    if (!status) {
-        return status.error();
-    }
-    return std::string();
+    return status ? Result<std::string>(std::string()) : Result<std::string>(status.error());
 }
 
 } // namespace
@@ -43,14 +27,29 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
     std::vector<DbListPage> pages;
     std::vector<CPalmDatabase> read;
     Status installed;
-    const SessionWork nothing = [](DlpClient&, const Handheld&) -> Result<std::string> { return std::string(); };
-    const SessionWork list = [&](DlpClient& dlp, const Handheld&) -> Result<std::string> {
-        Result<DbListPage> page = dlp.ReadDBList(db_list::Ram | db_list::Multiple, 0);
-        if (page) {
-            pages.push_back(std::move(*page));
-        }
-        return Done(page ? Status{} : Status(page.error()));
+    const SessionWork nothing = [](DlpClient&, const Handheld&) { return Done({}); };
+    // The first page of the lists at `where`, then the databases `names`.
+    const auto lists = [&](std::vector<std::uint8_t> where, std::vector<const char*> names) -> SessionWork {
+        return [&, where, names](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
+            for (const std::uint8_t list : where) {
+                Result<DbListPage> page = dlp.ReadDBList(list | db_list::Multiple, 0);
+                if (!page) {
+                    return page.error();
+                }
+                pages.push_back(std::move(*page));
+            }
+            for (const char* name : names) {
+                Result<CPalmDatabase> db = ReadFromHandheld(dlp, handheld, name);
+                if (!db) {
+                    return db.error();
+                }
+                read.push_back(std::move(*db));
+            }
+            return std::string();
+        };
     };
+    const SessionWork list = lists({db_list::Ram}, {});
+    const SessionWork readBoth = lists({db_list::Rom, db_list::Ram}, {"MemoDB", "Memo Pad"});
     const SessionWork createDelete = [](DlpClient& dlp, const Handheld&) -> Result<std::string> {
         Status absent = dlp.DeleteDB("foobar");
         if (absent || absent.error().kind != ErrorKind::NotFound) {
@@ -66,23 +65,6 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
         }
         Status closed = dlp.CloseDB(*handle);
         return Done(closed ? dlp.DeleteDB("foobar") : closed);
-    };
-    const SessionWork readBoth = [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
-        for (const std::uint8_t where : {db_list::Rom, db_list::Ram}) {
-            Result<DbListPage> page = dlp.ReadDBList(where | db_list::Multiple, 0);
-            if (!page) {
-                return page.error();
-            }
-            pages.push_back(std::move(*page));
-        }
-        for (const char* name : {"MemoDB", "Memo Pad"}) {
-            Result<CPalmDatabase> db = ReadFromHandheld(dlp, handheld, name);
-            if (!db) {
-                return db.error();
-            }
-            read.push_back(std::move(*db));
-        }
-        return std::string();
     };
     const SessionWork install = [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
         installed = InstallOnHandheld(dlp, handheld, *pdb.database, InstallOptions{true}, [&](const Progress& step) {
@@ -155,46 +137,39 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
         ASSERT_EQ(pages.size(), 2u);
         EXPECT_TRUE(pages[0].more);
         ASSERT_EQ(read.size(), 2u);
-        EXPECT_EQ(read[0].m_type, MakeFourCC("DATA"));
-        EXPECT_FALSE(read[0].m_isResourceDb);
-        EXPECT_TRUE(read[1].m_isResourceDb);
-        EXPECT_EQ(read[1].m_type, MakeFourCC("appl"));
+        EXPECT_EQ(std::tuple(read[0].m_type, read[0].m_isResourceDb, read[1].m_type, read[1].m_isResourceDb),
+                  std::tuple(MakeFourCC("DATA"), false, MakeFourCC("appl"), true));
         EXPECT_TRUE(read[0].m_sortInfo.empty());
         if (serial) {
             continue; // another handheld, and the serial stream cuts its replies into packets
         }
-        EXPECT_EQ(pages[0].databases.size(), 20u);
-        EXPECT_EQ(pages[1].databases.size(), 20u);
-        ASSERT_EQ(read[0].GetRecordCount(), 2);
-        ASSERT_EQ(read[1].GetRecordCount(), 31);
-        EXPECT_EQ(pages[0].lastIndex, 0x21);
-        EXPECT_EQ(pages[1].lastIndex, 0x74);
+        EXPECT_EQ(std::tuple(pages[0].databases.size(),
+                             pages[1].databases.size(),
+                             pages[0].lastIndex,
+                             pages[1].lastIndex,
+                             read[0].GetRecordCount(),
+                             read[1].GetRecordCount()),
+                  std::tuple(20u, 20u, 0x21, 0x74, 2, 31));
         // The blocks, records and resources read are what the handheld sent: each reply's argument, laid out
         // here.
+        const auto sent = [&](const Bytes& bytes) {
+            return std::ranges::search(stream.reads, bytes).begin() != stream.reads.end();
+        };
         EXPECT_FALSE(read[0].m_appInfo.empty());
-        Bytes appBlock;
-        Put(appBlock, static_cast<std::uint32_t>(read[0].m_appInfo.size()), 2);
-        appBlock.insert(appBlock.end(), read[0].m_appInfo.begin(), read[0].m_appInfo.end());
-        EXPECT_TRUE(Sent(stream, appBlock));
+        EXPECT_TRUE(sent(
+            ByteWriter().U16(static_cast<std::uint16_t>(read[0].m_appInfo.size())).Bytes(read[0].m_appInfo).Data()));
         for (const CPalmDatabase& db : read) {
             for (std::size_t i = 0; i < db.Records().size(); ++i) {
                 const CPdbRecord& record = db.Records()[i];
-                Bytes reply;
-                if (db.m_isResourceDb) {
-                    Put(reply, record.m_resourceType, 4);
-                    Put(reply, record.m_resourceId, 2);
-                    Put(reply, static_cast<std::uint32_t>(i), 2);
-                } else {
-                    Put(reply, record.m_uniqueId, 4);
-                    Put(reply, static_cast<std::uint32_t>(i), 2);
-                }
-                Put(reply, record.Length(), 2);
+                const auto index = static_cast<std::uint16_t>(i);
+                ByteWriter reply;
+                db.m_isResourceDb ? reply.U32(record.m_resourceType).U16(record.m_resourceId).U16(index)
+                                  : reply.U32(record.m_uniqueId).U16(index);
+                reply.U16(static_cast<std::uint16_t>(record.Length()));
                 if (!db.m_isResourceDb) {
-                    Put(reply, record.m_attributes & 0xf0u, 1);
-                    Put(reply, record.m_attributes & 0x0fu, 1);
+                    reply.U8(record.m_attributes & 0xf0).U8(record.m_attributes & 0x0f);
                 }
-                reply.insert(reply.end(), record.Data().begin(), record.Data().end());
-                EXPECT_TRUE(Sent(stream, reply)) << db.m_name << " record " << i;
+                EXPECT_TRUE(sent(reply.Bytes(record.Data()).Data())) << db.m_name << " record " << i;
             }
         }
     }

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 
 #include "Streams.h"
@@ -34,26 +35,22 @@ TEST(SlpReceiver, FindsTheGoodPacketBehindNoiseAndDamage)
     good.xid = 7;
     good.body = {1, 2, 3, 0xBE, 0xEF, 0xED};
     const Bytes goodBytes = hotsync::slp::Encode(good);
-    auto damaged = [&](std::size_t at) {
-        Bytes bytes = goodBytes;
-        bytes[at] ^= 0x21;
+    // The bytes with byte `at` changed by `by`; the header's sum fixed too with `sum`.
+    const auto changed = [](Bytes bytes, std::size_t at, int by, bool sum = false) {
+        bytes[at] = static_cast<std::uint8_t>(bytes[at] + by);
+        bytes[9] = static_cast<std::uint8_t>(bytes[9] + (sum ? by : 0));
         return bytes;
     };
-    Bytes wrongSumLong = FalseHeader(200); // must be dropped at once, not waited for
-    wrongSumLong[9] ^= 1;
-    Bytes tooLong = FalseHeader(0xA0);
-    tooLong[6] = 0x0F; // 4,000 bytes
-    tooLong[9] = static_cast<std::uint8_t>(tooLong[9] + 0x0F);
 
     const std::vector<std::pair<Bytes, bool>> cases = {
         {{}, false},
         {{0x00, 0xBE, 0xEF, 0x12, 0xBE, 0xBE}, false},
-        {damaged(9), true},                    // header sum
-        {damaged(goodBytes.size() - 1), true}, // CRC
-        {damaged(11), true},                   // body
-        {wrongSumLong, true},
-        {tooLong, true},
-        {FalseHeader(10), true}, // its would-be packet covers the start of the good one
+        {changed(goodBytes, 9, 0x21), true},                    // header sum
+        {changed(goodBytes, goodBytes.size() - 1, 0x21), true}, // CRC
+        {changed(goodBytes, 11, 0x21), true},                   // body
+        {changed(FalseHeader(200), 9, 1), true},                // must be dropped at once, not waited for
+        {changed(FalseHeader(0xA0), 6, 0x0F, true), true},      // 4,000 bytes
+        {FalseHeader(10), true},                                // its would-be packet covers the start of the good one
     };
     for (const auto& [before, dropsSome] : cases) {
         for (std::size_t feed : {std::size_t{1}, std::size_t{5}, std::size_t{1000}}) {
@@ -79,12 +76,8 @@ TEST(SlpReceiver, FindsTheGoodPacketBehindNoiseAndDamage)
 TEST(PadpReceive, ReassemblesAndAcknowledgesEveryPacketRepeatsIncluded)
 {
     Bytes message(2500);
-    for (std::size_t i = 0; i < message.size(); ++i) {
-        message[i] = static_cast<std::uint8_t>(i * 7);
-    }
-    auto part = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
-        return Bytes(message.begin() + from, message.begin() + to);
-    };
+    std::ranges::generate(message, [i = 0]() mutable { return static_cast<std::uint8_t>(7 * i++); });
+    const auto part = [&](int from, int to) { return Bytes(message.begin() + from, message.begin() + to); };
     script::ScriptStream stream;
     stream.chunk = 100; // the packets arrive in small pieces
     stream.Send(Packet(Type::Data, 9, kFirst, 2500, part(0, 1024)));
@@ -97,19 +90,15 @@ TEST(PadpReceive, ReassemblesAndAcknowledgesEveryPacketRepeatsIncluded)
     hotsync::CancelFlag cancel{false};
     hotsync::padp::Link link(stream, cancel, kQuick);
 
-    auto first = link.Receive(Deadline::In(5s));
-    auto second = link.Receive(Deadline::In(5s));
-    ASSERT_TRUE(first && second);
-    EXPECT_EQ(*first, message);
-    EXPECT_EQ(*second, Bytes{0x55});
+    EXPECT_EQ(Received(link.Receive(Deadline::In(5s))), message);
+    EXPECT_EQ(Received(link.Receive(Deadline::In(5s))), Bytes{0x55});
     EXPECT_FALSE(link.Receive(Deadline::In(5s))); // the repeats were no messages
-    std::vector<std::pair<int, std::uint32_t>> acks;
+    std::vector<std::tuple<int, int, std::uint32_t>> acks;
     for (const auto& packet : stream.packets) {
-        EXPECT_EQ(packet.header.type, static_cast<std::uint8_t>(Type::Ack));
-        acks.emplace_back(packet.xid, packet.header.sizeOrOffset);
+        acks.emplace_back(packet.header.type, packet.xid, packet.header.sizeOrOffset);
     }
-    const std::vector<std::pair<int, std::uint32_t>> expected = {
-        {9, 2500}, {9, 1024}, {9, 1024}, {9, 2048}, {10, 1}, {9, 2048}};
+    const std::vector<std::tuple<int, int, std::uint32_t>> expected = {
+        {2, 9, 2500}, {2, 9, 1024}, {2, 9, 1024}, {2, 9, 2048}, {2, 10, 1}, {2, 9, 2048}};
     EXPECT_EQ(acks, expected);
 }
 
@@ -170,20 +159,19 @@ TEST(PadpSend, SplitsIntoAcknowledgedPacketsUnderOneIdThatCountsOn)
     EXPECT_EQ(joined, message);
 }
 
-struct SendCase
-{
-    const char* name;
-    int lost;                // acknowledgements the handheld leaves out
-    std::uint8_t ackFlags;   // of the acknowledgements it sends
-    std::uint32_t ackOffset; // added to the acknowledged field
-    bool replyInstead;       // answers with the reply (same id) and no acknowledgement
-    std::optional<ErrorKind> failure;
-    std::size_t writes;
-};
-
 TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
 {
-    const std::vector<SendCase> cases = {
+    struct SendCase
+    {
+        const char* name;
+        int lost;                // acknowledgements the handheld leaves out
+        std::uint8_t ackFlags;   // of the acknowledgements it sends
+        std::uint32_t ackOffset; // added to the acknowledged field
+        bool replyInstead;       // answers with the reply (same id) and no acknowledgement
+        std::optional<ErrorKind> failure;
+        std::size_t writes;
+    };
+    const SendCase cases[] = {
         {"two lost", 2, kWhole, 0, false, std::nullopt, 3},
         {"all lost", 100, kWhole, 0, false, ErrorKind::Disconnected, 3},
         {"another packet's acknowledgement", 0, kWhole, 512, false, ErrorKind::Disconnected, 3},
@@ -215,9 +203,7 @@ TEST(PadpSend, RetriesLostAcknowledgementsAndFailsWithTheRightReason)
             }
         }
         if (c.replyInstead) {
-            auto reply = link.Receive(Deadline::In(5s));
-            ASSERT_TRUE(reply);
-            EXPECT_EQ(*reply, (Bytes{0x90, 0}));
+            EXPECT_EQ(Received(link.Receive(Deadline::In(5s))), (Bytes{0x90, 0}));
         }
     }
 }
@@ -236,8 +222,7 @@ TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
         std::uint8_t type = 1;               // of the handheld's first message: 1 is a wakeup
         bool speedFails = false;
     };
-    const std::vector<Case> cases = {{115200, 115200, 115200, 0x90},
-                                     {115200, 57600, 57600, 0x90},
+    const std::vector<Case> cases = {{115200, 57600, 57600, 0x90},
                                      {57600, 115200, 57600, 0x90},
                                      {9600, 115200, 0, 0x10},
                                      {0, 115200, 0, 0x10},
@@ -275,16 +260,12 @@ TEST(CmpHandshake, ChoosesTheSpeedAndSwitchesAfterTheAcknowledgement)
         EXPECT_EQ(speeds, c.chosen ? std::vector<std::uint32_t>{c.chosen} : std::vector<std::uint32_t>{});
         EXPECT_EQ(ackedWhenSwitched, c.chosen ? 1u : 0u);
         ASSERT_TRUE((*link)->Send(Bytes{0x12, 0}, Deadline::In(5s)));
-        std::vector<SerialPacket> data;
-        std::copy_if(stream.packets.begin(), stream.packets.end(), std::back_inserter(data), [](auto& p) {
-            return p.header.type == 1;
-        });
-        ASSERT_EQ(data.size(), 2u);
-        const auto init = hotsync::cmp::Parse(data[0].data);
-        ASSERT_TRUE(init);
-        EXPECT_EQ(std::make_tuple(int{data[0].xid}, int{init->type}, int{init->flags}, init->speed),
+        std::erase_if(stream.packets, [](auto& p) { return p.header.type != 1; });
+        ASSERT_EQ(stream.packets.size(), 2u);
+        const auto init = hotsync::cmp::Parse(stream.packets[0].data).value_or(hotsync::cmp::Message{});
+        EXPECT_EQ(std::make_tuple(int{stream.packets[0].xid}, int{init.type}, int{init.flags}, init.speed),
                   std::make_tuple(0xFF, 2, c.flags, c.chosen));
-        EXPECT_EQ(data[1].xid, 1); // the session's messages count from 1
+        EXPECT_EQ(stream.packets[1].xid, 1); // the session's messages count from 1
     }
 }
 

@@ -45,14 +45,6 @@ struct Pty
         out.resize(got);
         return out;
     }
-    speed_t Speed() const
-    {
-        termios settings{};
-        const int other = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-        ::tcgetattr(other, &settings);
-        ::close(other);
-        return ::cfgetospeed(&settings);
-    }
 
     int master;
     std::string device;
@@ -97,10 +89,14 @@ TEST(SerialPort, SwitchesSpeedRefusesWhatIsNoPortAndListsPorts)
     hotsync::CancelFlag cancel{false};
     auto port = hotsync::OpenSerialPort(pty.device, 9600, cancel);
     ASSERT_TRUE(port) << port.error().text;
+    const int other = ::open(pty.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // to see the line's settings
     for (const auto& [speed, setting] : {std::pair{57600u, B57600}, std::pair{115200u, B115200}, {19200u, B19200}}) {
         ASSERT_TRUE((*port)->SetSpeed(speed));
-        EXPECT_EQ(pty.Speed(), setting) << speed;
+        termios settings{};
+        ::tcgetattr(other, &settings);
+        EXPECT_EQ(::cfgetospeed(&settings), setting) << speed;
     }
+    ::close(other);
     EXPECT_FALSE((*port)->SetSpeed(12345));
 
     TempDir dir;

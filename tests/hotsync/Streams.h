@@ -1,7 +1,6 @@
 #pragma once
 
-// Byte streams that play the handheld's side for the tests: a recorded session played back, or a script the
-// test writes. The desktop's serial packets are taken apart for the checks.
+// Byte streams that play the handheld's side: a recorded session played back, or a script the test writes.
 
 #include <algorithm>
 #include <cstdint>
@@ -10,13 +9,18 @@
 #include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "hotsync/Padp.h"
 
 using Bytes = std::vector<std::uint8_t>;
+
+// What a receive got; nothing when it failed.
+inline Bytes Received(Result<Bytes> got)
+{
+    return got ? std::move(*got) : Bytes();
+}
 
 // A serial packet (SLP + PADP) of one side's stream, with the offset just past it.
 struct SerialPacket
@@ -54,20 +58,16 @@ public:
         : m_checked(checked)
     {
         std::ifstream file(std::string(TEST_DATA_DIR) + "/hotsync/" + name);
-        if (!file) {
-            throw std::runtime_error("cannot open recording " + name);
-        }
-        for (const auto& entry : nlohmann::json::parse(file)) {
+        for (const auto& entry : nlohmann::json::parse(file)) { // throws when the recording is missing
             const std::string hex = entry.at("data").get<std::string>();
             Bytes bytes;
             for (std::size_t i = 0; i + 1 < hex.size(); i += 2) {
                 bytes.push_back(static_cast<std::uint8_t>(std::stoul(hex.substr(i, 2), nullptr, 16)));
             }
-            if (entry.at("type").get<std::string>() == "read") {
-                reads.insert(reads.end(), bytes.begin(), bytes.end());
+            const bool read = entry.at("type").get<std::string>() == "read";
+            (read ? reads : expected).insert((read ? reads : expected).end(), bytes.begin(), bytes.end());
+            if (read) {
                 m_chunks.push_back({std::move(bytes), expected.size()});
-            } else {
-                expected.insert(expected.end(), bytes.begin(), bytes.end());
             }
         }
     }
@@ -156,7 +156,7 @@ public:
     std::vector<SerialPacket> packets; // every packet written
     std::deque<std::uint8_t> pending;
     std::size_t chunk = 1 << 20; // the most one read hands over
-    bool gone = false;
+    bool gone = false;           // an empty line is a handheld gone, not one that is slow
 };
 
 // One packet as the handheld puts it on the line.

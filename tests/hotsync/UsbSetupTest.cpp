@@ -26,13 +26,12 @@ public:
     {
         asked.push_back(request);
         EXPECT_EQ(type, kVendorIn);
-        const auto reply = replies.find(request);
-        if (reply == replies.end()) {
+        if (!replies.contains(request)) {
             return MakeError(ErrorKind::Protocol, "stalled");
         }
-        return Bytes(reply->second.begin(),
-                     reply->second.begin() +
-                         static_cast<std::ptrdiff_t>(std::min<std::size_t>(reply->second.size(), length)));
+        Bytes reply = replies[request];
+        reply.resize(std::min<std::size_t>(reply.size(), length));
+        return reply;
     }
     std::vector<Endpoint> InterfaceEndpoints() override
     {
@@ -104,8 +103,7 @@ TEST(UsbSetup, DecidesEndpointsFromTheRepliesInOrder)
         CannedDevice device;
         device.replies = c.replies;
         Result<Endpoints> found = FindHotSyncEndpoints(device, c.init);
-        ASSERT_TRUE(found) << found.error().text;
-        EXPECT_EQ(*found, c.expected);
+        EXPECT_EQ(found ? *found : Endpoints{}, c.expected);
         EXPECT_EQ(device.asked, c.asked);
     }
 }
