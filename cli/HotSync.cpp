@@ -204,12 +204,14 @@ int RunInstall(const InstallCommandOptions& options)
     // Every file is read and checked before any goes anywhere.
     std::vector<CPalmDatabase> databases;
     for (const std::string& file : options.files) {
-        PdbReadResult read = CPalmDatabase::Read(PathFromUtf8(file));
-        if (!read.database) {
-            PrintError(EscapeControls(file) + (read.opened ? " is not a Palm database: " : ": ") + read.error);
+        Result<CPalmDatabase> read = CPalmDatabase::Read(PathFromUtf8(file));
+        if (!read) {
+            PrintError(EscapeControls(file) +
+                       (read.error().kind == ErrorKind::Malformed ? " is not a Palm database: " : ": ") +
+                       read.error().text);
             return EXIT_STATUS_FAILED;
         }
-        databases.push_back(std::move(*read.database));
+        databases.push_back(std::move(*read));
     }
     for (std::size_t i = 0; i < databases.size(); ++i) {
         for (std::size_t j = 0; j < i; ++j) {
@@ -250,12 +252,12 @@ int RunInstall(const InstallCommandOptions& options)
     }
     for (std::size_t i = 0; i < databases.size(); ++i) {
         // The file was parsed only to check it: what goes on is the file as it stands, not a rewrite of it.
-        const FileReadResult file = ReadWholeFile(PathFromUtf8(options.files[i]));
-        if (!file.bytes) {
-            PrintError(EscapeControls(options.files[i]) + ": " + file.error);
+        const Result<std::string> file = ReadWholeFile(PathFromUtf8(options.files[i]));
+        if (!file) {
+            PrintError(EscapeControls(options.files[i]) + ": " + file.error().text);
             return EXIT_STATUS_FAILED;
         }
-        const std::vector<std::uint8_t> original(file.bytes->begin(), file.bytes->end());
+        const std::vector<std::uint8_t> original(file->begin(), file->end());
         const std::optional<std::string> done = InstallBuiltDatabase(
             databases[i],
             [&] {

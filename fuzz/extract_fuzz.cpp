@@ -117,9 +117,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // Each song has a file of its own.
         FUZZ_CHECK(allowed.insert(path.lexically_relative(root).generic_string()).second);
         // The file holds the song's text up to its first NUL, in UTF-8, every LF written as CR LF.
-        const FileReadResult read = ReadWholeFile(path);
-        FUZZ_CHECK(read.bytes.has_value());
-        const std::string& content = *read.bytes;
+        const Result<std::string> read = ReadWholeFile(path);
+        FUZZ_CHECK(static_cast<bool>(read));
+        const std::string& content = *read;
         FUZZ_CHECK(IsValidUtf8(content));
         const std::string text = Utf8ToCp1252(content);
         std::string withoutCr;

@@ -77,8 +77,8 @@ OnDisk CompareWithDisk(const std::filesystem::path& path, std::string_view bytes
         return OnDisk::Other;
     }
     // A file of another size differs without being read; a larger one is never read whole.
-    const FileReadResult read = ReadWholeFile(path, bytes.size());
-    return read.bytes && *read.bytes == bytes ? OnDisk::Same : OnDisk::Different;
+    const Result<std::string> read = ReadWholeFile(path, bytes.size());
+    return read && *read == bytes ? OnDisk::Same : OnDisk::Different;
 }
 
 // The entries of a folder by their names with letters folded to one case, so that a song's file is found

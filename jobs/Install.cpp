@@ -56,11 +56,7 @@ Result<std::string> ReadSmallFile(const fs::path& path)
     if (!fs::exists(fs::symlink_status(path, missing))) {
         return std::string();
     }
-    FileReadResult read = ReadWholeFile(path, SMALL_FILE_LIMIT);
-    if (!read.bytes) {
-        return MakeError(ErrorKind::System, std::move(read.error));
-    }
-    return std::move(*read.bytes);
+    return ReadWholeFile(path, SMALL_FILE_LIMIT);
 }
 
 // `text` without the spaces and tabs around it.

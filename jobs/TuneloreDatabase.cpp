@@ -26,15 +26,15 @@ DatabaseKind KindOf(const CPalmDatabase& database)
 DatabaseFile ReadDatabaseFile(const std::filesystem::path& path)
 {
     DatabaseFile file;
-    PdbReadResult read = CPalmDatabase::Read(path);
-    file.opened = read.opened;
-    if (!read.database) {
-        file.refusal = read.opened ? Utf8FromPath(path) + " is not a readable Palm database (" + read.error + ")"
-                                   : CantReadMessage(Utf8FromPath(path), read.error);
+    Result<CPalmDatabase> read = CPalmDatabase::Read(path);
+    file.opened = read || read.error().kind == ErrorKind::Malformed;
+    if (!read) {
+        file.refusal = file.opened ? Utf8FromPath(path) + " is not a readable Palm database (" + read.error().text + ")"
+                                   : CantReadMessage(Utf8FromPath(path), read.error().text);
         return file;
     }
-    file.kind = KindOf(*read.database);
-    file.database = std::move(read.database);
+    file.kind = KindOf(*read);
+    file.database = std::move(*read);
     return file;
 }
 

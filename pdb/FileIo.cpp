@@ -226,23 +226,18 @@ std::string TooLargeCause(std::uint64_t size, std::size_t limit)
     return "the file has " + std::to_string(size) + " bytes, more than the " + std::to_string(limit) + " that are read";
 }
 
-FileReadResult ReadWholeFile(const std::filesystem::path& path, std::size_t limit)
+Result<std::string> ReadWholeFile(const std::filesystem::path& path, std::size_t limit)
 {
-    FileReadResult result;
     Result<CReadOnlyFile> file = CReadOnlyFile::Open(path);
     if (!file) {
-        result.error = file.error().text;
-        return result;
+        return file.error();
     }
     if (file->Size() > limit) {
-        result.error = TooLargeCause(file->Size(), limit);
-        return result;
+        return MakeError(ErrorKind::TooLarge, TooLargeCause(file->Size(), limit));
     }
     std::string content;
     if (const Status read = file->ReadRest(content, limit); !read) {
-        result.error = read.error().text;
-        return result;
+        return read.error();
     }
-    result.bytes = std::move(content);
-    return result;
+    return content;
 }

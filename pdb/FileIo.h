@@ -83,12 +83,8 @@ private:
 // "the file has <size> bytes, more than the <limit> that are read"
 std::string TooLargeCause(std::uint64_t size, std::size_t limit);
 
-struct FileReadResult
-{
-    std::optional<std::string> bytes; // the whole file; nullopt when it was not read
-    std::string error;                // why not, in the system's words or ours
-};
-// Reads a whole regular file. A file larger than `limit` bytes, a folder, a device or a pipe is refused
-// without reading it, so neither /dev/zero nor a huge file can exhaust memory, and a FIFO cannot hang it.
-FileReadResult ReadWholeFile(const std::filesystem::path& path,
-                             std::size_t limit = std::numeric_limits<std::size_t>::max());
+// Reads a whole regular file: its bytes, or why not in the system's words or ours. A file larger than `limit` bytes, a
+// folder, a device or a pipe is refused without reading it, so neither /dev/zero nor a huge file can exhaust memory,
+// and a FIFO cannot hang it.
+Result<std::string> ReadWholeFile(const std::filesystem::path& path,
+                                  std::size_t limit = std::numeric_limits<std::size_t>::max());

@@ -44,7 +44,6 @@ struct PdbParseError
     std::string reason;
 };
 
-struct PdbReadResult;
 class CReadOnlyFile;
 
 // An in-memory Palm OS database (.pdb): a 78-byte header and an ordered list of records.
@@ -92,8 +91,10 @@ public:
     // 0 after reading a well-formed file; -1 when it cannot be read or is malformed (the database stays empty).
     int ReadFromFile(const std::string& path);
     // Reads the part of the file that the header, the record list and the records reach (the last record cut
-    // at READ_SCRATCH_SIZE bytes), so a huge or hostile file costs no more than a well-formed one.
-    static PdbReadResult Read(const std::filesystem::path& path);
+    // at READ_SCRATCH_SIZE bytes), so a huge or hostile file costs no more than a well-formed one. The database,
+    // or why there is none: Malformed (the parser's reason with its offset) for a file that was read but is no
+    // Palm database, any other kind (the system's reason) for one that could not be opened or read.
+    static Result<CPalmDatabase> Read(const std::filesystem::path& path);
     // Appends to `image` the part of an open .pdb file that Parse needs: the header, the record list, and the
     // data up to READ_SCRATCH_SIZE bytes past the highest data offset; the rest of a larger file stays unread,
     // and parsing the image gives what parsing the whole file would.
@@ -120,14 +121,6 @@ public:
 
 private:
     CPdbRecordArray m_records;
-};
-
-// What reading a database file gave: the database, or why there is none.
-struct PdbReadResult
-{
-    bool opened = false;                   // the file could be opened and read
-    std::optional<CPalmDatabase> database; // nullopt when the file could not be read or is malformed
-    std::string error;                     // for a failure: the system's reason, or the parser's with its offset
 };
 
 // The base name followed by a number below 100000 made from `random` (a fresh random number).

@@ -196,35 +196,31 @@ std::optional<CPalmDatabase> CPalmDatabase::Parse(std::span<const std::uint8_t> 
     return db;
 }
 
-PdbReadResult CPalmDatabase::Read(const std::filesystem::path& path)
+Result<CPalmDatabase> CPalmDatabase::Read(const std::filesystem::path& path)
 {
-    PdbReadResult result;
     // Opened as every input is: a FIFO, a device or a folder is refused before anything reads from it.
     Result<CReadOnlyFile> file = CReadOnlyFile::Open(path);
-    std::string image;
     if (!file) {
-        result.error = file.error().text;
-        return result;
+        return file.error();
     }
+    std::string image;
     if (const Status read = ReadImage(*file, image); !read) {
-        result.error = read.error().text;
-        return result;
+        return read.error();
     }
-    result.opened = true;
     PdbParseError error;
-    result.database = Parse(BytesOf(image), &error);
-    if (!result.database) {
-        result.error = error.reason + " at byte " + std::to_string(error.offset);
+    std::optional<CPalmDatabase> database = Parse(BytesOf(image), &error);
+    if (!database) {
+        return MakeError(ErrorKind::Malformed, error.reason + " at byte " + std::to_string(error.offset));
     }
-    return result;
+    return std::move(*database);
 }
 
 int CPalmDatabase::ReadFromFile(const std::string& path)
 {
-    PdbReadResult result = Read(PathFromUtf8(path));
-    if (!result.database) {
+    Result<CPalmDatabase> read = Read(PathFromUtf8(path));
+    if (!read) {
         return -1;
     }
-    *this = std::move(*result.database);
+    *this = std::move(*read);
     return 0;
 }

@@ -74,9 +74,9 @@ protected:
 
     static CPalmDatabase Load(const std::string& path)
     {
-        PdbReadResult read = CPalmDatabase::Read(path);
-        EXPECT_TRUE(read.database) << path << ": " << read.error;
-        return read.database.value_or(CPalmDatabase());
+        Result<CPalmDatabase> read = CPalmDatabase::Read(path);
+        EXPECT_TRUE(read) << path << ": " << (read ? "" : read.error().text);
+        return read.value_or(CPalmDatabase());
     }
 
     TempDir m_dir;

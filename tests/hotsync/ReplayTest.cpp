@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "Streams.h"
 #include "hotsync/Bytes.h"
 #include "hotsync/NetSync.h"
@@ -21,8 +23,8 @@ Result<std::string> Done(const Status& status)
 
 TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
 {
-    PdbReadResult pdb = CPalmDatabase::Read(std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb");
-    ASSERT_TRUE(pdb.database) << pdb.error;
+    Result<CPalmDatabase> pdb = CPalmDatabase::Read(std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb");
+    ASSERT_TRUE(pdb) << pdb.error().text;
     std::vector<Progress> progress;
     std::vector<DbListPage> pages;
     std::vector<CPalmDatabase> read;
@@ -67,9 +69,8 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
         return Done(closed ? dlp.DeleteDB("foobar") : closed);
     };
     const SessionWork install = [&](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
-        installed = InstallOnHandheld(dlp, handheld, *pdb.database, InstallOptions{true}, [&](const Progress& step) {
-            progress.push_back(step);
-        });
+        installed = InstallOnHandheld(
+            dlp, handheld, *pdb, InstallOptions{true}, [&](const Progress& step) { progress.push_back(step); });
         return Done(installed);
     };
     struct Case
@@ -153,7 +154,8 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
         // The blocks, records and resources read are what the handheld sent: each reply's argument, laid out
         // here.
         const auto sent = [&](const Bytes& bytes) {
-            return std::ranges::search(stream.reads, bytes).begin() != stream.reads.end();
+            return std::search(stream.reads.begin(), stream.reads.end(), bytes.begin(), bytes.end()) !=
+                   stream.reads.end();
         };
         EXPECT_FALSE(read[0].m_appInfo.empty());
         EXPECT_TRUE(sent(

@@ -125,7 +125,8 @@ TEST(PdbWriter, WritesBackWhatWasRead)
     EXPECT_TRUE(full.Serialize().has_value()) << "65,535 records fit";
     full.AddRecord(CPdbRecord{});
     EXPECT_FALSE(full.Serialize().has_value());
-    EXPECT_NE(full.Write("no-folder/db.pdb").error().text.find(" 65,535 records; 65,536 were given"), std::string::npos);
+    EXPECT_NE(full.Write("no-folder/db.pdb").error().text.find(" 65,535 records; 65,536 were given"),
+              std::string::npos);
 }
 
 // Tests that use files, each in a fresh folder removed afterwards.
@@ -136,7 +137,7 @@ protected:
     void TearDown() override { fs::remove_all(m_folder); }
     std::string PathOf(const std::string& name) const { return (m_folder / name).string(); }
     static void Put(const fs::path& path, std::string_view text) { std::ofstream(path, std::ios::binary) << text; }
-    static std::string Get(const fs::path& path) { return ReadWholeFile(path).bytes.value_or("(unread)"); }
+    static std::string Get(const fs::path& path) { return ReadWholeFile(path).value_or("(unread)"); }
     static std::string SystemText(int error) { return std::generic_category().message(error); }
     // Every entry under the folder (links not followed): no temporary file may be left behind.
     std::set<std::string> Listing() const
@@ -168,12 +169,12 @@ protected:
 TEST_F(PdbFile, ReadWholeFileReadsRegularFilesUpToTheLimit)
 {
     const std::string path = PathOf("big.txt");
-    EXPECT_EQ(ReadWholeFile(path).error, "No such file or directory");
-    EXPECT_EQ(ReadWholeFile(m_folder).error, "it is a folder");
-    EXPECT_EQ(ReadWholeFile("/dev/zero").error, "not a regular file");
+    EXPECT_EQ(ReadWholeFile(path).error().text, "No such file or directory");
+    EXPECT_EQ(ReadWholeFile(m_folder).error().text, "it is a folder");
+    EXPECT_EQ(ReadWholeFile("/dev/zero").error().text, "not a regular file");
     Put(path, Pattern(200000));
-    EXPECT_TRUE(ReadWholeFile(path, 200000).bytes == Pattern(200000));
-    EXPECT_FALSE(ReadWholeFile(path, 199999).bytes) << "one byte more than the limit is refused";
+    EXPECT_EQ(ReadWholeFile(path, 200000).value_or(""), Pattern(200000));
+    EXPECT_FALSE(ReadWholeFile(path, 199999)) << "one byte more than the limit is refused";
 }
 
 #if defined(__unix__)
