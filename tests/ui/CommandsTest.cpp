@@ -134,15 +134,6 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
     EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
 }
 
-TEST_F(DialogTest, AnEmptySongIsNamedByTheQuestionNotSavedSilently)
-{
-    Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("empty.pro", "")});
-    m_desktop.answers = {std::nullopt};
-    m_dialog->OnInstall();
-    EXPECT_NE(m_desktop.prompts.find("(no title):\n- the song has no text"), std::string::npos) << m_desktop.prompts;
-    EXPECT_EQ(std::pair(KeptFile(), m_dialog->LoadedTexts().size()), std::pair(""s, 2ul));
-}
-
 TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
 {
     Drop({WriteFile("long.pro", "{t:Caf\xC3\xA9}\n" + std::string(8100, 'a') + "\n")});

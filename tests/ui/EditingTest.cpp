@@ -88,9 +88,8 @@ TEST_F(DialogTest, UndoReachesTheListTheCountAndWhatIsSaved)
     Type(QStringLiteral("{t:Zebra}"), QTextCursor::EndOfBlock);
     Type(QStringLiteral("UNDONE "));
     EXPECT_NE(State(), state);
-    while (Editor()->document()->isUndoAvailable()) {
+    while (Editor()->document()->isUndoAvailable())
         Editor()->undo();
-    }
     EXPECT_EQ(std::pair(State(), length->text().toStdString()), std::pair(state, count));
     // Redo brings the edit back to the list and the count too.
     Editor()->redo();
