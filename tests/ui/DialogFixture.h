@@ -126,10 +126,10 @@ class CNoHandheld : public IHotSyncSession
 public:
     Status Install(const HotSyncSessionSetup& setup, const std::vector<const CPalmDatabase*>&, bool) override
     {
-        connections += setup.connection + " ";
-        return MakeError(ErrorKind::NotFound, "no USB handheld is connected");
+        return Absent(setup);
     }
-    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override
+    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override { return Absent(setup); }
+    Error Absent(const HotSyncSessionSetup& setup)
     {
         connections += setup.connection + " ";
         return MakeError(ErrorKind::NotFound, "no USB handheld is connected");

@@ -155,16 +155,20 @@ INSTANTIATE_TEST_SUITE_P(Window, HotSyncTest, ::testing::ValuesIn(HOTSYNC_CASES)
     return std::string(param.param.name);
 });
 
-TEST_F(DialogTest, InstallToHotSyncRemembersTheConnectionUntilAnotherDestination)
+TEST_F(DialogTest, InstallToNamesTheChosenFolderOrConnectionAndRemembersItUntilAnotherDestination)
 {
-    // The last choice types a connection; a malformed one is refused and changes nothing.
+    // A folder chosen is named in its entry.
     const std::string typed = std::to_string(3 + hotsync::ListSerialPorts().size());
-    m_desktop.answers = {typed, "net:127.0.0.1:nope", typed, "net:127.0.0.1:14999"};
+    m_desktop.answers = {m_dir.Str(), typed, "net:127.0.0.1:nope", typed, "net:127.0.0.1:14999"};
+    EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "on");
+    EXPECT_EQ(Menu(QStringLiteral("A &Folder...")), "off");
+    EXPECT_EQ(Menu(QString::fromStdString("A &Folder (" + m_dir.Str() + ")..."), false), "on");
+    // The last choice types a connection; a malformed one is refused and changes nothing.
     EXPECT_EQ(Menu(QStringLiteral("&HotSync...")), "off");
     EXPECT_EQ(Menu(QStringLiteral("&HotSync...")), "off");
     EXPECT_EQ(Menu(QStringLiteral("&HotSync (net:127.0.0.1:14999)..."), false), "on");
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "off");
-    EXPECT_EQ(m_desktop.kinds, "choice text message choice text");
+    EXPECT_EQ(m_desktop.kinds, "folder choice text message choice text");
     // Remembered where tunelore-cli's build --install reads it too.
     EXPECT_EQ(ReadInstallChoice(m_desktop), (InstallChoice{InstallMethod::HotSync, {}, "net:127.0.0.1:14999"}));
 

@@ -95,14 +95,3 @@ TEST_F(DialogTest, DragOutDoesNotStartWhenTextWouldBeLostAndSaysWhy)
         EXPECT_EQ(m_dialog->LoadedTexts().size(), 2u);
     }
 }
-
-TEST_F(DialogTest, InstallToShowsTheChosenFolderAndGoesBackToAutomatic)
-{
-    EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "on");
-    m_desktop.answers = {m_dir.Str()};
-    EXPECT_EQ(Menu(QStringLiteral("A &Folder...")), "off");
-    EXPECT_EQ(Menu(QString::fromStdString("A &Folder (" + m_dir.Str() + ")..."), false), "on");
-    EXPECT_EQ(Menu(QStringLiteral("A&utomatic")), "off");
-    EXPECT_EQ(ReadInstallChoice(m_desktop).method, InstallMethod::Automatic);
-    EXPECT_EQ(m_desktop.kinds, "folder");
-}
