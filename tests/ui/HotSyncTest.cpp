@@ -106,7 +106,7 @@ const HotSyncCase HOTSYNC_CASES[] = {
     {"ConnectionLost", {"connected"}, {MakeError(ErrorKind::Disconnected, "reset")}, {}, "modal message", {"net"},
      "The connection to the handheld was lost: reset.", false},
     {"ExistsReplaced", {"connected"}, {MakeError(ErrorKind::Exists, "exists")}, {"0"},
-     "modal choice modal message", {"net", "net replace"}, "HotSync installed", true},
+     "modal choice modal message", {"net", "net replace"}, " (net)\n", true},
     {"ExistsKept", {"connected"}, {MakeError(ErrorKind::Exists, "exists")}, {std::nullopt}, "modal choice", {"net"}, "",
      false},
     {"CancelWhileWaiting", {"cancel"}, {}, {}, "modal message", {"net"}, "HotSync was cancelled; nothing was installed.",
