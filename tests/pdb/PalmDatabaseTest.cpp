@@ -50,11 +50,12 @@ struct CImageBuilder
 };
 
 // A 78-byte header: dates 2006-01-01 00:00:00, :01 and :02, version 1, modification number 7, seed 0xABCDEF.
-CImageBuilder Header(std::string_view name, std::size_t count, unsigned attributes = 8, unsigned appInfo = 0)
+CImageBuilder
+Header(std::string_view name, std::size_t count, unsigned attributes = 8, unsigned appInfo = 0, unsigned sortInfo = 0)
 {
     CImageBuilder b;
     b.Text(name, 32).U16(attributes).U16(1).U32(0xBFDCCC00).U32(0xBFDCCC01).U32(0xBFDCCC02).U32(7).U32(appInfo);
-    b.U32(0).Text("SONG").Text("TuNe").U32(0x00ABCDEF).U32(0).U16(static_cast<std::uint32_t>(count));
+    b.U32(sortInfo).Text("SONG").Text("TuNe").U32(0x00ABCDEF).U32(0).U16(static_cast<std::uint32_t>(count));
     return b;
 }
 
@@ -84,14 +85,19 @@ std::vector<std::string> RecordData(const CPalmDatabase& db)
     return data;
 }
 
-// The header fields, then each record's list-entry fields in hex, on one line.
+// The header fields, the app info and sort info bytes, then each record's list-entry fields in hex, on one line.
 std::string Fields(const CPalmDatabase& db)
 {
     std::ostringstream out;
     out << db.GetName() << ' ' << db.m_attributes << ' ' << db.m_isResourceDb << ' ' << db.m_version << ' '
         << db.m_creationDate << ' ' << db.m_modificationDate << ' ' << db.m_backupDate << ' ' << db.m_modificationNumber
         << ' ' << FourCCToString(db.m_type) << ' ' << FourCCToString(db.m_creator) << ' ' << std::hex
-        << db.m_uniqueIdSeed;
+        << db.m_uniqueIdSeed << " app";
+    for (const std::uint8_t byte : db.m_appInfo)
+        out << ' ' << int{byte};
+    out << " sort";
+    for (const std::uint8_t byte : db.m_sortInfo)
+        out << ' ' << int{byte};
     for (const CPdbRecord& r : db.Records())
         out << " | " << int{r.m_attributes} << ' ' << r.m_uniqueId << ' ' << r.m_resourceType << ' ' << r.m_resourceId;
     return out.str();
@@ -105,16 +111,31 @@ TEST(PdbWriter, WritesBackWhatWasRead)
     records.U32(104).U8(0x40).U24(0xCDEF12).U32(106).U32(0).U32(106).U8(0x10).U24(1).U16(0);
     CImageBuilder resources = Header("Resources", 2, 9);
     resources.Text("tSTR").U16(0x03E8).U32(100).Text("MBAR").U16(2).U32(102).U16(0).Text("abxyz");
+    // The app info and sort info blocks between the list and the first record, each running to the next.
+    CImageBuilder blocks = Header("Blocks", 1, 8, 88, 91);
+    blocks.U32(93).U32(0).U16(0).Text("\1\2\3\4\5\x09\x09");
     const std::pair<Bytes, const char*> cases[] = {
         {records.Text("12345").m_bytes,
-         "Records 8 0 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef | 40 cdef12 0 0 | 0 0 0 0 | 10 1 0 0"},
+         "Records 8 0 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app sort | 40 cdef12 0 0 | 0 0 0 0 | 10 1 "
+         "0 "
+         "0"},
         {resources.m_bytes,
-         "Resources 9 1 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef | 0 0 74535452 3e8 | 0 0 4d424152 2"},
+         "Resources 9 1 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app sort | 0 0 74535452 3e8 | 0 0 "
+         "4d424152 2"},
+        {blocks.m_bytes,
+         "Blocks 8 0 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app 1 2 3 sort 4 5 | 0 0 0 0"},
     };
     for (const auto& [image, fields] : cases) {
         CPalmDatabase db = CPalmDatabase::Parse(image).value_or(CPalmDatabase{});
         EXPECT_EQ(Fields(db), fields);
         EXPECT_EQ(db.Serialize(), image);
+    }
+    // Sort info before app info, and both at one offset (one block).
+    for (const auto& [app, sort, fields] :
+         {std::tuple(90u, 88u, "app 3 4 5 sort 1 2 |"), {88u, 88u, "app 1 2 3 4 5 sort |"}}) {
+        CImageBuilder b = Header("Blocks", 1, 8, app, sort);
+        b.U32(93).U32(0).U16(0).Text("\1\2\3\4\5\x09\x09");
+        EXPECT_NE(Fields(CPalmDatabase::Parse(b.m_bytes).value_or(CPalmDatabase{})).find(fields), std::string::npos);
     }
     const Bytes named = CPalmDatabase(std::string(32, 'N'), TUNE, SONM, false, 0).Serialize().value_or(Bytes(33));
     EXPECT_EQ(std::string(named.begin(), named.begin() + 33), std::string(31, 'N') + "\0\0"s); // a zero ends the name
@@ -401,43 +422,3 @@ TEST_F(PdbFile, ReadsBackWhatWriteToFileWrote)
 }
 
 } // namespace
-
-// The app info and sort info blocks sit between the record list and the first record, and read back as they
-// were written; offsets in any order read the bytes up to the next block or record.
-TEST(PdbWriter, KeepsAppInfoAndSortInfoBlocks)
-{
-    CPalmDatabase db("Blocks", TUNE, SONM, false, 0);
-    db.m_appInfo = {1, 2, 3};
-    db.m_sortInfo = {4, 5};
-    CPdbRecord record;
-    const Bytes data{9, 9};
-    record.SetData(data);
-    db.AddRecord(record);
-    const Bytes image = db.Serialize().value_or(Bytes{});
-    ASSERT_EQ(image.size(), 78u + 8 + 2 + 3 + 2 + 2);
-    const auto u32 = [&image](std::size_t at) {
-        return std::uint32_t{image[at]} << 24 | std::uint32_t{image[at + 1]} << 16 | std::uint32_t{image[at + 2]} << 8 |
-               image[at + 3];
-    };
-    EXPECT_EQ(u32(52), 88u); // app info after the list and its two padding bytes
-    EXPECT_EQ(u32(56), 91u); // sort info after it
-    EXPECT_EQ(u32(78), 93u); // the record after both
-    const CPalmDatabase read = CPalmDatabase::Parse(image).value_or(CPalmDatabase{});
-    EXPECT_EQ(read.m_appInfo, db.m_appInfo);
-    EXPECT_EQ(read.m_sortInfo, db.m_sortInfo);
-    ASSERT_EQ(read.GetRecordCount(), 1);
-    EXPECT_EQ(Bytes(read.Records()[0].Data().begin(), read.Records()[0].Data().end()), data);
-
-    // Sort info first, then app info; and both offsets at the same place (one block).
-    Bytes swapped = image;
-    swapped[55] = 90; // app info from 90
-    swapped[59] = 88; // sort info from 88
-    const CPalmDatabase reversed = CPalmDatabase::Parse(swapped).value_or(CPalmDatabase{});
-    EXPECT_EQ(reversed.m_sortInfo, (Bytes{1, 2}));
-    EXPECT_EQ(reversed.m_appInfo, (Bytes{3, 4, 5}));
-    Bytes same = image;
-    same[59] = 88;
-    const CPalmDatabase one = CPalmDatabase::Parse(same).value_or(CPalmDatabase{});
-    EXPECT_EQ(one.m_appInfo, (Bytes{1, 2, 3, 4, 5}));
-    EXPECT_TRUE(one.m_sortInfo.empty());
-}

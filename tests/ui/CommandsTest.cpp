@@ -1,4 +1,4 @@
-// Save PDB, Install in chord mode and Quit: what is written, when the loaded texts go or stay, what is
+// Save PDB and Quit: what is written, when the loaded texts go or stay, what is
 // remembered, and the question before text is lost, with the character count that warns of it.
 
 #include "tests/ui/DialogFixture.h"
@@ -30,23 +30,6 @@ TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgai
     // The file holds the songs: as an import database it gives the same texts back for editing.
     Drop({QString::fromStdString(saved)});
     EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(loaded, before));
-}
-
-TEST_F(DialogTest, ChordModeExportsOnlyTheFirstTextAndKeepsItsCaptionWhenEmpty)
-{
-    // Install and Save PDB alike write a chord import database of the first text alone.
-    for (const bool save : {false, true}) {
-        Drop({WriteFile("chords.txt", CHORDS_FILE), WriteFile("grace.pro", GRACE_FILE)});
-        m_desktop.answers = {m_dir.File("chords.pdb")};
-        save ? m_dialog->OnSavePdb() : m_dialog->OnInstall();
-        CPalmDatabase database;
-        ASSERT_EQ(database.ReadFromFile(save ? m_dir.File("chords.pdb") : KeptFile()), 0);
-        EXPECT_EQ(std::pair(database.m_type, database.GetRecordCount()), std::pair(CHORD_IMPORT_TYPE, 3)) << save;
-    }
-    // Empty again, with the caption of a fresh window and the default button of the last state.
-    EXPECT_EQ(State(), "---- *&Install... |  |");
-    Drop({WriteFile("grace.pro", GRACE_FILE)});
-    EXPECT_EQ(State(), "LEIS *&Install Song... | 1 Song | [Amazing Grace]");
 }
 
 TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoadedAndTheWindowKeepsItsSize)
@@ -132,15 +115,6 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
     EXPECT_NE(m_desktop.prompts.find("message@0: The song was saved in "), std::string::npos) << m_desktop.prompts;
     Drop({WriteFile("chords.txt", CHORDS_FILE)});
     EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
-}
-
-TEST_F(DialogTest, AnEmptySongIsNamedByTheQuestionNotSavedSilently)
-{
-    Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("empty.pro", "")});
-    m_desktop.answers = {std::nullopt};
-    m_dialog->OnInstall();
-    EXPECT_NE(m_desktop.prompts.find("(no title):\n- the song has no text"), std::string::npos) << m_desktop.prompts;
-    EXPECT_EQ(std::pair(KeptFile(), m_dialog->LoadedTexts().size()), std::pair(""s, 2ul));
 }
 
 TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)

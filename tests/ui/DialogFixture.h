@@ -82,9 +82,8 @@ public:
     void RunModal(QDialog& dialog) override
     {
         Record("modal", dialog.objectName());
-        if (runModal) {
+        if (runModal)
             runModal(dialog);
-        }
     }
     void BeginWaitCursor() override { ++waitDepth; }
     void EndWaitCursor() override { --waitDepth; }
@@ -127,10 +126,10 @@ class CNoHandheld : public IHotSyncSession
 public:
     Status Install(const HotSyncSessionSetup& setup, const std::vector<const CPalmDatabase*>&, bool) override
     {
-        connections += setup.connection + " ";
-        return MakeError(ErrorKind::NotFound, "no USB handheld is connected");
+        return Absent(setup);
     }
-    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override
+    Result<std::vector<CPalmDatabase>> ReadSongbook(const HotSyncSessionSetup& setup) override { return Absent(setup); }
+    Error Absent(const HotSyncSessionSetup& setup)
     {
         connections += setup.connection + " ";
         return MakeError(ErrorKind::NotFound, "no USB handheld is connected");
@@ -188,9 +187,8 @@ protected:
                 actions.append(action->menu()->actions());
             } else if (action->text() == text) {
                 const std::string was = !action->isEnabled() ? "disabled" : action->isChecked() ? "on" : "off";
-                if (action->isEnabled() && trigger) {
+                if (action->isEnabled() && trigger)
                     action->trigger();
-                }
                 return was;
             }
         }
@@ -207,9 +205,8 @@ protected:
     {
         const QWidget* controls[] = {TitleList(), Editor(), Button("IDC_INSTALL"), Button("IDC_SAVE_PDB")};
         std::string state;
-        for (std::size_t i = 0; i < 4; ++i) {
+        for (std::size_t i = 0; i < 4; ++i)
             state += controls[i]->isEnabled() ? "LEIS"[i] : '-';
-        }
         state += (Button("IDC_INSTALL")->isDefault() ? " *" : " ") + Button("IDC_INSTALL")->text().toStdString() +
                  " | " + m_dialog->findChild<QLabel*>(QStringLiteral("IDC_STATUS"))->text().toStdString() + " |";
         for (int i = 0; i < TitleList()->count(); ++i) {

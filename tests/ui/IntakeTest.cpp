@@ -16,9 +16,8 @@ static bool DropOn(QWidget* target, const QStringList& paths)
 {
     QMimeData mime;
     QList<QUrl> urls;
-    for (const QString& path : paths) {
+    for (const QString& path : paths)
         urls.append(QUrl::fromLocalFile(path));
-    }
     mime.setUrls(urls);
     QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(target, &enter);
@@ -75,34 +74,6 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
     EXPECT_EQ(Editor()->toPlainText(), LoadedTextToEditor(Text(3)));
 }
 
-TEST_F(DialogTest, EditedSongFilesAreReplacedOnlyWhenTheUserSaysSo)
-{
-    const std::string database = m_dir.File("songs.pdb"), folder = m_dir.File("out") + "/";
-    WriteTestDatabase(database, TUNELORE_CREATOR, SONG_DB_TYPE, {"{t:Alpha}\n\0"s, "{t:Beta}\n\0"s, "{t:Gamma}\0"s});
-    const std::tuple<std::optional<std::string>, std::string, std::vector<std::string>> cases[] = {
-        {"keep", "edited", {"Alpha (2).pro", "Alpha (3).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
-        {"replace", "{t:Alpha}\r\n", {"Alpha (2).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
-        {std::nullopt, "edited", {"Alpha (2).pro", "Alpha.pro", "Beta.pro"}}, // Cancel writes nothing more
-    };
-    for (const auto& [answer, alpha, files] : cases) {
-        std::filesystem::remove_all(folder);
-        std::filesystem::create_directory(folder);
-        WriteFileBytes(folder + "Alpha.pro", "edited");
-        WriteFileBytes(folder + "Alpha (2).pro", "taken");   // not free for keeping both
-        WriteFileBytes(folder + "Beta.pro", "{t:Beta}\r\n"); // the song itself: left alone, nobody asked
-        const auto earlier = std::filesystem::last_write_time(folder + "Beta.pro") - std::chrono::hours(1);
-        std::filesystem::last_write_time(folder + "Beta.pro", earlier);
-        m_desktop.answers.insert(m_desktop.answers.end(), {folder, answer});
-        m_desktop.kinds.clear();
-        Drop({QString::fromStdString(database)});
-        EXPECT_EQ(FolderEntries(folder), files);
-        EXPECT_EQ(ReadFileBytes(folder + "Alpha.pro"), alpha);
-        EXPECT_EQ(std::filesystem::last_write_time(folder + "Beta.pro"), earlier);
-        EXPECT_EQ(m_desktop.kinds, "folder replace message"); // asked once, about Alpha.pro
-        EXPECT_NE(m_desktop.prompts.rfind("replace@1: " + folder + "Alpha.pro "), std::string::npos);
-    }
-}
-
 TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
 {
     const std::string database = m_dir.File("songs.pdb"), folder = m_dir.File("out") + "/";
@@ -123,13 +94,23 @@ TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
          "2 songs written.\n1 song already there, left as it was.\n2 songs kept under a numbered name, beside files "
          "with another text.",
          {"Alpha (2).pro", "Alpha.pro", "Beta (2).pro", "Beta.pro", "Gamma.pro"}},
+        {{"keep", "replace"},
+         "2 songs written.\n1 song already there, left as it was.\n1 file replaced.\n1 song kept under a numbered "
+         "name, "
+         "beside a file with another text.",
+         {"Alpha (2).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
+        {{std::nullopt},
+         "0 songs written.\nStopped at Cancel after 0 of 3 songs; the rest were not written.",
+         {"Alpha.pro", "Beta.pro", "Gamma.pro"}},
     };
     for (const auto& c : cases) {
         std::filesystem::remove_all(folder);
         std::filesystem::create_directory(folder);
         WriteFileBytes(folder + "Alpha.pro", "edited");
         WriteFileBytes(folder + "Beta.pro", "edited too");
-        WriteFileBytes(folder + "Gamma.pro", "{t:Gamma}\r\n"); // the song itself
+        WriteFileBytes(folder + "Gamma.pro", "{t:Gamma}\r\n"); // the song itself: left alone, nobody asked
+        const auto earlier = std::filesystem::last_write_time(folder + "Gamma.pro") - std::chrono::hours(1);
+        std::filesystem::last_write_time(folder + "Gamma.pro", earlier);
         m_desktop.answers.push_back(folder);
         m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
         m_dialog = NewWindow();
@@ -138,6 +119,10 @@ TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
         const std::string message = m_desktop.prompts.substr(m_desktop.prompts.find("message@1: "));
         EXPECT_EQ(message, "message@1: Songs extracted to " + folder + ".\n" + c.message + "\n");
         EXPECT_EQ(FolderEntries(folder), c.files);
+        EXPECT_EQ(std::filesystem::last_write_time(folder + "Gamma.pro"), earlier);
+        EXPECT_NE(m_desktop.prompts.find("replace@1: " + folder + "Alpha.pro "), std::string::npos);
+        EXPECT_EQ(ReadFileBytes(folder + "Alpha.pro"),
+                  c.answers[0].value_or("").starts_with("replace") ? "{t:Alpha}\r\n"s : "edited"s);
     }
 }
 
@@ -156,9 +141,8 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
     for (const auto& [files, expected] : cases) {
         m_dialog->ClearLoadedSongs();
         QStringList paths;
-        for (const auto& [name, bytes] : files) {
+        for (const auto& [name, bytes] : files)
             paths.append(WriteFile(name, bytes));
-        }
         Drop(paths);
         EXPECT_EQ(note->text().toStdString(), expected);
     }

@@ -33,9 +33,8 @@ TEST_F(DialogTest, ControlsFollowTheLoadedTexts)
         SCOPED_TRACE(c.state);
         m_dialog = NewWindow();
         QStringList paths;
-        for (const auto& [name, bytes] : c.files) {
+        for (const auto& [name, bytes] : c.files)
             paths.append(WriteFile(name, bytes));
-        }
         Drop(paths);
         EXPECT_EQ(State(), c.state);
         EXPECT_EQ(Button("IDC_DROP_FILES")->isDefault(), paths.isEmpty());
@@ -48,9 +47,8 @@ TEST_F(DialogTest, TabOrderFocusAndAScreenReaderNameAndDescriptionOfEveryControl
     std::string order; // the controls along the focus chain, "+" where Tab stops
     QWidget* first = m_dialog->nextInFocusChain();
     for (QWidget* widget = first; order.empty() || widget != first; widget = widget->nextInFocusChain()) {
-        if (widget->parentWidget() == m_dialog.get()) {
+        if (widget->parentWidget() == m_dialog.get())
             order += ((widget->focusPolicy() & Qt::TabFocus) != 0 ? "+" : "") + widget->objectName().toStdString();
-        }
     }
     EXPECT_EQ(order,
               "+IDC_SONG_TITLE+IDC_SONG_TEXT+IDC_DROP_FILES+IDC_INSTALL+IDC_SAVE_PDB+IDCANCELIDC_STATUS"
