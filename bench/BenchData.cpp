@@ -144,7 +144,7 @@ std::vector<std::uint8_t> MakeSongDatabaseImage(std::size_t songs)
     return database.Serialize().value();
 }
 
-IPlatform::OpenResult CBenchPlatform::OpenWithDefaultApplication(const std::string&)
+Status CBenchPlatform::OpenWithDefaultApplication(const std::string&)
 {
-    return {true, {}};
+    return {};
 }

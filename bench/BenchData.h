@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/Platform.h"
-
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 // Deterministic inputs for the benchmarks and the end-to-end script: the same sizes give the same bytes on
 // every machine, so figures can be compared.
@@ -29,7 +29,7 @@ std::vector<std::uint8_t> MakeSongDatabaseImage(std::size_t songs);
 class CBenchPlatform : public IPlatform
 {
 public:
-    OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    Status OpenWithDefaultApplication(const std::string& path) override;
     DefaultApplication DefaultApplicationFor(const std::string&) override { return {}; }
     std::optional<std::string> Variable(const std::string&) override { return std::nullopt; }
     std::uint32_t Now() override { return 1136073600u; }

@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 class CBenchDesktop : public IDesktop
 {
 public:
-    OpenResult OpenWithDefaultApplication(const std::string& path) override
+    Status OpenWithDefaultApplication(const std::string& path) override
     {
         return m_platform.OpenWithDefaultApplication(path);
     }

@@ -153,8 +153,8 @@ void HandOn(InstallResult& result,
             result.error = "no application is set to install Palm databases";
         } else if (tool.known && IsThisProgram(tool.application)) {
             result.error = "the application set to install Palm databases is this program (" + tool.application + ")";
-        } else if (const IPlatform::OpenResult opened = platform.OpenWithDefaultApplication(result.path); !opened.ok) {
-            result.error = opened.error.empty() ? "the system's install tool refused it" : opened.error;
+        } else if (const Status opened = platform.OpenWithDefaultApplication(result.path); !opened) {
+            result.error = opened.error().text.empty() ? "the system's install tool refused it" : opened.error().text;
         }
         break;
     }

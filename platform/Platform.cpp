@@ -58,15 +58,15 @@ std::string FailureText(const std::string& program, const ProgramRun& run)
     return said.empty() ? text : text + " (" + said + ")";
 }
 
-IPlatform::OpenResult RunOpener(const std::string& path)
+Status RunOpener(const std::string& path)
 {
     const ProgramRun run = RunProgram({OPENER, PathArgument(path)}, HELPER_WAIT);
     if (run.started && run.error.empty() && (!run.finished || run.exitStatus == 0)) {
         // Ended well, or still running after the wait because it started the application itself: the request
         // was made.
-        return {true, {}};
+        return {};
     }
-    return {false, FailureText(OPENER, run)};
+    return MakeError(ErrorKind::System, FailureText(OPENER, run));
 }
 
 #if !defined(__APPLE__)
@@ -95,24 +95,24 @@ std::string QueryLine(const std::vector<std::string>& arguments, std::string& er
 
 #else
 
-IPlatform::OpenResult RunOpener(const std::string& path)
+Status RunOpener(const std::string& path)
 {
     const std::wstring widePath = WideFromUtf8(path);
     const HINSTANCE result = ShellExecuteW(nullptr, L"open", widePath.c_str(), L"", L"", SW_SHOW);
     // Values above 32 mean success.
     if (reinterpret_cast<INT_PTR>(result) > 32) {
-        return {true, {}};
+        return {};
     }
-    return {false,
-            "the shell could not open the file (error " +
-                std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(result))) + ")"};
+    return MakeError(ErrorKind::System,
+                     "the shell could not open the file (error " +
+                         std::to_string(static_cast<long long>(reinterpret_cast<INT_PTR>(result))) + ")");
 }
 
 #endif
 
 } // namespace
 
-IPlatform::OpenResult CSystemPlatform::OpenWithDefaultApplication(const std::string& path)
+Status CSystemPlatform::OpenWithDefaultApplication(const std::string& path)
 {
     return RunOpener(path);
 }

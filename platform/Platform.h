@@ -13,14 +13,9 @@ class IPlatform
 public:
     virtual ~IPlatform() = default;
 
-    struct OpenResult
-    {
-        bool ok = false;
-        std::string error; // why the request failed, when it did
-    };
     // Asks the desktop to open `path` with the application associated with its type; does not wait for it.
-    // The opener's own output never reaches the terminal; a failure's `error` is one line.
-    virtual OpenResult OpenWithDefaultApplication(const std::string& path) = 0;
+    // The opener's own output never reaches the terminal; a failure's text is one line.
+    virtual Status OpenWithDefaultApplication(const std::string& path) = 0;
 
     struct DefaultApplication
     {
@@ -59,7 +54,7 @@ Result<std::optional<std::uint32_t>> SourceDateEpochFromEnvironment();
 class CSystemPlatform : public IPlatform
 {
 public:
-    OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    Status OpenWithDefaultApplication(const std::string& path) override;
     DefaultApplication DefaultApplicationFor(const std::string& path) override;
     std::optional<std::string> Variable(const std::string& name) override;
     std::uint32_t Now() override;

@@ -81,7 +81,7 @@ QStringList ToQtNameFilters(const QString& filter)
     return result;
 }
 
-IPlatform::OpenResult CQtDesktop::OpenWithDefaultApplication(const std::string& path)
+Status CQtDesktop::OpenWithDefaultApplication(const std::string& path)
 {
     return m_system.OpenWithDefaultApplication(path);
 }

@@ -7,7 +7,7 @@
 class CQtDesktop : public IDesktop
 {
 public:
-    OpenResult OpenWithDefaultApplication(const std::string& path) override;
+    Status OpenWithDefaultApplication(const std::string& path) override;
     DefaultApplication DefaultApplicationFor(const std::string& path) override;
     std::optional<std::string> Variable(const std::string& name) override;
     std::uint32_t Now() override;

@@ -93,10 +93,10 @@ TEST(SystemPlatform, Opener)
     // Without xdg-open on PATH the request fails and says why; a stand-in for it records its argument, where a
     // path that starts like an option is made relative.
     ScopedEnv path("PATH", bin.Str());
-    EXPECT_NE(CSystemPlatform().OpenWithDefaultApplication("x.pdb").error.find("xdg-open"), std::string::npos);
+    EXPECT_NE(CSystemPlatform().OpenWithDefaultApplication("x.pdb").error().text.find("xdg-open"), std::string::npos);
     WriteFileBytes(bin.File("xdg-open"), "#!/bin/sh\nprintf '%s' \"$1\" > '" + dir.File("argument") + "'\n");
     std::filesystem::permissions(bin.File("xdg-open"), std::filesystem::perms::owner_all);
-    EXPECT_TRUE(CSystemPlatform().OpenWithDefaultApplication("-x y.pdb").ok);
+    EXPECT_TRUE(CSystemPlatform().OpenWithDefaultApplication("-x y.pdb"));
     EXPECT_EQ(ReadFileBytes(dir.File("argument")), "./-x y.pdb");
 }
 #elif defined(_WIN32)
@@ -104,9 +104,9 @@ TEST(SystemPlatform, ShellOpen)
 {
     TempDir dir;
     // The shell's open verb reports a file that is not there.
-    const IPlatform::OpenResult result = CSystemPlatform().OpenWithDefaultApplication(dir.File("missing.pdb"));
-    EXPECT_FALSE(result.ok);
-    EXPECT_NE(result.error.find("error 2)"), std::string::npos) << result.error;
+    const Status result = CSystemPlatform().OpenWithDefaultApplication(dir.File("missing.pdb"));
+    ASSERT_FALSE(result);
+    EXPECT_NE(result.error().text.find("error 2)"), std::string::npos) << result.error().text;
 }
 #endif
 

@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/Platform.h"
-
 #include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
+
+#include "platform/Platform.h"
 
 // A desktop for tests: a fixed clock, counted random numbers, open requests recorded
 // instead of started, only the variables in `environment`, and `defaultApplication` for every file.
@@ -15,10 +15,10 @@ class FakePlatform : public IPlatform
 public:
     static constexpr std::uint32_t DEFAULT_NOW = 1136073600u; // 2006-01-01 00:00 UTC
 
-    OpenResult OpenWithDefaultApplication(const std::string& path) override
+    Status OpenWithDefaultApplication(const std::string& path) override
     {
         openRequests.push_back(path);
-        return {true, {}};
+        return {};
     }
     DefaultApplication DefaultApplicationFor(const std::string&) override { return defaultApplication; }
     std::optional<std::string> Variable(const std::string& name) override

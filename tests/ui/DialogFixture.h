@@ -28,7 +28,7 @@ using namespace std::string_literals;
 class CFakeDesktop : public IDesktop
 {
 public:
-    OpenResult OpenWithDefaultApplication(const std::string& path) override
+    Status OpenWithDefaultApplication(const std::string& path) override
     {
         Record("request", QString::fromStdString(path));
         return platform.OpenWithDefaultApplication(path);
