@@ -13,31 +13,28 @@
 
 #include "platform/Platform.h"
 
-std::optional<std::string> MakeDatabaseNameArgument(std::string_view argument, std::string& error)
+Result<std::string> MakeDatabaseNameArgument(std::string_view argument)
 {
     const bool utf8 = IsValidUtf8(argument);
     // U+0080..U+009F are the C1 control characters; the handheld's character set has no form for them.
     for (std::size_t i = 0; utf8 && i + 1 < argument.size(); ++i) {
         if (argument[i] == '\xC2' && static_cast<unsigned char>(argument[i + 1]) <= 0x9F) {
-            error = "--name: the database name must not hold control characters";
-            return std::nullopt;
+            return MakeError(ErrorKind::Refused, "--name: the database name must not hold control characters");
         }
     }
     std::string name = utf8 ? Utf8ToCp1252(argument) : std::string(argument);
     if (name.empty()) {
-        error = "--name: the database name is empty";
-        return std::nullopt;
+        return MakeError(ErrorKind::Refused, "--name: the database name is empty");
     }
     if (name.size() > PDB_MAX_NAME_LENGTH) {
-        error = "--name: the database name has " + std::to_string(name.size()) + " bytes, at most " +
-                std::to_string(PDB_MAX_NAME_LENGTH) + " fit";
-        return std::nullopt;
+        return MakeError(ErrorKind::Refused,
+                         "--name: the database name has " + std::to_string(name.size()) + " bytes, at most " +
+                             std::to_string(PDB_MAX_NAME_LENGTH) + " fit");
     }
     for (const char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte == 0x7F) {
-            error = "--name: the database name must not hold control characters";
-            return std::nullopt;
+            return MakeError(ErrorKind::Refused, "--name: the database name must not hold control characters");
         }
     }
     return name;

@@ -64,6 +64,6 @@ int RunConvert(const std::string& path, bool chordSheets);
 int RunInfo(const std::string& databasePath, bool json);
 
 // Turns the --name argument (UTF-8 from the command line) into a database name in the handheld's character
-// set; nullopt and `error` when it is empty, longer than the 31 bytes of the name field, or holds a control
+// set; the usage error when it is empty, longer than the 31 bytes of the name field, or holds a control
 // character.
-std::optional<std::string> MakeDatabaseNameArgument(std::string_view argument, std::string& error);
+Result<std::string> MakeDatabaseNameArgument(std::string_view argument);

@@ -181,13 +181,13 @@ int Run(int argc, char** argv)
             return EXIT_STATUS_USAGE;
         }
         if (nameOption->count() > 0) {
-            std::string error;
-            build.name = MakeDatabaseNameArgument(nameArgument, error);
-            build.nameArgument = nameArgument;
-            if (!build.name) {
-                PrintError(error + " (see tunelore-cli --help)");
+            const Result<std::string> name = MakeDatabaseNameArgument(nameArgument);
+            if (!name) {
+                PrintError(name.error().text + " (see tunelore-cli --help)");
                 return EXIT_STATUS_USAGE;
             }
+            build.name = *name;
+            build.nameArgument = nameArgument;
         }
         return RunBuild(build);
     }

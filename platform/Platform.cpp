@@ -70,19 +70,17 @@ Status RunOpener(const std::string& path)
 }
 
 #if !defined(__APPLE__)
-// The first line of a query's answer, without its line end; empty when the helper failed.
-std::string QueryLine(const std::vector<std::string>& arguments, std::string& error, bool& notFound)
+// The first line of a query's answer, without its line end; NotFound when the helper is not installed.
+Result<std::string> QueryLine(const std::vector<std::string>& arguments)
 {
     const ProgramRun run = RunProgram(arguments, HELPER_WAIT);
     if (run.notFound) {
-        notFound = true;
-        error = arguments.front() + ": " + run.cause;
-        return {};
+        return MakeError(ErrorKind::NotFound, arguments.front() + ": " + run.cause);
     }
     if (!run.finished || run.exitStatus != 0) {
-        error = run.finished || !run.error.empty() ? FailureText(arguments.front(), run)
-                                                   : arguments.front() + " did not answer";
-        return {};
+        return MakeError(ErrorKind::System,
+                         run.finished || !run.error.empty() ? FailureText(arguments.front(), run)
+                                                            : arguments.front() + " did not answer");
     }
     std::string_view output = run.output;
     std::string line(PopLine(output, LineEnds::TextMode));
@@ -134,9 +132,19 @@ IPlatform::DefaultApplication CSystemPlatform::DefaultApplicationFor(const std::
     (void)path; // Launch Services is not asked; "open" reports a file no application takes.
 #else
     // xdg-open picks the default application of the type xdg-mime gives the file.
-    result.type = QueryLine({"xdg-mime", "query", "filetype", PathArgument(path)}, result.error, result.noTool);
+    // A failed query leaves its field empty and says why; a helper that is not installed means no tool.
+    const auto query = [&result](const std::vector<std::string>& arguments) {
+        Result<std::string> line = QueryLine(arguments);
+        if (!line) {
+            result.error = line.error().text;
+            result.noTool = line.error().kind == ErrorKind::NotFound;
+            return std::string();
+        }
+        return std::move(*line);
+    };
+    result.type = query({"xdg-mime", "query", "filetype", PathArgument(path)});
     if (!result.type.empty()) {
-        result.application = QueryLine({"xdg-mime", "query", "default", result.type}, result.error, result.noTool);
+        result.application = query({"xdg-mime", "query", "default", result.type});
     }
     result.known = result.error.empty();
 #endif
