@@ -147,6 +147,8 @@ TEST(SongListTest, LossesNameEmptySongsAmongTheOthersInOrder)
         {0, LossKind::EmptySong}, {2, LossKind::TextCut}, {3, LossKind::EmptySong}, {4, LossKind::EmptySong}};
     EXPECT_EQ(found, expected);
     EXPECT_NE(DescribeLoss(Loss{LossKind::EmptySong, 0, 0, {}, {}}).find("no text"), std::string::npos);
-    // A chord list's export is the first text alone: nothing else is reported.
-    EXPECT_TRUE(ListOf({CHORDS, ""}).Losses().empty());
+    // A chord list's export is the first text alone, read as chord definitions: nothing else is reported.
+    const std::vector<TextLossReport> chords = ListOf({"C x 3 2 0 1 0\r\nD 0 0 0 0 2 3 2\r\n", "", "la\r\n"}).Losses();
+    EXPECT_EQ(std::tuple(chords.size(), chords.at(0).text, chords.at(0).losses.at(0).kind),
+              std::tuple(1u, 0u, LossKind::ChordValuesDropped));
 }
