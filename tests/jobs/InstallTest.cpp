@@ -113,7 +113,6 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
 }
 
-// Installs at the same moment each get their line, once; a list that cannot be written says why.
 TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
 {
     const std::string list = m_home.File(".jpilot/jpilot.install");
