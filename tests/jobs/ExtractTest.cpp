@@ -30,6 +30,11 @@ protected:
         return ReadDatabaseFile(m_dir.File("s.pdb")).database.value();
     }
     std::string Out(const std::string& name = {}) const { return m_dir.File("out/" + name); }
+    void FreshOut() const
+    {
+        std::filesystem::remove_all(Out());
+        std::filesystem::create_directory(Out());
+    }
 
     TempDir m_dir;
 };
@@ -89,7 +94,6 @@ TEST_F(ExtractTest, ChordsToTextOneCrLfLinePerChordRecord)
               std::tuple(false, "Can't write file " + m_dir.File("no/c.txt") + ": No such file or directory"));
 }
 
-// A chord list already at the target is left alone when it holds the chords, else replaced or kept as chosen.
 TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
 {
     const CPalmDatabase chords = Database({"\x03\x02\x00\x00\x00\x03\x00\x00G7"s}, CHORD_DB_TYPE);
@@ -111,8 +115,7 @@ TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.before + " " + std::to_string(static_cast<int>(c.choice)));
-        std::filesystem::remove_all(Out());
-        std::filesystem::create_directory(Out());
+        FreshOut();
         if (!c.before.empty()) {
             WriteFileBytes(Out("c.txt"), c.before);
         }
@@ -135,52 +138,43 @@ TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
         PathFromUtf8(Out("c (2).txt")));
 }
 
-// A song kept before under a numbered name is already there: left alone, counted as unchanged, not asked about
-// and not written again; only a song that no file holds leads to the question.
 TEST_F(ExtractTest, SongKeptBeforeUnderANumberedNameIsAlreadyThere)
 {
     const CPalmDatabase songs = Database({"Song\nA\n\0"s});
     const std::string song = "Song\r\nA\r\n";
-    struct Case
-    {
-        Files numbered;   // the bytes of "Song (2).pro", "Song (3).pro", ... beside an edited "Song.pro"
-        std::string file; // where the song ends
-        bool asked;
-        int unchanged;
+    // The bytes of "Song (2).pro", "Song (3).pro", ... beside an edited "Song.pro"; where the song ends; whether
+    // the user is asked (else the song counts as unchanged).
+    const std::tuple<Files, std::string, bool> cases[] = {
+        {{song}, "Song (2).pro", false},
+        {{"other", song}, "Song (3).pro", false},
+        {{"other"}, "Song (3).pro", true},
     };
-    const Case cases[] = {
-        {{song}, "Song (2).pro", false, 1},
-        {{"other", song}, "Song (3).pro", false, 1},
-        {{"other"}, "Song (3).pro", true, 0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.file + (c.asked ? " asked" : ""));
-        std::filesystem::remove_all(Out());
-        std::filesystem::create_directory(Out());
+    for (const auto& [numbered, file, asked] : cases) {
+        SCOPED_TRACE(file + (asked ? " asked" : ""));
+        FreshOut();
         WriteFileBytes(Out("Song.pro"), "edited");
-        for (std::size_t i = 0; i < c.numbered.size(); ++i) {
-            WriteFileBytes(Out("Song (" + std::to_string(i + 2) + ").pro"), c.numbered[i]);
+        for (std::size_t i = 0; i < numbered.size(); ++i) {
+            WriteFileBytes(Out("Song (" + std::to_string(i + 2) + ").pro"), numbered[i]);
         }
-        bool asked = false;
-        const ExtractResult result = ExtractSongs(songs, Out(), [&](const std::filesystem::path&) {
-            asked = true;
+        bool wasAsked = false;
+        const ExtractResult result = ExtractSongs(songs, Out(), [&wasAsked](const std::filesystem::path&) {
+            wasAsked = true;
             return ExistingFileChoice::KeepBoth;
         });
-        EXPECT_EQ(std::tuple(asked, result.unchanged, result.written, result.files),
-                  std::tuple(c.asked, c.unchanged, 1, Files{Out(c.file)}));
-        EXPECT_EQ(FolderEntries(Out()).size(), 1 + c.numbered.size() + (c.asked ? 1u : 0u));
-        EXPECT_EQ(ReadFileBytes(Out("Song.pro")), "edited");
-        EXPECT_EQ(ReadFileBytes(Out(c.file)), song);
+        EXPECT_EQ(std::tuple(wasAsked, result.unchanged, result.written, result.files),
+                  std::tuple(asked, asked ? 0 : 1, 1, Files{Out(file)}));
+        EXPECT_EQ(FolderEntries(Out()).size(), 1 + numbered.size() + (asked ? 1u : 0u));
+        EXPECT_EQ(ReadFileBytes(Out("Song.pro")).value_or("") + "|" + ReadFileBytes(Out(file)).value_or(""),
+                  "edited|" + song);
     }
 }
 
 // What is already in the folder: names differing only in case are one name, a kept file keeps its name from
-// the songs after it, a link is replaced (never followed) or kept, and what is in the way is said with its cause.
+// the songs after it and a link is replaced (never followed) or kept.
 TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
 {
     const CPalmDatabase songs = Database({"Song\nA\n\0"s, "song\nB\n\0"s});
     const auto keep = [](const std::filesystem::path&) { return ExistingFileChoice::KeepBoth; };
-    const auto replace = [](const std::filesystem::path&) { return ExistingFileChoice::Replace; };
 
     ASSERT_EQ(ExtractSongs(songs, Out()).files, (Files{Out("Song.pro"), Out("song (2).pro")}));
     WriteFileBytes(Out("Song.pro"), "edited");
@@ -190,27 +184,18 @@ TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
     EXPECT_EQ(ReadFileBytes(Out("Song.pro")), "edited");
 
 #if !defined(_WIN32)
-    std::filesystem::remove_all(Out());
-    std::filesystem::create_directory(Out());
+    FreshOut();
     WriteFileBytes(m_dir.File("target"), "outside");
     std::filesystem::create_symlink(m_dir.File("target"), Out("Song.pro"));
     result = ExtractSongs(songs, Out(), keep);
     EXPECT_EQ(result.files, (Files{Out("Song (2).pro"), Out("song (3).pro")}));
     EXPECT_TRUE(std::filesystem::is_symlink(Out("Song.pro")));
     std::filesystem::remove(Out("Song (2).pro")); // else the song is there already, and the link stays
-    result = ExtractSongs(songs, Out(), replace);
+    result = ExtractSongs(songs, Out(), [](const std::filesystem::path&) { return ExistingFileChoice::Replace; });
     EXPECT_EQ(std::tuple(result.replaced.at(0), result.links), std::tuple(Out("Song.pro"), Files{Out("Song.pro")}));
     EXPECT_FALSE(std::filesystem::is_symlink(Out("Song.pro")));
     EXPECT_EQ(ReadFileBytes(m_dir.File("target")), "outside");
 #endif
-
-    std::filesystem::remove_all(Out());
-    std::filesystem::create_directories(Out("Song.pro"));
-    result = ExtractSongs(songs, Out(), replace);
-    EXPECT_EQ(std::tuple(result.failed, result.files), std::tuple(Files{"Song"}, Files{Out("song (2).pro")}));
-    ASSERT_EQ(result.errors.size(), 1u);
-    EXPECT_EQ(result.errors[0],
-              "Can't write file " + Out("Song.pro") + ": " + std::make_error_code(std::errc::is_a_directory).message());
 }
 
 TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)

@@ -134,12 +134,10 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"hand.pdb", "", InputKind::SongDatabase, {}},
         {"hand.bin", "", InputKind::NotText, {}},
         {"mine.bin", "", InputKind::ImportDatabase, {"A\r\n\r\nB\r\n", ""}},
-        {"utf32.txt", "\xFF\xFE\0\0A\0\0\0\n\0\0\0"s, InputKind::Texts, {"A\r\n"}},
         {"huge.txt", "", InputKind::Unreadable, {}},
         {"missing.pro", "", InputKind::Unreadable, {}},
         {"folder", "", InputKind::Unreadable, {}},
         {"/dev/zero", "", InputKind::Unreadable, {}}, // never read to its (missing) end
-        {"/dev/urandom", "", InputKind::Unreadable, {}},
         {"noel-bom.pro", "", InputKind::Texts, {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
     };
     for (const auto& [name, bytes, kind, texts] : cases) {

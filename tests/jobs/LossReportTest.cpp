@@ -97,19 +97,4 @@ TEST(LossReport, SignsBecomeLettersAndOtherCharactersAreCounted)
     EXPECT_EQ(DatabaseNameLoss("\xCE\xA9mega"), (Loss{LossKind::DatabaseNameChanged, 1, 0, "\xCE\xA9mega", "?mega"}));
 }
 
-TEST(LossReport, ExportLossesFollowTheExportsChoiceOfTexts)
-{
-    const LoadedText chords{"C x 3 2 0 1 0\r\n" + SEVEN_VALUES + "\r\n", {}, 0};
-    const LoadedText longSong = MakeLoadedText("long.pro", BLOCK + std::string(150, 'a'));
-    LoadedText omega{"b?\r\n", {}, 0};
-    omega.replaced.counts[0x03A9] = 1;
-    // After a chord list the other texts are not exported; of songs, those that lose something, by index.
-    const std::vector<TextLossReport> chordList = ExportLosses({chords, longSong});
-    const std::vector<TextLossReport> songs = ExportLosses({LoadedText{"a\r\n", {}, 0}, longSong, omega});
-    ASSERT_EQ(std::tuple(chordList.size(), songs.size()), std::tuple(1u, 2u));
-    EXPECT_EQ(std::tuple(chordList[0].losses.at(0).kind, songs[0].text, songs[0].losses.at(0).kind, songs[1].text),
-              std::tuple(LossKind::ChordValuesDropped, 1u, LossKind::TextCut, 2u));
-    EXPECT_EQ(songs[1].losses.at(0).kind, LossKind::CharactersReplaced);
-}
-
 } // namespace
