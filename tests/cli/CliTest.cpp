@@ -273,8 +273,8 @@ TEST_F(CliTest, InfoDescribesHeaderAndRecords)
     std::erase(run.out, '\r');
     EXPECT_NE(run.out.find("name:                \\x1BSo\\x09ngs\\x7F\n"), std::string::npos) << run.out;
 #if !defined(_WIN32) // no Windows file name holds a control character
-    run = Run({"build", "-o", Work("songs\x1B"), Data("songs/cafe.pro")});
-    EXPECT_NE(run.out.find(" to " + Work("songs\\x1B") + "\n"), std::string::npos) << run.out;
+    run = Run({"build", "-o", Work("songs\x1B\x7F"), Data("songs/cafe.pro")});
+    EXPECT_NE(run.out.find(" to " + Work("songs\\x1B\\x7F") + "\n"), std::string::npos) << run.out;
 #endif
 }
 
