@@ -49,7 +49,7 @@ std::string SafeSongFileName(std::string_view displayName)
         --baseEnd;
     }
     if (IsReservedDeviceName(std::string_view(name).substr(0, baseEnd))) {
-        name.insert(baseEnd, "_");
+        name.insert(baseEnd, 1, '_');
     }
     return name;
 }
