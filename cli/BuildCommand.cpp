@@ -108,20 +108,13 @@ int RunBuild(const BuildOptions& options)
                " (" + CountOf(records, chordMode ? "chord" : "song", chordMode ? "chords" : "songs") + ")";
     };
     std::string done;
-    InstallRoute route;
-    if (!options.hotsync && options.Installing()) {
-        route = ChooseInstallRoute(options, platform);
-        if (route.failed)
+    if (options.hotsync || options.Installing()) {
+        const std::optional<InstallRoute> route = ChooseInstallRoute(options, platform);
+        if (!route)
             return EXIT_STATUS_FAILED;
-    }
-    if (const std::optional<HotSyncOptions>& hotsync = options.hotsync ? options.hotsync : route.hotsync) {
-        const std::optional<std::string> installed = InstallByHotSync({&database}, what(), *hotsync);
-        if (!installed)
-            return EXIT_STATUS_FAILED;
-        done = *installed;
-    } else if (options.Installing()) {
         const std::optional<std::string> installed =
-            InstallBuiltDatabase(database, what, route.choice, options.name.has_value(), platform);
+            route->hotsync ? InstallByHotSync({&database}, what(), *route->hotsync)
+                           : InstallBuiltDatabase(database, what, route->choice, options.name.has_value(), platform);
         if (!installed)
             return EXIT_STATUS_FAILED;
         done = *installed;

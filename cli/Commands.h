@@ -34,17 +34,17 @@ struct BuildOptions
 };
 int RunBuild(const BuildOptions& options);
 
-// Where an install without --hotsync goes: --install-to or --install-with, else install.conf's choice (its
-// warnings printed), "ask" taken as automatic since nobody is there to ask. When that choice leads to HotSync,
-// the HotSync options to run it with (the session's --replace and --timeout over the remembered connection);
-// nullopt otherwise. A remembered connection that is malformed is reported and taken as failed (`failed`).
+// Where an install goes: by HotSync with --hotsync; else --install-to or --install-with; else install.conf's
+// choice (its warnings printed), "ask" taken as automatic since nobody is there to ask. `hotsync` holds the
+// options of the session to run when the install goes by HotSync (for install.conf's choice: the session's
+// --replace and --timeout over the remembered connection), else `choice` says where the file goes. nullopt
+// after printing why, when the remembered connection is malformed.
 struct InstallRoute
 {
     InstallChoice choice;
     std::optional<HotSyncOptions> hotsync;
-    bool failed = false;
 };
-InstallRoute ChooseInstallRoute(const BuildOptions& options, IPlatform& platform);
+std::optional<InstallRoute> ChooseInstallRoute(const BuildOptions& options, IPlatform& platform);
 
 // Installs a built database as the choice says; `describe` says what it is once installed (a name this
 // build drew that is already in use is drawn again; one `named` by the user stays). The line for standard

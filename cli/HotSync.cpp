@@ -228,22 +228,20 @@ int RunInstall(const InstallCommandOptions& options)
     destination.installWith = options.installWith;
     destination.install = options.installTo.empty() && options.installWith.empty();
     destination.session = options.session;
+    destination.hotsync = options.hotsync;
     CSystemPlatform platform;
-    InstallRoute route;
-    if (!options.hotsync) {
-        route = ChooseInstallRoute(destination, platform);
-        if (route.failed) {
-            return EXIT_STATUS_FAILED;
-        }
+    const std::optional<InstallRoute> route = ChooseInstallRoute(destination, platform);
+    if (!route) {
+        return EXIT_STATUS_FAILED;
     }
     // All of them in one session, so the HotSync button is pressed once.
-    if (const std::optional<HotSyncOptions>& hotsync = options.hotsync ? options.hotsync : route.hotsync) {
+    if (route->hotsync) {
         std::vector<const CPalmDatabase*> pointers;
         for (const CPalmDatabase& db : databases) {
             pointers.push_back(&db);
         }
         const std::optional<std::string> done =
-            InstallByHotSync(pointers, what + " (" + PrintableText(NameList(pointers)) + ")", *hotsync);
+            InstallByHotSync(pointers, what + " (" + PrintableText(NameList(pointers)) + ")", *route->hotsync);
         if (!done) {
             return EXIT_STATUS_FAILED;
         }
@@ -263,7 +261,7 @@ int RunInstall(const InstallCommandOptions& options)
             [&] {
                 return "database " + PrintableText(databases[i].m_name) + " from " + EscapeControls(options.files[i]);
             },
-            route.choice,
+            route->choice,
             true,
             platform,
             &original);

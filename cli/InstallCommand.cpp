@@ -7,9 +7,13 @@
 
 #include "hotsync/Connection.h"
 
-InstallRoute ChooseInstallRoute(const BuildOptions& options, IPlatform& platform)
+std::optional<InstallRoute> ChooseInstallRoute(const BuildOptions& options, IPlatform& platform)
 {
     InstallRoute route;
+    if (options.hotsync) {
+        route.hotsync = options.hotsync;
+        return route;
+    }
     if (!options.installTo.empty()) {
         route.choice = {InstallMethod::Folder, options.installTo, {}};
         return route;
@@ -30,8 +34,7 @@ InstallRoute ChooseInstallRoute(const BuildOptions& options, IPlatform& platform
         hotsync.connection = route.choice.HotSyncConnection();
         if (const Result<hotsync::HandheldRoute> parsed = hotsync::ParseConnection(hotsync.connection); !parsed) {
             PrintError(EscapeControls(settings.file) + ": connection: " + parsed.error().text);
-            route.failed = true;
-            return route;
+            return std::nullopt;
         }
         route.hotsync = std::move(hotsync);
     }

@@ -197,8 +197,10 @@ private:
     bool InstallByHotSync(const std::string& connection);
     // The message for a session that failed.
     QString HotSyncFailure(const Error& error, bool cancelled, bool installing) const;
-    // How the handheld is connected, asked and remembered; nullopt on cancel.
+    // How the handheld is connected, as the user chooses or types it; nullopt on cancel or a malformed one.
     std::optional<std::string> AskHotSyncConnection();
+    // Remembers the choice in install.conf, or says why it could not.
+    void RememberInstallChoice(const InstallChoice& choice);
     // The destination entries of the context menu, each with its InstallMethod as data.
     void AddInstallDestinations(QMenu& menu);
     void StartDrag();

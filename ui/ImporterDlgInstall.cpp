@@ -180,6 +180,11 @@ void CImporterDlg::OnInstallDestination(InstallMethod method)
         }
         choice.folder = std::move(*folder);
     }
+    RememberInstallChoice(choice);
+}
+
+void CImporterDlg::RememberInstallChoice(const InstallChoice& choice)
+{
     if (const Status saved = SaveInstallChoice(m_desktop, choice); !saved) {
         ShowError(FromUtf8(saved.error().text));
     }
@@ -223,9 +228,7 @@ std::optional<std::string> CImporterDlg::AskHotSyncConnection()
 void CImporterDlg::OnHotSyncDestination()
 {
     if (const std::optional<std::string> connection = AskHotSyncConnection()) {
-        if (const Status saved = SaveInstallChoice(m_desktop, {InstallMethod::HotSync, {}, *connection}); !saved) {
-            ShowError(FromUtf8(saved.error().text));
-        }
+        RememberInstallChoice({InstallMethod::HotSync, {}, *connection});
     }
 }
 
@@ -490,9 +493,7 @@ void CImporterDlg::OnGetSongsFromHandheld()
             return;
         }
         remembered.connection = *connection;
-        if (const Status saved = SaveInstallChoice(m_desktop, remembered); !saved) {
-            ShowError(FromUtf8(saved.error().text));
-        }
+        RememberInstallChoice(remembered);
     }
     Result<std::vector<CPalmDatabase>> read = MakeError(ErrorKind::Cancelled, "not run");
     CHotSyncDlg dialog(
