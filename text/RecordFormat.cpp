@@ -9,9 +9,10 @@
 std::vector<std::uint8_t> MakeSongRecord(std::string_view loadedText)
 {
     std::vector<std::uint8_t> record;
-    record.reserve(loadedText.size() + 2);
+    record.reserve(std::min(loadedText.size(), SONG_MAX_TEXT) + 2);
     std::string_view rest = loadedText;
-    while (!rest.empty()) {
+    // Lines past the cut are not copied only to be dropped.
+    while (!rest.empty() && record.size() <= SONG_MAX_TEXT) {
         const std::string_view line = PopLine(rest);
         record.insert(record.end(), line.begin(), line.end());
         record.push_back('\n');
