@@ -43,12 +43,6 @@ bool IsFolder(const fs::path& path)
     return fs::is_directory(path, error);
 }
 
-// The one place J-Pilot's list and the settings are replaced, through a temporary file renamed over them.
-Status ReplaceSmallFile(const fs::path& path, std::string_view bytes)
-{
-    return WriteFileAtomically(path, bytes);
-}
-
 // A small text file's bytes; empty when it does not exist.
 Result<std::string> ReadSmallFile(const fs::path& path)
 {
@@ -357,7 +351,7 @@ Status SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
                              "connection=" +
                              choice.connection + "\n";
     const fs::path file = *folder / SETTINGS_FILE;
-    if (const Status replaced = ReplaceSmallFile(file, text); !replaced) {
+    if (const Status replaced = WriteFileAtomically(file, text); !replaced) {
         return MakeError(replaced.error().kind, CantWriteMessage(Utf8FromPath(file), replaced.error().text));
     }
     return {};
@@ -463,7 +457,7 @@ Status AddToJPilotList(const fs::path& list, std::string_view entry)
         content->push_back('\n');
     }
     content->append(entry).push_back('\n');
-    if (const Status replaced = ReplaceSmallFile(list, *content); !replaced) {
+    if (const Status replaced = WriteFileAtomically(list, *content); !replaced) {
         return MakeError(replaced.error().kind,
                          "can't write J-Pilot's install list " + Utf8FromPath(list) + ": " + replaced.error().text);
     }
