@@ -209,6 +209,8 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
             std::error_code ignored;
             std::filesystem::create_directories(folderPath, ignored);
             listing.emplace(folderPath);
+            // What a killed writer left in the folder goes once here, rather than looked for before each song.
+            RemoveAbandonedTemporaryFiles(folderPath);
         }
 
         const std::string baseName = SafeSongFileName(displayName);
@@ -252,8 +254,11 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
         // the folder under the song's name is replaced, never followed, so nothing outside the folder is written.
         if (onDisk == OnDisk::Same) {
             ++result.unchanged;
-        } else if (const Status written = WriteFileAtomically(
-                       filePath, std::string_view(bytes), FileDurability::Unsynced, LinkPolicy::Replace);
+        } else if (const Status written = WriteFileAtomically(filePath,
+                                                              std::string_view(bytes),
+                                                              FileDurability::Unsynced,
+                                                              LinkPolicy::Replace,
+                                                              LeftoverCheck::DoneForFolder);
                    !written) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
             result.errors.push_back(CantWriteMessage(Utf8FromPath(filePath), written.error().text));

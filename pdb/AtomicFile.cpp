@@ -10,6 +10,7 @@
 #include <system_error>
 #include <type_traits>
 #include <utility>
+#include <vector>
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -27,7 +28,6 @@
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <vector>
 #endif
 
 namespace {
@@ -69,6 +69,27 @@ std::string TemporaryName(const fs::path& targetName, unsigned slot)
         name[10 + i] = "0123456789abcdef"[(hash >> (60 - 4 * i)) & 0xF];
     }
     return name;
+}
+
+// Whether `name` is one that TemporaryName gives: ".tunelore-", 16 hex digits, "-", a slot, ".tmp".
+bool IsTemporaryName(const fs::path& name)
+{
+    static_assert(TEMPORARY_SLOTS <= 10, "one digit a slot");
+    constexpr std::string_view SHAPE = ".tunelore-################-*.tmp"; // # a hex digit, * the slot
+    const fs::path::string_type& units = name.native();
+    if (units.size() != SHAPE.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < SHAPE.size(); ++i) {
+        const auto unit = units[i];
+        const bool fits = SHAPE[i] == '#'   ? (unit >= '0' && unit <= '9') || (unit >= 'a' && unit <= 'f')
+                          : SHAPE[i] == '*' ? unit >= '0' && unit < static_cast<int>('0' + TEMPORARY_SLOTS)
+                                            : unit == static_cast<unsigned char>(SHAPE[i]);
+        if (!fits) {
+            return false;
+        }
+    }
+    return true;
 }
 
 // Replaces `path` by the path that the chain of symbolic links at `path` leads to (which need not exist);
@@ -270,18 +291,22 @@ bool StillNamed(int folder, const char* name, int fd)
 // Removes the temporary files of `targetName` that no live writer holds. A writer keeps an exclusive lock
 // on its temporary file until the rename; the system drops the lock when the process ends however it ends,
 // so a file that can be locked belongs to a writer that is gone.
+void RemoveIfAbandoned(int folder, const char* name)
+{
+    const CDescriptor file(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info = {};
+    if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return;
+    }
+    if (::flock(file.Get(), LOCK_EX | LOCK_NB) == 0 && StillNamed(folder, name, file.Get())) {
+        ::unlinkat(folder, name, 0);
+    }
+}
+
 void RemoveAbandonedTemporaryFiles(int folder, const fs::path& targetName)
 {
     for (unsigned slot = 0; slot < TEMPORARY_SLOTS; ++slot) {
-        const std::string name = TemporaryName(targetName, slot);
-        const CDescriptor file(::openat(folder, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
-        struct stat info = {};
-        if (file.Get() < 0 || ::fstat(file.Get(), &info) != 0 || !S_ISREG(info.st_mode)) {
-            continue;
-        }
-        if (::flock(file.Get(), LOCK_EX | LOCK_NB) == 0 && StillNamed(folder, name.c_str(), file.Get())) {
-            ::unlinkat(folder, name.c_str(), 0);
-        }
+        RemoveIfAbandoned(folder, TemporaryName(targetName, slot).c_str());
     }
 }
 
@@ -344,8 +369,12 @@ CDescriptor OpenFolder(const fs::path& folder, bool& canSync)
     return fd;
 }
 
-Status WriteBytesAtomically(
-    const fs::path& path, const std::uint8_t* data, std::size_t size, FileDurability durability, LinkPolicy links)
+Status WriteBytesAtomically(const fs::path& path,
+                            const std::uint8_t* data,
+                            std::size_t size,
+                            FileDurability durability,
+                            LinkPolicy links,
+                            LeftoverCheck leftovers)
 {
     if (path.filename().empty()) {
         return Failure(SystemText(std::errc::is_a_directory)); // a path ending in a separator names a folder
@@ -385,7 +414,9 @@ Status WriteBytesAtomically(
         return Failure(ErrnoText());
     }
     const fs::path name = target.filename();
-    RemoveAbandonedTemporaryFiles(folder.Get(), name);
+    if (leftovers == LeftoverCheck::EachWrite) {
+        RemoveAbandonedTemporaryFiles(folder.Get(), name);
+    }
 
     CDescriptor file;
     std::string tempName;
@@ -445,8 +476,12 @@ Status WriteAndClose(FilePtr file, const std::uint8_t* data, std::size_t size, F
     return result;
 }
 
-Status WriteBytesAtomically(
-    const fs::path& path, const std::uint8_t* data, std::size_t size, FileDurability durability, LinkPolicy links)
+Status WriteBytesAtomically(const fs::path& path,
+                            const std::uint8_t* data,
+                            std::size_t size,
+                            FileDurability durability,
+                            LinkPolicy links,
+                            LeftoverCheck leftovers)
 {
     if (path.filename().empty()) {
         return Failure(SystemText(std::errc::is_a_directory));
@@ -473,7 +508,7 @@ Status WriteBytesAtomically(
     }
     const fs::path folder = target.parent_path();
     // An open file cannot be removed here, so what goes is what no live writer holds open.
-    for (unsigned slot = 0; slot < TEMPORARY_SLOTS; ++slot) {
+    for (unsigned slot = 0; slot < TEMPORARY_SLOTS && leftovers == LeftoverCheck::EachWrite; ++slot) {
         fs::remove(folder / TemporaryName(target.filename(), slot), ec);
     }
     fs::path tempPath;
@@ -511,16 +546,42 @@ Status WriteBytesAtomically(
 Status WriteFileAtomically(const fs::path& path,
                            std::span<const std::uint8_t> bytes,
                            FileDurability durability,
-                           LinkPolicy links)
+                           LinkPolicy links,
+                           LeftoverCheck leftovers)
 {
-    return WriteBytesAtomically(path, bytes.data(), bytes.size(), durability, links);
+    return WriteBytesAtomically(path, bytes.data(), bytes.size(), durability, links, leftovers);
 }
 
-Status WriteFileAtomically(const fs::path& path, std::string_view bytes, FileDurability durability, LinkPolicy links)
+Status WriteFileAtomically(
+    const fs::path& path, std::string_view bytes, FileDurability durability, LinkPolicy links, LeftoverCheck leftovers)
 {
     // Reading chars as unsigned bytes is the one aliasing the language allows in both directions.
     return WriteBytesAtomically(
-        path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), durability, links);
+        path, reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size(), durability, links, leftovers);
+}
+
+void RemoveAbandonedTemporaryFiles(const fs::path& folder)
+{
+    std::vector<fs::path> leftovers;
+    std::error_code error;
+    for (fs::directory_iterator entry(folder, error), end; !error && entry != end; entry.increment(error)) {
+        if (IsTemporaryName(entry->path().filename())) {
+            leftovers.push_back(entry->path().filename());
+        }
+    }
+#if defined(_WIN32)
+    for (const fs::path& name : leftovers) {
+        fs::remove(folder / name, error); // fails for a file a live writer holds open
+    }
+#else
+    bool canSync = true;
+    const CDescriptor opened = OpenFolder(folder, canSync);
+    for (const fs::path& name : leftovers) {
+        if (opened.Get() >= 0) {
+            RemoveIfAbandoned(opened.Get(), name.c_str());
+        }
+    }
+#endif
 }
 
 CFileLock::CFileLock(const fs::path& lockPath)

@@ -28,6 +28,15 @@ enum class LinkPolicy
     Replace,
 };
 
+// Whether a write first removes the temporary files that dead writers of the same target left. A caller that
+// writes many files into one folder removes them all at once with RemoveAbandonedTemporaryFiles(folder) and
+// skips the look before each write, which would otherwise cost a few system calls a file.
+enum class LeftoverCheck
+{
+    EachWrite,
+    DoneForFolder,
+};
+
 // Writes `bytes` to `path` through a temporary file beside it, renamed over the target only after everything
 // was written and flushed. An existing target keeps its permission bits; one that is not a regular file
 // (a folder, a device, a FIFO, a socket) or has no write permission for the user in its mode bits is refused
@@ -42,11 +51,17 @@ enum class LinkPolicy
 Status WriteFileAtomically(const std::filesystem::path& path,
                            std::span<const std::uint8_t> bytes,
                            FileDurability durability = FileDurability::Synced,
-                           LinkPolicy links = LinkPolicy::Follow);
+                           LinkPolicy links = LinkPolicy::Follow,
+                           LeftoverCheck leftovers = LeftoverCheck::EachWrite);
 Status WriteFileAtomically(const std::filesystem::path& path,
                            std::string_view bytes,
                            FileDurability durability = FileDurability::Synced,
-                           LinkPolicy links = LinkPolicy::Follow);
+                           LinkPolicy links = LinkPolicy::Follow,
+                           LeftoverCheck leftovers = LeftoverCheck::EachWrite);
+
+// Removes the temporary files in `folder` that writers of any target there left behind and no live writer
+// holds. Nothing else in the folder is touched.
+void RemoveAbandonedTemporaryFiles(const std::filesystem::path& folder);
 
 // An exclusive advisory lock on a lock file, held until the object ends. Writers that read a file, change it
 // and write it back take the lock on a lock file beside it across all three steps, so that no writer's change

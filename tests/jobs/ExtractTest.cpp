@@ -178,6 +178,7 @@ TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
 
     ASSERT_EQ(ExtractSongs(songs, Out()).files, (Files{Out("Song.pro"), Out("song (2).pro")}));
     WriteFileBytes(Out("Song.pro"), "edited");
+    WriteFileBytes(Out(".tunelore-0123456789abcdef-0.tmp"), "left by a killed extraction");
     ExtractResult result = ExtractSongs(songs, Out(), keep);
     EXPECT_EQ(result.files, (Files{Out("Song (3).pro"), Out("song (2).pro")}));
     EXPECT_EQ(std::tuple(result.unchanged, FolderEntries(Out()).size()), std::tuple(1, 3u));

@@ -300,12 +300,19 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
     ::_exit(reported && OpenDescriptors() == descriptors ? 0 : 1);
 }
 
-// A writer that fails or is ended halfway leaves the target as it was; its temporary file goes with it or later.
+// A writer that fails or is ended halfway leaves the target as it was; its temporary file goes with it, or at
+// the next write of the target, or when the folder is swept.
 TEST_F(PdbFile, TemporaryFilesEndWithTheirWriterOrAtTheNextWrite)
 {
     const fs::path target = m_folder / "db.pdb";
-    for (const int signal : {0, SIGTERM, SIGINT, SIGHUP, SIGKILL}) { // 0: no signal, the write fails
+    for (const auto& [signal, sweep] : {std::pair(0, false),
+                                        {SIGTERM, false},
+                                        {SIGINT, false},
+                                        {SIGHUP, false},
+                                        {SIGKILL, false},
+                                        {SIGKILL, true}}) { // 0: no signal, the write fails
         SCOPED_TRACE(signal);
+        Put(m_folder / ".tunelore-0123456789abcdef-6.tmp", "not one of ours: slot 6 does not exist");
         Put(target, "old");
         const pid_t writer = ::fork();
         ASSERT_GE(writer, 0);
@@ -314,19 +321,23 @@ TEST_F(PdbFile, TemporaryFilesEndWithTheirWriterOrAtTheNextWrite)
         int status = 0; // no ASSERT from here to the kill, so that the writer never outlives the test
         EXPECT_TRUE(::waitpid(writer, &status, WUNTRACED) == writer && WIFSTOPPED(status)) << "not stopped halfway";
         const std::set<std::string> halfway = Listing();
-        EXPECT_EQ(halfway.size(), 2u) << "the target and the writer's temporary file";
-        EXPECT_TRUE(WriteFileAtomically(target, std::string_view("beside")));
+        EXPECT_EQ(halfway.size(), 3u) << "the target, the writer's temporary file and the look-alike";
+        EXPECT_TRUE(sweep ? (RemoveAbandonedTemporaryFiles(m_folder), Status{})
+                          : WriteFileAtomically(target, std::string_view("beside")));
         EXPECT_EQ(Listing(), halfway) << "a live writer's temporary file stays";
 
         ::kill(writer, signal); // delivered when the writer goes on
         ::kill(writer, SIGCONT);
         ::waitpid(writer, &status, 0);
         EXPECT_TRUE(signal != 0 ? WIFSIGNALED(status) && WTERMSIG(status) == signal : status == 0) << status;
-        EXPECT_EQ(Get(target), "beside");
-        const std::set<std::string> onlyTarget = {"db.pdb"};
+        EXPECT_EQ(Get(target), sweep ? "old" : "beside");
+        const std::set<std::string> onlyTarget = {"db.pdb", ".tunelore-0123456789abcdef-6.tmp"};
         EXPECT_EQ(Listing(), signal == SIGKILL ? halfway : onlyTarget) << "nothing can clean up after SIGKILL";
-        ASSERT_TRUE(WriteFileAtomically(target, std::string_view("next")));
-        EXPECT_EQ(Listing(), onlyTarget) << "the next write of the target removes what a dead writer left";
+        if (sweep)
+            RemoveAbandonedTemporaryFiles(m_folder);
+        else
+            ASSERT_TRUE(WriteFileAtomically(target, std::string_view("next")));
+        EXPECT_EQ(Listing(), onlyTarget) << "the next write of the target or a sweep removes what a dead writer left";
     }
 }
 
