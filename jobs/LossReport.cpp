@@ -1,6 +1,7 @@
 #include "jobs/LossReport.h"
 
 #include "jobs/Intake.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "text/Ascii.h"
 #include "text/ChordDefinition.h"
@@ -8,12 +9,10 @@
 #include "text/Scan.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
 constexpr std::size_t SHOWN_LINE_LENGTH = 60; // characters of a line quoted in a message
-constexpr std::size_t SHOWN_CHARACTERS = 8;   // replaced characters listed by name
 
 // A Windows-1252 line for a message: UTF-8, at most SHOWN_LINE_LENGTH characters, then "...".
 std::string ShownLine(std::string_view line)
@@ -22,38 +21,6 @@ std::string ShownLine(std::string_view line)
         return Cp1252ToUtf8(line);
     }
     return Cp1252ToUtf8(line.substr(0, SHOWN_LINE_LENGTH)) + "...";
-}
-
-std::string CodePointName(char32_t cp)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(cp));
-    return buffer;
-}
-
-// "Ω (U+03A9, 2 times), Ж (U+0416)": each character as itself when it is visible, with its code point.
-std::string ListCharacters(const ReplacedCharacters& replaced)
-{
-    std::string list;
-    std::size_t shown = 0;
-    for (const auto& [cp, count] : replaced.counts) {
-        if (shown == SHOWN_CHARACTERS) {
-            list += ", and " + std::to_string(replaced.counts.size() - shown) + " more";
-            break;
-        }
-        if (!list.empty()) {
-            list += ", ";
-        }
-        // Controls and line or paragraph separators would break the message; they are named only.
-        const bool visible = cp >= 0xA0 && cp != 0x2028 && cp != 0x2029 && cp != 0xFFFD;
-        std::string itself;
-        if (visible) {
-            itself = CodePointToUtf8(cp) + " ";
-        }
-        list += itself + "(" + CodePointName(cp) + (count > 1 ? ", " + std::to_string(count) + " times" : "") + ")";
-        ++shown;
-    }
-    return list;
 }
 
 bool IsBlankText(std::string_view text)
@@ -215,7 +182,7 @@ std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList)
     }
     if (!loaded.replaced.empty()) {
         losses.push_back(
-            {LossKind::CharactersReplaced, loaded.replaced.Total(), 0, ListCharacters(loaded.replaced), {}});
+            {LossKind::CharactersReplaced, loaded.replaced.Total(), 0, messages::CharacterList(loaded.replaced), {}});
     }
     if (chordList) {
         AddChordListLosses(loaded.text, losses);

@@ -1,12 +1,24 @@
 #include "jobs/Messages.h"
 
+#include "jobs/Charset.h"
 #include "jobs/LossReport.h"
 #include "pdb/FileIo.h"
 #include "pdb/PalmDatabase.h"
 #include "text/ChordDefinition.h"
 #include "text/RecordFormat.h"
 
+#include <cstdio>
+
 namespace {
+
+constexpr std::size_t SHOWN_CHARACTERS = 8; // replaced characters listed by name
+
+std::string CodePointName(char32_t cp)
+{
+    char buffer[16];
+    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(cp));
+    return buffer;
+}
 
 std::string LineNumber(std::size_t line)
 {
@@ -138,6 +150,30 @@ std::string InstalledOnHandheld(std::string_view names)
 std::string NoHandheldConnected(std::string_view connection)
 {
     return "no handheld connected within the timeout (" + std::string(connection) + ")";
+}
+
+std::string CharacterList(const ReplacedCharacters& replaced)
+{
+    std::string list;
+    std::size_t shown = 0;
+    for (const auto& [cp, count] : replaced.counts) {
+        if (shown == SHOWN_CHARACTERS) {
+            list += ", and " + std::to_string(replaced.counts.size() - shown) + " more";
+            break;
+        }
+        if (!list.empty()) {
+            list += ", ";
+        }
+        // Controls and line or paragraph separators would break the message; they are named only.
+        const bool visible = cp >= 0xA0 && cp != 0x2028 && cp != 0x2029 && cp != 0xFFFD;
+        std::string itself;
+        if (visible) {
+            itself = CodePointToUtf8(cp) + " ";
+        }
+        list += itself + "(" + CodePointName(cp) + (count > 1 ? ", " + std::to_string(count) + " times" : "") + ")";
+        ++shown;
+    }
+    return list;
 }
 
 std::string LossDescription(const Loss& loss)

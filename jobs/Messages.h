@@ -9,6 +9,7 @@
 #include <string_view>
 
 struct Loss;
+struct ReplacedCharacters;
 
 namespace messages {
 
@@ -69,7 +70,10 @@ std::string FolderNotAbsolute(std::size_t line, std::string_view value);
 std::string InstalledOnHandheld(std::string_view names);
 std::string NoHandheldConnected(std::string_view connection);
 
-// One line about what the handheld will not get of a text, without a file or song name, e.g. "cut at 7999
+// What the handheld will not get of a text. The characters that have no form in its character set, each as
+// itself when it is visible, with its code point and how often, the first eight only: "Ω (U+03A9, 2 times),
+// Ж (U+0416), and 3 more". One line about a loss, without a file or song name, e.g. "cut at 7999
 // characters: 12 characters are lost, from line 210 on (\"[G]And the last verse\")".
+std::string CharacterList(const ReplacedCharacters& replaced);
 std::string LossDescription(const Loss& loss);
 } // namespace messages
