@@ -339,9 +339,9 @@ Status SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
     if (const Status made = CreatePrivateFolder(*folder); !made) {
         return MakeError(made.error().kind, messages::CantWriteFile(Utf8FromPath(*folder), made.error().text));
     }
-    const std::string text = "# Where Install hands the database: automatic, jpilot, folder, system, ask or hotsync.\n"
-                             "destination=" +
-                             std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder +
+    const std::string text = "# Where Install hands the database: " + std::string(messages::DESTINATION_WORDS) +
+                             ".\ndestination=" + std::string(InstallMethodName(choice.method)) +
+                             "\nfolder=" + choice.folder +
                              "\n# How HotSync reaches the handheld: usb, net[:ADDRESS:PORT], serial:DEVICE[:BAUD], "
                              "serial-net[:ADDRESS:PORT].\n"
                              "connection=" +

@@ -133,8 +133,8 @@ std::string NotASetting(std::size_t line)
 
 std::string UnknownDestination(std::size_t line, std::string_view value)
 {
-    return LineNumber(line) + ": unknown destination \"" + std::string(value) +
-           "\" (automatic, jpilot, folder, system, ask or hotsync); installing automatically";
+    return LineNumber(line) + ": unknown destination \"" + std::string(value) + "\" (" + DESTINATION_WORDS +
+           "); installing automatically";
 }
 
 std::string FolderNotAbsolute(std::size_t line, std::string_view value)

@@ -59,7 +59,9 @@ std::string CantLockJPilotList(std::string_view list, std::string_view lock, std
 std::string CantReadJPilotList(std::string_view list, std::string_view cause);
 std::string CantWriteJPilotList(std::string_view list, std::string_view cause);
 
-// Warnings about install.conf: the file as a whole, or its line `line` (counted from 1).
+// Warnings about install.conf: the file as a whole, or its line `line` (counted from 1). The words a
+// destination may be are listed the same way there and in the file's own comment.
+inline constexpr const char* DESTINATION_WORDS = "automatic, jpilot, folder, system, ask or hotsync";
 std::string SettingsUnreadable(std::string_view cause);
 std::string NotASetting(std::size_t line);
 std::string UnknownDestination(std::size_t line, std::string_view value);
