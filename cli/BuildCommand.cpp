@@ -5,6 +5,7 @@
 #include "jobs/FileChecks.h"
 #include "jobs/InputFile.h"
 #include "jobs/LossReport.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
@@ -60,14 +61,14 @@ int RunBuild(const BuildOptions& options)
         ++warnings;
     };
     if (const std::optional<Loss> loss = DatabaseNameLoss(options.nameArgument)) {
-        warn("--name", DescribeLoss(*loss));
+        warn("--name", messages::LossDescription(*loss));
     }
     const TextConversion conversion = options.chordSheets ? TextConversion::ChordSheets : TextConversion::Strict;
     for (const std::string& file : options.files) {
         InputFile input =
             file == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(file), conversion);
         if (outputIdentity && input.identity == outputIdentity) {
-            PrintError(SameFileMessage(PathFromUtf8(options.output), PathFromUtf8(file)));
+            PrintError(messages::SameFileAsInput(PathFromUtf8(options.output), PathFromUtf8(file)));
             return EXIT_STATUS_FAILED;
         }
         if (input.kind != InputKind::Texts) {
@@ -76,7 +77,7 @@ int RunBuild(const BuildOptions& options)
             PrintError(database ? file + " is a " + (songs ? "song" : "chord") +
                                       " database, not a text; use 'tunelore-cli extract' to get its " +
                                       (songs ? "songs" : "chords")
-                       : input.error.empty() ? NotASongMessage(file)
+                       : input.error.empty() ? messages::NotASongFile(file)
                                              : input.error);
             return EXIT_STATUS_FAILED;
         }
@@ -93,7 +94,7 @@ int RunBuild(const BuildOptions& options)
             continue;
         }
         for (const Loss& loss : TextLosses(loaded, builder.ChordMode())) {
-            warn(file, DescribeLoss(loss));
+            warn(file, messages::LossDescription(loss));
         }
     }
     if (options.strict && warnings > 0) {

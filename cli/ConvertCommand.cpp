@@ -3,6 +3,7 @@
 #include "jobs/Charset.h"
 #include "jobs/InputFile.h"
 #include "jobs/LossReport.h"
+#include "jobs/Messages.h"
 #include "pdb/FileIo.h"
 
 #include <cstdio>
@@ -15,7 +16,7 @@ int RunConvert(const std::string& path, bool chordSheets)
     const InputFile input =
         path == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(path), conversion);
     if (input.kind != InputKind::Texts) {
-        PrintError(input.error.empty() ? NotASongMessage(path) : input.error); // databases are not converted
+        PrintError(input.error.empty() ? messages::NotASongFile(path) : input.error); // databases are not converted
         return EXIT_STATUS_FAILED;
     }
     const LoadedText& loaded = input.texts.front();
@@ -25,7 +26,7 @@ int RunConvert(const std::string& path, bool chordSheets)
         PrintWarning(path, "the file is empty");
     }
     for (const Loss& loss : TextLosses(loaded, IsChordModeText(text))) {
-        PrintWarning(path, DescribeLoss(loss));
+        PrintWarning(path, messages::LossDescription(loss));
     }
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
     MakeStandardOutputBinary();

@@ -3,6 +3,7 @@
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
 #include "jobs/FileChecks.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 #include "text/ChordDefinition.h"
@@ -64,7 +65,7 @@ int ExtractChordDatabase(const CPalmDatabase& database,
 {
     // The database's own file as the text target would be lost.
     if (IsSameFile(PathFromUtf8(textPath), PathFromUtf8(databasePath))) {
-        PrintError(SameFileMessage(PathFromUtf8(textPath), PathFromUtf8(databasePath)));
+        PrintError(messages::SameFileAsInput(PathFromUtf8(textPath), PathFromUtf8(databasePath)));
         return EXIT_STATUS_FAILED;
     }
     const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath), ExistingFiles(keepExisting));

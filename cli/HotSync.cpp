@@ -6,6 +6,7 @@
 #include "jobs/Extract.h"
 #include "jobs/FileNames.h"
 #include "jobs/HotSyncJobs.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
 
@@ -153,7 +154,7 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
         if (keepPdb) {
             const std::filesystem::path pdbPath = folder / PathFromUtf8(stem + ".pdb");
             if (const Status written = db.Write(pdbPath); !written) {
-                failed.push_back(CantWriteMessage(Utf8FromPath(pdbPath), written.error().text));
+                failed.push_back(messages::CantWriteFile(Utf8FromPath(pdbPath), written.error().text));
             }
         }
         if (db.m_type == SONG_DB_TYPE) {

@@ -1,8 +1,8 @@
 #include "jobs/Export.h"
 
 #include "jobs/FileChecks.h"
-#include "jobs/FileNames.h"
 #include "jobs/Intake.h"
+#include "jobs/Messages.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
@@ -112,10 +112,10 @@ Result<std::string> SaveDatabase(CPalmDatabase& database, const std::filesystem:
     // Too many records is no fault of the disk: said before anything is written.
     const std::string countCause = RecordCountCause(database.Records().size(), database.m_type == CHORD_IMPORT_TYPE);
     if (!countCause.empty()) {
-        return MakeError(ErrorKind::TooLarge, CantWriteMessage(written, countCause));
+        return MakeError(ErrorKind::TooLarge, messages::CantWriteFile(written, countCause));
     }
     if (const Status saved = database.Write(path); !saved) {
-        return MakeError(ErrorKind::System, CantWriteMessage(written, saved.error().text));
+        return MakeError(ErrorKind::System, messages::CantWriteFile(written, saved.error().text));
     }
     return written;
 }

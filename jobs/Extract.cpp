@@ -3,6 +3,7 @@
 #include "jobs/Charset.h"
 #include "jobs/FileChecks.h"
 #include "jobs/FileNames.h"
+#include "jobs/Messages.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/RecordFormat.h"
@@ -163,7 +164,7 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database,
         // Kept: the first numbered name that is free or already holds these chords.
         for (int number = 2; !result.replaced; ++number) {
             if (number > MOST_NUMBERED_NAMES) {
-                result.error = CantWriteMessage(Utf8FromPath(textPath), "every numbered name beside it is taken");
+                result.error = messages::CantWriteFile(Utf8FromPath(textPath), messages::EVERY_NUMBERED_NAME_TAKEN);
                 return result;
             }
             path = NumberedPath(textPath, number);
@@ -177,7 +178,7 @@ ChordTextResult ExportChordsToText(const CPalmDatabase& database,
     result.unchanged = onDisk == OnDisk::Same;
     if (!result.unchanged) {
         if (const Status written = WriteFileAtomically(path, std::string_view(text)); !written) {
-            result.error = CantWriteMessage(result.path, written.error().text);
+            result.error = messages::CantWriteFile(result.path, written.error().text);
             result.replaced = false;
             return result;
         }
@@ -261,7 +262,7 @@ ExtractSongs(const CPalmDatabase& database, const std::filesystem::path& folder,
                                                               LeftoverCheck::DoneForFolder);
                    !written) {
             result.failed.push_back(Cp1252ToUtf8(displayName));
-            result.errors.push_back(CantWriteMessage(Utf8FromPath(filePath), written.error().text));
+            result.errors.push_back(messages::CantWriteFile(Utf8FromPath(filePath), written.error().text));
             names.Take(fileName); // what is in the way stays there for the songs after this one
             continue;
         }

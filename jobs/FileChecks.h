@@ -9,9 +9,6 @@
 // system ignores it): the same device and inode.
 bool IsSameFile(const std::filesystem::path& a, const std::filesystem::path& b);
 
-// "<target> is the same file as the input <input>; nothing was written" (both UTF-8).
-std::string SameFileMessage(const std::filesystem::path& target, const std::filesystem::path& input);
-
 // "a database holds at most 65,535 songs; 65,608 were given" ("chords" for a chord database), or empty when
 // `records` fit.
 std::string RecordCountCause(std::size_t records, bool chords);

@@ -1,6 +1,5 @@
 #include "jobs/FileNames.h"
 
-#include "jobs/Messages.h"
 #include "text/Ascii.h"
 
 #include <algorithm>
@@ -68,19 +67,4 @@ std::string FoldCp1252Case(std::string_view text)
         }
     }
     return folded;
-}
-
-std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause)
-{
-    std::string message = std::string(messages::CANT_WRITE_FILE) + std::string(pathUtf8);
-    if (!cause.empty()) {
-        message += ": ";
-        message += cause;
-    }
-    return message;
-}
-
-std::string CantReadMessage(std::string_view pathUtf8, std::string_view cause)
-{
-    return std::string(messages::CANT_READ_FILE) + std::string(pathUtf8) + ": " + std::string(cause);
 }

@@ -12,9 +12,3 @@ std::string SafeSongFileName(std::string_view displayName);
 // Windows-1252 text with its letters folded to lower case (A-Z, and the accented capitals: C0-DE but D7,
 // 8A, 8C, 8E, 9F), for comparing file names as a case-insensitive file system does.
 std::string FoldCp1252Case(std::string_view text);
-
-// "Can't write file <path>", with ": <cause>" after it when the cause is known.
-std::string CantWriteMessage(std::string_view pathUtf8, std::string_view cause = {});
-
-// "Can't read file <path>: <cause>".
-std::string CantReadMessage(std::string_view pathUtf8, std::string_view cause);

@@ -1,5 +1,6 @@
 #include "jobs/HotSyncJobs.h"
 
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 
 #include <chrono>
@@ -19,8 +20,7 @@ Status RunHotSync(const HotSyncSessionSetup& setup, const hotsync::SessionWork& 
         hotsync::OpenHandheldLink(*route, setup.deadline, *setup.cancel);
     if (!link) {
         if (link.error().kind == ErrorKind::Timeout) {
-            return MakeError(ErrorKind::Timeout,
-                             "no handheld connected within the timeout (" + hotsync::DescribeConnection(*route) + ")");
+            return MakeError(ErrorKind::Timeout, messages::NoHandheldConnected(hotsync::DescribeConnection(*route)));
         }
         return link.error();
     }
@@ -51,7 +51,7 @@ Status InstallDatabasesByHotSync(const HotSyncSessionSetup& setup,
             }
             names += (names.empty() ? "" : ", ") + db->m_name;
         }
-        return "Tunelore installed " + names;
+        return messages::InstalledOnHandheld(names);
     });
 }
 

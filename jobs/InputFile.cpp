@@ -1,7 +1,6 @@
 #include "jobs/InputFile.h"
 
 #include "jobs/Charset.h"
-#include "jobs/FileNames.h"
 #include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "text/RecordFormat.h"
@@ -31,7 +30,7 @@ InputFile FromDatabase(CPalmDatabase&& database, std::string_view name, bool nam
         input.database = std::move(database);
     } else {
         input.kind = InputKind::NotText;
-        input.error = NotASongMessage(name);
+        input.error = messages::NotASongFile(name);
     }
     return input;
 }
@@ -39,7 +38,7 @@ InputFile FromDatabase(CPalmDatabase&& database, std::string_view name, bool nam
 InputFile Unreadable(std::string_view name, std::string_view cause)
 {
     InputFile input;
-    input.error = CantReadMessage(name, cause);
+    input.error = messages::CantReadFile(name, cause);
     return input;
 }
 
@@ -52,7 +51,7 @@ InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversio
         }
         InputFile input;
         input.kind = InputKind::NotText;
-        input.error = NotASongMessage(name);
+        input.error = messages::NotASongFile(name);
         return input;
     }
     InputFile input;
@@ -88,11 +87,6 @@ bool IsNotTextContent(std::string_view bytes)
     }
     constexpr std::size_t LOOKED_AT = 4096;
     return bytes.substr(0, LOOKED_AT).find('\0') != std::string_view::npos;
-}
-
-std::string NotASongMessage(std::string_view name)
-{
-    return std::string(name) + std::string(messages::NOT_A_SONG_FILE);
 }
 
 std::vector<LoadedText> LoadedTextsOfDatabase(const CPalmDatabase& database)

@@ -20,9 +20,6 @@
 // except UTF-16 or UTF-32 text after its byte-order mark.
 bool IsNotTextContent(std::string_view bytes);
 
-// "<name> is not a song or text file".
-std::string NotASongMessage(std::string_view name);
-
 // The loaded texts of a song or chord import database (or of the handheld's): one per song, markers left out;
 // for chords, one chord-list text with a definition line per chord record. Saving these texts again gives
 // the same records.
@@ -45,7 +42,7 @@ struct InputFile
     std::optional<CPalmDatabase> database; // for ImportDatabase, SongDatabase and ChordDatabase
     std::optional<FileIdentity> identity;  // of the file that was opened, to tell it from an output
     bool emptyFile = false;                // a text file of no bytes, loaded as one empty text
-    std::string error; // for Unreadable: "Can't read file <name>: <cause>"; for NotText: NotASongMessage(name)
+    std::string error; // Unreadable: "Can't read file <name>: <cause>"; NotText: "<name> is not a song or text file"
 };
 
 // Reads and sorts out one dropped or named file. Only a regular file is read: a folder, a FIFO or a device is

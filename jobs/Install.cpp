@@ -2,6 +2,7 @@
 
 #include "jobs/Charset.h"
 #include "jobs/FileNames.h"
+#include "jobs/Messages.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
@@ -103,13 +104,12 @@ void HandOn(InstallResult& result,
     case InstallDestination::None:
         return;
     case InstallDestination::HotSync:
-        result.error = "HotSync runs only from the window or tunelore-cli";
+        result.error = messages::HOTSYNC_RUNS_ELSEWHERE;
         return;
     case InstallDestination::JPilot: {
         const std::optional<fs::path> folder = JPilotFolder(platform);
         if (!folder || !IsFolder(*folder)) {
-            result.error = folder ? "J-Pilot's folder " + Utf8FromPath(*folder) + " does not exist"
-                                  : "no home folder to find J-Pilot's folder in";
+            result.error = folder ? messages::JPilotFolderMissing(Utf8FromPath(*folder)) : messages::NO_HOME_FOR_JPILOT;
             return;
         }
         const fs::path list = *folder / JPILOT_LIST;
@@ -122,15 +122,15 @@ void HandOn(InstallResult& result,
     case InstallDestination::Folder: {
         const fs::path folder = PathFromUtf8(choice.folder);
         if (choice.folder.empty() || !IsFolder(folder)) {
-            result.error = choice.folder.empty() ? "no folder was chosen to copy it to"
-                                                 : "can't copy it to " + choice.folder + ": no such folder";
+            result.error = choice.folder.empty() ? messages::NO_FOLDER_CHOSEN
+                                                 : messages::CantCopyTo(choice.folder, messages::NO_SUCH_FOLDER);
             return;
         }
         const Result<fs::path> copy = CreateFreshFile(folder, stem, bytes);
         if (copy) {
             result.target = Utf8FromPath(*copy);
         } else {
-            result.error = "can't copy it to " + choice.folder + ": " + copy.error().text;
+            result.error = messages::CantCopyTo(choice.folder, copy.error().text);
         }
         break;
     }
@@ -138,17 +138,17 @@ void HandOn(InstallResult& result,
         const IPlatform::DefaultApplication tool = platform.DefaultApplicationFor(result.path);
         result.target = tool.application;
         if (tool.noTool) {
-            result.error = "no install tool was found for the file: " + tool.error;
+            result.error = messages::NoInstallTool(tool.error);
         } else if (!tool.error.empty()) {
-            result.error = "can't tell which application installs it: " + tool.error;
+            result.error = messages::CantTellInstallTool(tool.error);
         } else if (!tool.type.empty() && !IsPalmDatabaseType(tool.type)) {
-            result.error = "the desktop takes the file for " + tool.type + ", not for a Palm database";
+            result.error = messages::DesktopTakesFileFor(tool.type);
         } else if (tool.known && tool.application.empty()) {
-            result.error = "no application is set to install Palm databases";
+            result.error = messages::NO_APPLICATION_FOR_DATABASES;
         } else if (tool.known && IsThisProgram(tool.application)) {
-            result.error = "the application set to install Palm databases is this program (" + tool.application + ")";
+            result.error = messages::ApplicationIsThisProgram(tool.application);
         } else if (const Status opened = platform.OpenWithDefaultApplication(result.path); !opened) {
-            result.error = opened.error().text.empty() ? "the system's install tool refused it" : opened.error().text;
+            result.error = opened.error().text.empty() ? messages::SYSTEM_TOOL_REFUSED : opened.error().text;
         }
         break;
     }
@@ -196,7 +196,7 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database,
     InstallResult result;
     const std::optional<fs::path> folder = LastingFolder(platform);
     if (!folder) {
-        result.error = "No folder to keep the database in: the environment names no home folder";
+        result.error = messages::NO_HOME_FOR_DATABASES;
         return result;
     }
     DrawUnusedName(database, *folder, platform, origin);
@@ -204,18 +204,18 @@ InstallResult KeepInLastingFolder(CPalmDatabase& database,
     result.path = Utf8FromPath(*folder / PathFromUtf8(stem + ".pdb"));
     std::optional<std::vector<std::uint8_t>> image = original ? *original : database.Serialize();
     if (!image) {
-        result.error = CantWriteMessage(result.path, "more records than a database can hold");
+        result.error = messages::CantWriteFile(result.path, messages::DATABASE_TOO_LARGE);
         return result;
     }
     bytes = std::move(*image);
     if (const Status made = CreatePrivateFolder(*folder); !made) {
-        result.error = CantWriteMessage(Utf8FromPath(*folder), made.error().text);
+        result.error = messages::CantWriteFile(Utf8FromPath(*folder), made.error().text);
         return result;
     }
     const Result<fs::path> file =
         CreateFreshFile(*folder, stem, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
     if (!file) {
-        result.error = CantWriteMessage(result.path, file.error().text);
+        result.error = messages::CantWriteFile(result.path, file.error().text);
         return result;
     }
     result.path = Utf8FromPath(*file);
@@ -289,12 +289,12 @@ InstallSettings ReadInstallSettings(IPlatform& platform)
     settings.file = Utf8FromPath(file);
     const Result<std::string> bytes = ReadSmallFile(file);
     if (!bytes) {
-        settings.warnings.push_back("can't be read (" + bytes.error().text + "); installing automatically");
+        settings.warnings.push_back(messages::SettingsUnreadable(bytes.error().text));
         return settings;
     }
-    int number = 0;
+    std::size_t number = 0;
     ForEachLine(*bytes, [&](std::string_view line) {
-        const std::string where = "line " + std::to_string(++number) + ": ";
+        ++number;
         line = TrimAscii(line);
         if (line.empty() || line.starts_with('#')) {
             return;
@@ -303,22 +303,18 @@ InstallSettings ReadInstallSettings(IPlatform& platform)
         const std::string key = AsciiLowerCopy(TrimAscii(line.substr(0, std::min(equals, line.size()))));
         const std::string_view value = equals == std::string_view::npos ? "" : TrimAscii(line.substr(equals + 1));
         if (equals == std::string_view::npos || (key != "destination" && key != "folder" && key != "connection")) {
-            settings.warnings.push_back(where +
-                                        "not a setting (destination=..., folder=... or connection=...); ignored");
+            settings.warnings.push_back(messages::NotASetting(number));
         } else if (key == "connection") {
             settings.choice.connection = value;
         } else if (key == "destination") {
             const std::optional<InstallMethod> method = ParseInstallMethod(AsciiLowerCopy(value));
             settings.choice.method = method.value_or(InstallMethod::Automatic);
             if (!method) {
-                settings.warnings.push_back(
-                    where + "unknown destination \"" + std::string(value) +
-                    "\" (automatic, jpilot, folder, system, ask or hotsync); installing automatically");
+                settings.warnings.push_back(messages::UnknownDestination(number, value));
             }
         } else if (!value.empty() && !PathFromUtf8(value).is_absolute()) {
             settings.choice.folder.clear();
-            settings.warnings.push_back(where + "the folder \"" + std::string(value) +
-                                        "\" is not an absolute path; ignored");
+            settings.warnings.push_back(messages::FolderNotAbsolute(number, value));
         } else {
             settings.choice.folder = value;
         }
@@ -335,24 +331,24 @@ Status SaveInstallChoice(IPlatform& platform, const InstallChoice& choice)
 {
     const std::optional<fs::path> folder = ConfigFolder(platform);
     if (!folder) {
-        return MakeError(ErrorKind::NotFound, "no home folder to keep the settings in");
+        return MakeError(ErrorKind::NotFound, messages::NO_HOME_FOR_SETTINGS);
     }
     if ((choice.folder + choice.connection).find_first_of("\r\n") != std::string::npos) {
-        return MakeError(ErrorKind::Refused, "a folder or connection that holds a line break cannot be remembered");
+        return MakeError(ErrorKind::Refused, messages::LINE_BREAK_IN_SETTING);
     }
     if (const Status made = CreatePrivateFolder(*folder); !made) {
-        return MakeError(made.error().kind, CantWriteMessage(Utf8FromPath(*folder), made.error().text));
+        return MakeError(made.error().kind, messages::CantWriteFile(Utf8FromPath(*folder), made.error().text));
     }
-    const std::string text = "# Where Install hands the database: automatic, jpilot, folder, system, ask or hotsync.\n"
-                             "destination=" +
-                             std::string(InstallMethodName(choice.method)) + "\nfolder=" + choice.folder +
+    const std::string text = "# Where Install hands the database: " + std::string(messages::DESTINATION_WORDS) +
+                             ".\ndestination=" + std::string(InstallMethodName(choice.method)) +
+                             "\nfolder=" + choice.folder +
                              "\n# How HotSync reaches the handheld: usb, net[:ADDRESS:PORT], serial:DEVICE[:BAUD], "
                              "serial-net[:ADDRESS:PORT].\n"
                              "connection=" +
                              choice.connection + "\n";
     const fs::path file = *folder / SETTINGS_FILE;
     if (const Status replaced = WriteFileAtomically(file, text); !replaced) {
-        return MakeError(replaced.error().kind, CantWriteMessage(Utf8FromPath(file), replaced.error().text));
+        return MakeError(replaced.error().kind, messages::CantWriteFile(Utf8FromPath(file), replaced.error().text));
     }
     return {};
 }
@@ -396,15 +392,14 @@ Status CreatePrivateFolder(const fs::path& folder)
         }
     }
     if (!IsFolder(folder)) {
-        return MakeError(ErrorKind::Refused, "not a folder");
+        return MakeError(ErrorKind::Refused, messages::NOT_A_FOLDER);
     }
     // A folder of ours that others may enter was made so by someone else, or under an older version.
     const fs::perms others = fs::perms::group_all | fs::perms::others_all;
     if ((fs::status(folder, error).permissions() & others) != fs::perms::none) {
         fs::permissions(folder, others, fs::perm_options::remove, error);
         if (error) {
-            return MakeError(ErrorKind::System,
-                             "others may open it, and it can't be made private (mode 0700): " + error.message());
+            return MakeError(ErrorKind::System, messages::CantMakePrivate(error.message()));
         }
     }
     return {};
@@ -424,15 +419,13 @@ Result<fs::path> CreateFreshFile(const fs::path& folder, std::string_view stem, 
         }
         return path;
     }
-    return MakeError(ErrorKind::Exists,
-                     "every name from " + std::string(stem) + ".pdb to (" + std::to_string(MOST_NUMBERED_NAMES) +
-                         ") is taken");
+    return MakeError(ErrorKind::Exists, messages::EveryNameTaken(stem, MOST_NUMBERED_NAMES));
 }
 
 Status AddToJPilotList(const fs::path& list, std::string_view entry)
 {
     if (entry.find_first_of("\r\n") != std::string_view::npos) {
-        return MakeError(ErrorKind::Refused, "its path holds a line break, which J-Pilot's install list cannot hold");
+        return MakeError(ErrorKind::Refused, messages::LINE_BREAK_IN_JPILOT_ENTRY);
     }
     // Held from the read to the rename, so that a concurrent install's line is never written over.
     fs::path lockPath = list;
@@ -440,13 +433,11 @@ Status AddToJPilotList(const fs::path& list, std::string_view entry)
     const CFileLock lock(lockPath);
     if (!lock) {
         return MakeError(ErrorKind::System,
-                         "can't lock J-Pilot's install list " + Utf8FromPath(list) + " (" + Utf8FromPath(lockPath) +
-                             "): " + lock.Error());
+                         messages::CantLockJPilotList(Utf8FromPath(list), Utf8FromPath(lockPath), lock.Error()));
     }
     Result<std::string> content = ReadSmallFile(list);
     if (!content) {
-        return MakeError(content.error().kind,
-                         "can't read J-Pilot's install list " + Utf8FromPath(list) + ": " + content.error().text);
+        return MakeError(content.error().kind, messages::CantReadJPilotList(Utf8FromPath(list), content.error().text));
     }
     bool listed = false;
     ForEachLine(*content, [&](std::string_view line) { listed = listed || line == entry; });
@@ -459,7 +450,7 @@ Status AddToJPilotList(const fs::path& list, std::string_view entry)
     content->append(entry).push_back('\n');
     if (const Status replaced = WriteFileAtomically(list, *content); !replaced) {
         return MakeError(replaced.error().kind,
-                         "can't write J-Pilot's install list " + Utf8FromPath(list) + ": " + replaced.error().text);
+                         messages::CantWriteJPilotList(Utf8FromPath(list), replaced.error().text));
     }
     return {};
 }

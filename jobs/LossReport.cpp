@@ -1,6 +1,7 @@
 #include "jobs/LossReport.h"
 
 #include "jobs/Intake.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "text/Ascii.h"
 #include "text/ChordDefinition.h"
@@ -8,12 +9,10 @@
 #include "text/Scan.h"
 
 #include <algorithm>
-#include <cstdio>
 
 namespace {
 
 constexpr std::size_t SHOWN_LINE_LENGTH = 60; // characters of a line quoted in a message
-constexpr std::size_t SHOWN_CHARACTERS = 8;   // replaced characters listed by name
 
 // A Windows-1252 line for a message: UTF-8, at most SHOWN_LINE_LENGTH characters, then "...".
 std::string ShownLine(std::string_view line)
@@ -22,38 +21,6 @@ std::string ShownLine(std::string_view line)
         return Cp1252ToUtf8(line);
     }
     return Cp1252ToUtf8(line.substr(0, SHOWN_LINE_LENGTH)) + "...";
-}
-
-std::string CodePointName(char32_t cp)
-{
-    char buffer[16];
-    std::snprintf(buffer, sizeof buffer, "U+%04X", static_cast<unsigned>(cp));
-    return buffer;
-}
-
-// "Ω (U+03A9, 2 times), Ж (U+0416)": each character as itself when it is visible, with its code point.
-std::string ListCharacters(const ReplacedCharacters& replaced)
-{
-    std::string list;
-    std::size_t shown = 0;
-    for (const auto& [cp, count] : replaced.counts) {
-        if (shown == SHOWN_CHARACTERS) {
-            list += ", and " + std::to_string(replaced.counts.size() - shown) + " more";
-            break;
-        }
-        if (!list.empty()) {
-            list += ", ";
-        }
-        // Controls and line or paragraph separators would break the message; they are named only.
-        const bool visible = cp >= 0xA0 && cp != 0x2028 && cp != 0x2029 && cp != 0xFFFD;
-        std::string itself;
-        if (visible) {
-            itself = CodePointToUtf8(cp) + " ";
-        }
-        list += itself + "(" + CodePointName(cp) + (count > 1 ? ", " + std::to_string(count) + " times" : "") + ")";
-        ++shown;
-    }
-    return list;
 }
 
 bool IsBlankText(std::string_view text)
@@ -215,7 +182,7 @@ std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList)
     }
     if (!loaded.replaced.empty()) {
         losses.push_back(
-            {LossKind::CharactersReplaced, loaded.replaced.Total(), 0, ListCharacters(loaded.replaced), {}});
+            {LossKind::CharactersReplaced, loaded.replaced.Total(), 0, messages::CharacterList(loaded.replaced), {}});
     }
     if (chordList) {
         AddChordListLosses(loaded.text, losses);
@@ -255,61 +222,4 @@ std::optional<Loss> DatabaseNameLoss(std::string_view utf8Name)
         return std::nullopt;
     }
     return Loss{LossKind::DatabaseNameChanged, replaced.Total(), 0, std::string(utf8Name), Cp1252ToUtf8(name)};
-}
-
-std::string DescribeLoss(const Loss& loss)
-{
-    const bool one = loss.count == 1;
-    const std::string count = std::to_string(loss.count);
-    const std::string line = "line " + std::to_string(loss.line);
-    const std::string quoted = "\"" + loss.text + "\"";
-    // One line is named after a colon; of several, the first after "; the first, ".
-    const auto which = [one](const std::string& what, const std::string& loses) {
-        return one ? ": " + what + loses : "; the first, " + what + "," + loses;
-    };
-    const std::string loses = " loses \"" + loss.lost + "\"";
-    switch (loss.kind) {
-    case LossKind::TextCut:
-        return "cut at " + std::to_string(SONG_MAX_TEXT) +
-               " characters: " + (one ? "1 character is" : count + " characters are") + " lost, from " + line +
-               " on (" + quoted + ")";
-    case LossKind::CharactersReplaced:
-        return (one ? "1 character the handheld cannot show becomes"
-                    : count + " characters the handheld cannot show become") +
-               " \"?\": " + loss.text;
-    case LossKind::ChordValuesDropped:
-        return (one ? "a chord definition holds" : count + " chord definitions hold") +
-               " more than a name and six values" + which(line + " (" + quoted + ")", loses);
-    case LossKind::ChordNameCut:
-        return (one ? "a chord name is" : count + " chord names are") + " longer than " +
-               std::to_string(CHORD_MAX_NAME_LENGTH) + " characters" + which(quoted + " on " + line, loses);
-    case LossKind::NotChordDefinitions:
-        return (one ? "a line is not a chord definition and is left out: "
-                    : count + " lines are not chord definitions and are left out; the first is ") +
-               line + " (" + quoted + ")";
-    case LossKind::ChordListAsSong:
-        return "taken as a song, not a chord list: " + line + " (" + quoted +
-               ") is not a chord definition \"NAME v1 v2 v3 v4 [v5 [v6]]\" with one blank between words";
-    case LossKind::ChordListAfterSongs:
-        return "taken as a song, not a chord list: a chord list goes into a chord database only as the first "
-               "file, alone";
-    case LossKind::FretValueTooHigh:
-        return (one ? "a chord definition has" : count + " chord definitions have") +
-               " a fret value of 15 or more (15 is a string not played, values past 255 wrap)" +
-               which(line + " (" + quoted + ")", " holds \"" + loss.lost + "\"");
-    case LossKind::NulEndsSong:
-        return "a NUL character ends the song on the handheld: " +
-               (one ? "1 character is" : count + " characters are") + " lost, from " + line + " on (" + quoted + ")";
-    case LossKind::NulInChordList:
-        return (one ? "a chord definition holds" : count + " chord definitions hold") +
-               " a NUL character, which cuts it on the handheld" + which(line + " (" + quoted + ")", "");
-    case LossKind::ReadAsWindows1252:
-        return "not valid UTF-8, so the whole file is read as Windows-1252: " + line +
-               " holds the first byte that is not UTF-8";
-    case LossKind::DatabaseNameChanged:
-        return "the database name " + quoted + " becomes \"" + loss.lost + "\"";
-    case LossKind::EmptySong:
-        return "the song has no text: the handheld gets an empty song";
-    }
-    return {};
 }

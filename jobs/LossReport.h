@@ -39,10 +39,6 @@ struct Loss
     bool operator==(const Loss&) const = default;
 };
 
-// One line for the user, in UTF-8, without a file or song name, e.g. "cut at 7999 characters: 12 characters
-// are lost, from line 210 on (\"[G]And the last verse\")".
-std::string DescribeLoss(const Loss& loss);
-
 // The losses of one loaded text exported as a song, or as the chord list of a chord import database, with
 // what became of its characters when it was decoded or typed.
 std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList);

@@ -1,6 +1,6 @@
 #include "jobs/TuneloreDatabase.h"
 
-#include "jobs/FileNames.h"
+#include "jobs/Messages.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
 
@@ -29,8 +29,8 @@ DatabaseFile ReadDatabaseFile(const std::filesystem::path& path)
     Result<CPalmDatabase> read = CPalmDatabase::Read(path);
     file.opened = read || read.error().kind == ErrorKind::Malformed;
     if (!read) {
-        file.refusal = file.opened ? Utf8FromPath(path) + " is not a readable Palm database (" + read.error().text + ")"
-                                   : CantReadMessage(Utf8FromPath(path), read.error().text);
+        file.refusal = file.opened ? messages::NotAPalmDatabase(Utf8FromPath(path), read.error().text)
+                                   : messages::CantReadFile(Utf8FromPath(path), read.error().text);
         return file;
     }
     file.kind = KindOf(*read);

@@ -5,6 +5,7 @@
 #include "jobs/Extract.h"
 #include "jobs/FileChecks.h"
 #include "jobs/InputFile.h"
+#include "jobs/Messages.h"
 #include "pdb/FileIo.h"
 #include "text/RecordFormat.h"
 #include "ui/ImporterDlg.h"
@@ -80,7 +81,7 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             break;
         }
         case InputKind::NotText:
-            notSongs.append(FromUtf8(NotASongMessage(name.toStdString())));
+            notSongs.append(FromUtf8(messages::NotASongFile(name.toStdString())));
             break;
         case InputKind::Unreadable:
             notSongs.append(FromUtf8(input.error));
@@ -115,7 +116,7 @@ void CImporterDlg::ExtractChords(const CPalmDatabase& database, const QString& s
     RememberDialogFolder(Setting::ChordsFolder, *target, false);
     // Writing the chords over the database they come from would lose it.
     if (!source.isEmpty() && IsSameFile(ToPath(*target), ToPath(source))) {
-        ShowError(FromUtf8(SameFileMessage(ToPath(*target), ToPath(source))));
+        ShowError(FromUtf8(messages::SameFileAsInput(ToPath(*target), ToPath(source))));
         return;
     }
     // A chord list that holds another text, perhaps edited since an earlier extraction, is the user's to decide.

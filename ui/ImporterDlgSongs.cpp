@@ -5,6 +5,7 @@
 #include "jobs/Export.h"
 #include "jobs/FileNames.h"
 #include "jobs/LossReport.h"
+#include "jobs/Messages.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
@@ -87,7 +88,7 @@ QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const
                 (m_songs.ChordMode() ? FromUtf8(res::CHORDS_LABEL) : FromCp1252(GetSongDisplayName(loaded))) +
                 QLatin1Char(':');
         for (const Loss& loss : reports[i].losses) {
-            text += QStringLiteral("\n- ") + FromUtf8(DescribeLoss(loss));
+            text += QStringLiteral("\n- ") + FromUtf8(messages::LossDescription(loss));
         }
     }
     return text;
@@ -246,7 +247,7 @@ void CImporterDlg::OnSaveSongAs()
     // The whole text as edited, in UTF-8 with CR LF line ends: nothing is cut, as a song file has no limit.
     const Status written = WriteFileAtomically(ToPath(*path), Cp1252ToUtf8(text));
     if (!written) {
-        ShowError(FromUtf8(CantWriteMessage(path->toStdString(), written.error().text)));
+        ShowError(FromUtf8(messages::CantWriteFile(path->toStdString(), written.error().text)));
         return;
     }
     ShowNote(FormatString(res::SONG_FILE_SAVED, *path));

@@ -2,12 +2,13 @@
 
 #include "jobs/Export.h"
 #include "jobs/Intake.h"
+#include "jobs/Messages.h"
 
 #include <gtest/gtest.h>
 
 void PrintTo(const Loss& loss, std::ostream* out)
 {
-    *out << DescribeLoss(loss) << " [" << static_cast<int>(loss.kind) << " " << loss.count << "]";
+    *out << messages::LossDescription(loss) << " [" << static_cast<int>(loss.kind) << " " << loss.count << "]";
 }
 
 namespace {

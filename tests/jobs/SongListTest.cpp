@@ -1,5 +1,7 @@
 #include "jobs/SongList.h"
 
+#include "jobs/Messages.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -142,7 +144,7 @@ TEST(SongListTest, LossesNameEmptySongsAmongTheOthersInOrder)
     const std::vector<std::pair<std::size_t, LossKind>> expected = {
         {0, LossKind::EmptySong}, {2, LossKind::TextCut}, {3, LossKind::EmptySong}, {4, LossKind::EmptySong}};
     EXPECT_EQ(found, expected);
-    EXPECT_NE(DescribeLoss(Loss{LossKind::EmptySong, 0, 0, {}, {}}).find("no text"), std::string::npos);
+    EXPECT_NE(messages::LossDescription(Loss{LossKind::EmptySong, 0, 0, {}, {}}).find("no text"), std::string::npos);
     // A chord list's export is the first text alone, read as chord definitions: nothing else is reported.
     const std::vector<TextLossReport> chords = ListOf({"C x 3 2 0 1 0\r\nD 0 0 0 0 2 3 2\r\n", "", "la\r\n"}).Losses();
     EXPECT_EQ(std::tuple(chords.size(), chords.at(0).text, chords.at(0).losses.at(0).kind),
