@@ -484,6 +484,8 @@ void CImporterDlg::StartDrag()
 
 void CImporterDlg::OnGetSongsFromHandheld()
 {
+    // The edit goes back into its song first: songs loaded from the handheld rebuild the list and the editor.
+    CommitEditedSong();
     // The remembered connection, else the one the user chooses now, remembered for the next time.
     InstallChoice remembered = ReadInstallChoice(m_desktop);
     std::optional<std::string> connection = remembered.connection;

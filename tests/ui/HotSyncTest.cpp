@@ -208,6 +208,10 @@ TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
         CScriptedSession session(*m_dialog, c.steps);
         session.songbook = {songs};
         m_dialog->SetHotSyncSession(session);
+        // A song being edited: its edit stays whatever the handheld's songs do.
+        WriteFileBytes(m_temp.File("grace.pro"), GRACE_FILE);
+        Drop({QString::fromStdString(m_temp.File("grace.pro"))});
+        Type(QStringLiteral("edited"));
         m_desktop.runModal = [](QDialog& dialog) { dialog.exec(); };
         m_desktop.answers.push_back("0"); // USB, asked the first time only (the desktop's answers run on)
         m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
@@ -216,7 +220,9 @@ TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
         Menu(QStringLiteral("&Get Songs From The Handheld..."));
         EXPECT_EQ(m_desktop.kinds, c.kinds) << m_desktop.prompts;
         EXPECT_EQ(session.connections, std::vector<std::string>{"usb"});
-        EXPECT_EQ(TitleList()->count(), static_cast<int>(c.loaded)); // listed, not only held
+        EXPECT_EQ(TitleList()->count(), static_cast<int>(c.loaded) + 1); // listed, not only held
         EXPECT_EQ(FolderEntries(m_dir.Path()).size(), c.extracted) << m_desktop.prompts;
+        m_dialog->CommitEditedSong();
+        EXPECT_TRUE(Text(0).ends_with("edited")) << Text(0);
     }
 }
