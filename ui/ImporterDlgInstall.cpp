@@ -320,7 +320,7 @@ void CImporterDlg::OnInstall()
     InstallResult result;
     {
         CWaitCursor wait(m_desktop);
-        result = InstallLoadedTexts(m_songs.Texts(), *choice, m_desktop);
+        result = InstallLoadedTexts(m_songs.Texts(), *choice, m_desktop, ShownExport());
     }
     if (!result.written) {
         // Nothing was written anywhere, so the texts stay loaded for another try.
@@ -392,7 +392,7 @@ QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled, bool in
 
 bool CImporterDlg::InstallByHotSync(const std::string& connection)
 {
-    const CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    const CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop, ShownExport());
     bool replace = false;
     for (;;) {
         Status done = MakeError(ErrorKind::Cancelled, "not run");
@@ -436,7 +436,7 @@ std::optional<QString> CImporterDlg::BuildDragFile()
                               IDesktop::MessageIcon::Warning);
         return std::nullopt;
     }
-    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop, ShownExport());
     const InstallResult kept = KeepDatabase(database, m_desktop);
     if (!kept.written) {
         ShowError(FromUtf8(kept.error));
