@@ -46,8 +46,15 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
     }
     for (const std::string& failure : result.errors)
         PrintError(failure);
-    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written), "song", "songs") << " to "
-              << EscapeControls(folder) << '\n';
+    // Files that already held their song were not written: counted apart, so that a second extraction into
+    // the same folder does not claim to have written them again.
+    const auto unchanged = static_cast<std::size_t>(result.unchanged);
+    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written) - unchanged, "song", "songs") << " to "
+              << EscapeControls(folder);
+    if (unchanged > 0)
+        std::cout << "; " << CountOf(unchanged, "song was", "songs were") << " already there, left as "
+                  << (unchanged == 1 ? "it was" : "they were");
+    std::cout << '\n';
     if (result.failed.empty())
         return EXIT_STATUS_OK;
     std::string names;

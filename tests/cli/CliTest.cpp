@@ -210,9 +210,13 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
                   Work("chords \\x85.txt") + ", which held a different text\n");
     EXPECT_NE(run.out.find("to " + Work("chords \\x85.txt")), std::string::npos) << run.out;
 
-    // Again: files that hold their song are left without a word; an edited one is kept with --keep-existing,
-    // else replaced with a note.
-    EXPECT_EQ(Run({"extract", songs, Work("songs")}).err, "");
+    // Again: files that hold their song are left without a word, and counted apart from the songs written; an
+    // edited one is kept with --keep-existing, else replaced with a note.
+    run = Run({"extract", songs, Work("songs")});
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("Wrote 0 songs to " + Work("songs") + "; 3 songs were already there, left as they were"),
+              std::string::npos)
+        << run.out;
     WriteFileBytes(morning, "edited");
     run = Run({"extract", "--keep-existing", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + ReadFile(Work("songs/Morning Tab (2).pro")) + run.err,
