@@ -364,6 +364,8 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         // A control character of a path is shown, not sent to the terminal.
         {"missing folder", {"build", "-o", unwritable, song}, 1, "Can't write file " + Work("no\\x1B[2J/out.pdb")},
         {"output is an input", {"build", "-o", again + "song.pro", song}, 1, "is the same file as the input"},
+        // As `build -o songs/*.pro` gives it: the first song would be lost under the database.
+        {"output over a song", {"build", "-o", song, Data("songs/cafe.pro")}, 1, song + " is not a Palm database"},
         {"chord text over its database", {"extract", in + "chords.pdb", again + "chords.pdb"}, 1, "is the same file"},
         {"malformed SOURCE_DATE_EPOCH", {"build", "-o", out, song}, 1, "SOURCE_DATE_EPOCH", "SOURCE_DATE_EPOCH=soon"},
     };
