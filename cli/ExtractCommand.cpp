@@ -95,8 +95,13 @@ int ExtractChordDatabase(const CPalmDatabase& database,
                      CountOf(unreadable, "chord line does", "chord lines do") +
                          " not read back as a chord definition (a name with a blank); the first is \"" +
                          EscapeControls(Cp1252ToUtf8(first)) + "\"");
-    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
-              << EscapeControls(result.path);
+    // A list that already held these chords was left alone, and is not said to have been written.
+    if (result.unchanged)
+        std::cout << EscapeControls(result.path) << " already held the "
+                  << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << ", left as it was";
+    else
+        std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
+                  << EscapeControls(result.path);
     if (result.skipped > 0)
         std::cout << "; skipped " << CountOf(static_cast<std::size_t>(result.skipped), "record", "records")
                   << " too short to hold a chord";

@@ -209,6 +209,9 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
               "tunelore-cli: note: replaced " +
                   Work("chords \\x85.txt") + ", which held a different text\n");
     EXPECT_NE(run.out.find("to " + Work("chords \\x85.txt")), std::string::npos) << run.out;
+    run = Run({"extract", Data("expected/chords.pdb"), chords}); // again: the list already holds them
+    EXPECT_NE(run.out.find(Work("chords \\x85.txt") + " already held the 4 chords, left as it was"), std::string::npos)
+        << run.out;
 
     // Again: files that hold their song are left without a word, and counted apart from the songs written; an
     // edited one is kept with --keep-existing, else replaced with a note.
