@@ -524,6 +524,7 @@ void CImporterDlg::OnGetSongsFromHandheld()
         load = *answer == 1;
     }
     // Songs go where the user said; chord databases as a dropped one: their chords into a text file.
+    QStringList loaded; // the song databases whose songs were loaded
     for (const CPalmDatabase& db : *read) {
         if (HoldsChords(KindOf(db))) {
             ExtractChords(db);
@@ -533,9 +534,18 @@ void CImporterDlg::OnGetSongsFromHandheld()
             for (LoadedText& text : LoadedTextsOfDatabase(db)) {
                 m_songs.Append(std::move(text));
             }
+            loaded.append(FromCp1252(db.GetName()));
         }
     }
     if (load) {
         RefreshSongList();
+        // Behind a chord list the songs are held but not exported, as for files loaded after one: said so.
+        QStringList notes;
+        for (const QString& name : loaded) {
+            if (m_songs.ChordMode()) {
+                notes.append(FormatString(res::NOTE_LEFT_OUT, name));
+            }
+        }
+        ShowNote(notes.join(QLatin1Char('\n')));
     }
 }
