@@ -152,43 +152,26 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
 
 TEST_F(DialogTest, AnEditKeepsTheKindOfDatabaseTheWindowShows)
 {
-    // Chord definitions typed at the top of the first loaded song: the songs still go out as songs, all of them.
-    // A heading typed above a chord list: the chords still go out as chords, the heading named as left out.
-    struct
-    {
-        std::vector<std::pair<std::string, std::string>> files;
-        int shown; // the list position the edit is made in
-        const char* typed;
-        std::uint32_t type;
-        std::size_t records;
-        const char* asked; // in the question before the export
-    } const cases[] = {
-        {{{"grace.pro", GRACE_FILE}, {"fair.pro", FAIR_FILE}, {"v.txt", VALLEY_FILE}},
-         0, // Amazing Grace, loaded first
-         "Am x 0 2 2 1 0\nE 0 2 2 1 0 0\n",
-         SONG_IMPORT_TYPE,
-         3,
-         "taken as a song, not a chord list"},
-        {{{"c.txt", CHORDS_FILE}, {"g.pro", GRACE_FILE}}, 0, "My chords\n", CHORD_IMPORT_TYPE, 3, "My chords"},
+    // Chord definitions pasted at the top of the first loaded song: both songs still go out as songs. A heading
+    // pasted above a chord list: the chords still go out as chords, the heading named as left out.
+    const std::tuple<const char*, const char*, std::uint32_t, std::size_t, const char*> cases[] = {
+        {GRACE_FILE, "Am x 0 2 2 1 0\nE 0 2 2 1 0 0\n", SONG_IMPORT_TYPE, 2, "taken as a song, not a chord list"},
+        {CHORDS_FILE, "My chords\n", CHORD_IMPORT_TYPE, 3, "(\"My chords\")"},
     };
-    for (const auto& c : cases) {
+    for (const auto& [first, typed, type, records, asked] : cases) {
         m_dialog = NewWindow();
-        QStringList paths;
-        for (const auto& [name, bytes] : c.files)
-            paths.append(WriteFile(name, bytes));
-        Drop(paths);
-        TitleList()->setCurrentIndex(c.shown);
+        Drop({WriteFile("first.pro", first), WriteFile("fair.pro", FAIR_FILE)});
+        TitleList()->setCurrentIndex(0); // the first loaded text
         QTextCursor top = Editor()->textCursor();
         top.movePosition(QTextCursor::Start);
-        top.insertText(QString::fromLatin1(c.typed)); // as a paste would
-        const std::string saved = m_temp.File("edited.pdb");
-        std::filesystem::remove(saved);
+        top.insertText(QString::fromLatin1(typed)); // as a paste would
+        const std::string saved = m_temp.File(std::to_string(type) + ".pdb");
         m_desktop.answers.insert(m_desktop.answers.end(), {"", saved}); // Yes, then the file
         m_desktop.prompts.clear();
         m_dialog->OnSavePdb();
-        EXPECT_NE(m_desktop.prompts.find(c.asked), std::string::npos) << m_desktop.prompts;
+        EXPECT_NE(m_desktop.prompts.find(asked), std::string::npos) << m_desktop.prompts;
         const DatabaseFile file = ReadDatabaseFile(saved);
         ASSERT_TRUE(file.database) << m_desktop.prompts;
-        EXPECT_EQ(std::pair(file.database->m_type, file.database->Records().size()), std::pair(c.type, c.records));
+        EXPECT_EQ(std::pair(file.database->m_type, file.database->Records().size()), std::pair(type, records));
     }
 }
