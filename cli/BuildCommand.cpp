@@ -41,6 +41,28 @@ Result<std::string> MakeDatabaseNameArgument(std::string_view argument)
     return name;
 }
 
+namespace {
+// Why the database must not go to `output`, or "" when it may. A file that already holds something other than
+// a Palm database is most likely a song: `build -o songs/*.pro` makes the first song the output, and writing
+// the database there would lose it. An empty file, a file named .pdb and anything that is no regular file
+// (a device, say) are written as asked.
+std::string OutputRefusal(const std::string& output)
+{
+    const std::filesystem::path path = PathFromUtf8(output);
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) || std::filesystem::file_size(path, error) == 0 || error ||
+        HasPdbSuffix(output)) {
+        return {};
+    }
+    if (ReadDatabaseFile(path).kind != DatabaseKind::NotPalmDatabase) {
+        return {};
+    }
+    return EscapeControls(output) +
+           " is not a Palm database, and writing the database there would replace what it holds; nothing was "
+           "written (the database's own file name comes right after -o)";
+}
+} // namespace
+
 int RunBuild(const BuildOptions& options)
 {
     if (const Result<std::optional<std::uint32_t>> epoch = SourceDateEpochFromEnvironment(); !epoch) {
@@ -120,6 +142,10 @@ int RunBuild(const BuildOptions& options)
             return EXIT_STATUS_FAILED;
         done = *installed;
     } else {
+        if (const std::string refusal = OutputRefusal(options.output); !refusal.empty()) {
+            PrintError(refusal);
+            return EXIT_STATUS_FAILED;
+        }
         const Result<std::string> written = SaveDatabase(database, PathFromUtf8(options.output));
         if (!written) {
             PrintError(written.error().text);

@@ -47,8 +47,15 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
     }
     for (const std::string& failure : result.errors)
         PrintError(failure);
-    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written), "song", "songs") << " to "
-              << EscapeControls(folder) << '\n';
+    // Files that already held their song were not written: counted apart, so that a second extraction into
+    // the same folder does not claim to have written them again.
+    const auto unchanged = static_cast<std::size_t>(result.unchanged);
+    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.written) - unchanged, "song", "songs") << " to "
+              << EscapeControls(folder);
+    if (unchanged > 0)
+        std::cout << "; " << CountOf(unchanged, "song was", "songs were") << " already there, left as "
+                  << (unchanged == 1 ? "it was" : "they were");
+    std::cout << '\n';
     if (result.failed.empty())
         return EXIT_STATUS_OK;
     std::string names;
@@ -89,8 +96,13 @@ int ExtractChordDatabase(const CPalmDatabase& database,
                      CountOf(unreadable, "chord line does", "chord lines do") +
                          " not read back as a chord definition (a name with a blank); the first is \"" +
                          EscapeControls(Cp1252ToUtf8(first)) + "\"");
-    std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
-              << EscapeControls(result.path);
+    // A list that already held these chords was left alone, and is not said to have been written.
+    if (result.unchanged)
+        std::cout << EscapeControls(result.path) << " already held the "
+                  << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << ", left as it was";
+    else
+        std::cout << "Wrote " << CountOf(static_cast<std::size_t>(result.chords), "chord", "chords") << " to "
+                  << EscapeControls(result.path);
     if (result.skipped > 0)
         std::cout << "; skipped " << CountOf(static_cast<std::size_t>(result.skipped), "record", "records")
                   << " too short to hold a chord";

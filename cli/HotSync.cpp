@@ -144,6 +144,7 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
     }
 
     std::size_t songs = 0;
+    std::size_t unchanged = 0; // songs whose files already held them: not written again, and said apart
     std::size_t chords = 0;
     std::vector<std::string> chordFiles;
     std::vector<std::string> failed;
@@ -169,7 +170,8 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
             for (const std::string& replaced : result.replaced) {
                 PrintError("note: replaced " + replaced + ", which held a different text");
             }
-            songs += static_cast<std::size_t>(result.written);
+            songs += static_cast<std::size_t>(result.written - result.unchanged);
+            unchanged += static_cast<std::size_t>(result.unchanged);
             for (const std::string& name : result.failed) {
                 failed.push_back("Can't write song \"" + EscapeControls(name) + "\"");
             }
@@ -186,6 +188,10 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
     }
     std::string line = "Read " + CountOf(read->size(), "database", "databases") + " from the handheld: wrote " +
                        CountOf(songs, "song", "songs") + " to " + EscapeControls(destination);
+    if (unchanged > 0) {
+        line += " (" + CountOf(unchanged, "song was", "songs were") + " already there, left as " +
+                (unchanged == 1 ? "it was" : "they were") + ")";
+    }
     if (!chordFiles.empty()) {
         std::string files;
         for (const std::string& file : chordFiles) {

@@ -84,7 +84,7 @@ CImportDatabaseBuilder::CImportDatabaseBuilder(IPlatform& platform, ExportOption
 void CImportDatabaseBuilder::Add(std::string_view loadedText)
 {
     if (!m_database) {
-        m_chordMode = IsChordModeText(loadedText);
+        m_chordMode = m_options.chordList ? *m_options.chordList : IsChordModeText(loadedText);
         m_database = m_chordMode ? BuildChordDatabase(loadedText, m_platform, m_options)
                                  : NewSongDatabase(m_platform, m_options);
         if (m_chordMode) {

@@ -18,6 +18,10 @@
 struct ExportOptions
 {
     std::optional<std::string> name; // replaces the random database name
+    // The kind of database when the caller has decided it (the window, from the mode it shows): true for a
+    // chord import database of the first text alone, false for a song import database of every text. Without
+    // it the first text decides.
+    std::optional<bool> chordList = std::nullopt;
 };
 
 // The base of a name the export drew ("TuneloreDB" or "TuneloreChordDB" and one to five digits), so that a
@@ -31,7 +35,8 @@ CPalmDatabase BuildChordDatabase(std::string_view chordText, IPlatform& platform
 
 // Builds the import database for loaded texts as they arrive, one at a time, so a caller reading many files
 // holds each text only until it is in its record. The first text decides: when it is a chord list, the
-// database is a chord import database made of it alone; otherwise every text becomes a song record.
+// database is a chord import database made of it alone; otherwise every text becomes a song record. The
+// options' chordList, when set, decides instead of the first text.
 class CImportDatabaseBuilder
 {
 public:
@@ -56,8 +61,8 @@ private:
 // "Can't write file ..." with the cause.
 Result<std::string> SaveDatabase(CPalmDatabase& database, const std::filesystem::path& path);
 
-// The import database for loaded texts: a chord import database from the first text when it is a chord list,
-// else a song import database of all texts.
+// The import database for loaded texts: a chord import database from the first text when it is a chord list
+// (or the options' chordList says so), else a song import database of all texts.
 CPalmDatabase
 BuildImportDatabase(const std::vector<LoadedText>& loadedTexts, IPlatform& platform, const ExportOptions& options = {});
 

@@ -197,10 +197,10 @@ std::vector<Loss> TextLosses(const LoadedText& loaded, bool chordList)
     return losses;
 }
 
-std::vector<TextLossReport> ExportLosses(const std::vector<LoadedText>& loadedTexts)
+std::vector<TextLossReport> ExportLosses(const std::vector<LoadedText>& loadedTexts, std::optional<bool> chordList)
 {
     std::vector<TextLossReport> reports;
-    const bool chordMode = !loadedTexts.empty() && IsChordModeText(loadedTexts.front().text);
+    const bool chordMode = !loadedTexts.empty() && (chordList ? *chordList : IsChordModeText(loadedTexts.front().text));
     const std::size_t exported = chordMode ? 1 : loadedTexts.size();
     for (std::size_t i = 0; i < exported; ++i) {
         std::vector<Loss> losses = TextLosses(loadedTexts[i], chordMode);

@@ -49,8 +49,10 @@ struct TextLossReport
     std::vector<Loss> losses;
 };
 // The losses of the export of `loadedTexts` as ExportLoadedTexts makes it: the first text alone when it is a
-// chord list, else every text as a song. Only texts that lose something are listed, in order.
-std::vector<TextLossReport> ExportLosses(const std::vector<LoadedText>& loadedTexts);
+// chord list (or `chordList` says so), else every text as a song. Only texts that lose something are listed,
+// in order.
+std::vector<TextLossReport> ExportLosses(const std::vector<LoadedText>& loadedTexts,
+                                         std::optional<bool> chordList = std::nullopt);
 
 // The loss of a database name given in UTF-8 when it goes into the handheld's character set; nullopt when
 // every character has a form there (or the name is not UTF-8, and so is taken byte for byte).

@@ -163,8 +163,8 @@ bool CSongList::UndoRemove()
 
 std::vector<TextLossReport> CSongList::Losses() const
 {
-    std::vector<TextLossReport> reports = ExportLosses(m_texts);
-    if (m_texts.empty() || IsChordModeText(m_texts.front().text)) {
+    std::vector<TextLossReport> reports = ExportLosses(m_texts, m_chordMode);
+    if (m_texts.empty() || m_chordMode) {
         return reports;
     }
     for (std::size_t i = 0; i < m_texts.size(); ++i) {

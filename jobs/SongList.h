@@ -45,6 +45,8 @@ public:
 
     bool Empty() const { return m_texts.empty(); }
     std::size_t Count() const { return m_texts.size(); }
+    // The mode decided by the last Refresh: an edit of the first text does not change it, so what is exported
+    // is what the list shows.
     bool ChordMode() const { return m_chordMode; }
     const std::vector<LoadedText>& Texts() const { return m_texts; }
     // The texts alone.
@@ -71,8 +73,8 @@ public:
     bool UndoRemove();
     bool CanUndoRemove() const { return !m_removed.empty(); }
 
-    // What the export of the texts would lose (ExportLosses), and in song mode each song with no text at all,
-    // which the handheld would get as an empty song.
+    // What the export of the texts in the mode the list shows would lose (ExportLosses), and in song mode each
+    // song with no text at all, which the handheld would get as an empty song.
     std::vector<TextLossReport> Losses() const;
 
 private:

@@ -164,6 +164,15 @@ private:
     // Shows the list's entries, the buttons and the status as m_songs has them, and the shown text.
     void ShowSongList();
     void SetDefaultButton(QPushButton* button);
+    // An export of the loaded texts in the mode the window shows (songs or one chord list), which an edit of
+    // the first text does not change: a song that now starts with chord definitions still goes out as a song
+    // with the others, and a chord list given a heading still as chords.
+    ExportOptions ShownExport() const
+    {
+        ExportOptions options;
+        options.chordList = m_songs.ChordMode();
+        return options;
+    }
     // Runs a command; an exception that escapes it is reported and ends only that command.
     template <class Command> void RunCommand(Command&& command)
     {

@@ -320,7 +320,7 @@ void CImporterDlg::OnInstall()
     InstallResult result;
     {
         CWaitCursor wait(m_desktop);
-        result = InstallLoadedTexts(m_songs.Texts(), *choice, m_desktop);
+        result = InstallLoadedTexts(m_songs.Texts(), *choice, m_desktop, ShownExport());
     }
     if (!result.written) {
         // Nothing was written anywhere, so the texts stay loaded for another try.
@@ -392,7 +392,7 @@ QString CImporterDlg::HotSyncFailure(const Error& error, bool cancelled, bool in
 
 bool CImporterDlg::InstallByHotSync(const std::string& connection)
 {
-    const CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    const CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop, ShownExport());
     bool replace = false;
     for (;;) {
         Status done = MakeError(ErrorKind::Cancelled, "not run");
@@ -436,7 +436,7 @@ std::optional<QString> CImporterDlg::BuildDragFile()
                               IDesktop::MessageIcon::Warning);
         return std::nullopt;
     }
-    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop, ShownExport());
     const InstallResult kept = KeepDatabase(database, m_desktop);
     if (!kept.written) {
         ShowError(FromUtf8(kept.error));
@@ -484,6 +484,8 @@ void CImporterDlg::StartDrag()
 
 void CImporterDlg::OnGetSongsFromHandheld()
 {
+    // The edit goes back into its song first: songs loaded from the handheld rebuild the list and the editor.
+    CommitEditedSong();
     // The remembered connection, else the one the user chooses now, remembered for the next time.
     InstallChoice remembered = ReadInstallChoice(m_desktop);
     std::optional<std::string> connection = remembered.connection;
@@ -522,6 +524,7 @@ void CImporterDlg::OnGetSongsFromHandheld()
         load = *answer == 1;
     }
     // Songs go where the user said; chord databases as a dropped one: their chords into a text file.
+    QStringList loaded; // the song databases whose songs were loaded
     for (const CPalmDatabase& db : *read) {
         if (HoldsChords(KindOf(db))) {
             ExtractChords(db);
@@ -531,9 +534,18 @@ void CImporterDlg::OnGetSongsFromHandheld()
             for (LoadedText& text : LoadedTextsOfDatabase(db)) {
                 m_songs.Append(std::move(text));
             }
+            loaded.append(FromCp1252(db.GetName()));
         }
     }
     if (load) {
         RefreshSongList();
+        // Behind a chord list the songs are held but not exported, as for files loaded after one: said so.
+        QStringList notes;
+        for (const QString& name : loaded) {
+            if (m_songs.ChordMode()) {
+                notes.append(FormatString(res::NOTE_LEFT_OUT, name));
+            }
+        }
+        ShowNote(notes.join(QLatin1Char('\n')));
     }
 }

@@ -206,7 +206,7 @@ void CImporterDlg::OnSavePdb()
         return;
     }
     // Built first, so that the save dialog can suggest the database's own name for its file.
-    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop);
+    CPalmDatabase database = BuildImportDatabase(m_songs.Texts(), m_desktop, ShownExport());
     StartDialogIn(Setting::DatabaseFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
     const std::optional<QString> path =
         m_desktop.AskSaveFileName(this,

@@ -186,6 +186,12 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     // The databases read are kept as they came, records and all; only the songbook's.
     EXPECT_EQ(Records(Load(Work("from-handheld/Songs.pdb"))), Records(handheld.databases["Songs"]));
     EXPECT_FALSE(fs::exists(m_root / "from-handheld" / "Other.pdb"));
+    // Again into the same folder: the songs already there are counted apart from those written.
+    handheld.ended = false;
+    EXPECT_EQ(Run({"extract", "HOTSYNC", Work("from-handheld")}, &handheld).out,
+              "Read 2 databases from the handheld: wrote 0 songs to " + Work("from-handheld") +
+                  " (2 songs were already there, left as they were) and 4 chords to " + Work("from-handheld") +
+                  "/Chords.txt\n");
 
     // A second song database with another text under the same title: both songs are kept.
     CPdbRecord first = handheld.databases["Songs"].GetRecord(0);

@@ -209,10 +209,17 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
               "tunelore-cli: note: replaced " +
                   Work("chords \\x85.txt") + ", which held a different text\n");
     EXPECT_NE(run.out.find("to " + Work("chords \\x85.txt")), std::string::npos) << run.out;
+    run = Run({"extract", Data("expected/chords.pdb"), chords}); // again: the list already holds them
+    EXPECT_NE(run.out.find(Work("chords \\x85.txt") + " already held the 4 chords, left as it was"), std::string::npos)
+        << run.out;
 
-    // Again: files that hold their song are left without a word; an edited one is kept with --keep-existing,
-    // else replaced with a note.
-    EXPECT_EQ(Run({"extract", songs, Work("songs")}).err, "");
+    // Again: files that hold their song are left without a word, and counted apart from the songs written; an
+    // edited one is kept with --keep-existing, else replaced with a note.
+    run = Run({"extract", songs, Work("songs")});
+    EXPECT_EQ(run.err, "");
+    EXPECT_NE(run.out.find("Wrote 0 songs to " + Work("songs") + "; 3 songs were already there, left as they were"),
+              std::string::npos)
+        << run.out;
     WriteFileBytes(morning, "edited");
     run = Run({"extract", "--keep-existing", songs, Work("songs")});
     EXPECT_EQ(ReadFile(morning) + ReadFile(Work("songs/Morning Tab (2).pro")) + run.err,
@@ -360,6 +367,8 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         // A control character of a path is shown, not sent to the terminal.
         {"missing folder", {"build", "-o", unwritable, song}, 1, "Can't write file " + Work("no\\x1B[2J/out.pdb")},
         {"output is an input", {"build", "-o", again + "song.pro", song}, 1, "is the same file as the input"},
+        // As `build -o songs/*.pro` gives it: the first song would be lost under the database.
+        {"output over a song", {"build", "-o", song, Data("songs/cafe.pro")}, 1, song + " is not a Palm database"},
         {"chord text over its database", {"extract", in + "chords.pdb", again + "chords.pdb"}, 1, "is the same file"},
         {"malformed SOURCE_DATE_EPOCH", {"build", "-o", out, song}, 1, "SOURCE_DATE_EPOCH", "SOURCE_DATE_EPOCH=soon"},
     };

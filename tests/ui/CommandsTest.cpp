@@ -1,6 +1,7 @@
 // Save PDB and Quit: what is written, when the loaded texts go or stay, what is
 // remembered, and the question before text is lost, with the character count that warns of it.
 
+#include "jobs/TuneloreDatabase.h"
 #include "tests/ui/DialogFixture.h"
 
 TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgain)
@@ -147,4 +148,30 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
     EXPECT_EQ(m_desktop.prompts.substr(m_desktop.prompts.find("message@0: ")),
               "message@0: 3 songs saved in " + folder + ".\n");
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
+}
+
+TEST_F(DialogTest, AnEditKeepsTheKindOfDatabaseTheWindowShows)
+{
+    // Chord definitions pasted at the top of the first loaded song: both songs still go out as songs. A heading
+    // pasted above a chord list: the chords still go out as chords, the heading named as left out.
+    const std::tuple<const char*, const char*, std::uint32_t, std::size_t, const char*> cases[] = {
+        {GRACE_FILE, "Am x 0 2 2 1 0\nE 0 2 2 1 0 0\n", SONG_IMPORT_TYPE, 2, "taken as a song, not a chord list"},
+        {CHORDS_FILE, "My chords\n", CHORD_IMPORT_TYPE, 3, "(\"My chords\")"},
+    };
+    for (const auto& [first, typed, type, records, asked] : cases) {
+        m_dialog = NewWindow();
+        Drop({WriteFile("first.pro", first), WriteFile("fair.pro", FAIR_FILE)});
+        TitleList()->setCurrentIndex(0); // the first loaded text
+        QTextCursor top = Editor()->textCursor();
+        top.movePosition(QTextCursor::Start);
+        top.insertText(QString::fromLatin1(typed)); // as a paste would
+        const std::string saved = m_temp.File(std::to_string(type) + ".pdb");
+        m_desktop.answers.insert(m_desktop.answers.end(), {"", saved}); // Yes, then the file
+        m_desktop.prompts.clear();
+        m_dialog->OnSavePdb();
+        EXPECT_NE(m_desktop.prompts.find(asked), std::string::npos) << m_desktop.prompts;
+        const DatabaseFile file = ReadDatabaseFile(saved);
+        ASSERT_TRUE(file.database) << m_desktop.prompts;
+        EXPECT_EQ(std::pair(file.database->m_type, file.database->Records().size()), std::pair(type, records));
+    }
 }

@@ -192,12 +192,16 @@ TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
         std::vector<std::string> steps;
         std::vector<std::optional<std::string>> answers; // after the connection question
         const char* kinds;
-        std::size_t loaded;    // songs in the window after it
+        const char* first;     // the file in the window before, being edited
+        int listed;            // entries in the list after it
         std::size_t extracted; // files in the folder after it
+        const char* note;      // what the note under the count says after it
     } const cases[] = {
-        {{}, {"1"}, "choice modal choice", 2, 0},
-        {{}, {"0", m_dir.Str()}, "choice modal choice folder message", 0, 2},
-        {{"cancel"}, {}, "choice modal message", 0, 0},
+        {{}, {"1"}, "choice modal choice", GRACE_FILE, 3, 0, ""},
+        {{}, {"0", m_dir.Str()}, "choice modal choice folder message", GRACE_FILE, 1, 2, ""},
+        {{"cancel"}, {}, "choice modal message", GRACE_FILE, 1, 0, ""},
+        // Songs loaded behind a chord list are held but not exported, which the note says.
+        {{}, {"1"}, "choice modal choice", CHORDS_FILE, 1, 0, " is left out of the export"},
     };
     for (const auto& c : cases) {
         TempDir home;
@@ -208,6 +212,10 @@ TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
         CScriptedSession session(*m_dialog, c.steps);
         session.songbook = {songs};
         m_dialog->SetHotSyncSession(session);
+        // A song being edited: its edit stays whatever the handheld's songs do.
+        WriteFileBytes(m_temp.File("grace.pro"), c.first);
+        Drop({QString::fromStdString(m_temp.File("grace.pro"))});
+        Type(QStringLiteral("edited"));
         m_desktop.runModal = [](QDialog& dialog) { dialog.exec(); };
         m_desktop.answers.push_back("0"); // USB, asked the first time only (the desktop's answers run on)
         m_desktop.answers.insert(m_desktop.answers.end(), c.answers.begin(), c.answers.end());
@@ -216,7 +224,11 @@ TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
         Menu(QStringLiteral("&Get Songs From The Handheld..."));
         EXPECT_EQ(m_desktop.kinds, c.kinds) << m_desktop.prompts;
         EXPECT_EQ(session.connections, std::vector<std::string>{"usb"});
-        EXPECT_EQ(TitleList()->count(), static_cast<int>(c.loaded)); // listed, not only held
+        EXPECT_EQ(TitleList()->count(), c.listed); // listed, not only held
+        const QString note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text();
+        EXPECT_EQ(*c.note ? note.contains(QLatin1String(c.note)) : note.isEmpty(), true) << note.toStdString();
         EXPECT_EQ(FolderEntries(m_dir.Path()).size(), c.extracted) << m_desktop.prompts;
+        m_dialog->CommitEditedSong();
+        EXPECT_TRUE(Text(0).ends_with("edited")) << Text(0);
     }
 }
