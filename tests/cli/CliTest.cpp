@@ -312,6 +312,7 @@ TEST_F(CliTest, InstallGoesWhereChosenAndSaysWhereInOneLine)
         {{"--install-with", "system"}, "", 1, "is this program (tunelore-importer.desktop)"},
         {{"--install-with", "fax"}, "", 2, "--install-with"},
         {{"--install-to", card.string(), "--timeout", "1"}, "", 2, "--timeout: only with --hotsync or --install"},
+        {{"--install", "--timeout", "0"}, "", 2, "--timeout: the number of seconds must be above 0"},
     };
     // With nothing chosen and no J-Pilot, the install goes by HotSync over USB, and waits for the handheld.
     const CliRun usb = Run({"build", "--install", "--timeout", "0.2", Data("songs/cafe.pro")}, environment);

@@ -61,6 +61,7 @@ TEST(Charset, WideTextsAreDecodedByTheirMarkAndBrokenUtf8IsNamedByLine)
         {"Cr\xE8me br\xFBl\xE9\x65", "Cr\xE8me br\xFBl\xE9\x65", 0, 0},             // Windows-1252 alone says nothing
         {"\xFF\xFE\0\0C\0\0\0\xE9\0\0\0\xB8\xF3\x01\0\n\0\0\0"s, "C\xE9?\n", 0, 1}, // UTF-32 little endian
         {"\0\0\xFE\xFF\0\0\0A\0\0\x20\xAC\0\x11\0\0\0\0\xD8\0\0\0"s, "A\x80???", 0, 3}, // big endian
+        {"\0\0\xFE\xFF"s, "", 0, 0},                                                    // the mark alone: an empty text
         {"\xFF\xFE\x61\0\0\0\x62\0"s, "a\0b"s, 0, 0}, // U+0000 in UTF-16 stays a NUL, for the loss report
     };
     for (const auto& [bytes, text, line, replaced] : cases) {
