@@ -103,20 +103,24 @@ int RunBuild(const BuildOptions& options)
                                              : input.error);
             return EXIT_STATUS_FAILED;
         }
-        const LoadedText& loaded = input.texts.front();
         if (input.emptyFile) {
             warn(file, EMPTY_FILE_WARNING);
         }
         const std::size_t ignored = builder.IgnoredTexts();
-        builder.Add(loaded.text);
+        for (std::size_t song = 0; song < input.texts.size(); ++song) {
+            const LoadedText& loaded = input.texts[song];
+            builder.Add(loaded.text);
+            // The songs of a songbook file are told apart by their place in it.
+            const std::string subject = input.texts.size() == 1 ? file : file + ", song " + std::to_string(song + 1);
+            for (const Loss& loss :
+                 builder.IgnoredTexts() != ignored ? std::vector<Loss>{} : TextLosses(loaded, builder.ChordMode())) {
+                warn(subject, messages::LossDescription(loss));
+            }
+        }
         if (builder.IgnoredTexts() != ignored) {
             warn(file,
                  "left out: the first file, " + options.files.front() +
                      ", is a chord list, so only its chords go into the database");
-            continue;
-        }
-        for (const Loss& loss : TextLosses(loaded, builder.ChordMode())) {
-            warn(file, messages::LossDescription(loss));
         }
     }
     if (options.strict && warnings > 0) {

@@ -19,14 +19,21 @@ int RunConvert(const std::string& path, bool chordSheets)
         PrintError(input.error.empty() ? messages::NotASongFile(path) : input.error); // databases are not converted
         return EXIT_STATUS_FAILED;
     }
-    const LoadedText& loaded = input.texts.front();
-    const std::string& text = loaded.text;
     // What a build of this file alone would lose.
     if (input.emptyFile) {
         PrintWarning(path, "the file is empty");
     }
-    for (const Loss& loss : TextLosses(loaded, IsChordModeText(text))) {
-        PrintWarning(path, messages::LossDescription(loss));
+    const bool chordList = IsChordModeText(input.texts.front().text);
+    std::string text;
+    for (std::size_t song = 0; song < input.texts.size(); ++song) {
+        const LoadedText& loaded = input.texts[song];
+        const std::string subject = input.texts.size() == 1 ? path : path + ", song " + std::to_string(song + 1);
+        // Only a chord list's own losses: a build leaves out what follows it.
+        for (const Loss& loss : song == 0 || !chordList ? TextLosses(loaded, chordList) : std::vector<Loss>{}) {
+            PrintWarning(subject, messages::LossDescription(loss));
+        }
+        // The songs of a songbook file, each after the line that starts it, as the file has them.
+        text += (song == 0 ? "" : "{new_song}\r\n") + loaded.text;
     }
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
     MakeStandardOutputBinary();

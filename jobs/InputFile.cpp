@@ -57,7 +57,7 @@ InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversio
     InputFile input;
     input.kind = InputKind::Texts;
     input.emptyFile = bytes.empty();
-    input.texts.push_back(MakeLoadedText(name, bytes, conversion));
+    input.texts = MakeLoadedTexts(name, bytes, conversion);
     return input;
 }
 

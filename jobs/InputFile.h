@@ -27,7 +27,7 @@ std::vector<LoadedText> LoadedTextsOfDatabase(const CPalmDatabase& database);
 
 enum class InputKind
 {
-    Texts,          // a text file: `texts` holds its one loaded text
+    Texts,          // a text file: `texts` holds its loaded text, or one per song of a songbook file
     ImportDatabase, // a song or chord import database of this program: `texts` holds its songs or chord list
     SongDatabase,   // the handheld's song database (named *.pdb): its songs are extracted
     ChordDatabase,  // the handheld's chord database (named *.pdb): its chords are extracted

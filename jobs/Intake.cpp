@@ -8,7 +8,9 @@
 #include "text/TabConvert.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -24,16 +26,10 @@ std::string ConvertedText(std::string_view fileName, std::string text, TextConve
     return text;
 }
 
-} // namespace
-
-bool IsTabFileName(std::string_view path)
+// A decoded text as a loaded text: its lines as a text-mode reader delivers them, each ending in CR LF, then
+// converted as `conversion` says.
+LoadedText LoadedTextOf(std::string_view fileName, DecodedText decoded, TextConversion conversion)
 {
-    return EndsWithIgnoringAsciiCase(path, ".tab") || EndsWithIgnoringAsciiCase(path, ".crd");
-}
-
-LoadedText MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion)
-{
-    DecodedText decoded = DecodeFileText(bytes);
     std::string_view rest(decoded.text);
 
     // Lines as a text-mode reader delivers them (a lone CR is an ordinary character); a last line without LF
@@ -46,6 +42,106 @@ LoadedText MakeLoadedText(std::string_view fileName, std::string_view bytes, Tex
     }
     return LoadedText{
         ConvertedText(fileName, std::move(text), conversion), std::move(decoded.replaced), decoded.invalidUtf8Line};
+}
+
+// The line without the blanks (spaces, tabs, a CR) around it.
+std::string_view WithoutBlanks(std::string_view line)
+{
+    constexpr std::string_view BLANKS = " \t\r";
+    const std::size_t first = line.find_first_not_of(BLANKS);
+    return first == std::string_view::npos ? std::string_view()
+                                           : line.substr(first, line.find_last_not_of(BLANKS) - first + 1);
+}
+
+// True for a line that starts another song of a ChordPro file: {new_song} or {ns}, in any case, with blanks
+// around it.
+bool IsNewSongLine(std::string_view line)
+{
+    const std::string_view directive = WithoutBlanks(line);
+    return EqualsIgnoringAsciiCase(directive, "{new_song}") || EqualsIgnoringAsciiCase(directive, "{ns}");
+}
+
+struct SongPart
+{
+    std::string_view text;     // its lines, without the {new_song} line before it
+    std::size_t firstLine = 1; // the line of the whole text it starts on, from 1
+};
+
+// The songs of a text (Windows-1252 or UTF-8) whose {new_song} lines start the next one; a part without a
+// printable character is left out. Empty when fewer than two parts hold anything: the text is one song.
+std::vector<SongPart> SongParts(std::string_view text)
+{
+    std::vector<SongPart> parts;
+    std::size_t partStart = 0, partLine = 1;
+    bool printable = false;
+    const auto endPart = [&](std::size_t end) {
+        if (printable) {
+            parts.push_back({text.substr(partStart, end - partStart), partLine});
+        }
+        printable = false;
+    };
+    std::string_view rest = text;
+    for (std::size_t number = 1; !rest.empty(); ++number) {
+        const std::size_t lineStart = text.size() - rest.size();
+        const std::string_view line = PopLine(rest, LineEnds::TextMode);
+        if (IsNewSongLine(line)) {
+            endPart(lineStart);
+            partStart = text.size() - rest.size();
+            partLine = number + 1;
+        } else {
+            printable = printable || !WithoutBlanks(line).empty();
+        }
+    }
+    endPart(text.size());
+    if (parts.size() < 2) {
+        parts.clear();
+    }
+    return parts;
+}
+
+} // namespace
+
+bool IsTabFileName(std::string_view path)
+{
+    return EndsWithIgnoringAsciiCase(path, ".tab") || EndsWithIgnoringAsciiCase(path, ".crd");
+}
+
+LoadedText MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion)
+{
+    return LoadedTextOf(fileName, DecodeFileText(bytes), conversion);
+}
+
+std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_view bytes, TextConversion conversion)
+{
+    DecodedText decoded = DecodeFileText(bytes);
+    std::vector<SongPart> parts = SongParts(decoded.text);
+    std::vector<LoadedText> texts;
+    if (parts.empty()) {
+        texts.push_back(LoadedTextOf(fileName, std::move(decoded), conversion));
+        return texts;
+    }
+    if (!decoded.replaced.empty()) {
+        // Which song a replaced character was in shows only in the file's own bytes. UTF-8 (the one 8-bit
+        // encoding that replaces characters) splits at the same lines, and each song is decoded again; a
+        // UTF-16 or UTF-32 file stays one song.
+        if (StartsWithWideBom(bytes)) {
+            texts.push_back(LoadedTextOf(fileName, std::move(decoded), conversion));
+            return texts;
+        }
+        for (const SongPart& part : SongParts(bytes)) {
+            texts.push_back(LoadedTextOf(fileName, DecodeFileText(part.text), conversion));
+        }
+        return texts;
+    }
+    // Nothing was replaced: the decoded text splits as it is. A broken UTF-8 byte stays with its song, named by
+    // its line in the file.
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::size_t end = i + 1 < parts.size() ? parts[i + 1].firstLine : SIZE_MAX;
+        const bool broken = decoded.invalidUtf8Line >= parts[i].firstLine && decoded.invalidUtf8Line < end;
+        texts.push_back(LoadedTextOf(
+            fileName, DecodedText{std::string(parts[i].text), {}, broken ? decoded.invalidUtf8Line : 0}, conversion));
+    }
+    return texts;
 }
 
 bool IsChordModeText(std::string_view firstText)

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // How text files become ChordPro: Strict converts only .tab and .crd files, with the strict chords-over-lyrics
 // rules; ChordSheets examines every text file with the rules for chord sheets as tab sites write them
@@ -20,6 +21,14 @@ enum class TextConversion
 // too; then converted to ChordPro as `conversion` says.
 LoadedText
 MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion = TextConversion::Strict);
+
+// The songs of a file's bytes: one loaded text, as MakeLoadedText makes it, unless lines reading {new_song}
+// or {ns} (any case, blanks around) split the file into several songs that hold something, as a ChordPro
+// songbook file does; then one loaded text per song, without those lines. What decoding replaced is counted
+// with the song it was in, a broken UTF-8 byte named by its line in the file. A UTF-16 or UTF-32 file with
+// replaced characters stays one song.
+std::vector<LoadedText>
+MakeLoadedTexts(std::string_view fileName, std::string_view bytes, TextConversion conversion = TextConversion::Strict);
 
 // The largest text file that is read: far more than any song, and the handheld keeps 7,999 characters.
 inline constexpr std::size_t MAX_TEXT_FILE_SIZE = 16 * 1024 * 1024;

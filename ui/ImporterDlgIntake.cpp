@@ -90,12 +90,17 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     }
     RefreshSongList();
     // A chord list among songs is listed and exported as a song; after a chord list, every text is left out.
+    // A songbook file of several songs is named once.
     for (std::size_t i = 0; i < appended.size(); ++i) {
         const auto& [name, chordList] = appended[i];
+        QString note;
         if (m_songs.ChordMode() && !(emptyBefore && i == 0)) {
-            notes.append(FormatString(res::NOTE_LEFT_OUT, name));
+            note = FormatString(res::NOTE_LEFT_OUT, name);
         } else if (!m_songs.ChordMode() && chordList) {
-            notes.append(FormatString(res::NOTE_CHORDS_AS_SONG, name));
+            note = FormatString(res::NOTE_CHORDS_AS_SONG, name);
+        }
+        if (!note.isEmpty() && !notes.contains(note)) {
+            notes.append(note);
         }
     }
     ShowNote(notes.join(QLatin1Char('\n')));

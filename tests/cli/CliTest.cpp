@@ -184,6 +184,14 @@ TEST_F(CliTest, ConvertPrintsTheLoadedTextInUtf8)
     const std::string creme = ReadFile(DATA / "expected/creme.txt");
     EXPECT_EQ(Run({"convert", "--sheet", Data("songs/creme-cp1252.txt")}).out,
               "{title: " + CREME + "}" + creme.substr(creme.find('\r')));
+    // A songbook file's songs, each after its {new_song} line; a build names a song's loss by its place.
+    const std::string b(8100, 'b');
+    WriteFileBytes(Work("book.pro"), "{t:A}\n{ns}\n{t:B}\n" + b);
+    EXPECT_EQ(Run({"convert", Work("book.pro")}).out, "{t:A}\r\n{new_song}\r\n{t:B}\r\n" + b + "\r\n");
+    const CliRun book = Run({"build", "-o", Work("book.pdb"), Work("book.pro")});
+    EXPECT_TRUE(book.out.find(" (2 songs) ") != std::string::npos &&
+                book.err.starts_with("warning: " + Work("book.pro") + ", song 2: cut at 7999"))
+        << book.out << book.err;
 }
 
 TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)

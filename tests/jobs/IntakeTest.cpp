@@ -103,6 +103,31 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
               "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n");
 }
 
+// {new_song} lines split a file into its songs; each song keeps what decoding replaced in it and a broken byte's
+// line in the file. Bytes, then each song's text, replaced characters and broken line.
+TEST(Intake, SongbookFilesSplitIntoTheirSongs)
+{
+    using Song = std::tuple<std::string, std::size_t, std::size_t>;
+    const std::pair<std::string, std::vector<Song>> cases[] = {
+        {"{t:A}\n{new_song}\n{t:B}\nla", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\nla\r\n", 0, 0}}},
+        {"{new_song}\n{t:A}\n {NS}\t\r\n \n{ns}\n{t:B}\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}}},
+        {"{new_song}\n{t:A}\n{ns}\n\n", {{"{new_song}\r\n{t:A}\r\n{ns}\r\n\r\n", 0, 0}}}, // one song: as it is
+        {"{t:A}\n{ns: x}\n{t:B}\n", {{"{t:A}\r\n{ns: x}\r\n{t:B}\r\n", 0, 0}}},
+        {"\xEF\xBB\xBF\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
+        {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
+        {"\xFF\xFE"
+         "A\0\n\0{\0n\0s\0}\0\n\0B\0"s,
+         {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
+        {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n{ns}\r\nB\r\n", 1, 0}}}, // UTF-16, Omega
+    };
+    for (const auto& [bytes, songs] : cases) {
+        std::vector<Song> got;
+        for (const LoadedText& loaded : MakeLoadedTexts("book.pro", bytes))
+            got.emplace_back(loaded.text, loaded.replaced.Total(), loaded.invalidUtf8Line);
+        EXPECT_EQ(got, songs) << ::testing::PrintToString(bytes);
+    }
+}
+
 TEST(Intake, ChordModeFromTheFirstTwoLinesOfTheFirstText)
 {
     const std::string c = "C x 3 2 0 1 0\r\n", g = "G 3 2 0 0 0 3\r\n", song = "{title: A}\r\nla la\r\n";
