@@ -128,7 +128,9 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
             texts.push_back(LoadedTextOf(fileName, std::move(decoded), conversion));
             return texts;
         }
-        for (const SongPart& part : SongParts(bytes)) {
+        // Without its byte-order mark, the first line reads as it does decoded.
+        const std::string_view utf8 = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
+        for (const SongPart& part : SongParts(utf8)) {
             texts.push_back(LoadedTextOf(fileName, DecodeFileText(part.text), conversion));
         }
         return texts;
