@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGuiApplication>
@@ -113,7 +114,7 @@ std::optional<QStringList> CQtDesktop::AskOpenFileNames(QWidget* owner, const QS
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
     dialog.setFileMode(QFileDialog::ExistingFiles);
     if (!m_dialogFolder.isEmpty()) {
-        dialog.setDirectory(m_dialogFolder);
+        dialog.setDirectory(ExistingDialogFolder(m_dialogFolder));
     }
     const QStringList filters = ToQtNameFilters(filter);
     dialog.setNameFilters(filters);
@@ -136,7 +137,7 @@ std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner,
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);
     if (!m_dialogFolder.isEmpty()) {
-        dialog.setDirectory(m_dialogFolder);
+        dialog.setDirectory(ExistingDialogFolder(m_dialogFolder));
     }
     dialog.setNameFilters(ToQtNameFilters(filter));
     dialog.setDefaultSuffix(defaultSuffix);
@@ -157,7 +158,7 @@ std::optional<QString> CQtDesktop::AskSaveFileName(QWidget* owner,
 std::optional<QString> CQtDesktop::AskFolder(QWidget* owner, const QString& title)
 {
     CNormalCursorWhilePrompting normalCursor;
-    const QString folder = QFileDialog::getExistingDirectory(owner, title, m_dialogFolder);
+    const QString folder = QFileDialog::getExistingDirectory(owner, title, ExistingDialogFolder(m_dialogFolder));
     if (folder.isEmpty()) {
         return std::nullopt;
     }
@@ -279,4 +280,17 @@ void CQtDesktop::BeginWaitCursor()
 void CQtDesktop::EndWaitCursor()
 {
     QGuiApplication::restoreOverrideCursor();
+}
+
+QString ExistingDialogFolder(const QString& folder)
+{
+    if (folder.isEmpty()) {
+        return folder;
+    }
+    QString path = QDir::cleanPath(QDir(folder).absolutePath());
+    // The root is its own parent, and exists.
+    for (QString parent; !QDir(path).exists() && (parent = QFileInfo(path).path()) != path;) {
+        path = parent;
+    }
+    return path;
 }

@@ -40,3 +40,7 @@ private:
 // ("Text Files (*.txt)", "All Files (*)"): each description keeps its text before the parenthesis and gets
 // the entry's own patterns; "*.*" becomes "*", so names without an extension match too.
 QStringList ToQtNameFilters(const QString& filter);
+
+// Where a file dialog opens for `folder`: the folder itself, or, when it is gone (a remembered folder since
+// removed, a documents folder that was never made), the nearest folder above it that exists. Empty stays empty.
+QString ExistingDialogFolder(const QString& folder);

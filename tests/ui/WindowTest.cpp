@@ -136,4 +136,10 @@ TEST(HelpersTest, FileFiltersAndDialogUnits)
     EXPECT_EQ(std::pair(MulDivRound(-7, 6, 4), MulDivRound(5, 13, 0)), std::pair(-11, 0)); // -10.5 away from zero
     // Edges are mapped, not sizes: right 7 + 35 = 42 -> 63, so the width is 52, not 35 * 6 / 4 rounded (53).
     EXPECT_EQ(DluToPixels(DialogBaseUnits{6, 13}, 7, 9, 35, 8), QRect(11, 15, 52, 13));
+    // A file dialog opens in the nearest folder that exists, not in the working folder.
+    const TempDir dir;
+    const QString home = QString::fromStdString(dir.Str());
+    for (const QString& gone : {home + QStringLiteral("/Documents"), home + QStringLiteral("/a/b/c/")})
+        EXPECT_EQ(ExistingDialogFolder(gone), home);
+    EXPECT_EQ(ExistingDialogFolder(QString()), QString());
 }
