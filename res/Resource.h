@@ -203,6 +203,10 @@ inline constexpr std::string_view NOTE_REPLACED = "%s: %d characters the handhel
 inline constexpr std::string_view NOTE_CHORDS_AS_SONG =
     "%s is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first.";
 inline constexpr std::string_view NOTE_LEFT_OUT = "%s is left out of the export: only the chord list loaded first is.";
+inline constexpr std::string_view NOTE_NOW_CHORDS_ONE =
+    "The first text is now a chord list, which is exported alone: the other text is left out.";
+inline constexpr std::string_view NOTE_NOW_CHORDS =
+    "The first text is now a chord list, which is exported alone: the other %d texts are left out.";
 // The note after the chord-sheet conversion is switched on or off.
 inline constexpr std::string_view NOTE_CHORD_SHEETS_ON =
     "Chord sheets are converted in files loaded from now on; songs already loaded stay as they are.";

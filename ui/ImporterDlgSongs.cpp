@@ -135,10 +135,17 @@ void CImporterDlg::ShowSongList()
         m_savePdb->setEnabled(false);
         m_install->setEnabled(false);
         m_statusText.clear();
+        m_shownSongs = false;
         ShowEditorText({});
         return;
     }
     const auto count = static_cast<long long>(m_songs.Count());
+    // A list of songs whose first text is now a chord list (the song before it removed, or edited into chord
+    // definitions) exports that list alone: the other texts are said to be left out.
+    if (m_songs.ChordMode() && m_shownSongs && count > 1) {
+        ShowNote(count == 2 ? FromUtf8(res::NOTE_NOW_CHORDS_ONE) : FormatNumber(res::NOTE_NOW_CHORDS, count - 1));
+    }
+    m_shownSongs = !m_songs.ChordMode();
     if (m_songs.ChordMode()) {
         m_install->setText(FromUtf8(res::INSTALL_CHORDS));
         m_statusText = FormatNumber(res::STATUS_CHORDS, count);

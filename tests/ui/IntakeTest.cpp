@@ -146,6 +146,14 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
         Drop(paths);
         EXPECT_EQ(note->text().toStdString(), expected);
     }
+    // Removing the song before a chord list makes the list a chord list: the song after it is said to be left out.
+    m_dialog->ClearLoadedSongs();
+    Drop({WriteFile("g.pro", GRACE_FILE), WriteFile("c.txt", CHORDS_FILE), WriteFile("v.txt", VALLEY_FILE)});
+    TitleList()->setCurrentIndex(0);
+    ASSERT_EQ(TitleList()->currentText(), QStringLiteral("Amazing Grace"));
+    Menu(QStringLiteral("&Remove Song"));
+    EXPECT_EQ(note->text().toStdString(),
+              "The first text is now a chord list, which is exported alone: the other text is left out.");
     m_dialog->OnChordSheetMode(true);
     EXPECT_TRUE(note->text().startsWith(QStringLiteral("Chord sheets are converted in files loaded from now on")));
 }
