@@ -319,6 +319,7 @@ void CImporterDlg::LayoutControls(int width, int height)
 
 void CImporterDlg::ShowNote(const QString& text)
 {
+    m_chordListNoteShown = false;
     m_note->setText(text);
     m_note->setAccessibleName(text.isEmpty() ? FromUtf8(res::NOTE_NAME) : text);
 }

@@ -238,7 +238,8 @@ private:
     std::string m_givenText;  // the text the editor was given, and as the editor shows it
     QString m_givenEditorText;
     QString m_statusText;
-    bool m_shownSongs = false; // the list shown last held songs, not a chord list
+    bool m_shownSongs = false;         // the list shown last held songs, not a chord list
+    bool m_chordListNoteShown = false; // the note says the first text became a chord list
     QIcon m_appIcon;
 
     QLabel* m_titleLabel = nullptr;

@@ -144,6 +144,9 @@ void CImporterDlg::ShowSongList()
     // definitions) exports that list alone: the other texts are said to be left out.
     if (m_songs.ChordMode() && m_shownSongs && count > 1) {
         ShowNote(count == 2 ? FromUtf8(res::NOTE_NOW_CHORDS_ONE) : FormatNumber(res::NOTE_NOW_CHORDS, count - 1));
+        m_chordListNoteShown = true;
+    } else if (!m_songs.ChordMode() && m_chordListNoteShown) {
+        ShowNote({}); // songs again (the removal undone): the note no longer holds
     }
     m_shownSongs = !m_songs.ChordMode();
     if (m_songs.ChordMode()) {

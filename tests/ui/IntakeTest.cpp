@@ -154,6 +154,8 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
     Menu(QStringLiteral("&Remove Song"));
     EXPECT_EQ(note->text().toStdString(),
               "The first text is now a chord list, which is exported alone: the other text is left out.");
+    Menu(QStringLiteral("&Undo Remove"));
+    EXPECT_EQ(note->text().toStdString(), "") << "songs again: no note";
     m_dialog->OnChordSheetMode(true);
     EXPECT_TRUE(note->text().startsWith(QStringLiteral("Chord sheets are converted in files loaded from now on")));
 }
