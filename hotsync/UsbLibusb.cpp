@@ -222,7 +222,8 @@ Result<std::optional<std::pair<libusb_device_handle*, const usb::Model*>>> OpenF
         if (opened == LIBUSB_ERROR_ACCESS) {
             result = MakeError(ErrorKind::Refused,
                                std::string("No permission to use the USB handheld (") + model->name +
-                                   "); a udev rule must give the user access to it");
+                                   "): the udev rule 60-tunelore-palm.rules, which the package installs, gives "
+                                   "it to the user at the seat; then plug the cradle in again");
         } else if (opened != 0) {
             result =
                 UsbError(ErrorKind::System, std::string("Cannot open the USB handheld (") + model->name + ")", opened);
