@@ -86,7 +86,22 @@ int RunBuild(const BuildOptions& options)
         warn("--name", messages::LossDescription(*loss));
     }
     const TextConversion conversion = options.chordSheets ? TextConversion::ChordSheets : TextConversion::Strict;
+    // A folder stands for the song files in it.
+    std::vector<std::string> files;
     for (const std::string& file : options.files) {
+        const auto inFolder = file == STANDARD_INPUT_NAME ? std::nullopt : SongFilesInFolder(PathFromUtf8(file));
+        if (inFolder && inFolder->empty()) {
+            PrintError(messages::NoSongFilesInFolder(file));
+            return EXIT_STATUS_FAILED;
+        }
+        for (const std::filesystem::path& found : inFolder.value_or(std::vector<std::filesystem::path>{})) {
+            files.push_back(Utf8FromPath(found));
+        }
+        if (!inFolder) {
+            files.push_back(file);
+        }
+    }
+    for (const std::string& file : files) {
         InputFile input =
             file == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(file), conversion);
         if (outputIdentity && input.identity == outputIdentity) {
@@ -119,7 +134,7 @@ int RunBuild(const BuildOptions& options)
         }
         if (builder.IgnoredTexts() != ignored) {
             warn(file,
-                 "left out: the first file, " + options.files.front() +
+                 "left out: the first file, " + files.front() +
                      ", is a chord list, so only its chords go into the database");
         }
     }

@@ -65,7 +65,7 @@ int Run(int argc, char** argv)
         "are, ChordPro files without chord marks get their chord lines merged";
     buildCommand->add_flag("--sheet", build.chordSheets, sheetHelp);
     buildCommand->add_flag("--strict", build.strict, "Write nothing and fail when anything would be lost");
-    buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...) or one chord list")
+    buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...), folders of them, or one chord list")
         ->required();
 
     std::string databasePath;

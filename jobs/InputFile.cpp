@@ -3,8 +3,10 @@
 #include "jobs/Charset.h"
 #include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
+#include "text/Ascii.h"
 #include "text/RecordFormat.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <span>
 #include <utility>
@@ -75,7 +77,38 @@ InputFile ReadOpenFile(CReadOnlyFile& file, std::string_view name, std::string b
     return input;
 }
 
+// True for the names of the files a folder gives as songs.
+bool IsSongFileName(std::string_view name)
+{
+    constexpr std::string_view ENDINGS[] = {".pro", ".chordpro", ".cho", ".chopro", ".tab", ".crd", ".txt"};
+    return std::any_of(std::begin(ENDINGS), std::end(ENDINGS), [name](std::string_view ending) {
+        return name.size() > ending.size() && EndsWithIgnoringAsciiCase(name, ending);
+    });
+}
+
 } // namespace
+
+std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_directory(path, error)) {
+        return std::nullopt;
+    }
+    std::vector<std::pair<std::string, std::filesystem::path>> found; // by the name in lower case
+    for (std::filesystem::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error)) {
+        const std::string name = Utf8FromPath(entry->path().filename());
+        std::error_code kind;
+        if (!name.starts_with('.') && IsSongFileName(name) && entry->is_regular_file(kind)) {
+            found.emplace_back(AsciiLowerCopy(name), entry->path());
+        }
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::filesystem::path> files;
+    for (auto& [key, file] : found) {
+        files.push_back(std::move(file));
+    }
+    return files;
+}
 
 bool IsNotTextContent(std::string_view bytes)
 {

@@ -51,6 +51,11 @@ struct InputFile
 // MAX_TEXT_FILE_SIZE bytes) and is a database only when its bytes are one.
 InputFile ReadInputFile(const std::filesystem::path& path, TextConversion conversion = TextConversion::Strict);
 
+// The song files of a dropped or named folder, in name order (letter case aside): its regular files, not
+// hidden, whose names end as song, tab or text files do (.pro, .chordpro, .cho, .chopro, .tab, .crd, .txt, in
+// any case). Its subfolders are not looked into. nullopt when `path` is no folder.
+std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path);
+
 // The name that stands for standard input on the command line.
 inline constexpr std::string_view STANDARD_INPUT_NAME = "-";
 // Reads standard input (a file, a pipe or a terminal, up to MAX_TEXT_FILE_SIZE bytes) as ReadInputFile reads a

@@ -49,6 +49,12 @@ std::string NotASongFile(std::string_view name)
     return std::string(name) + " is not a song or text file";
 }
 
+std::string NoSongFilesInFolder(std::string_view folder)
+{
+    return std::string(folder) +
+           " is a folder without song files (names ending in .pro, .chordpro, .cho, .chopro, .tab, .crd or .txt)";
+}
+
 std::string NotAPalmDatabase(std::string_view path, std::string_view cause)
 {
     return std::string(path) + " is not a readable Palm database (" + std::string(cause) + ")";

@@ -14,10 +14,12 @@ struct ReplacedCharacters;
 namespace messages {
 
 // A file that could not be read or written, or that is no input: "Can't write file <path>", with ": <cause>"
-// after it when the cause is known; "Can't read file <path>: <cause>"; "<name> is not a song or text file".
+// after it when the cause is known; "Can't read file <path>: <cause>"; "<name> is not a song or text file";
+// a folder handed in that holds no song file.
 std::string CantWriteFile(std::string_view path, std::string_view cause = {});
 std::string CantReadFile(std::string_view path, std::string_view cause);
 std::string NotASongFile(std::string_view name);
+std::string NoSongFilesInFolder(std::string_view folder);
 std::string NotAPalmDatabase(std::string_view path, std::string_view cause);
 std::string SameFileAsInput(const std::filesystem::path& target, const std::filesystem::path& input);
 

@@ -54,7 +54,21 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     QStringList notes;
     const bool emptyBefore = m_songs.Empty();
     std::vector<std::pair<QString, bool>> appended; // the file of each text loaded now, and whether it is a chord list
+    // A folder stands for the song files in it.
+    QStringList files;
     for (const QString& path : paths) {
+        if (const auto inFolder = SongFilesInFolder(ToPath(path))) {
+            for (const std::filesystem::path& file : *inFolder) {
+                files.append(FromUtf8(Utf8FromPath(file)));
+            }
+            if (inFolder->empty()) {
+                notSongs.append(FromUtf8(messages::NoSongFilesInFolder(path.toStdString())));
+            }
+        } else {
+            files.append(path);
+        }
+    }
+    for (const QString& path : files) {
         InputFile input = ReadInputFile(ToPath(path), m_textConversion);
         const QString name = FromUtf8(Utf8FromPath(ToPath(path).filename()));
         switch (input.kind) {

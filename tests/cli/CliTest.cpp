@@ -139,6 +139,7 @@ TEST_F(CliTest, BuildWritesTheExpectedDatabases)
     // The first file decides: a chord list makes a chord database of itself alone.
     const std::tuple<std::string, std::string, std::vector<std::string>> cases[] = {
         {"songs.pdb", "TuneloreDB12345 (3 songs)", {"songs/cafe.pro", "songs/creme-cp1252.txt", "songs/morning.TAB"}},
+        {"songs.pdb", "TuneloreDB12345 (3 songs)", {"songs"}}, // a folder: its song files in name order
         {"chords.pdb", "TuneloreChordDB7 (4 chords)", {"chords.txt", "songs/cafe.pro"}}};
     for (const auto& [expected, said, files] : cases) {
         std::vector<std::string> args{"build", "--name", said.substr(0, said.find(' ')), "-o", Work(expected)};
@@ -349,7 +350,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
 {
     // Inputs in a folder of their own, which no command may change; a failure writes nothing into "work".
     const std::string in = Utf8FromPath(m_root / "in") + "/", again = Work("../in/");
-    fs::create_directories(in);
+    fs::create_directories(in + "none");
     WriteFileBytes(in + "song.pro", "{t:Song}\n");
     WriteFileBytes(in + "cut.pdb", ReadFile(DATA / "expected/songs.pdb").substr(0, 100));
     fs::copy_file(DATA / "expected/chords.pdb", in + "chords.pdb");
@@ -380,6 +381,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         {"output over a song", {"build", "-o", song, Data("songs/cafe.pro")}, 1, song + " is not a Palm database"},
         {"chord text over its database", {"extract", in + "chords.pdb", again + "chords.pdb"}, 1, "is the same file"},
         {"malformed SOURCE_DATE_EPOCH", {"build", "-o", out, song}, 1, "SOURCE_DATE_EPOCH", "SOURCE_DATE_EPOCH=soon"},
+        {"folder without songs", {"build", "-o", out, in + "none"}, 1, "none is a folder without song files"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -393,7 +395,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
     }
     EXPECT_NE(Run({"--version"}).out.find(TUNELORE_VERSION), std::string::npos);
     EXPECT_EQ(ReadFile(song) + ReadFile(in + "chords.pdb"), "{t:Song}\n" + ReadFile(DATA / "expected/chords.pdb"));
-    EXPECT_EQ(FolderEntries(in), (std::vector<std::string>{"chords.pdb", "cut.pdb", "song.pro"}));
+    EXPECT_EQ(FolderEntries(in), (std::vector<std::string>{"chords.pdb", "cut.pdb", "none", "song.pro"}));
 }
 
 TEST_F(CliTest, OnlyRegularFilesAreReadAndOpeningNeverWaits)

@@ -185,6 +185,18 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     }
     EXPECT_EQ(ReadInputFile(dir.File("nul-bytes.txt")).error,
               dir.File("nul-bytes.txt") + " is not a song or text file");
+
+    // A folder's song files in name order, letter case aside: no hidden file, other ending or folder.
+    TempDir songs;
+    for (const char* name : {"B.pro", "a.Cho", "c.TXT", ".h.pro", ".pro", "n.pdf", "tab", "d.chopro.bak"})
+        WriteFileBytes(songs.File(name), "la");
+    std::filesystem::create_directory(songs.File("sub.pro"));
+    std::vector<std::string> found;
+    for (const std::filesystem::path& file :
+         SongFilesInFolder(songs.Path()).value_or(std::vector<std::filesystem::path>{}))
+        found.push_back(file.filename().string());
+    EXPECT_EQ(found, (std::vector<std::string>{"a.Cho", "B.pro", "c.TXT"}));
+    EXPECT_FALSE(SongFilesInFolder(songs.File("B.pro")));
 }
 
 } // namespace

@@ -72,6 +72,18 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
     // Files dropped on the editor are loaded too, not pasted as text.
     ASSERT_TRUE(DropOn(Editor()->viewport(), {WriteFile("fair.pro", FAIR_FILE)}));
     EXPECT_EQ(Editor()->toPlainText(), LoadedTextToEditor(Text(3)));
+
+    // A dropped folder gives its song files in name order; one without any is named in the message.
+    std::filesystem::create_directories(m_dir.Path() / "book" / "empty");
+    WriteFile("book/b.pro", VALLEY_FILE);
+    const QString book = QString::fromStdString(m_dir.File("book")), empty = book + QStringLiteral("/empty");
+    Drop({book, WriteFile("book/A.cho", FAIR_FILE), empty});
+    EXPECT_EQ(std::tuple(Text(4), Text(5), Text(6)),
+              std::tuple(Text(3), "down in the valley\r\n[G]valley so low\r\n"s, Text(3)));
+    EXPECT_TRUE(m_desktop.prompts.ends_with(
+        "message@1: " + empty.toStdString() +
+        " is a folder without song files (names ending in .pro, .chordpro, .cho, .chopro, .tab, .crd or .txt)\n"))
+        << m_desktop.prompts;
 }
 
 TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
