@@ -104,18 +104,23 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     }
     RefreshSongList();
     // A chord list among songs is listed and exported as a song; after a chord list, every text is left out.
-    // A songbook file of several songs is named once.
+    // A songbook file of several songs is named once; more than one file left out (a folder of songs behind a
+    // chord list) is one line with their number.
+    QStringList leftOut;
     for (std::size_t i = 0; i < appended.size(); ++i) {
         const auto& [name, chordList] = appended[i];
-        QString note;
         if (m_songs.ChordMode() && !(emptyBefore && i == 0)) {
-            note = FormatString(res::NOTE_LEFT_OUT, name);
+            if (!leftOut.contains(name)) {
+                leftOut.append(name);
+            }
         } else if (!m_songs.ChordMode() && chordList) {
-            note = FormatString(res::NOTE_CHORDS_AS_SONG, name);
+            notes.append(FormatString(res::NOTE_CHORDS_AS_SONG, name));
         }
-        if (!note.isEmpty() && !notes.contains(note)) {
-            notes.append(note);
-        }
+    }
+    if (!leftOut.isEmpty()) {
+        notes.append(leftOut.size() == 1
+                         ? FormatString(res::NOTE_LEFT_OUT, leftOut.front())
+                         : FormatNumber(res::NOTE_LEFT_OUT_FILES, static_cast<long long>(leftOut.size())));
     }
     ShowNote(notes.join(QLatin1Char('\n')));
     // Every file that is no song, or could not be read, in one message after the files that were taken.

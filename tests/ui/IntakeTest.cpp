@@ -145,6 +145,8 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
          "c.txt is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first."},
         {{{"c.txt", CHORDS_FILE}, {"g.pro", GRACE_FILE + "{ns}\n{t:Two}\n"s}}, // a songbook file, named once
          "g.pro is left out of the export: only the chord list loaded first is."},
+        {{{"c.txt", CHORDS_FILE}, {"g.pro", GRACE_FILE}, {"v.txt", VALLEY_FILE}},
+         "2 files are left out of the export: only the chord list loaded first is."},
         {{{"greek.pro", "{t:\xCE\xA9\xCE\xB1}\n"}, {"g.pro", GRACE_FILE}},
          "greek.pro: 2 characters the handheld cannot show became \"?\"."},
         {{{"g.pro", GRACE_FILE}}, ""},
