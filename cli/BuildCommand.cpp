@@ -86,24 +86,26 @@ int RunBuild(const BuildOptions& options)
         warn("--name", messages::LossDescription(*loss));
     }
     const TextConversion conversion = options.chordSheets ? TextConversion::ChordSheets : TextConversion::Strict;
-    // A folder stands for the song files in it.
-    std::vector<std::string> files;
-    for (const std::string& file : options.files) {
-        const auto inFolder = file == STANDARD_INPUT_NAME ? std::nullopt : SongFilesInFolder(PathFromUtf8(file));
-        if (inFolder && inFolder->empty()) {
-            PrintError(messages::NoSongFilesInFolder(file));
-            return EXIT_STATUS_FAILED;
-        }
-        for (const std::filesystem::path& found : inFolder.value_or(std::vector<std::filesystem::path>{})) {
-            files.push_back(Utf8FromPath(found));
-        }
-        if (!inFolder) {
-            files.push_back(file);
-        }
-    }
-    for (const std::string& file : files) {
+    // A folder stands for the song files in it, in its place among the files named.
+    std::vector<std::string> files = options.files;
+    std::string firstText; // the first file whose text is taken
+    for (std::size_t next = 0; next < files.size(); ++next) {
+        const std::string file = files[next];
         InputFile input =
             file == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(file), conversion);
+        if (input.kind == InputKind::Folder) {
+            const auto inFolder = SongFilesInFolder(PathFromUtf8(file));
+            if (!inFolder || inFolder->empty()) {
+                PrintError(inFolder ? messages::NoSongFilesInFolder(file) : input.error);
+                return EXIT_STATUS_FAILED;
+            }
+            std::vector<std::string> names;
+            for (const std::filesystem::path& found : *inFolder) {
+                names.push_back(Utf8FromPath(found));
+            }
+            files.insert(files.begin() + static_cast<std::ptrdiff_t>(next + 1), names.begin(), names.end());
+            continue;
+        }
         if (outputIdentity && input.identity == outputIdentity) {
             PrintError(messages::SameFileAsInput(PathFromUtf8(options.output), PathFromUtf8(file)));
             return EXIT_STATUS_FAILED;
@@ -117,6 +119,9 @@ int RunBuild(const BuildOptions& options)
                        : input.error.empty() ? messages::NotASongFile(file)
                                              : input.error);
             return EXIT_STATUS_FAILED;
+        }
+        if (firstText.empty()) {
+            firstText = file;
         }
         if (input.emptyFile) {
             warn(file, EMPTY_FILE_WARNING);
@@ -134,7 +139,7 @@ int RunBuild(const BuildOptions& options)
         }
         if (builder.IgnoredTexts() != ignored) {
             warn(file,
-                 "left out: the first file, " + files.front() +
+                 "left out: the first file, " + firstText +
                      ", is a chord list, so only its chords go into the database");
         }
     }

@@ -91,11 +91,12 @@ bool IsSongFileName(std::string_view name)
 std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path)
 {
     std::error_code error;
-    if (!std::filesystem::is_directory(path, error)) {
+    std::filesystem::directory_iterator entry(path, error);
+    if (error) {
         return std::nullopt;
     }
     std::vector<std::pair<std::string, std::filesystem::path>> found; // by the name in lower case
-    for (std::filesystem::directory_iterator entry(path, error), end; !error && entry != end; entry.increment(error)) {
+    for (const std::filesystem::directory_iterator end; !error && entry != end; entry.increment(error)) {
         const std::string name = Utf8FromPath(entry->path().filename());
         std::error_code kind;
         if (!name.starts_with('.') && IsSongFileName(name) && entry->is_regular_file(kind)) {
@@ -148,7 +149,11 @@ InputFile ReadInputFile(const std::filesystem::path& path, TextConversion conver
     const std::string name = Utf8FromPath(path);
     Result<CReadOnlyFile> file = CReadOnlyFile::Open(path);
     if (!file) {
-        return Unreadable(name, file.error().text);
+        InputFile input = Unreadable(name, file.error().text);
+        if (file.error().kind == ErrorKind::Folder) {
+            input.kind = InputKind::Folder;
+        }
+        return input;
     }
     std::string bytes;
     if (HasPdbSuffix(name)) {

@@ -32,6 +32,7 @@ enum class InputKind
     SongDatabase,   // the handheld's song database (named *.pdb): its songs are extracted
     ChordDatabase,  // the handheld's chord database (named *.pdb): its chords are extracted
     NotText,        // a Palm database of another kind or program, or a binary file
+    Folder,         // a folder: `error` says it cannot be read as a file; SongFilesInFolder lists its songs
     Unreadable,     // missing, not a regular file, too large, or failing to read; `error` says why
 };
 
@@ -53,7 +54,7 @@ InputFile ReadInputFile(const std::filesystem::path& path, TextConversion conver
 
 // The song files of a dropped or named folder, in name order (letter case aside): its regular files, not
 // hidden, whose names end as song, tab or text files do (.pro, .chordpro, .cho, .chopro, .tab, .crd, .txt, in
-// any case). Its subfolders are not looked into. nullopt when `path` is no folder.
+// any case). Its subfolders are not looked into. nullopt when `path` cannot be listed as a folder.
 std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path);
 
 // The name that stands for standard input on the command line.

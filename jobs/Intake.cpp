@@ -72,6 +72,14 @@ struct SongPart
 std::vector<SongPart> SongParts(std::string_view text)
 {
     std::vector<SongPart> parts;
+    // Most texts hold no "{n" at all, and are one song without a look at their lines.
+    bool braceN = false;
+    for (std::size_t at = text.find('{'); at != std::string_view::npos && !braceN; at = text.find('{', at + 1)) {
+        braceN = at + 1 < text.size() && AsciiLower(text[at + 1]) == 'n';
+    }
+    if (!braceN) {
+        return parts;
+    }
     std::size_t partStart = 0, partLine = 1;
     bool printable = false;
     const auto endPart = [&](std::size_t end) {
@@ -84,12 +92,16 @@ std::vector<SongPart> SongParts(std::string_view text)
     for (std::size_t number = 1; !rest.empty(); ++number) {
         const std::size_t lineStart = text.size() - rest.size();
         const std::string_view line = PopLine(rest, LineEnds::TextMode);
-        if (IsNewSongLine(line)) {
+        const std::size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string_view::npos) {
+            continue;
+        }
+        if (line[first] == '{' && IsNewSongLine(line)) {
             endPart(lineStart);
             partStart = text.size() - rest.size();
             partLine = number + 1;
         } else {
-            printable = printable || !WithoutBlanks(line).empty();
+            printable = true;
         }
     }
     endPart(text.size());

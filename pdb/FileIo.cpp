@@ -105,7 +105,7 @@ Result<CReadOnlyFile> CReadOnlyFile::Open(const std::filesystem::path& path)
 #if defined(_WIN32)
     // Windows refuses to open a folder with "Permission denied"; the reason the user needs is the folder.
     if (std::error_code ec; std::filesystem::is_directory(path, ec)) {
-        return MakeError(ErrorKind::Refused, "it is a folder");
+        return MakeError(ErrorKind::Folder, "it is a folder");
     }
     const int descriptor = _wopen(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
 #else
@@ -133,7 +133,8 @@ Result<CReadOnlyFile> CReadOnlyFile::Open(const std::filesystem::path& path)
         return MakeError(ErrorKind::System, SystemErrorText(errno));
     }
     if (!S_ISREG(status.st_mode)) {
-        return MakeError(ErrorKind::Refused, S_ISDIR(status.st_mode) ? "it is a folder" : "not a regular file");
+        return S_ISDIR(status.st_mode) ? MakeError(ErrorKind::Folder, "it is a folder")
+                                       : MakeError(ErrorKind::Refused, "not a regular file");
     }
     file.m_identity = IdentityOfStatus(status);
 #endif

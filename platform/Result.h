@@ -12,6 +12,7 @@ enum class ErrorKind
     NotFound,     // a file, folder, device or database that is not there
     Exists,       // something of that name is already there and was kept
     Refused,      // the input or target is not acceptable (not a regular file, read-only, ...)
+    Folder,       // a folder where a file was expected
     TooLarge,     // a size past a limit
     Malformed,    // bytes that do not follow their format
     Timeout,      // nothing arrived before the deadline

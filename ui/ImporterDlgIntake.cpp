@@ -54,24 +54,25 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     QStringList notes;
     const bool emptyBefore = m_songs.Empty();
     std::vector<std::pair<QString, bool>> appended; // the file of each text loaded now, and whether it is a chord list
-    // A folder stands for the song files in it.
-    QStringList files;
-    for (const QString& path : paths) {
-        if (const auto inFolder = SongFilesInFolder(ToPath(path))) {
-            for (const std::filesystem::path& file : *inFolder) {
-                files.append(FromUtf8(Utf8FromPath(file)));
-            }
-            if (inFolder->empty()) {
-                notSongs.append(FromUtf8(messages::NoSongFilesInFolder(path.toStdString())));
-            }
-        } else {
-            files.append(path);
-        }
-    }
-    for (const QString& path : files) {
+    // A folder stands for the song files in it, in its place among the files dropped.
+    QStringList files = paths;
+    for (qsizetype next = 0; next < files.size(); ++next) {
+        const QString path = files[next];
         InputFile input = ReadInputFile(ToPath(path), m_textConversion);
         const QString name = FromUtf8(Utf8FromPath(ToPath(path).filename()));
         switch (input.kind) {
+        case InputKind::Folder:
+            if (const auto inFolder = SongFilesInFolder(ToPath(path)); inFolder && !inFolder->empty()) {
+                QStringList found;
+                for (const std::filesystem::path& file : *inFolder) {
+                    found.append(FromUtf8(Utf8FromPath(file)));
+                }
+                files.insert(next + 1, found.size(), QString());
+                std::copy(found.begin(), found.end(), files.begin() + next + 1);
+            } else {
+                notSongs.append(FromUtf8(inFolder ? messages::NoSongFilesInFolder(path.toStdString()) : input.error));
+            }
+            break;
         case InputKind::ChordDatabase:
             ExtractChords(*input.database, path);
             break;

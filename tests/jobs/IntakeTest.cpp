@@ -162,7 +162,7 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"mine.bin", "", InputKind::ImportDatabase, {"A\r\n\r\nB\r\n", ""}},
         {"huge.txt", "", InputKind::Unreadable, {}},
         {"missing.pro", "", InputKind::Unreadable, {}},
-        {"folder", "", InputKind::Unreadable, {}},
+        {"folder", "", InputKind::Folder, {}},        // read as its song files by its callers
         {"/dev/zero", "", InputKind::Unreadable, {}}, // never read to its (missing) end
         {"noel-bom.pro", "", InputKind::Texts, {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
     };
@@ -180,7 +180,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
             << name;
         // What could not be read says so with the cause.
-        EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "), kind == InputKind::Unreadable)
+        EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "),
+                  kind == InputKind::Unreadable || kind == InputKind::Folder)
             << input.error;
     }
     EXPECT_EQ(ReadInputFile(dir.File("nul-bytes.txt")).error,
