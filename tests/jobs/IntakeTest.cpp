@@ -118,7 +118,9 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
         {"\xFF\xFE"
          "A\0\n\0{\0n\0s\0}\0\n\0B\0"s,
          {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
-        {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n{ns}\r\nB\r\n", 1, 0}}}, // UTF-16, Omega
+        {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, Omega
+        {"\0\0\xFE\xFF\0\0\0A\0\0\0\n\0\0\0{\0\0\0n\0\0\0s\0\0\0}\0\0\0\n\0\x01\xF6\x00\0\0\0\xE9"s,
+         {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}}, // UTF-32 big endian, an emoji in the second song
     };
     for (const auto& [bytes, songs] : cases) {
         std::vector<Song> got;
