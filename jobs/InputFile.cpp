@@ -115,8 +115,12 @@ bool IsNotTextContent(std::string_view bytes)
     // A UTF-16 or UTF-32 text holds NULs, so only a database tells it apart. Anything else that is a Palm
     // database has a NUL in its first 4 KiB: its record count (bytes 76-77) is zero, or the first record's
     // offset (from byte 78) has a zero high byte in any file below 16 MiB.
+    // Such a text is a database only when it parses as one of the songbook's kinds: a UTF-32 big-endian text
+    // of 19 characters or more has zeros where a header keeps its name and record count, so it parses as an
+    // empty database of no known kind.
     if (StartsWithWideBom(bytes)) {
-        return ParseDatabase(bytes).has_value();
+        const std::optional<CPalmDatabase> database = ParseDatabase(bytes);
+        return database && KindOf(*database) != DatabaseKind::OtherPalmDatabase;
     }
     constexpr std::size_t LOOKED_AT = 4096;
     return bytes.substr(0, LOOKED_AT).find('\0') != std::string_view::npos;

@@ -150,12 +150,17 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     WriteFileBytes(dir.File("huge.txt"), "");
     std::filesystem::resize_file(dir.File("huge.txt"), MAX_TEXT_FILE_SIZE + 1);
     std::filesystem::create_directory(dir.File("folder"));
+    // A UTF-32 big-endian text long enough to fill a database header: its mark is no database name.
+    std::string be32 = "\0\0\xFE\xFF"s;
+    for (int i = 0; i < 20; ++i)
+        be32 += "\0\0\0a"s;
     // Name, bytes to write (none for the files above and those that are there), kind, texts.
     const std::tuple<std::string, std::string, InputKind, std::vector<std::string>> cases[] = {
         {"song.pro", "A\nB", InputKind::Texts, {"A\r\nB\r\n"}},
         {"empty.pro", "", InputKind::Texts, {""}},
         {"le.txt", "\xFF\xFE\x43\0\xE9\0\x34\xD8\x1E\xDD\n\0\x3D\xD8"s, InputKind::Texts, {"C\xE9?\r\n?\r\n"}},
         {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
+        {"be32.txt", be32, InputKind::Texts, {std::string(20, 'a') + "\r\n"}},
         {"nul-bytes.txt", "la\0la"s, InputKind::NotText, {}},
         {"late.txt", std::string(4096, 'a') + "\0"s, InputKind::Texts, {std::string(4096, 'a') + "\0\r\n"s}},
         {"memo.pdb", "", InputKind::NotText, {}},
