@@ -90,15 +90,16 @@ int RunBuild(const BuildOptions& options)
     std::vector<std::string> files;
     for (const std::string& file : options.files) {
         const auto inFolder = file == STANDARD_INPUT_NAME ? std::nullopt : SongFilesInFolder(PathFromUtf8(file));
-        if (inFolder && inFolder->empty()) {
-            PrintError(messages::NoSongFilesInFolder(file));
-            return EXIT_STATUS_FAILED;
-        }
-        for (const std::filesystem::path& found : inFolder.value_or(std::vector<std::filesystem::path>{})) {
-            files.push_back(Utf8FromPath(found));
-        }
         if (!inFolder) {
             files.push_back(file);
+            continue;
+        }
+        if (!*inFolder) {
+            PrintError(inFolder->error().text);
+            return EXIT_STATUS_FAILED;
+        }
+        for (const std::filesystem::path& found : **inFolder) {
+            files.push_back(Utf8FromPath(found));
         }
     }
     for (const std::string& file : files) {

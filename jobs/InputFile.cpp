@@ -88,7 +88,7 @@ bool IsSongFileName(std::string_view name)
 
 } // namespace
 
-std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path)
+std::optional<Result<std::vector<std::filesystem::path>>> SongFilesInFolder(const std::filesystem::path& path)
 {
     std::error_code error;
     if (!std::filesystem::is_directory(path, error)) {
@@ -101,6 +101,13 @@ std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::f
         if (!name.starts_with('.') && IsSongFileName(name) && entry->is_regular_file(kind)) {
             found.emplace_back(AsciiLowerCopy(name), entry->path());
         }
+    }
+    // A folder that could not be listed (to the end) is not said to hold no songs, nor given in part.
+    if (error) {
+        return MakeError(ErrorKind::System, messages::CantReadFolder(Utf8FromPath(path), error.message()));
+    }
+    if (found.empty()) {
+        return MakeError(ErrorKind::NotFound, messages::NoSongFilesInFolder(Utf8FromPath(path)));
     }
     std::sort(found.begin(), found.end());
     std::vector<std::filesystem::path> files;

@@ -58,11 +58,12 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     QStringList files;
     for (const QString& path : paths) {
         if (const auto inFolder = SongFilesInFolder(ToPath(path))) {
-            for (const std::filesystem::path& file : *inFolder) {
-                files.append(FromUtf8(Utf8FromPath(file)));
+            if (!*inFolder) {
+                notSongs.append(FromUtf8(inFolder->error().text));
+                continue;
             }
-            if (inFolder->empty()) {
-                notSongs.append(FromUtf8(messages::NoSongFilesInFolder(path.toStdString())));
+            for (const std::filesystem::path& file : **inFolder) {
+                files.append(FromUtf8(Utf8FromPath(file)));
             }
         } else {
             files.append(path);

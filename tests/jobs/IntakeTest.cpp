@@ -2,17 +2,23 @@
 
 #include "jobs/Charset.h"
 #include "jobs/InputFile.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <utility>
+
+#if defined(__unix__)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -198,12 +204,35 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     for (const char* name : {"B.pro", "a.Cho", "c.TXT", ".h.pro", ".pro", "n.pdf", "tab", "d.chopro.bak"})
         WriteFileBytes(songs.File(name), "la");
     std::filesystem::create_directory(songs.File("sub.pro"));
+    const auto listed = SongFilesInFolder(songs.Path());
+    ASSERT_TRUE(listed && *listed);
     std::vector<std::string> found;
-    for (const std::filesystem::path& file :
-         SongFilesInFolder(songs.Path()).value_or(std::vector<std::filesystem::path>{}))
+    for (const std::filesystem::path& file : **listed)
         found.push_back(file.filename().string());
     EXPECT_EQ(found, (std::vector<std::string>{"a.Cho", "B.pro", "c.TXT"}));
     EXPECT_FALSE(SongFilesInFolder(songs.File("B.pro")));
+
+    // A folder without song files, and one that cannot be listed, each say so in their own words.
+    const auto empty = SongFilesInFolder(songs.File("sub.pro"));
+    EXPECT_EQ(empty && !*empty ? empty->error().text : "", messages::NoSongFilesInFolder(songs.File("sub.pro")));
+#if defined(__unix__)
+    std::filesystem::permissions(songs.Path(),
+                                 std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(songs.File("sub.pro"), std::filesystem::perms::none);
+    // Listed by a user the folder is closed to: root lists any folder.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setresuid(65534, 65534, 65534) != 0)
+                std::_Exit(2);
+            const auto locked = SongFilesInFolder(songs.File("sub.pro"));
+            const std::string text = locked && !*locked ? locked->error().text : "";
+            std::_Exit(text == messages::CantReadFolder(songs.File("sub.pro"), "Permission denied") ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0),
+        "");
+    std::filesystem::permissions(songs.File("sub.pro"), std::filesystem::perms::owner_all);
+#endif
 }
 
 } // namespace
