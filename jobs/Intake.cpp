@@ -55,11 +55,33 @@ std::string_view WithoutBlanks(std::string_view line)
 }
 
 // True for a line that starts another song of a ChordPro file: {new_song} or {ns}, in any case, with blanks
-// around it.
+// around it; after the name, a colon or blanks may bring attributes, each a key=value word, as in
+// {new_song: toc=no}. Any other argument makes the line no song break.
 bool IsNewSongLine(std::string_view line)
 {
-    const std::string_view directive = WithoutBlanks(line);
-    return EqualsIgnoringAsciiCase(directive, "{new_song}") || EqualsIgnoringAsciiCase(directive, "{ns}");
+    std::string_view directive = WithoutBlanks(line);
+    if (directive.size() < 2 || directive.front() != '{' || directive.back() != '}') {
+        return false;
+    }
+    directive = directive.substr(1, directive.size() - 2);
+    const std::size_t nameEnd = std::min(directive.find_first_of(": \t"), directive.size());
+    const std::string_view name = directive.substr(0, nameEnd);
+    if (!EqualsIgnoringAsciiCase(name, "new_song") && !EqualsIgnoringAsciiCase(name, "ns")) {
+        return false;
+    }
+    std::string_view attributes = WithoutBlanks(directive.substr(nameEnd));
+    if (attributes.starts_with(':')) {
+        attributes = WithoutBlanks(attributes.substr(1));
+    }
+    while (!attributes.empty()) {
+        const std::size_t wordEnd = std::min(attributes.find_first_of(" \t"), attributes.size());
+        const std::string_view word = attributes.substr(0, wordEnd);
+        if (word.find('=') == std::string_view::npos || word.starts_with('=')) {
+            return false;
+        }
+        attributes = WithoutBlanks(attributes.substr(wordEnd));
+    }
+    return true;
 }
 
 struct SongPart

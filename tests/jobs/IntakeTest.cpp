@@ -119,6 +119,8 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
         {"{new_song}\n{t:A}\n {NS}\t\r\n \n{ns}\n{t:B}\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}}},
         {"{new_song}\n{t:A}\n{ns}\n\n", {{"{new_song}\r\n{t:A}\r\n{ns}\r\n\r\n", 0, 0}}}, // one song: as it is
         {"{t:A}\n{ns: x}\n{t:B}\n", {{"{t:A}\r\n{ns: x}\r\n{t:B}\r\n", 0, 0}}},
+        {"{t:A}\n{new_song: toc=no}\n{t:B}\n{NS toc=no x=\"1\"}\n{t:C}\n", // attributes
+         {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}, {"{t:C}\r\n", 0, 0}}},
         {"\xEF\xBB\xBF{ns}\n\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
         {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
         {"\xFF\xFE"
