@@ -94,9 +94,9 @@ int RunBuild(const BuildOptions& options)
         InputFile input =
             file == STANDARD_INPUT_NAME ? ReadStandardInput(conversion) : ReadInputFile(PathFromUtf8(file), conversion);
         if (input.kind == InputKind::Folder) {
-            const auto inFolder = SongFilesInFolder(PathFromUtf8(file));
-            if (!inFolder || inFolder->empty()) {
-                PrintError(inFolder ? messages::NoSongFilesInFolder(file) : input.error);
+            const Result<std::vector<std::filesystem::path>> inFolder = SongFilesInFolder(PathFromUtf8(file));
+            if (!inFolder) {
+                PrintError(inFolder.error().text);
                 return EXIT_STATUS_FAILED;
             }
             std::vector<std::string> names;

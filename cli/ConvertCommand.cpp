@@ -32,8 +32,12 @@ int RunConvert(const std::string& path, bool chordSheets)
         for (const Loss& loss : song == 0 || !chordList ? TextLosses(loaded, chordList) : std::vector<Loss>{}) {
             PrintWarning(subject, messages::LossDescription(loss));
         }
-        // The songs of a songbook file, each after the line that starts it, as the file has them.
-        text += (song == 0 ? "" : "{new_song}\r\n") + loaded.text;
+        // The songs of a songbook file, each after the line that starts it, as the file has them. A converted
+        // tab song ends without a line end: the {new_song} line still stands on a line of its own.
+        if (song > 0) {
+            text += text.ends_with('\n') ? "{new_song}\r\n" : "\r\n{new_song}\r\n";
+        }
+        text += loaded.text;
     }
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
     MakeStandardOutputBinary();

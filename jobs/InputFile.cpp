@@ -88,13 +88,10 @@ bool IsSongFileName(std::string_view name)
 
 } // namespace
 
-std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path)
+Result<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path)
 {
     std::error_code error;
     std::filesystem::directory_iterator entry(path, error);
-    if (error) {
-        return std::nullopt;
-    }
     std::vector<std::pair<std::string, std::filesystem::path>> found; // by the name in lower case
     for (const std::filesystem::directory_iterator end; !error && entry != end; entry.increment(error)) {
         const std::string name = Utf8FromPath(entry->path().filename());
@@ -102,6 +99,13 @@ std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::f
         if (!name.starts_with('.') && IsSongFileName(name) && entry->is_regular_file(kind)) {
             found.emplace_back(AsciiLowerCopy(name), entry->path());
         }
+    }
+    // A folder that could not be listed (to the end) is not said to hold no songs, nor given in part.
+    if (error) {
+        return MakeError(ErrorKind::System, messages::CantReadFolder(Utf8FromPath(path), error.message()));
+    }
+    if (found.empty()) {
+        return MakeError(ErrorKind::NotFound, messages::NoSongFilesInFolder(Utf8FromPath(path)));
     }
     std::sort(found.begin(), found.end());
     std::vector<std::filesystem::path> files;
@@ -116,8 +120,12 @@ bool IsNotTextContent(std::string_view bytes)
     // A UTF-16 or UTF-32 text holds NULs, so only a database tells it apart. Anything else that is a Palm
     // database has a NUL in its first 4 KiB: its record count (bytes 76-77) is zero, or the first record's
     // offset (from byte 78) has a zero high byte in any file below 16 MiB.
+    // Such a text is a database only when it parses as one of the songbook's kinds: a UTF-32 big-endian text
+    // of 19 characters or more has zeros where a header keeps its name and record count, so it parses as an
+    // empty database of no known kind.
     if (StartsWithWideBom(bytes)) {
-        return ParseDatabase(bytes).has_value();
+        const std::optional<CPalmDatabase> database = ParseDatabase(bytes);
+        return database && KindOf(*database) != DatabaseKind::OtherPalmDatabase;
     }
     constexpr std::size_t LOOKED_AT = 4096;
     return bytes.substr(0, LOOKED_AT).find('\0') != std::string_view::npos;

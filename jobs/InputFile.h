@@ -16,8 +16,11 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Result.h"
+
 // True for bytes that are no text: a Palm database, or anything holding a NUL byte in its first 4 KiB,
-// except UTF-16 or UTF-32 text after its byte-order mark.
+// except UTF-16 or UTF-32 text after its byte-order mark, which is a database only as one of the songbook's
+// kinds.
 bool IsNotTextContent(std::string_view bytes);
 
 // The loaded texts of a song or chord import database (or of the handheld's): one per song, markers left out;
@@ -54,8 +57,9 @@ InputFile ReadInputFile(const std::filesystem::path& path, TextConversion conver
 
 // The song files of a dropped or named folder, in name order (letter case aside): its regular files, not
 // hidden, whose names end as song, tab or text files do (.pro, .chordpro, .cho, .chopro, .tab, .crd, .txt, in
-// any case). Its subfolders are not looked into. nullopt when `path` cannot be listed as a folder.
-std::optional<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path);
+// any case). Its subfolders are not looked into. An Error, its text the whole message for the user, when the
+// folder cannot be listed or holds no song file.
+Result<std::vector<std::filesystem::path>> SongFilesInFolder(const std::filesystem::path& path);
 
 // The name that stands for standard input on the command line.
 inline constexpr std::string_view STANDARD_INPUT_NAME = "-";

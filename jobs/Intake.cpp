@@ -7,6 +7,7 @@
 #include "text/SheetConvert.h"
 #include "text/TabConvert.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <utility>
@@ -54,11 +55,33 @@ std::string_view WithoutBlanks(std::string_view line)
 }
 
 // True for a line that starts another song of a ChordPro file: {new_song} or {ns}, in any case, with blanks
-// around it.
+// around it; after the name, a colon or blanks may bring attributes, each a key=value word, as in
+// {new_song: toc=no}. Any other argument makes the line no song break.
 bool IsNewSongLine(std::string_view line)
 {
-    const std::string_view directive = WithoutBlanks(line);
-    return EqualsIgnoringAsciiCase(directive, "{new_song}") || EqualsIgnoringAsciiCase(directive, "{ns}");
+    std::string_view directive = WithoutBlanks(line);
+    if (directive.size() < 2 || directive.front() != '{' || directive.back() != '}') {
+        return false;
+    }
+    directive = directive.substr(1, directive.size() - 2);
+    const std::size_t nameEnd = std::min(directive.find_first_of(": \t"), directive.size());
+    const std::string_view name = directive.substr(0, nameEnd);
+    if (!EqualsIgnoringAsciiCase(name, "new_song") && !EqualsIgnoringAsciiCase(name, "ns")) {
+        return false;
+    }
+    std::string_view attributes = WithoutBlanks(directive.substr(nameEnd));
+    if (attributes.starts_with(':')) {
+        attributes = WithoutBlanks(attributes.substr(1));
+    }
+    while (!attributes.empty()) {
+        const std::size_t wordEnd = std::min(attributes.find_first_of(" \t"), attributes.size());
+        const std::string_view word = attributes.substr(0, wordEnd);
+        if (word.find('=') == std::string_view::npos || word.starts_with('=')) {
+            return false;
+        }
+        attributes = WithoutBlanks(attributes.substr(wordEnd));
+    }
+    return true;
 }
 
 struct SongPart
@@ -111,6 +134,26 @@ std::vector<SongPart> SongParts(std::string_view text)
     return parts;
 }
 
+// Where each line of a UTF-16 or UTF-32 text (its byte-order mark first) starts, in bytes: the first just
+// past the mark, then one past each code unit U+000A. No unit of another character has that value, surrogates
+// included, so these are the lines its decoded text has.
+std::vector<std::size_t> WideLineStarts(std::string_view bytes)
+{
+    const bool utf32 = bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
+                       bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4));
+    const std::size_t unit = utf32 ? 4 : 2; // as long as the mark
+    const bool bigEndian = bytes.starts_with('\0') || bytes.starts_with('\xFE');
+    std::string lineFeed(unit, '\0');
+    lineFeed[bigEndian ? unit - 1 : 0] = '\n';
+    std::vector<std::size_t> starts{unit};
+    for (std::size_t pos = unit; pos + unit <= bytes.size(); pos += unit) {
+        if (bytes.substr(pos, unit) == lineFeed) {
+            starts.push_back(pos + unit);
+        }
+    }
+    return starts;
+}
+
 } // namespace
 
 bool IsTabFileName(std::string_view path)
@@ -135,9 +178,25 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
     if (!decoded.replaced.empty()) {
         // Which song a replaced character was in shows only in the file's own bytes. UTF-8 (the one 8-bit
         // encoding that replaces characters) splits at the same lines, and each song is decoded again; a
-        // UTF-16 or UTF-32 file stays one song.
+        // UTF-16 or UTF-32 file is cut at the same lines in its code units, and each song's units are decoded
+        // again for what they replaced.
         if (StartsWithWideBom(bytes)) {
-            texts.push_back(LoadedTextOf(fileName, std::move(decoded), conversion));
+            const std::vector<std::size_t> starts = WideLineStarts(bytes);
+            const std::string_view mark = bytes.substr(0, starts.front());
+            for (const SongPart& part : parts) {
+                const std::size_t lineIndex =
+                    part.firstLine - 1 + static_cast<std::size_t>(std::count(part.text.begin(), part.text.end(), '\n'));
+                // Only the last song may lack a line end; it runs to the end of the file.
+                const std::size_t begin = starts[part.firstLine - 1];
+                const std::size_t end =
+                    part.text.ends_with('\n') && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
+                std::string units(mark);
+                units.append(bytes.substr(begin, end - begin));
+                // The text is the one the whole file decoded to, so a unit sequence that reads otherwise on
+                // its own (a first character U+0000 after a UTF-16 mark) cannot change it.
+                texts.push_back(LoadedTextOf(
+                    fileName, DecodedText{std::string(part.text), DecodeFileText(units).replaced, 0}, conversion));
+            }
             return texts;
         }
         // Without its byte-order mark, the first line reads as it does decoded.

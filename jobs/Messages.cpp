@@ -55,6 +55,11 @@ std::string NoSongFilesInFolder(std::string_view folder)
            " is a folder without song files (names ending in .pro, .chordpro, .cho, .chopro, .tab, .crd or .txt)";
 }
 
+std::string CantReadFolder(std::string_view folder, std::string_view cause)
+{
+    return "Can't read folder " + std::string(folder) + ": " + std::string(cause);
+}
+
 std::string NotAPalmDatabase(std::string_view path, std::string_view cause)
 {
     return std::string(path) + " is not a readable Palm database (" + std::string(cause) + ")";

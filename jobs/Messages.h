@@ -15,11 +15,12 @@ namespace messages {
 
 // A file that could not be read or written, or that is no input: "Can't write file <path>", with ": <cause>"
 // after it when the cause is known; "Can't read file <path>: <cause>"; "<name> is not a song or text file";
-// a folder handed in that holds no song file.
+// a folder handed in that holds no song file; "Can't read folder <path>: <cause>".
 std::string CantWriteFile(std::string_view path, std::string_view cause = {});
 std::string CantReadFile(std::string_view path, std::string_view cause);
 std::string NotASongFile(std::string_view name);
 std::string NoSongFilesInFolder(std::string_view folder);
+std::string CantReadFolder(std::string_view folder, std::string_view cause);
 std::string NotAPalmDatabase(std::string_view path, std::string_view cause);
 std::string SameFileAsInput(const std::filesystem::path& target, const std::filesystem::path& input);
 

@@ -203,6 +203,8 @@ inline constexpr std::string_view NOTE_REPLACED = "%s: %d characters the handhel
 inline constexpr std::string_view NOTE_CHORDS_AS_SONG =
     "%s is a chord list, loaded as a song: a chord list is exported as chords only when it is loaded first.";
 inline constexpr std::string_view NOTE_LEFT_OUT = "%s is left out of the export: only the chord list loaded first is.";
+inline constexpr std::string_view NOTE_SONGS_AFTER_CHORDS_LEFT_OUT =
+    "%s: the songs after its chord list are left out of the export: only the chord list is.";
 inline constexpr std::string_view NOTE_LEFT_OUT_FILES =
     "%d files are left out of the export: only the chord list loaded first is.";
 inline constexpr std::string_view NOTE_NOW_CHORDS_ONE =

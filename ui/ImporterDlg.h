@@ -161,6 +161,9 @@ private:
     // (by undo, say), is taken byte for byte as it was given, which the editor's line breaks could not always
     // reproduce.
     void ReadEditorText();
+    // A loaded text as its song file holds it, in UTF-8; the text shown as the editor has it (after
+    // CommitEditedSong).
+    std::string SongFileText(const LoadedText& song) const;
     // Shows the list's entries, the buttons and the status as m_songs has them, and the shown text.
     void ShowSongList();
     void SetDefaultButton(QPushButton* button);

@@ -343,6 +343,7 @@ void CImporterDlg::ReportInstall(const InstallResult& result, bool oneSong)
             text += QStringLiteral("\n\n") + FromUtf8(res::INSTALL_NOT_HANDED_ON) + FromUtf8(result.error) +
                     QLatin1Char('.');
         }
+        ShowNote(text);
         m_desktop.ShowMessage(this, text, result.ok() ? IDesktop::MessageIcon::None : IDesktop::MessageIcon::Warning);
         return;
     }
@@ -355,6 +356,9 @@ void CImporterDlg::ReportInstall(const InstallResult& result, bool oneSong)
     } else {
         text = FormatString(oneSong ? res::INSTALL_HANDED_ONE : res::INSTALL_HANDED, file);
     }
+    // The songs are gone from the window: the note says where they went, as after Save PDB, and no longer
+    // speaks of the files they came from.
+    ShowNote(text);
     m_desktop.ShowMessage(this, text, IDesktop::MessageIcon::None);
 }
 

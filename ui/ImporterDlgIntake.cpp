@@ -54,6 +54,7 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     QStringList notes;
     const bool emptyBefore = m_songs.Empty();
     std::vector<std::pair<QString, bool>> appended; // the file of each text loaded now, and whether it is a chord list
+    std::size_t firstFileTexts = 0;                 // the texts of the first file that gave any
     // A folder stands for the song files in it, in its place among the files dropped.
     QStringList files = paths;
     for (qsizetype next = 0; next < files.size(); ++next) {
@@ -62,7 +63,7 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
         const QString name = FromUtf8(Utf8FromPath(ToPath(path).filename()));
         switch (input.kind) {
         case InputKind::Folder:
-            if (const auto inFolder = SongFilesInFolder(ToPath(path)); inFolder && !inFolder->empty()) {
+            if (const Result<std::vector<std::filesystem::path>> inFolder = SongFilesInFolder(ToPath(path))) {
                 QStringList found;
                 for (const std::filesystem::path& file : *inFolder) {
                     found.append(FromUtf8(Utf8FromPath(file)));
@@ -70,7 +71,7 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
                 files.insert(next + 1, found.size(), QString());
                 std::copy(found.begin(), found.end(), files.begin() + next + 1);
             } else {
-                notSongs.append(FromUtf8(inFolder ? messages::NoSongFilesInFolder(path.toStdString()) : input.error));
+                notSongs.append(FromUtf8(inFolder.error().text));
             }
             break;
         case InputKind::ChordDatabase:
@@ -81,6 +82,9 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             break;
         case InputKind::Texts:
         case InputKind::ImportDatabase: {
+            if (appended.empty()) {
+                firstFileTexts = input.texts.size();
+            }
             std::size_t replaced = 0;
             for (LoadedText& loaded : input.texts) {
                 replaced += loaded.replaced.Total();
@@ -107,16 +111,23 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
     // A chord list among songs is listed and exported as a song; after a chord list, every text is left out.
     // A songbook file of several songs is named once; more than one file left out (a folder of songs behind a
     // chord list) is one line with their number.
+    // The songs after a first chord list in its own songbook file are named apart: the file's chords do go.
     QStringList leftOut;
+    bool songsAfterChords = false;
     for (std::size_t i = 0; i < appended.size(); ++i) {
         const auto& [name, chordList] = appended[i];
         if (m_songs.ChordMode() && !(emptyBefore && i == 0)) {
-            if (!leftOut.contains(name)) {
+            if (emptyBefore && i < firstFileTexts) {
+                songsAfterChords = true;
+            } else if (!leftOut.contains(name)) {
                 leftOut.append(name);
             }
         } else if (!m_songs.ChordMode() && chordList) {
             notes.append(FormatString(res::NOTE_CHORDS_AS_SONG, name));
         }
+    }
+    if (songsAfterChords) {
+        notes.append(FormatString(res::NOTE_SONGS_AFTER_CHORDS_LEFT_OUT, appended.front().first));
     }
     if (!leftOut.isEmpty()) {
         notes.append(leftOut.size() == 1

@@ -53,6 +53,16 @@ void CImporterDlg::ReadEditorText()
     m_editorText = EditorToLoadedText(raw, m_editorReplaced);
 }
 
+std::string CImporterDlg::SongFileText(const LoadedText& song) const
+{
+    // The song the editor shows holds "?" for each character typed that the handheld cannot show; a song file
+    // can hold them, so it gets the text as the editor has it.
+    if (&song == m_songs.Shown() && !m_editorReplaced.empty()) {
+        return EditorToSongFile(m_songText->document()->toRawText());
+    }
+    return Cp1252ToUtf8(song.text);
+}
+
 void CImporterDlg::ShowTextLength()
 {
     const bool song = !m_songs.Empty() && !m_songs.ChordMode() && m_songText->isEnabled();
@@ -255,7 +265,7 @@ void CImporterDlg::OnSaveSongAs()
     }
     RememberDialogFolder(Setting::SongFolder, *path, false);
     // The whole text as edited, in UTF-8 with CR LF line ends: nothing is cut, as a song file has no limit.
-    const Status written = WriteFileAtomically(ToPath(*path), Cp1252ToUtf8(text));
+    const Status written = WriteFileAtomically(ToPath(*path), SongFileText(*m_songs.Shown()));
     if (!written) {
         ShowError(FromUtf8(messages::CantWriteFile(path->toStdString(), written.error().text)));
         return;
@@ -297,7 +307,7 @@ void CImporterDlg::OnSaveAllSongs()
                 break;
             }
         }
-        if (WriteFileAtomically(file, Cp1252ToUtf8(song.text))) {
+        if (WriteFileAtomically(file, SongFileText(song))) {
             ++saved;
         } else {
             failed.append(FromUtf8(Utf8FromPath(file)));

@@ -34,14 +34,27 @@ std::string EditorToLoadedText(const QString& editorText)
     return EditorToLoadedText(editorText, ignored);
 }
 
-std::string EditorToLoadedText(const QString& editorText, ReplacedCharacters& replaced)
+namespace {
+// The editor's raw text with every line break CR LF.
+QString WithCrLf(const QString& editorText)
 {
     QString text = editorText;
     text.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
     text.replace(QChar::LineSeparator, QLatin1Char('\n'));
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     text.replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
-    return ToCp1252(text, replaced);
+    return text;
+}
+} // namespace
+
+std::string EditorToLoadedText(const QString& editorText, ReplacedCharacters& replaced)
+{
+    return ToCp1252(WithCrLf(editorText), replaced);
+}
+
+std::string EditorToSongFile(const QString& editorText)
+{
+    return WithCrLf(editorText).toUtf8().toStdString();
 }
 
 std::filesystem::path ToPath(const QString& path)

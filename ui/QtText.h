@@ -25,6 +25,9 @@ QString LoadedTextToEditor(std::string_view loadedText);
 // form adds the characters that became "?" to `replaced`.
 std::string EditorToLoadedText(const QString& editorText);
 std::string EditorToLoadedText(const QString& editorText, ReplacedCharacters& replaced);
+// The editor's raw text as a song file holds it: UTF-8, every line break CR LF; a character the handheld
+// cannot show stays as it is.
+std::string EditorToSongFile(const QString& editorText);
 
 // File paths for the jobs (UTF-8) and back.
 std::filesystem::path ToPath(const QString& path);

@@ -189,6 +189,8 @@ TEST_F(CliTest, ConvertPrintsTheLoadedTextInUtf8)
     const std::string b(8100, 'b');
     WriteFileBytes(Work("book.pro"), "{t:A}\n{ns}\n{t:B}\n" + b);
     EXPECT_EQ(Run({"convert", Work("book.pro")}).out, "{t:A}\r\n{new_song}\r\n{t:B}\r\n" + b + "\r\n");
+    WriteFileBytes(Work("book.tab"), "G\nla\n{ns}\nAm\nlo\n"); // a converted song ends without a line end
+    EXPECT_EQ(Run({"convert", Work("book.tab")}).out, "[G]la\r\n{new_song}\r\n[Am]lo");
     const CliRun book = Run({"build", "-o", Work("book.pdb"), Work("book.pro")});
     EXPECT_TRUE(book.out.find(" (2 songs) ") != std::string::npos &&
                 book.err.starts_with("warning: " + Work("book.pro") + ", song 2: cut at 7999"))

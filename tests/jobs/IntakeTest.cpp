@@ -2,17 +2,23 @@
 
 #include "jobs/Charset.h"
 #include "jobs/InputFile.h"
+#include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <string_view>
 #include <tuple>
 #include <utility>
+
+#if defined(__unix__)
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -113,12 +119,16 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
         {"{new_song}\n{t:A}\n {NS}\t\r\n \n{ns}\n{t:B}\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}}},
         {"{new_song}\n{t:A}\n{ns}\n\n", {{"{new_song}\r\n{t:A}\r\n{ns}\r\n\r\n", 0, 0}}}, // one song: as it is
         {"{t:A}\n{ns: x}\n{t:B}\n", {{"{t:A}\r\n{ns: x}\r\n{t:B}\r\n", 0, 0}}},
+        {"{t:A}\n{new_song: toc=no}\n{t:B}\n{NS toc=no x=\"1\"}\n{t:C}\n", // attributes
+         {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}, {"{t:C}\r\n", 0, 0}}},
         {"\xEF\xBB\xBF{ns}\n\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
         {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
         {"\xFF\xFE"
          "A\0\n\0{\0n\0s\0}\0\n\0B\0"s,
          {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
-        {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n{ns}\r\nB\r\n", 1, 0}}}, // UTF-16, Omega
+        {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, Omega
+        {"\0\0\xFE\xFF\0\0\0A\0\0\0\n\0\0\0{\0\0\0n\0\0\0s\0\0\0}\0\0\0\n\0\x01\xF6\x00\0\0\0\xE9"s,
+         {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}}, // UTF-32 big endian, an emoji in the second song
     };
     for (const auto& [bytes, songs] : cases) {
         std::vector<Song> got;
@@ -148,12 +158,17 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     WriteFileBytes(dir.File("huge.txt"), "");
     std::filesystem::resize_file(dir.File("huge.txt"), MAX_TEXT_FILE_SIZE + 1);
     std::filesystem::create_directory(dir.File("folder"));
+    // A UTF-32 big-endian text long enough to fill a database header: its mark is no database name.
+    std::string be32 = "\0\0\xFE\xFF"s;
+    for (int i = 0; i < 20; ++i)
+        be32 += "\0\0\0a"s;
     // Name, bytes to write (none for the files above and those that are there), kind, texts.
     const std::tuple<std::string, std::string, InputKind, std::vector<std::string>> cases[] = {
         {"song.pro", "A\nB", InputKind::Texts, {"A\r\nB\r\n"}},
         {"empty.pro", "", InputKind::Texts, {""}},
         {"le.txt", "\xFF\xFE\x43\0\xE9\0\x34\xD8\x1E\xDD\n\0\x3D\xD8"s, InputKind::Texts, {"C\xE9?\r\n?\r\n"}},
         {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
+        {"be32.txt", be32, InputKind::Texts, {std::string(20, 'a') + "\r\n"}},
         {"nul-bytes.txt", "la\0la"s, InputKind::NotText, {}},
         {"late.txt", std::string(4096, 'a') + "\0"s, InputKind::Texts, {std::string(4096, 'a') + "\0\r\n"s}},
         {"memo.pdb", "", InputKind::NotText, {}},
@@ -192,12 +207,35 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     for (const char* name : {"B.pro", "a.Cho", "c.TXT", ".h.pro", ".pro", "n.pdf", "tab", "d.chopro.bak"})
         WriteFileBytes(songs.File(name), "la");
     std::filesystem::create_directory(songs.File("sub.pro"));
+    const auto listed = SongFilesInFolder(songs.Path());
+    ASSERT_TRUE(listed);
     std::vector<std::string> found;
-    for (const std::filesystem::path& file :
-         SongFilesInFolder(songs.Path()).value_or(std::vector<std::filesystem::path>{}))
+    for (const std::filesystem::path& file : *listed)
         found.push_back(file.filename().string());
     EXPECT_EQ(found, (std::vector<std::string>{"a.Cho", "B.pro", "c.TXT"}));
     EXPECT_FALSE(SongFilesInFolder(songs.File("B.pro")));
+
+    // A folder without song files, and one that cannot be listed, each say so in their own words.
+    const auto empty = SongFilesInFolder(songs.File("sub.pro"));
+    EXPECT_EQ(!empty ? empty.error().text : "", messages::NoSongFilesInFolder(songs.File("sub.pro")));
+#if defined(__unix__)
+    std::filesystem::permissions(songs.Path(),
+                                 std::filesystem::perms::group_exec | std::filesystem::perms::others_exec,
+                                 std::filesystem::perm_options::add);
+    std::filesystem::permissions(songs.File("sub.pro"), std::filesystem::perms::none);
+    // Listed by a user the folder is closed to: root lists any folder.
+    EXPECT_EXIT(
+        {
+            if (geteuid() == 0 && setresuid(65534, 65534, 65534) != 0)
+                std::_Exit(2);
+            const auto locked = SongFilesInFolder(songs.File("sub.pro"));
+            const std::string text = !locked ? locked.error().text : "";
+            std::_Exit(text == messages::CantReadFolder(songs.File("sub.pro"), "Permission denied") ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0),
+        "");
+    std::filesystem::permissions(songs.File("sub.pro"), std::filesystem::perms::owner_all);
+#endif
 }
 
 } // namespace

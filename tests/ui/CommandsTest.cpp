@@ -121,11 +121,11 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
 TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
 {
     Drop({WriteFile("long.pro", "{t:Caf\xC3\xA9}\n" + std::string(8100, 'a') + "\n")});
-    Type(QStringLiteral("\u00e9nd"));
+    Type(QStringLiteral("\u00e9nd \u2192")); // an arrow, which the handheld cannot show, stays as typed
     const std::string file = m_dir.File("song.pro");
     m_desktop.answers = {file, std::nullopt};
     EXPECT_EQ(Menu(QStringLiteral("Save Song &As...")), "off");
-    EXPECT_EQ(ReadFileBytes(file), "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd");
+    EXPECT_EQ(ReadFileBytes(file), "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd \xE2\x86\x92");
     EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9.pro)"), std::string::npos) << m_desktop.prompts;
     Menu(QStringLiteral("Save Song &As...")); // cancelled: nothing else happens
     EXPECT_EQ(std::pair(m_desktop.kinds, m_dialog->LoadedTexts().size()), std::pair("save save"s, 1ul));
@@ -139,12 +139,14 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
     const std::string folder = m_dir.File("songs");
     std::filesystem::create_directory(folder);
     WriteFileBytes(folder + "/Same.pro", "mine");
+    Type(QStringLiteral("\u2192")); // into the song shown, as typed
     m_desktop.answers = {folder};
     EXPECT_EQ(Menu(QStringLiteral("Save All &Songs To...")), "off");
     EXPECT_EQ(FolderEntries(folder),
               (std::vector<std::string>{"Amazing Grace.pro", "Same (2).pro", "Same.pro", "same (3).pro"}));
     EXPECT_EQ(ReadFileBytes(folder + "/Same.pro"), "mine");
     EXPECT_EQ(ReadFileBytes(folder + "/same (3).pro"), "{t:same}\r\nsecond\r\n");
+    EXPECT_TRUE(ReadFileBytes(folder + "/Amazing Grace.pro").value_or("").ends_with("\r\n\xE2\x86\x92"));
     EXPECT_EQ(m_desktop.prompts.substr(m_desktop.prompts.find("message@0: ")),
               "message@0: 3 songs saved in " + folder + ".\n");
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);

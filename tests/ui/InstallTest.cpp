@@ -57,6 +57,9 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     EXPECT_NE(message.find(c.cause), std::string::npos) << message;
     EXPECT_EQ(!place.empty() && message.find(place) != std::string::npos, !c.place.empty()) << message;
     EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install... |  |");
+    // Once the songs are gone, the note says what the message said.
+    const std::string note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString();
+    EXPECT_TRUE(c.place.empty() || m_desktop.prompts.ends_with("message@0: " + note + "\n")) << note;
     EXPECT_EQ(m_noHandheld.connections, c.hotsync);
 }
 

@@ -147,6 +147,9 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
          "g.pro is left out of the export: only the chord list loaded first is."},
         {{{"c.txt", CHORDS_FILE}, {"g.pro", GRACE_FILE}, {"v.txt", VALLEY_FILE}},
          "2 files are left out of the export: only the chord list loaded first is."},
+        {{{"book.cho", CHORDS_FILE + "{ns}\n"s + GRACE_FILE + "{ns}\n{t:Two}\n"}, {"g.pro", GRACE_FILE}},
+         "book.cho: the songs after its chord list are left out of the export: only the chord list is.\n"
+         "g.pro is left out of the export: only the chord list loaded first is."},
         {{{"greek.pro", "{t:\xCE\xA9\xCE\xB1}\n"}, {"g.pro", GRACE_FILE}},
          "greek.pro: 2 characters the handheld cannot show became \"?\"."},
         {{{"g.pro", GRACE_FILE}}, ""},
