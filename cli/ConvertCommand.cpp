@@ -24,7 +24,7 @@ int RunConvert(const std::string& path, bool chordSheets)
         PrintWarning(path, "the file is empty");
     }
     const bool chordList = IsChordModeText(input.texts.front().text);
-    std::string text;
+    std::string joined; // the songs of a songbook file; a file of one song is written as it is, not copied
     for (std::size_t song = 0; song < input.texts.size(); ++song) {
         const LoadedText& loaded = input.texts[song];
         const std::string subject = input.texts.size() == 1 ? path : path + ", song " + std::to_string(song + 1);
@@ -34,11 +34,14 @@ int RunConvert(const std::string& path, bool chordSheets)
         }
         // The songs of a songbook file, each after the line that starts it, as the file has them. A converted
         // tab song ends without a line end: the {new_song} line still stands on a line of its own.
-        if (song > 0) {
-            text += text.ends_with('\n') ? "{new_song}\r\n" : "\r\n{new_song}\r\n";
+        if (input.texts.size() > 1) {
+            if (song > 0) {
+                joined += joined.ends_with('\n') ? "{new_song}\r\n" : "\r\n{new_song}\r\n";
+            }
+            joined += loaded.text;
         }
-        text += loaded.text;
     }
+    const std::string& text = input.texts.size() > 1 ? joined : input.texts.front().text;
     // The loaded text already ends its lines with CR LF; text mode would make them CR CR LF.
     MakeStandardOutputBinary();
     const std::string utf8 = Cp1252ToUtf8(text);
