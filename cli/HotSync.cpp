@@ -77,6 +77,9 @@ hotsync::ProgressCallback ProgressLines(const char* verb)
 HotSyncSessionSetup SessionSetup(const HotSyncOptions& options, const char* verb)
 {
     std::cerr << "Press the HotSync button on the handheld" << std::endl;
+    if (const std::string where = WhereHotSyncWaits(options.connection); !where.empty()) {
+        std::cerr << where << std::endl;
+    }
     return HotSyncSessionSetup{options.connection,
                                options.timeoutSeconds ? hotsync::Deadline::In(std::chrono::milliseconds(
                                                             static_cast<long long>(*options.timeoutSeconds * 1000)))

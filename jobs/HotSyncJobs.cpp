@@ -32,6 +32,25 @@ Status RunHotSync(const HotSyncSessionSetup& setup, const hotsync::SessionWork& 
 
 } // namespace
 
+std::string WhereHotSyncWaits(std::string_view connection)
+{
+    const Result<hotsync::HandheldRoute> route = hotsync::ParseConnection(connection);
+    if (!route) {
+        return {};
+    }
+    switch (route->kind) {
+    case hotsync::HandheldRoute::Kind::Usb:
+        return messages::WaitingOnUsb();
+    case hotsync::HandheldRoute::Kind::Net:
+        return messages::WaitingOnNetwork(route->address, route->port);
+    case hotsync::HandheldRoute::Kind::Serial:
+        return messages::WaitingOnSerial(route->device, route->baud);
+    case hotsync::HandheldRoute::Kind::SerialNet:
+        return messages::WaitingOnEmulator(route->address, route->port);
+    }
+    return {};
+}
+
 Status InstallDatabasesByHotSync(const HotSyncSessionSetup& setup,
                                  const std::vector<const CPalmDatabase*>& databases,
                                  bool replace)

@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "hotsync/Link.h"
@@ -22,6 +23,10 @@ struct HotSyncSessionSetup
     std::function<void()> connected;                         // the handheld answered (may be empty)
     hotsync::ProgressCallback progress;                      // each record of each database (may be empty)
 };
+
+// Where the session for `connection` waits for the handheld, in words for the user (see messages::WaitingOnUsb);
+// empty for a connection that does not parse, whose session fails with the reason at once.
+std::string WhereHotSyncWaits(std::string_view connection);
 
 // Installs `databases` in one session. Every database is checked against the handheld before the first is
 // written; with `replace` a database of the same name is deleted first, else the install fails with Exists.

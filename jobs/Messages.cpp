@@ -25,6 +25,12 @@ std::string LineNumber(std::size_t line)
     return "line " + std::to_string(line);
 }
 
+// " on port 14238", or " on ADDRESS port 14238" when one address is listened on.
+std::string OnPort(std::string_view address, unsigned port)
+{
+    return (address.empty() ? " on port " : " on " + std::string(address) + " port ") + std::to_string(port);
+}
+
 } // namespace
 
 namespace messages {
@@ -161,6 +167,27 @@ std::string InstalledOnHandheld(std::string_view names)
 std::string NoHandheldConnected(std::string_view connection)
 {
     return "no handheld connected within the timeout (" + std::string(connection) + ")";
+}
+
+std::string WaitingOnUsb()
+{
+    return "Waiting on USB (cradle or cable)";
+}
+
+std::string WaitingOnNetwork(std::string_view address, unsigned port)
+{
+    return "Waiting for network HotSync" + OnPort(address, port);
+}
+
+std::string WaitingOnSerial(std::string_view device, unsigned baud)
+{
+    return "Waiting on serial port " + std::string(device) +
+           (baud != 0 ? " at " + std::to_string(baud) + " bit/s" : std::string());
+}
+
+std::string WaitingOnEmulator(std::string_view address, unsigned port)
+{
+    return "Waiting for an emulator's serial port over TCP" + OnPort(address, port);
 }
 
 std::string CharacterList(const ReplacedCharacters& replaced)

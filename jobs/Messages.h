@@ -75,6 +75,16 @@ std::string FolderNotAbsolute(std::size_t line, std::string_view value);
 std::string InstalledOnHandheld(std::string_view names);
 std::string NoHandheldConnected(std::string_view connection);
 
+// Where a HotSync waits for the handheld, said under the prompt to press HotSync, so that a user whose
+// handheld or emulator is on another connection sees it at once: "Waiting on USB (cradle or cable)",
+// "Waiting for network HotSync on port 14238", "Waiting on serial port /dev/ttyUSB0 at 57600 bit/s",
+// "Waiting for an emulator's serial port over TCP on port 6416". An empty address is every address; a `baud` of
+// 0 the default speed.
+std::string WaitingOnUsb();
+std::string WaitingOnNetwork(std::string_view address, unsigned port);
+std::string WaitingOnSerial(std::string_view device, unsigned baud);
+std::string WaitingOnEmulator(std::string_view address, unsigned port);
+
 // What the handheld will not get of a text. The characters that have no form in its character set, each as
 // itself when it is visible, with its code point and how often, the first eight only: "Ω (U+03A9, 2 times),
 // Ж (U+0416), and 3 more". One line about a loss, without a file or song name, e.g. "cut at 7999

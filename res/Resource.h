@@ -150,6 +150,8 @@ inline constexpr std::string_view HOTSYNC_TYPE_CONNECTION =
     "The connection (usb, net:ADDRESS:PORT, serial:DEVICE:BAUD or serial-net:ADDRESS:PORT):";
 inline constexpr std::string_view HOTSYNC_TITLE = "HotSync";
 inline constexpr std::string_view HOTSYNC_WAIT = "Press the HotSync button on the handheld";
+inline constexpr std::string_view HOTSYNC_CHANGE_CONNECTION =
+    "Install To > HotSync... in the window's context menu changes the connection.";
 inline constexpr std::string_view HOTSYNC_CONNECTED = "Connected to the handheld";
 // %1 the database, %2 and %3 the record numbers.
 inline constexpr std::string_view HOTSYNC_PROGRESS = "%1: record %2 of %3";

@@ -28,6 +28,15 @@ CHotSyncDlg::CHotSyncDlg(QWidget* parent,
     m_progress = new QProgressBar(this);
     m_progress->setRange(0, 0); // busy until the first database starts
     layout->addWidget(m_progress);
+    // Where the session waits, and where that is changed: a handheld or emulator on another connection would
+    // otherwise be waited for in vain.
+    if (const std::string where = WhereHotSyncWaits(connection); !where.empty()) {
+        auto* whereLabel =
+            new QLabel(FromUtf8(where) + QLatin1Char('\n') + FromUtf8(res::HOTSYNC_CHANGE_CONNECTION), this);
+        whereLabel->setObjectName(QStringLiteral("IDC_HOTSYNC_WHERE"));
+        whereLabel->setWordWrap(true);
+        layout->addWidget(whereLabel);
+    }
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
     buttons->button(QDialogButtonBox::Cancel)->setObjectName(QStringLiteral("IDC_HOTSYNC_CANCEL"));
     connect(buttons, &QDialogButtonBox::rejected, this, &CHotSyncDlg::reject);

@@ -103,9 +103,14 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
         SCOPED_TRACE(serial ? "serial-net" : "net");
         FakeHandheld handheld;
         const std::string connection = serial ? "serial-net:127.0.0.1:" + std::to_string(m_port) : "NET";
+        const std::string port = std::to_string(m_port);
         const CliRun installed = Run(build({"--hotsync", connection, "--timeout", "20"}), &handheld, serial);
         ASSERT_EQ(installed.status, 0) << installed.err;
-        EXPECT_NE(installed.err.find("Press the HotSync button on the handheld\n"), std::string::npos) << installed.err;
+        // The prompt names where the program waits, so a handheld on another connection is noticed.
+        const std::string where = serial ? "Waiting for an emulator's serial port over TCP on 127.0.0.1 port "
+                                         : "Waiting for network HotSync on 127.0.0.1 port ";
+        EXPECT_TRUE(installed.err.starts_with("Press the HotSync button on the handheld\n" + where + port + "\n"))
+            << installed.err;
         EXPECT_NE(installed.err.find("Installing MySongs (3 records)"), std::string::npos) << installed.err;
         EXPECT_EQ(installed.out, "Installed song import database MySongs (3 songs) on the handheld by HotSync\n");
         ASSERT_EQ(handheld.databases.count("MySongs"), 1u);

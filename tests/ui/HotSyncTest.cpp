@@ -41,6 +41,7 @@ public:
     std::vector<CPalmDatabase> songbook;  // what ReadSongbook reads
     std::vector<std::string> connections; // of each attempt, with " replace" when it replaces
     std::string shown;                    // what the dialog showed, one line each
+    std::string where;                    // where it said the session waits
 
 private:
     // The steps, each reported as on a handheld reaching record 1 of 3 of `database`; false once cancelled.
@@ -70,6 +71,8 @@ private:
                 const auto* dialog = m_window.findChild<QDialog*>(QStringLiteral("IDD_HOTSYNC"));
                 const auto* status = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_STATUS"));
                 shown += (dialog != nullptr && dialog->isVisible() ? status->text().toStdString() : "closed") + "\n";
+                if (const auto* label = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_WHERE")))
+                    where = label->text().toStdString();
             },
             Qt::BlockingQueuedConnection);
     }
@@ -149,6 +152,9 @@ TEST_P(HotSyncTest, TheWaitingDialogReportsAndEndsWithOneMessage)
     if (c.attempts.size() == 2)
         expected += expected; // the second attempt shows the same again
     EXPECT_EQ(session.shown, expected);
+    EXPECT_EQ(session.where,
+              "Waiting for network HotSync on port 14238\nInstall To > HotSync... in the window's "
+              "context menu changes the connection.");
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, HotSyncTest, ::testing::ValuesIn(HOTSYNC_CASES), [](const auto& param) {
