@@ -5,6 +5,8 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -331,6 +333,29 @@ ConnectTcp(const std::string& address, std::uint16_t port, Deadline deadline, Ca
         return MakeStream(socket.Release(), cancel);
     }
     return last;
+}
+
+std::vector<std::string> LocalAddresses()
+{
+    std::vector<std::string> addresses;
+    ifaddrs* list = nullptr;
+    if (::getifaddrs(&list) != 0) {
+        return addresses;
+    }
+    for (const ifaddrs* entry = list; entry != nullptr; entry = entry->ifa_next) {
+        if (entry->ifa_addr == nullptr || entry->ifa_addr->sa_family != AF_INET || (entry->ifa_flags & IFF_UP) == 0 ||
+            (entry->ifa_flags & IFF_LOOPBACK) != 0) {
+            continue;
+        }
+        char text[INET_ADDRSTRLEN] = {};
+        const auto* ipv4 = reinterpret_cast<const sockaddr_in*>(entry->ifa_addr);
+        if (::inet_ntop(AF_INET, &ipv4->sin_addr, text, sizeof text) != nullptr &&
+            std::find(addresses.begin(), addresses.end(), text) == addresses.end()) {
+            addresses.emplace_back(text);
+        }
+    }
+    ::freeifaddrs(list);
+    return addresses;
 }
 
 } // namespace hotsync

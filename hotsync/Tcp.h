@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "hotsync/Link.h"
 
@@ -30,5 +31,10 @@ AcceptTcp(const std::string& address, std::uint16_t port, Deadline deadline, Can
 // Connects to `address`:`port` (the side a handheld plays; tests and tools use it).
 Result<std::unique_ptr<IByteStream>>
 ConnectTcp(const std::string& address, std::uint16_t port, Deadline deadline, CancelFlag& cancel);
+
+// This computer's IPv4 addresses on its network interfaces that are up, loopback left out, in the system's
+// order: what a handheld's network HotSync setting names as the desktop. Empty when there is none or the
+// system does not say.
+std::vector<std::string> LocalAddresses();
 
 } // namespace hotsync

@@ -26,4 +26,9 @@ Result<std::unique_ptr<IByteStream>> ConnectTcp(const std::string&, std::uint16_
     return Unavailable();
 }
 
+std::vector<std::string> LocalAddresses()
+{
+    return {};
+}
+
 } // namespace hotsync

@@ -6,6 +6,7 @@
 #include <chrono>
 
 #include "hotsync/Connection.h"
+#include "hotsync/Tcp.h"
 
 namespace {
 
@@ -42,7 +43,10 @@ std::string WhereHotSyncWaits(std::string_view connection)
     case hotsync::HandheldRoute::Kind::Usb:
         return messages::WaitingOnUsb();
     case hotsync::HandheldRoute::Kind::Net:
-        return messages::WaitingOnNetwork(route->address, route->port);
+        return messages::WaitingOnNetwork(route->address,
+                                          route->port,
+                                          route->address.empty() ? hotsync::LocalAddresses()
+                                                                 : std::vector<std::string>{});
     case hotsync::HandheldRoute::Kind::Serial:
         return messages::WaitingOnSerial(route->device, route->baud);
     case hotsync::HandheldRoute::Kind::SerialNet:

@@ -174,9 +174,17 @@ std::string WaitingOnUsb()
     return "Waiting on USB (cradle or cable)";
 }
 
-std::string WaitingOnNetwork(std::string_view address, unsigned port)
+std::string WaitingOnNetwork(std::string_view address, unsigned port, const std::vector<std::string>& computer)
 {
-    return "Waiting for network HotSync" + OnPort(address, port);
+    std::string line = "Waiting for network HotSync" + OnPort(address, port);
+    if (address.empty() && !computer.empty()) {
+        std::string list;
+        for (const std::string& one : computer) {
+            list += (list.empty() ? "" : ", ") + one;
+        }
+        line += " (this computer: " + list + ")";
+    }
+    return line;
 }
 
 std::string WaitingOnSerial(std::string_view device, unsigned baud)

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct Loss;
 struct ReplacedCharacters;
@@ -79,9 +80,10 @@ std::string NoHandheldConnected(std::string_view connection);
 // handheld or emulator is on another connection sees it at once: "Waiting on USB (cradle or cable)",
 // "Waiting for network HotSync on port 14238", "Waiting on serial port /dev/ttyUSB0 at 57600 bit/s",
 // "Waiting for an emulator's serial port over TCP on port 6416". An empty address is every address; a `baud` of
-// 0 the default speed.
+// 0 the default speed. Listening on every address, network HotSync names this computer's addresses too
+// ("... on port 14238 (this computer: 192.168.1.5)"), since the handheld's setting asks for one.
 std::string WaitingOnUsb();
-std::string WaitingOnNetwork(std::string_view address, unsigned port);
+std::string WaitingOnNetwork(std::string_view address, unsigned port, const std::vector<std::string>& computer);
 std::string WaitingOnSerial(std::string_view device, unsigned baud);
 std::string WaitingOnEmulator(std::string_view address, unsigned port);
 

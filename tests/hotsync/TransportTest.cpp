@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <arpa/inet.h>
 #include <sstream>
 #include <thread>
 
@@ -98,6 +100,19 @@ TEST(Tcp, ACancelFromAnotherThreadEndsAWaitForAHandheld)
     canceller.join();
     ASSERT_FALSE(waited);
     EXPECT_EQ(waited.error().kind, ErrorKind::Cancelled);
+}
+
+// The addresses a handheld's network HotSync setting can name: dotted IPv4, never the loopback one (every
+// system has it), each once.
+TEST(Tcp, LocalAddressesLeaveLoopbackOut)
+{
+    std::vector<std::string> addresses = LocalAddresses();
+    for (const std::string& address : addresses) {
+        in_addr parsed{};
+        EXPECT_TRUE(::inet_pton(AF_INET, address.c_str(), &parsed) == 1 && !address.starts_with("127.")) << address;
+    }
+    std::sort(addresses.begin(), addresses.end());
+    EXPECT_EQ(std::adjacent_find(addresses.begin(), addresses.end()), addresses.end());
 }
 
 TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)

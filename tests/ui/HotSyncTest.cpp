@@ -1,6 +1,7 @@
 // HotSync from the window: Install To > HotSync, and Install through the waiting dialog with a scripted session
 // in place of the handheld: what the dialog shows, Cancel, Replace, and the one message at the end.
 
+#include "jobs/Messages.h"
 #include "tests/ui/DialogFixture.h"
 
 #include <QProgressBar>
@@ -152,9 +153,14 @@ TEST_P(HotSyncTest, TheWaitingDialogReportsAndEndsWithOneMessage)
     if (c.attempts.size() == 2)
         expected += expected; // the second attempt shows the same again
     EXPECT_EQ(session.shown, expected);
-    EXPECT_EQ(session.where,
-              "Waiting for network HotSync on port 14238\nInstall To > HotSync... in the window's "
-              "context menu changes the connection.");
+    // Where it waits, this computer's addresses (as the handheld's setting asks for one), and how to change it.
+    EXPECT_TRUE(
+        session.where.starts_with("Waiting for network HotSync on port 14238") &&
+        session.where.ends_with("\nInstall To > HotSync... in the window's context menu changes the connection."))
+        << session.where;
+    EXPECT_EQ(messages::WaitingOnNetwork("", 14238, {"192.168.1.5", "10.0.0.3"}),
+              "Waiting for network HotSync on port 14238 (this computer: 192.168.1.5, 10.0.0.3)");
+    EXPECT_EQ(messages::WaitingOnNetwork("::1", 1, {"10.0.0.3"}), "Waiting for network HotSync on ::1 port 1");
 }
 
 INSTANTIATE_TEST_SUITE_P(Window, HotSyncTest, ::testing::ValuesIn(HOTSYNC_CASES), [](const auto& param) {
