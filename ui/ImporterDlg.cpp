@@ -219,7 +219,7 @@ void CImporterDlg::ConnectControls()
 
 void CImporterDlg::InitDialog()
 {
-    ShowEditorText({});
+    ShowEditorText(nullptr);
     setWindowIcon(m_appIcon);
     RestoreWindowPlace();
     const QVariant fixedPitch = ReadSetting(Setting::FixedPitchFont);
