@@ -16,14 +16,14 @@ CNoteLabel::CNoteLabel(QWidget* parent)
 CNoteLabel::Wrapped CNoteLabel::Wrap() const
 {
     const QRect area = contentsRect();
-    const QFontMetrics metrics(font());
+    const QFontMetrics metrics = fontMetrics();
     QTextOption option;
     // Between words where it can, else anywhere: a path without blanks still breaks at the column's edge.
     option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
     Wrapped wrapped;
     const QStringList paragraphs = text().split(QLatin1Char('\n'));
     for (const QString& paragraph : paragraphs) {
-        QTextLayout layout(paragraph, font());
+        QTextLayout layout(paragraph, font(), this);
         layout.setTextOption(option);
         layout.beginLayout();
         for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
@@ -61,7 +61,7 @@ void CNoteLabel::paintEvent(QPaintEvent*)
     painter.setFont(font());
     painter.setPen(palette().color(foregroundRole()));
     const QRect area = contentsRect();
-    const QFontMetrics metrics(font());
+    const QFontMetrics metrics = fontMetrics();
     int baseline = area.top() + metrics.ascent();
     for (const QString& line : Wrap().lines) {
         painter.drawText(area.left(), baseline, line);
