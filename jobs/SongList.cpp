@@ -1,5 +1,6 @@
 #include "jobs/SongList.h"
 
+#include "jobs/Charset.h"
 #include "jobs/Intake.h"
 #include "text/Ascii.h"
 #include "text/SongTitle.h"
@@ -26,7 +27,26 @@ bool HasNoText(std::string_view text)
     return std::all_of(
         text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; });
 }
+
+// The characters of `all` less those of `part`.
+ReplacedCharacters Without(ReplacedCharacters all, const ReplacedCharacters& part)
+{
+    for (const auto& [character, count] : part.counts) {
+        const auto found = all.counts.find(character);
+        if (found != all.counts.end() && found->second > count) {
+            found->second -= count;
+        } else if (found != all.counts.end()) {
+            all.counts.erase(found);
+        }
+    }
+    return all;
+}
 } // namespace
+
+std::string SongFileText(const LoadedText& text)
+{
+    return text.typed.empty() ? Cp1252ToUtf8(text.text) : text.typed;
+}
 
 CSongList::CSongList(TitleOrder order)
     : m_order(order ? std::move(order) : TitleOrder(CompareFolded))
@@ -92,7 +112,10 @@ void CSongList::Select(int position)
         return;
     }
     m_current = position;
-    m_shownReplaced = Shown()->replaced;
+    // The editor shows the characters typed as they are, so only those replaced on loading stand as "?".
+    ReplacedCharacters typed;
+    Utf8ToCp1252(Shown()->typed, typed);
+    m_shownReplaced = Without(Shown()->replaced, typed);
 }
 
 void CSongList::SelectText(std::size_t text)
@@ -119,17 +142,21 @@ bool CSongList::Rename(std::string_view editorText)
     return true;
 }
 
-void CSongList::Commit(std::string editorText, const ReplacedCharacters& typed)
+void CSongList::Commit(std::string_view editorText)
 {
     if (Shown() == nullptr) {
         return;
     }
     LoadedText& shown = m_texts[m_entries[static_cast<std::size_t>(m_current)].text];
-    // The "?" of characters replaced before are in the text like any other; when the user has removed every
-    // "?", none of them is left.
-    ReplacedCharacters replaced = editorText.find('?') == std::string::npos ? ReplacedCharacters() : m_shownReplaced;
-    replaced.Merge(typed);
-    shown.text = std::move(editorText);
+    ReplacedCharacters replaced;
+    std::string text = Utf8ToCp1252(editorText, replaced);
+    // The "?" of characters replaced on loading are in the text like any other; when the user has removed
+    // every "?", none of them is left.
+    if (editorText.find('?') != std::string_view::npos) {
+        replaced.Merge(m_shownReplaced);
+    }
+    shown.typed = Cp1252ToUtf8(text) == editorText ? std::string() : std::string(editorText);
+    shown.text = std::move(text);
     shown.replaced = std::move(replaced);
 }
 

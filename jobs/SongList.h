@@ -17,6 +17,9 @@
 // The label of the one entry in chord mode.
 inline constexpr std::string_view CHORD_LIST_LABEL = "Chords";
 
+// A loaded text as a song file holds it and the editor shows it: UTF-8, as typed when it was edited.
+std::string SongFileText(const LoadedText& text);
+
 // Negative, zero or positive as display name `a` sorts before, with or after `b` (Windows-1252). The window
 // gives the desktop's collation; without one, names compare by ASCII letters folded to one case.
 using TitleOrder = std::function<int(std::string_view a, std::string_view b)>;
@@ -62,10 +65,10 @@ public:
     // The editor's text changed to `editorText`: the shown entry's label follows it at the same position
     // (sorted again only by the next Refresh). True when the label changed.
     bool Rename(std::string_view editorText);
-    // Stores the editor's text back into the text it shows. `typed` holds the characters that became "?" in
-    // the editor's text since it was shown; the "?" the text had before are dropped from the count when none
-    // is left in it.
-    void Commit(std::string editorText, const ReplacedCharacters& typed);
+    // Stores the editor's changed text `editorText` (UTF-8, CR LF line ends) back into the text it shows: the
+    // handheld's text, with "?" for each character it cannot show (counted), and the text as typed when the two
+    // differ. The "?" the text had when it was loaded stay counted while a "?" is left in it.
+    void Commit(std::string_view editorText);
 
     // Removes the shown text; false when nothing is shown. The entry at the same position is shown next.
     bool RemoveShown();
@@ -85,7 +88,7 @@ private:
     std::vector<Entry> m_entries;
     bool m_chordMode = false;
     int m_current = -1;
-    ReplacedCharacters m_shownReplaced; // of the shown text when it was shown
+    ReplacedCharacters m_shownReplaced; // of the shown text when it was loaded, not typed in the editor
     struct Removed
     {
         std::size_t index;

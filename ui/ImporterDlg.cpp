@@ -5,6 +5,7 @@
 
 #include "text/RecordFormat.h"
 #include "ui/AboutDlg.h"
+#include "ui/NoteLabel.h"
 #include "ui/QtText.h"
 
 #include <QComboBox>
@@ -143,7 +144,7 @@ void CImporterDlg::CreateControls()
     m_textLength->setToolTip(FromUtf8(TextLengthTip()));
 
     // Below the count: notes about the files just loaded and the last command, wrapped to the column.
-    m_note = new QLabel(this);
+    m_note = new CNoteLabel(this);
     m_note->setObjectName(ObjectName("IDC_NOTE"));
     m_note->setTextFormat(Qt::PlainText);
     m_note->setWordWrap(true);
@@ -219,7 +220,7 @@ void CImporterDlg::ConnectControls()
 
 void CImporterDlg::InitDialog()
 {
-    ShowEditorText({});
+    ShowEditorText(nullptr);
     setWindowIcon(m_appIcon);
     RestoreWindowPlace();
     const QVariant fixedPitch = ReadSetting(Setting::FixedPitchFont);

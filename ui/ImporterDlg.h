@@ -155,15 +155,13 @@ private:
     void ConnectControls();
     void InitDialog();
 
-    // Puts `text` into the editor as the text it shows (not an edit), with the status line.
-    void ShowEditorText(const std::string& text);
-    // Reads the editor into m_editorText and m_editorReplaced. The text the editor was given, reached again
-    // (by undo, say), is taken byte for byte as it was given, which the editor's line breaks could not always
-    // reproduce.
+    // Puts the loaded text into the editor as the text it shows (not an edit), as its song file has it, with the
+    // status line; null for none.
+    void ShowEditorText(const LoadedText* song);
+    // Reads the editor into m_editorText and m_edited. The text the editor was given, reached again (by undo,
+    // say), is no edit: the loaded text stays byte for byte as it was, which the editor's line breaks could not
+    // always reproduce.
     void ReadEditorText();
-    // A loaded text as its song file holds it, in UTF-8; the text shown as the editor has it (after
-    // CommitEditedSong).
-    std::string SongFileText(const LoadedText& song) const;
     // Shows the list's entries, the buttons and the status as m_songs has them, and the shown text.
     void ShowSongList();
     void SetDefaultButton(QPushButton* button);
@@ -235,11 +233,11 @@ private:
     QCollator m_collator;
     CSongList m_songs;
     TextConversion m_textConversion = TextConversion::Strict;
-    ReplacedCharacters m_editorReplaced; // of the editor's text as last read, typed since it was given
     QComboBox* m_titleList = nullptr;
-    std::string m_editorText; // Windows-1252, CR LF line ends
-    std::string m_givenText;  // the text the editor was given, and as the editor shows it
-    QString m_givenEditorText;
+    std::string m_editorText;  // Windows-1252, CR LF line ends
+    std::string m_givenText;   // the loaded text the editor was given
+    QString m_givenEditorText; // and as the editor shows it
+    bool m_edited = false;     // the editor's text as last read is not the one it was given
     QString m_statusText;
     bool m_shownSongs = false;         // the list shown last held songs, not a chord list
     bool m_chordListNoteShown = false; // the note says the first text became a chord list

@@ -26,13 +26,13 @@
 
 #include "res/Resource.h"
 
-void CImporterDlg::ShowEditorText(const std::string& text)
+void CImporterDlg::ShowEditorText(const LoadedText* song)
 {
-    m_editorText = text;
-    m_givenText = text;
-    m_editorReplaced = {};
+    m_givenText = song != nullptr ? song->text : std::string();
+    m_editorText = m_givenText;
+    m_edited = false;
     m_showingText = true;
-    m_songText->setPlainText(LoadedTextToEditor(text));
+    m_songText->setPlainText(song != nullptr ? SongFileToEditor(SongFileText(*song)) : QString());
     m_songText->document()->setModified(false);
     m_showingText = false;
     // As the editor holds it, so that the same document reached again by editing compares equal.
@@ -45,22 +45,8 @@ void CImporterDlg::ShowEditorText(const std::string& text)
 void CImporterDlg::ReadEditorText()
 {
     const QString raw = m_songText->document()->toRawText();
-    m_editorReplaced = {};
-    if (raw == m_givenEditorText) {
-        m_editorText = m_givenText;
-        return;
-    }
-    m_editorText = EditorToLoadedText(raw, m_editorReplaced);
-}
-
-std::string CImporterDlg::SongFileText(const LoadedText& song) const
-{
-    // The song the editor shows holds "?" for each character typed that the handheld cannot show; a song file
-    // can hold them, so it gets the text as the editor has it.
-    if (&song == m_songs.Shown() && !m_editorReplaced.empty()) {
-        return EditorToSongFile(m_songText->document()->toRawText());
-    }
-    return Cp1252ToUtf8(song.text);
+    m_edited = raw != m_givenEditorText;
+    m_editorText = m_edited ? EditorToLoadedText(raw) : m_givenText;
 }
 
 void CImporterDlg::ShowTextLength()
@@ -146,7 +132,7 @@ void CImporterDlg::ShowSongList()
         m_install->setEnabled(false);
         m_statusText.clear();
         m_shownSongs = false;
-        ShowEditorText({});
+        ShowEditorText(nullptr);
         return;
     }
     const auto count = static_cast<long long>(m_songs.Count());
@@ -171,20 +157,22 @@ void CImporterDlg::ShowSongList()
     m_savePdb->setEnabled(true);
     m_install->setEnabled(true);
     SetDefaultButton(m_install);
-    ShowEditorText(m_songs.Shown() != nullptr ? m_songs.Shown()->text : std::string());
+    ShowEditorText(m_songs.Shown());
 }
 
 void CImporterDlg::CommitEditedSong()
 {
     ReadEditorText();
-    m_songs.Commit(m_editorText, m_editorReplaced);
+    if (m_edited) {
+        m_songs.Commit(EditorToSongFile(m_songText->document()->toRawText()));
+    }
 }
 
 void CImporterDlg::OnSelChangeSongTitle()
 {
     CommitEditedSong();
     m_songs.Select(m_titleList->currentIndex());
-    ShowEditorText(m_songs.Shown() != nullptr ? m_songs.Shown()->text : std::string());
+    ShowEditorText(m_songs.Shown());
 }
 
 void CImporterDlg::OnChangeSongText()

@@ -23,7 +23,12 @@ std::string ToCp1252(const QString& text, ReplacedCharacters& replaced)
 
 QString LoadedTextToEditor(std::string_view loadedText)
 {
-    QString text = FromCp1252(loadedText);
+    return SongFileToEditor(Cp1252ToUtf8(loadedText));
+}
+
+QString SongFileToEditor(std::string_view songFile)
+{
+    QString text = FromUtf8(songFile);
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     return text;
 }

@@ -20,6 +20,8 @@ std::string ToCp1252(const QString& text, ReplacedCharacters& replaced);
 
 // A loaded text (Windows-1252, CR LF line ends) as the editor shows it: CR LF becomes LF.
 QString LoadedTextToEditor(std::string_view loadedText);
+// A song file's text (UTF-8) as the editor shows it: CR LF becomes LF.
+QString SongFileToEditor(std::string_view songFile);
 // The editor's raw text (paragraph and line separators, or LF, between lines) as a loaded text: every line
 // break becomes CR LF. A text shown by LoadedTextToEditor and not edited comes back unchanged. The second
 // form adds the characters that became "?" to `replaced`.

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace std::string_literals;
+
 namespace {
 const char* const GRACE = "{title: Amazing Grace}\r\n[G]Amazing grace\r\n";
 const char* const FAIR = "{t:Scarborough Fair}\r\n{st:Traditional}\r\n[Am]Are you going\r\n";
@@ -76,7 +78,7 @@ TEST(SongListTest, EditsRenameInPlaceAndCommitToTheShownText)
     EXPECT_FALSE(list.Rename(GRACE));
     EXPECT_TRUE(list.Rename("{t:Zebra}\r\n"));
     EXPECT_EQ(Labels(list), "[Zebra]|down in the valley|Scarborough Fair - Traditional"); // not sorted again
-    list.Commit("{t:Zebra}\r\n", {});
+    list.Commit("{t:Zebra}\r\n");
     list.Select(2);
     EXPECT_EQ(list.Shown()->text, FAIR);
     EXPECT_EQ(list.TextStrings(), (std::vector<std::string>{"{t:Zebra}\r\n", FAIR, VALLEY}));
@@ -87,28 +89,34 @@ TEST(SongListTest, EditsRenameInPlaceAndCommitToTheShownText)
     EXPECT_EQ(list.Current(), 0);
 }
 
-TEST(SongListTest, ReplacedCharactersStayWhileTheirQuestionMarksDo)
+TEST(SongListTest, TypedCharactersGoToTheSongFileAndCountWhileTheirQuestionMarksStay)
 {
     CSongList list;
     list.Append({"{t:?mega}\r\n", Omega(1)});
     list.Refresh();
-    // Typing another: the loaded one and the typed one, however often the edit is stored.
+    // Typing another, and a sharp sign: the handheld gets "?" and "#", the song file what was typed. The editor
+    // shows it again as typed, so storing it again counts it once: the loaded one and the typed one.
+    const std::string typed = "{t:?mega}\r\n\u03A9\u266F\r\n";
     for (int i = 0; i < 2; ++i) {
-        list.Commit("{t:?mega}\r\n?\r\n", Omega(1));
+        list.Select(0);
+        list.Commit(typed);
     }
-    EXPECT_EQ(list.Texts()[0].replaced.counts.at(U'\u03A9'), 2u);
-    // Without a "?" left, none of the loaded ones counts; typed ones still do.
-    list.Commit("{t:Omega}\r\n", {});
-    EXPECT_TRUE(list.Texts()[0].replaced.empty());
-    list.Select(0);
-    list.Commit("{t:Omega}\r\n", Omega(1));
-    EXPECT_EQ(list.Texts()[0].replaced.Total(), 1u);
+    EXPECT_EQ(std::tuple(list.Texts()[0].text, list.Texts()[0].replaced, SongFileText(list.Texts()[0])),
+              std::tuple("{t:?mega}\r\n?#\r\n"s, Omega(2), typed));
+    // Without a "?" left, the loaded one no longer counts; a typed one still does.
+    list.Commit("{t:Omega}\r\n\u03A9\r\n");
+    EXPECT_EQ(list.Texts()[0].replaced, Omega(1));
+    // Edited back to what the handheld can show: nothing typed is kept.
+    list.Commit("{t:Omega}\r\n");
+    EXPECT_EQ(list.Texts()[0], (LoadedText{"{t:Omega}\r\n", {}}));
 }
 
 TEST(SongListTest, RemovedSongsComeBackInPlaceUntilTheListIsCleared)
 {
     CSongList list = ListOf({GRACE, FAIR, VALLEY});
-    list.Select(1); // down in the valley
+    list.Select(1); // down in the valley, with a character typed that the handheld cannot show
+    list.Commit(VALLEY + "\u2192"s);
+    const LoadedText edited = *list.Shown();
     ASSERT_TRUE(list.RemoveShown());
     EXPECT_EQ(Labels(list), "Amazing Grace|[Scarborough Fair - Traditional]");
     ASSERT_TRUE(list.RemoveShown());
@@ -116,7 +124,7 @@ TEST(SongListTest, RemovedSongsComeBackInPlaceUntilTheListIsCleared)
     ASSERT_TRUE(list.UndoRemove());
     EXPECT_EQ(Labels(list), "Amazing Grace|[Scarborough Fair - Traditional]");
     ASSERT_TRUE(list.UndoRemove());
-    EXPECT_EQ(list.TextStrings(), (std::vector<std::string>{GRACE, FAIR, VALLEY}));
+    EXPECT_EQ(list.Texts(), (std::vector<LoadedText>{{GRACE, {}}, {FAIR, {}}, edited}));
     EXPECT_EQ(Labels(list), "Amazing Grace|[down in the valley]|Scarborough Fair - Traditional");
     EXPECT_FALSE(list.UndoRemove());
 
@@ -134,7 +142,7 @@ TEST(SongListTest, LossesNameEmptySongsAmongTheOthersInOrder)
     CSongList list = ListOf({" \r\n\r\n", GRACE, "{t:Long}\r\n", "", "\t\r\n"});
     ASSERT_EQ(list.Entries()[4].text, 2u);
     list.Select(4); // "Long", text 2, sorts last
-    list.Commit("{t:Long}\r\n" + std::string(8100, 'a'), {});
+    list.Commit("{t:Long}\r\n" + std::string(8100, 'a'));
     std::vector<std::pair<std::size_t, LossKind>> found;
     for (const TextLossReport& report : list.Losses()) {
         for (const Loss& loss : report.losses) {

@@ -2,6 +2,7 @@
 
 #include "tests/ui/DialogFixture.h"
 #include "ui/AboutDlg.h"
+#include "ui/NoteLabel.h"
 #include "ui/QtDesktop.h"
 
 #include <QAccessible>
@@ -127,6 +128,32 @@ TEST_F(DialogTest, AboutBoxFromF1AndTooltipsOnlyOnTheThreeButtons)
     // The icons are compiled in, in three sizes.
     EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
     EXPECT_FALSE(m_dialog->windowIcon().isNull());
+}
+
+TEST_F(DialogTest, TheNoteWrapsALongPathWithinItsColumnAndKeepsBothEndsWhenTooTall)
+{
+    // Install names the folder it wrote to in the note; here a path with a name far wider than the column.
+    const std::filesystem::path home = m_home.Path() / std::string(40, 'h');
+    std::filesystem::create_directories(home / ".jpilot");
+    m_desktop.platform.environment["HOME"] = home.string();
+    m_dialog->show();
+    LoadThreeSongs();
+    m_dialog->OnInstall();
+    auto* note = dynamic_cast<CNoteLabel*>(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE")));
+    ASSERT_TRUE(note != nullptr && note->text().contains(QString::fromStdString(home.string())));
+    const QFontMetrics metrics(note->font());
+    note->resize(note->width(), 100 * metrics.lineSpacing()); // room for every line
+    const QStringList lines = note->Lines();
+    for (const QString& line : lines)
+        EXPECT_LE(metrics.horizontalAdvance(line.trimmed()), note->contentsRect().width()) << line.toStdString();
+    EXPECT_EQ(std::pair(note->Fits(), lines.join(QString()).toStdString()),
+              std::pair(true, QString(note->text()).remove(QLatin1Char('\n')).toStdString()));
+    // Too tall for its room: the start and the end stay, an ellipsis where the middle was.
+    note->resize(note->width(), 3 * metrics.lineSpacing());
+    const QStringList cut = note->Lines();
+    EXPECT_EQ(std::tuple(note->Fits(), cut.size(), cut.value(1), cut.value(2)),
+              std::tuple(false, 3, lines.value(lines.size() - 2), lines.last()));
+    EXPECT_TRUE(cut.value(0).endsWith(QChar(0x2026))) << cut.value(0).toStdString();
 }
 
 TEST(HelpersTest, FileFiltersAndDialogUnits)
