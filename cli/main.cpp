@@ -6,16 +6,64 @@
 #include "pdb/AtomicFile.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/CommandLine.h"
 
 namespace {
+// The number of single-character edits (insert, delete, replace, swap of neighbours) that turn `a` into `b`.
+std::size_t EditDistance(std::string_view a, std::string_view b)
+{
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The usage error for a first word that names no command, "biuld" say; empty when the command line starts
+// with an option or a command. Left to the parser, such a word only gives "A subcommand is required", which
+// does not say which word was wrong.
+std::string UnknownCommandError(const CLI::App& app, int argc, char** argv)
+{
+    if (argc < 2 || argv[1][0] == '-')
+        return {};
+    const std::string_view word = argv[1];
+    std::string names;
+    std::string closest;
+    std::size_t closestDistance = 3; // a suggestion is at most two edits away
+    for (const CLI::App* command : app.get_subcommands({})) {
+        const std::string& name = command->get_name();
+        if (name == word)
+            return {};
+        names += (names.empty() ? "" : ", ") + name;
+        const std::size_t distance = EditDistance(word, name);
+        if (distance < closestDistance) {
+            closestDistance = distance;
+            closest = name;
+        }
+    }
+    std::string error = "unknown command \"" + std::string(word) + "\"";
+    error += closest.empty() ? " (commands: " + names + ")" : "; did you mean " + closest + "?";
+    return error + " (see tunelore-cli --help)";
+}
+
 int Run(int argc, char** argv)
 {
     CLI::App app{"Turns song files and chord lists into databases for the Tunelore songbook on a Palm handheld, "
@@ -65,7 +113,9 @@ int Run(int argc, char** argv)
         "are, ChordPro files without chord marks get their chord lines merged";
     buildCommand->add_flag("--sheet", build.chordSheets, sheetHelp);
     buildCommand->add_flag("--strict", build.strict, "Write nothing and fail when anything would be lost");
-    buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...), folders of them, or one chord list")
+    buildCommand
+        ->add_option(
+            "FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...), folders of them, or one chord list")
         ->required();
 
     std::string databasePath;
@@ -135,6 +185,10 @@ int Run(int argc, char** argv)
     infoCommand->add_flag("--json", json, "Print JSON");
     infoCommand->add_option("DB", infoPath, "Palm database (.pdb)")->required();
 
+    if (const std::string error = UnknownCommandError(app, argc, argv); !error.empty()) {
+        PrintError(error);
+        return EXIT_STATUS_USAGE;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {

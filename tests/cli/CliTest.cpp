@@ -367,6 +367,8 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
     };
     const Case cases[] = {
         {"no command", {}, 2, "subcommand"},
+        {"mistyped command", {"biuld", "-o", out, song}, 2, "unknown command \"biuld\"; did you mean build?"},
+        {"unknown command", {"make", song}, 2, "unknown command \"make\" (commands: build, extract, install"},
         {"build with two destinations", {"build", "-o", out, "--install", song}, 2, ""},
         {"name of 32 bytes", {"build", "--name", std::string(32, 'N'), "-o", out, song}, 2, "31"},
         {"name with a C1 control", {"build", "--name", "\xC2\x81x", "-o", out, song}, 2, "control characters"},
