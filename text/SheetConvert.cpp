@@ -864,7 +864,7 @@ Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fiel
 // Three passes: the ChordPro test over the whole text, the markup taken out, then one walk over the
 // classified lines. A line is classified once; lookahead is at most two lines, except that a chorus label
 // looks over the blank lines after it, which the walk then passes once more.
-std::string ConvertSheetToChordPro(std::string_view loadedText)
+std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view fallbackTitle)
 {
     if (HasChordMark(loadedText))
         return std::string(loadedText);
@@ -940,6 +940,16 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
            (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header ||
             (kinds[titleLine] == Kind::Text && (IsHashComment(lines[titleLine]) || IsCapoNote(lines[titleLine])))))
         ++titleLine;
+    bool titled = false;
+    const auto firstLineNamesTheSong = [&]() {
+        if (n == 0 || kinds[0] == Kind::Blank || startsTab(0))
+            return false;
+        if (kinds[0] == Kind::Chords) // merged into the lyric line below it
+            return nextIs(0, Kind::Text) && IsLyricLine(lines[1]) && !HasLabelOrBars(lines[0]);
+        return kinds[0] == Kind::Text && !IsCapoNote(lines[0]) &&
+               std::any_of(
+                   lines[0].begin(), lines[0].end(), [](char c) { return IsLyricLetter(c) || IsAsciiDigit(c); });
+    };
     bool chorusOpen = false;
     std::size_t blankStart = 0;
     std::size_t blankCount = 0;
@@ -968,6 +978,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
             AppendDirective("comment", Trim(lines[i++]), out);
         } else if (i == titleLine && kind == Kind::Text && IsTitleLine(lines[i])) {
             AppendTitle(lines[i++], out);
+            titled = true;
         } else if (kind == Kind::Label) {
             const std::string_view label = LabelText(lines[i++]);
             AppendDirective("comment", label, out);
@@ -1004,5 +1015,13 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
         }
     }
     flushBlanks(true);
+    // A song is listed by its first line when it has no title. A first line of lyrics or words does; a blank
+    // one, one without a letter or digit ("====="), or one this conversion made a directive or a row of marks
+    // would list the song as "(no title)", "{comment: Tuning: G C E A" or "| [C] | [G] |".
+    if (!chordPro && !titled && !fallbackTitle.empty() && !firstLineNamesTheSong()) {
+        std::string title;
+        AppendDirective("title", fallbackTitle, title);
+        out.insert(0, title);
+    }
     return out;
 }
