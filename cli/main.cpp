@@ -81,7 +81,8 @@ int Run(int argc, char** argv)
     CLI::Option* nameOption =
         buildCommand->add_option("--name", nameArgument, "Database name (at most 31 bytes) instead of a random one");
     CLI::Option_group* destination = buildCommand->add_option_group("destination", "Where the database goes");
-    destination->add_option("-o,--output", build.output, "Write the database to this .pdb file");
+    destination->add_option(
+        "-o,--output", build.output, "Write the database to this .pdb file (- for standard output)");
     CLI::Option* buildInstallOption =
         destination->add_flag("--install",
                               build.install,

@@ -439,6 +439,11 @@ TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string database = ReadFile(Work("piped.pdb"));
     EXPECT_NE(database.find("{t:Piped}\nla [G]la\n\0"s), std::string::npos);
+    // "-o -" is standard output: the database's bytes there, what was written on standard error, no file "-".
+    run = Run({"build", "--name", "TuneloreDB12345", "-o", "-", Data("songs")});
+    EXPECT_EQ(std::tuple(run.status, run.out == ReadFile(DATA / "expected/songs.pdb"), run.err),
+              std::tuple(0, true, "Wrote song import database TuneloreDB12345 (3 songs) to standard output\n"s));
+    EXPECT_FALSE(fs::remove("-")); // where the program runs
     // More than a text file may hold is refused, pipe or not.
     WriteFileBytes(Work("big.txt"), std::string(16 * 1024 * 1024 + 1, 'a'));
     run = Run({"convert", "-"}, FIXED_TIME, Work("big.txt"));
