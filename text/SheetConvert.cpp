@@ -67,14 +67,16 @@ std::string_view WithoutFinalColon(std::string_view w)
 }
 
 // A chord name: a root A-H, an optional # or b, then quality and extension pieces (m, maj, min, M, dim, aug,
-// sus, add, alt, +, -, digits, # or b before a digit, parentheses), then an optional bass note "/F#"; a
-// slash not followed by a note goes on with more pieces ("6/9", "7/add2"). The same letter piece twice in
-// a row is refused, so "Hmm" is a word, not a chord.
+// sus, add, alt, the degree sign and the slashed o, +, -, digits, # or b before a digit, parentheses), then an optional
+// bass note "/F#"; a slash not followed by a note goes on with more pieces ("6/9", "7/add2"). The same letter piece
+// twice in a row is refused, so "Hmm" is a word, not a chord.
 bool IsChordName(std::string_view w)
 {
     if (w.empty() || w[0] < 'A' || w[0] > 'H')
         return false;
-    static constexpr std::string_view pieces[] = {"maj", "min", "dim", "aug", "sus", "add", "alt", "m", "M"};
+    // The degree sign (0xB0) stands for dim, the slashed o (0xF8, 0xD8) for half-diminished: "B\xB0", "C\xF8" "7".
+    static constexpr std::string_view pieces[] = {
+        "maj", "min", "dim", "aug", "sus", "add", "alt", "m", "M", "\xB0", "\xF8", "\xD8"};
     const auto isNote = [&w](std::size_t i) { return i < w.size() && w[i] >= 'A' && w[i] <= 'H'; };
     const auto isAccidental = [&w](std::size_t i) { return i < w.size() && (w[i] == '#' || w[i] == 'b'); };
     std::size_t i = isAccidental(1) ? 2u : 1u;
