@@ -944,11 +944,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
         ++titleLine;
     bool titled = false;
     const auto firstLineNamesTheSong = [&]() {
-        if (n == 0 || kinds[0] == Kind::Blank || startsTab(0))
-            return false;
-        if (kinds[0] == Kind::Chords) // merged into the lyric line below it
-            return nextIs(0, Kind::Text) && IsLyricLine(lines[1]) && !HasLabelOrBars(lines[0]);
-        return kinds[0] == Kind::Text && !IsCapoNote(lines[0]) &&
+        return n > 0 && kinds[0] == Kind::Text && !startsTab(0) && !IsCapoNote(lines[0]) &&
                std::any_of(
                    lines[0].begin(), lines[0].end(), [](char c) { return IsLyricLetter(c) || IsAsciiDigit(c); });
     };
@@ -1017,9 +1013,9 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
         }
     }
     flushBlanks(true);
-    // A song is listed by its first line when it has no title. A first line of lyrics or words does; a blank
-    // one, one without a letter or digit ("====="), or one this conversion made a directive or a row of marks
-    // would list the song as "(no title)", "{comment: Tuning: G C E A" or "| [C] | [G] |".
+    // A song is listed by its first line when it has no title. A first line of words does; a blank one, one
+    // without a letter or digit ("====="), or one this conversion made a directive or gave chord marks would
+    // list the song as "(no title)", "{comment: Tuning: G C E A", "| [C] | [G] |" or "[G]Amazing [C]grace".
     if (!chordPro && !titled && !fallbackTitle.empty() && !firstLineNamesTheSong()) {
         std::string title;
         AppendDirective("title", fallbackTitle, title);
