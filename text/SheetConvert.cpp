@@ -374,8 +374,10 @@ public:
             out.role = Role::Label;
             return true;
         }
-        // A remark in parentheses, "( fade out with Am and D )", is text however many words it has.
-        if (m_inRemark || (word.front() == '(' && !IsChordWord(word) && !IsRepeatWord(word) && !IsChordGroup(word))) {
+        // A remark in parentheses, "( fade out with Am and D )" or "(repeat to fade)", is text however many
+        // words it has; "(x2)" and "(repeat)" are repeat signs of their own.
+        const bool repeatSign = IsRepeatWord(word) && (word.front() != '(' || word.back() == ')');
+        if (m_inRemark || (word.front() == '(' && !IsChordWord(word) && !repeatSign && !IsChordGroup(word))) {
             m_inRemark = word.back() != ')';
             out.role = Role::Extra;
             return true;

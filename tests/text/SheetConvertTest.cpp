@@ -19,7 +19,8 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"C\t\t         G\nRound yon Virgin Mother and child.\n", "[C]Round yon Virgin [G]Mother and child.\n"},
         // Chord lines with extras, and with no lyric under them.
         {"N.C.  G  |  C  x2\nla\n", "[N.C.] [G] | [C] x2\nla\n"},
-        {"| G % | C7/G |\nIntro: E (repeat)\n", "| [G] % | [C7/G] |\nIntro: [E] (repeat)\n"},
+        {"| G % | C7/G |\nIntro: E (repeat)\nOutro: C  Am  (repeat to fade)\n",
+         "| [G] % | [C7/G] |\nIntro: [E] (repeat)\nOutro: [C] [Am] (repeat to fade)\n"},
         {"[Intro] Bb / Ebmaj7 2x\n\n", "Intro: [Bb] / [Ebmaj7] 2x\n\n"},
         // A chord in parentheses merged into a lyric stands at its name.
         {"(G)   (C)\nla la la\n", "l[G]a la l[C]a\n"},
