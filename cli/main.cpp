@@ -37,6 +37,36 @@ std::size_t EditDistance(std::string_view a, std::string_view b)
     return d[a.size()][b.size()];
 }
 
+// The suggestion for a mistyped name among `candidates`: those that start with it ("--keep" for
+// "--keep-pdb" and "--keep-existing"), else the closest one a few edits away, letter case aside (at most one
+// edit for every three letters, and two at most, so that "-j" suggests no "-h"); empty when none fits.
+std::string Suggestion(std::string_view word, const std::vector<std::string>& candidates)
+{
+    const auto lower = [](std::string_view text) {
+        std::string lowered(text);
+        for (char& c : lowered)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        return lowered;
+    };
+    const std::string_view letters = word.substr(std::min(word.find_first_not_of('-'), word.size()));
+    std::string starting;
+    for (const std::string& candidate : candidates)
+        if (letters.size() >= 3 && candidate.size() > word.size() && candidate.starts_with(word))
+            starting += (starting.empty() ? "" : " or ") + candidate;
+    if (!starting.empty())
+        return starting;
+    std::string closest;
+    std::size_t closestDistance = std::min<std::size_t>(2, letters.size() / 3) + 1;
+    for (const std::string& candidate : candidates) {
+        const std::size_t distance = EditDistance(lower(word), lower(candidate));
+        if (distance < closestDistance) {
+            closestDistance = distance;
+            closest = candidate;
+        }
+    }
+    return closest;
+}
+
 // The usage error for a first word that names no command, "biuld" say; empty when the command line starts
 // with an option or a command. Left to the parser, such a word only gives "A subcommand is required", which
 // does not say which word was wrong.
@@ -45,23 +75,65 @@ std::string UnknownCommandError(const CLI::App& app, int argc, char** argv)
     if (argc < 2 || argv[1][0] == '-')
         return {};
     const std::string_view word = argv[1];
-    std::string names;
-    std::string closest;
-    std::size_t closestDistance = 3; // a suggestion is at most two edits away
+    std::vector<std::string> names;
     for (const CLI::App* command : app.get_subcommands({})) {
-        const std::string& name = command->get_name();
-        if (name == word)
+        if (command->get_name() == word)
             return {};
-        names += (names.empty() ? "" : ", ") + name;
-        const std::size_t distance = EditDistance(word, name);
-        if (distance < closestDistance) {
-            closestDistance = distance;
-            closest = name;
-        }
+        names.push_back(command->get_name());
     }
     std::string error = "unknown command \"" + std::string(word) + "\"";
-    error += closest.empty() ? " (commands: " + names + ")" : "; did you mean " + closest + "?";
+    if (const std::string closest = Suggestion(word, names); !closest.empty()) {
+        error += "; did you mean " + closest + "?";
+    } else {
+        std::string list;
+        for (const std::string& name : names)
+            list += (list.empty() ? "" : ", ") + name;
+        error += " (commands: " + list + ")";
+    }
     return error + " (see tunelore-cli --help)";
+}
+
+// The option names of a command, its option groups' too: "--output", "-o".
+void AddOptionNames(const CLI::App& command, std::vector<std::string>& names)
+{
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& name : option->get_lnames())
+            names.push_back("--" + name);
+        for (const std::string& name : option->get_snames())
+            names.push_back("-" + name);
+    }
+    for (const CLI::App* group : command.get_subcommands({}))
+        if (group->get_name().empty())
+            AddOptionNames(*group, names);
+}
+
+// The usage error for an option the command does not know; empty when there is none. The parser checks what
+// is required first, so "build --outptu x.pdb" would only say that a destination is missing.
+std::string UnknownOptionError(const CLI::App& app, int argc, char** argv)
+{
+    // Words after "--" are arguments, whatever they look like.
+    const std::vector<std::string_view> beforeDashes(argv + 1,
+                                                     std::find(argv + 1, argv + argc, std::string_view("--")));
+    const std::vector<CLI::App*> commands = app.get_subcommands();
+    const CLI::App& command = commands.empty() ? app : *commands.front();
+    std::vector<std::string> words = app.remaining();
+    for (const std::string& word : command.remaining())
+        words.push_back(word);
+    for (const std::string& word : words) {
+        if (word.size() < 2 || word[0] != '-' ||
+            std::find(beforeDashes.begin(), beforeDashes.end(), word) == beforeDashes.end())
+            continue;
+        std::vector<std::string> names;
+        AddOptionNames(command, names);
+        const std::string option = word.substr(0, word.find('=')); // "--name=x" is the option --name
+        const std::string closest = Suggestion(option, names);
+        const std::string where = commands.empty() ? std::string() : command.get_name() + ": ";
+        const std::string help =
+            commands.empty() ? "tunelore-cli --help" : "tunelore-cli " + command.get_name() + " --help";
+        return where + "unknown option " + option + (closest.empty() ? "" : "; did you mean " + closest + "?") +
+               " (see " + help + ")";
+    }
+    return {};
 }
 
 int Run(int argc, char** argv)
@@ -195,7 +267,8 @@ int Run(int argc, char** argv)
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success))
             return app.exit(error); // --help, --version
-        PrintError(std::string(error.what()) + " (see tunelore-cli --help)");
+        const std::string unknownOption = UnknownOptionError(app, argc, argv);
+        PrintError(!unknownOption.empty() ? unknownOption : std::string(error.what()) + " (see tunelore-cli --help)");
         return EXIT_STATUS_USAGE;
     }
 
