@@ -180,15 +180,14 @@ int RunBuild(const BuildOptions& options)
         const std::string countCause = RecordCountCause(records, chordMode);
         const Result<std::vector<std::uint8_t>> image = database.Image();
         if (!countCause.empty() || !image) {
-            PrintError(
-                messages::CantWriteFile("standard output", !countCause.empty() ? countCause : image.error().text));
+            PrintError("Can't write to standard output: " + (!countCause.empty() ? countCause : image.error().text));
             return EXIT_STATUS_FAILED;
         }
         MakeStandardOutputBinary();
         std::cout.write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
         std::cout.flush();
         if (!std::cout) {
-            PrintError(messages::CantWriteFile("standard output"));
+            PrintError("Can't write to standard output");
             return EXIT_STATUS_FAILED;
         }
         // Standard output holds the database, so what was done goes to standard error.
