@@ -74,6 +74,37 @@ bool IsBlankOrComment(std::string_view line)
     return first == std::string_view::npos || line[first] == '#';
 }
 
+// A ChordPro chord definition, "{define: C base-fret 1 frets x 3 2 0 1 0}" or "{chord: F frets 1 3 3 2 1 1}":
+// the directive, then "frets" and four to six values.
+bool IsDefineDirective(std::string_view line)
+{
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos || line[start] != '{' || line.find('}') == std::string_view::npos) {
+        return false;
+    }
+    line = line.substr(start + 1, line.find('}') - start - 1);
+    if (!EqualsIgnoringAsciiCase(line.substr(0, 6), "define") && !EqualsIgnoringAsciiCase(line.substr(0, 5), "chord")) {
+        return false;
+    }
+    const std::size_t frets = line.find("frets ");
+    return frets != std::string_view::npos && LooksLikeChordDefinition("frets" + std::string(line.substr(frets + 5)));
+}
+
+// A text of ChordPro chord definitions and nothing else (blank and comment lines aside), at least two of them.
+bool IsDefineList(std::string_view text)
+{
+    std::size_t defines = 0;
+    while (!text.empty()) {
+        const std::string_view line = PopLine(text);
+        if (IsDefineDirective(line)) {
+            ++defines;
+        } else if (!IsBlankOrComment(line)) {
+            return false;
+        }
+    }
+    return defines >= 2;
+}
+
 std::optional<Loss> ChordListTakenAsSong(std::string_view text)
 {
     std::string_view rest = text;
@@ -87,6 +118,9 @@ std::optional<Loss> ChordListTakenAsSong(std::string_view text)
         if (!IsBlankOrComment(line)) {
             rows[found++] = line;
         }
+    }
+    if (IsDefineList(text)) {
+        return Loss{LossKind::ChordListAsSong, 1, 1, ShownLine(first), {}};
     }
     if (!LooksLikeChordDefinition(rows[0]) || !LooksLikeChordDefinition(rows[1])) {
         return std::nullopt;

@@ -75,6 +75,9 @@ const LossCase LOSS_CASES[] = {
     {"CommentAboveChordList", "# my chords\n\nC x 3 2 0 1 0\nG 3 2 0 0 0 3\n", false,
      {{LossKind::ChordListAsSong, 1, 1, "# my chords", ""}}},
     {"DashedChordList", "C: x-3-2-0-1-0\nG: 3-2-0-0-0-3\n", false, {{LossKind::ChordListAsSong, 1, 1, "C: x-3-2-0-1-0", ""}}},
+    {"DefineList", "{define: C base-fret 1 frets x 3 2 0 1 0}\n# barre\n{chord: F frets 1 3 3 2 1 1}\n", false,
+     {{LossKind::ChordListAsSong, 1, 1, "{define: C base-fret 1 frets x 3 2 0 1 0}", ""}}},
+    {"SongWithDefines", "{define: C base-fret 1 frets x 3 2 0 1 0}\n{define: G frets 3 2 0 0 0 3}\n[C]la\n", false, {}},
     {"SongWithNumbers", "Verse 1\nIn 1969 2 3 4\n", false, {}},
     {"SongUnderAComment", "# from the 1969 book\nIn 1969 2 3 4\nCall 555-1234\n", false, {}},
     // A chord name with a blank, as the handheld allows and extraction writes it, makes no chord list.
