@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "platform/CommandLine.h"
 #include "platform/Platform.h"
 
 Result<std::string> MakeDatabaseNameArgument(std::string_view argument)
@@ -42,6 +43,9 @@ Result<std::string> MakeDatabaseNameArgument(std::string_view argument)
 }
 
 namespace {
+// The output named "-" is standard output, as the input named "-" is standard input.
+constexpr std::string_view STANDARD_OUTPUT_NAME = "-";
+
 // Why the database must not go to `output`, or "" when it may. A file that already holds something other than
 // a Palm database is most likely a song: `build -o songs/*.pro` makes the first song the output, and writing
 // the database there would lose it. An empty file, a file named .pdb and anything that is no regular file
@@ -70,11 +74,17 @@ int RunBuild(const BuildOptions& options)
         return EXIT_STATUS_FAILED;
     }
 
+    const bool toStandardOutput = options.output == STANDARD_OUTPUT_NAME;
+    if (toStandardOutput && StandardOutputIsTerminal()) {
+        PrintError("-o -: standard output is a terminal, where a database can't be shown; redirect it to a file "
+                   "or a pipe, or name a .pdb file after -o");
+        return EXIT_STATUS_USAGE;
+    }
     // Every input is read before anything is written, so a bad input leaves no file behind. Each song goes
     // into its record as soon as it is read and its text is dropped, so that the songs are held once, not twice.
     // An input that is the output file would be lost: the output is looked at once, and each input as it is read.
     const std::optional<FileIdentity> outputIdentity =
-        options.output.empty() ? std::nullopt : IdentityOfFile(PathFromUtf8(options.output));
+        options.output.empty() || toStandardOutput ? std::nullopt : IdentityOfFile(PathFromUtf8(options.output));
     CSystemPlatform platform;
     CImportDatabaseBuilder builder(platform, ExportOptions{options.name});
     std::size_t warnings = 0;
@@ -165,6 +175,24 @@ int RunBuild(const BuildOptions& options)
         if (!installed)
             return EXIT_STATUS_FAILED;
         done = *installed;
+    } else if (toStandardOutput) {
+        // Too many records is said as for a file, in the handheld's terms.
+        const std::string countCause = RecordCountCause(records, chordMode);
+        const Result<std::vector<std::uint8_t>> image = database.Image();
+        if (!countCause.empty() || !image) {
+            PrintError("Can't write to standard output: " + (!countCause.empty() ? countCause : image.error().text));
+            return EXIT_STATUS_FAILED;
+        }
+        MakeStandardOutputBinary();
+        std::cout.write(reinterpret_cast<const char*>(image->data()), static_cast<std::streamsize>(image->size()));
+        std::cout.flush();
+        if (!std::cout) {
+            PrintError("Can't write to standard output");
+            return EXIT_STATUS_FAILED;
+        }
+        // Standard output holds the database, so what was done goes to standard error.
+        std::cerr << "Wrote " << what() << " to standard output\n";
+        return EXIT_STATUS_OK;
     } else {
         if (const std::string refusal = OutputRefusal(options.output); !refusal.empty()) {
             PrintError(refusal);

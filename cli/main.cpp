@@ -6,16 +6,136 @@
 #include "pdb/AtomicFile.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cstddef>
 #include <exception>
 #include <filesystem>
 #include <iostream>
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/CommandLine.h"
 
 namespace {
+// The number of single-character edits (insert, delete, replace, swap of neighbours) that turn `a` into `b`.
+std::size_t EditDistance(std::string_view a, std::string_view b)
+{
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i)
+        d[i][0] = i;
+    for (std::size_t j = 0; j <= b.size(); ++j)
+        d[0][j] = j;
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+// The suggestion for a mistyped name among `candidates`: those that start with it ("--keep" for
+// "--keep-pdb" and "--keep-existing"), else the closest one a few edits away, letter case aside (at most one
+// edit for every three letters, and two at most, so that "-j" suggests no "-h"); empty when none fits.
+std::string Suggestion(std::string_view word, const std::vector<std::string>& candidates)
+{
+    const auto lower = [](std::string_view text) {
+        std::string lowered(text);
+        for (char& c : lowered)
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        return lowered;
+    };
+    const std::string_view letters = word.substr(std::min(word.find_first_not_of('-'), word.size()));
+    std::string starting;
+    for (const std::string& candidate : candidates)
+        if (letters.size() >= 3 && candidate.size() > word.size() && candidate.starts_with(word))
+            starting += (starting.empty() ? "" : " or ") + candidate;
+    if (!starting.empty())
+        return starting;
+    std::string closest;
+    std::size_t closestDistance = std::min<std::size_t>(2, letters.size() / 3) + 1;
+    for (const std::string& candidate : candidates) {
+        const std::size_t distance = EditDistance(lower(word), lower(candidate));
+        if (distance < closestDistance) {
+            closestDistance = distance;
+            closest = candidate;
+        }
+    }
+    return closest;
+}
+
+// The usage error for a first word that names no command, "biuld" say; empty when the command line starts
+// with an option or a command. Left to the parser, such a word only gives "A subcommand is required", which
+// does not say which word was wrong.
+std::string UnknownCommandError(const CLI::App& app, int argc, char** argv)
+{
+    if (argc < 2 || argv[1][0] == '-')
+        return {};
+    const std::string_view word = argv[1];
+    std::vector<std::string> names;
+    for (const CLI::App* command : app.get_subcommands({})) {
+        if (command->get_name() == word)
+            return {};
+        names.push_back(command->get_name());
+    }
+    std::string error = "unknown command \"" + std::string(word) + "\"";
+    if (const std::string closest = Suggestion(word, names); !closest.empty()) {
+        error += "; did you mean " + closest + "?";
+    } else {
+        std::string list;
+        for (const std::string& name : names)
+            list += (list.empty() ? "" : ", ") + name;
+        error += " (commands: " + list + ")";
+    }
+    return error + " (see tunelore-cli --help)";
+}
+
+// The option names of a command, its option groups' too: "--output", "-o".
+void AddOptionNames(const CLI::App& command, std::vector<std::string>& names)
+{
+    for (const CLI::Option* option : command.get_options()) {
+        for (const std::string& name : option->get_lnames())
+            names.push_back("--" + name);
+        for (const std::string& name : option->get_snames())
+            names.push_back("-" + name);
+    }
+    for (const CLI::App* group : command.get_subcommands({}))
+        if (group->get_name().empty())
+            AddOptionNames(*group, names);
+}
+
+// The usage error for an option the command does not know; empty when there is none. The parser checks what
+// is required first, so "build --outptu x.pdb" would only say that a destination is missing.
+std::string UnknownOptionError(const CLI::App& app, int argc, char** argv)
+{
+    // Words after "--" are arguments, whatever they look like.
+    const std::vector<std::string_view> beforeDashes(argv + 1,
+                                                     std::find(argv + 1, argv + argc, std::string_view("--")));
+    const std::vector<CLI::App*> commands = app.get_subcommands();
+    const CLI::App& command = commands.empty() ? app : *commands.front();
+    std::vector<std::string> words = app.remaining();
+    for (const std::string& word : command.remaining())
+        words.push_back(word);
+    for (const std::string& word : words) {
+        if (word.size() < 2 || word[0] != '-' ||
+            std::find(beforeDashes.begin(), beforeDashes.end(), word) == beforeDashes.end())
+            continue;
+        std::vector<std::string> names;
+        AddOptionNames(command, names);
+        const std::string option = word.substr(0, word.find('=')); // "--name=x" is the option --name
+        const std::string closest = Suggestion(option, names);
+        const std::string where = commands.empty() ? std::string() : command.get_name() + ": ";
+        const std::string help =
+            commands.empty() ? "tunelore-cli --help" : "tunelore-cli " + command.get_name() + " --help";
+        return where + "unknown option " + option + (closest.empty() ? "" : "; did you mean " + closest + "?") +
+               " (see " + help + ")";
+    }
+    return {};
+}
+
 int Run(int argc, char** argv)
 {
     CLI::App app{"Turns song files and chord lists into databases for the Tunelore songbook on a Palm handheld, "
@@ -33,7 +153,8 @@ int Run(int argc, char** argv)
     CLI::Option* nameOption =
         buildCommand->add_option("--name", nameArgument, "Database name (at most 31 bytes) instead of a random one");
     CLI::Option_group* destination = buildCommand->add_option_group("destination", "Where the database goes");
-    destination->add_option("-o,--output", build.output, "Write the database to this .pdb file");
+    destination->add_option(
+        "-o,--output", build.output, "Write the database to this .pdb file (- for standard output)");
     CLI::Option* buildInstallOption =
         destination->add_flag("--install",
                               build.install,
@@ -65,7 +186,9 @@ int Run(int argc, char** argv)
         "are, ChordPro files without chord marks get their chord lines merged";
     buildCommand->add_flag("--sheet", build.chordSheets, sheetHelp);
     buildCommand->add_flag("--strict", build.strict, "Write nothing and fail when anything would be lost");
-    buildCommand->add_option("FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...), folders of them, or one chord list")
+    buildCommand
+        ->add_option(
+            "FILE", build.files, "Song files (.pro, .txt, .tab, .crd, ...), folders of them, or one chord list")
         ->required();
 
     std::string databasePath;
@@ -135,12 +258,17 @@ int Run(int argc, char** argv)
     infoCommand->add_flag("--json", json, "Print JSON");
     infoCommand->add_option("DB", infoPath, "Palm database (.pdb)")->required();
 
+    if (const std::string error = UnknownCommandError(app, argc, argv); !error.empty()) {
+        PrintError(error);
+        return EXIT_STATUS_USAGE;
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
         if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success))
             return app.exit(error); // --help, --version
-        PrintError(std::string(error.what()) + " (see tunelore-cli --help)");
+        const std::string unknownOption = UnknownOptionError(app, argc, argv);
+        PrintError(!unknownOption.empty() ? unknownOption : std::string(error.what()) + " (see tunelore-cli --help)");
         return EXIT_STATUS_USAGE;
     }
 

@@ -15,11 +15,40 @@
 
 namespace {
 
+// The title a file's name gives a song: the name (UTF-8) without its folder and extension, in
+// Windows-1252, without control characters and braces, which would end or break a directive. Empty for
+// standard input ("-").
+std::string TitleFromFileName(std::string_view fileName)
+{
+    if (fileName == "-") { // standard input
+        return {};
+    }
+    const std::size_t slash = fileName.find_last_of("/\\");
+    if (slash != std::string_view::npos) {
+        fileName.remove_prefix(slash + 1);
+    }
+    const std::size_t dot = fileName.rfind('.');
+    if (dot != std::string_view::npos && dot > 0) {
+        fileName = fileName.substr(0, dot);
+    }
+    std::string title;
+    for (const char c : Utf8ToCp1252(fileName)) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool control = byte < 0x20 || byte == 0x7F || byte == 0x81 || byte == 0x8D || byte == 0x8F ||
+                             byte == 0x90 || byte == 0x9D; // the last five: C1 controls, as Windows-1252 lacks them
+        if (!control && c != '{' && c != '}') {
+            title += c;
+        }
+    }
+    const std::size_t first = title.find_first_not_of(' ');
+    return first == std::string::npos ? std::string() : title.substr(first, title.find_last_not_of(' ') - first + 1);
+}
+
 std::string ConvertedText(std::string_view fileName, std::string text, TextConversion conversion)
 {
     if (conversion == TextConversion::ChordSheets) {
         // A chord list is a list of definitions, not a sheet: its lines stay as they are.
-        return IsChordModeText(text) ? text : ConvertSheetToChordPro(text);
+        return IsChordModeText(text) ? text : ConvertSheetToChordPro(text, TitleFromFileName(fileName));
     }
     if (IsTabFileName(fileName)) {
         return ConvertTabToChordPro(text);

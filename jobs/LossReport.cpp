@@ -30,11 +30,23 @@ bool IsBlankText(std::string_view text)
 
 // Laid out like a chord definition though the parser does not take it: a name, then words of digits and x
 // only, either four or more of them (aligned in columns, or with tabs; the name may then be several words, as
-// the handheld's own chord names with a blank are written out) or one of four to six ("G 320033").
+// the handheld's own chord names with a blank are written out) or one of four to six ("G 320033"), or one
+// word of four to six such values joined by dashes ("C: x-3-2-0-1-0").
 bool LooksLikeChordDefinition(std::string_view line)
 {
     const auto isValue = [](std::string_view word) {
         return std::all_of(word.begin(), word.end(), [](char c) { return IsAsciiDigit(c) || c == 'x' || c == 'X'; });
+    };
+    const auto isDashedValues = [&isValue](std::string_view word) {
+        std::size_t parts = 1;
+        for (std::size_t dash = word.find('-'); dash != std::string_view::npos; dash = word.find('-')) {
+            if (dash == 0 || !isValue(word.substr(0, dash))) {
+                return false;
+            }
+            word.remove_prefix(dash + 1);
+            ++parts;
+        }
+        return !word.empty() && isValue(word) && parts >= 4 && parts <= 6;
     };
     std::size_t pos = 0;
     if (NextToken(line, pos).empty()) {
@@ -43,12 +55,54 @@ bool LooksLikeChordDefinition(std::string_view line)
     std::size_t words = 1;
     std::size_t values = 0; // the words of values at the end of the line
     std::size_t firstLength = 0;
+    bool dashed = false; // the second word
     for (std::string_view word = NextToken(line, pos); !word.empty(); word = NextToken(line, pos)) {
         ++words;
         values = isValue(word) ? values + 1 : 0;
         firstLength = words == 2 ? word.size() : firstLength;
+        dashed = words == 2 ? isDashedValues(word) : dashed;
     }
-    return values >= 4 || (words == 2 && values == 1 && firstLength >= 4 && firstLength <= 6);
+    return values >= 4 || (words == 2 && values == 1 && firstLength >= 4 && firstLength <= 6) || (words == 2 && dashed);
+}
+
+// A line a chord list may carry above its definitions: blank, or a "#" comment. Only so many are passed
+// over, so that a long song is not read through.
+constexpr std::size_t MAX_LINES_ABOVE_A_LIST = 20;
+bool IsBlankOrComment(std::string_view line)
+{
+    const std::size_t first = line.find_first_not_of(" \t");
+    return first == std::string_view::npos || line[first] == '#';
+}
+
+// A ChordPro chord definition, "{define: C base-fret 1 frets x 3 2 0 1 0}" or "{chord: F frets 1 3 3 2 1 1}":
+// the directive, then "frets" and four to six values.
+bool IsDefineDirective(std::string_view line)
+{
+    const std::size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos || line[start] != '{' || line.find('}') == std::string_view::npos) {
+        return false;
+    }
+    line = line.substr(start + 1, line.find('}') - start - 1);
+    if (!EqualsIgnoringAsciiCase(line.substr(0, 6), "define") && !EqualsIgnoringAsciiCase(line.substr(0, 5), "chord")) {
+        return false;
+    }
+    const std::size_t frets = line.find("frets ");
+    return frets != std::string_view::npos && LooksLikeChordDefinition("frets" + std::string(line.substr(frets + 5)));
+}
+
+// A text of ChordPro chord definitions and nothing else (blank and comment lines aside), at least two of them.
+bool IsDefineList(std::string_view text)
+{
+    std::size_t defines = 0;
+    while (!text.empty()) {
+        const std::string_view line = PopLine(text);
+        if (IsDefineDirective(line)) {
+            ++defines;
+        } else if (!IsBlankOrComment(line)) {
+            return false;
+        }
+    }
+    return defines >= 2;
 }
 
 std::optional<Loss> ChordListTakenAsSong(std::string_view text)
@@ -56,7 +110,19 @@ std::optional<Loss> ChordListTakenAsSong(std::string_view text)
     std::string_view rest = text;
     const std::string_view first = PopLine(rest);
     const std::string_view second = PopLine(rest);
-    if (!LooksLikeChordDefinition(first) || !LooksLikeChordDefinition(second)) {
+    // A list under comment or blank lines is one too, though only its first two lines make it a chord list.
+    std::string_view rows[2];
+    rest = text;
+    for (std::size_t found = 0, lines = 0; found < 2 && !rest.empty() && lines < MAX_LINES_ABOVE_A_LIST + 2; ++lines) {
+        const std::string_view line = PopLine(rest);
+        if (!IsBlankOrComment(line)) {
+            rows[found++] = line;
+        }
+    }
+    if (IsDefineList(text)) {
+        return Loss{LossKind::ChordListAsSong, 1, 1, ShownLine(first), {}};
+    }
+    if (!LooksLikeChordDefinition(rows[0]) || !LooksLikeChordDefinition(rows[1])) {
         return std::nullopt;
     }
     const bool firstFails = !IsChordDefinitionLine(first);
@@ -142,7 +208,10 @@ void AddChordListLosses(std::string_view text, std::vector<Loss>& losses)
         Loss* found = nullptr;
         std::string lost;
         if (!ParseChordDefinition(line, chord, unread)) {
-            found = IsBlankText(line) ? nullptr : &others;
+            if (IsBlankOrComment(line)) {
+                continue; // it holds no chord: nothing of the list is lost with it
+            }
+            found = &others;
         } else if (!IsBlankText(unread)) {
             found = &values;
             lost = Cp1252ToUtf8(unread);

@@ -148,7 +148,7 @@ std::optional<std::vector<std::uint8_t>> CPalmDatabase::Serialize()
     return image;
 }
 
-Status CPalmDatabase::Write(const std::filesystem::path& path)
+Result<std::vector<std::uint8_t>> CPalmDatabase::Image()
 {
     if (m_records.size() > PDB_MAX_RECORDS) {
         return MakeError(ErrorKind::TooLarge,
@@ -161,10 +161,19 @@ Status CPalmDatabase::Write(const std::filesystem::path& path)
                          "a database holds at most " + GroupDigits(std::numeric_limits<std::uint32_t>::max()) +
                              " bytes; " + GroupDigits(length) + " were given");
     }
-    const std::optional<std::vector<std::uint8_t>> image = Serialize();
+    std::optional<std::vector<std::uint8_t>> image = Serialize();
     if (!image) {
         return MakeError(ErrorKind::TooLarge,
                          "the database cannot be serialized"); // not reached: both limits were checked above
+    }
+    return std::move(*image);
+}
+
+Status CPalmDatabase::Write(const std::filesystem::path& path)
+{
+    const Result<std::vector<std::uint8_t>> image = Image();
+    if (!image) {
+        return image.error();
     }
     return WriteFileAtomically(path, *image);
 }

@@ -79,6 +79,8 @@ public:
     // The file image; nullopt when the database has more than 65535 records or its data would reach past
     // 4 GiB. A name longer than 31 bytes is cut to 31. Sets m_dataOffset to the image's length.
     std::optional<std::vector<std::uint8_t>> Serialize();
+    // The file image, or why the records make no database (too many, or past 4 GiB).
+    Result<std::vector<std::uint8_t>> Image();
     // Writes the file image with WriteFileAtomically (an earlier file at `path` survives any failure). On
     // failure the result gives the cause: the file system's, or why the records make no database.
     Status Write(const std::filesystem::path& path);

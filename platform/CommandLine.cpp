@@ -1,5 +1,9 @@
 #include "platform/CommandLine.h"
 
+#if !defined(_WIN32)
+#include <unistd.h>
+#endif
+
 #if defined(_WIN32)
 // clang-format off
 #include <windows.h>
@@ -56,6 +60,11 @@ void MakeStandardOutputBinary()
     _setmode(_fileno(stdout), _O_BINARY);
 }
 
+bool StandardOutputIsTerminal()
+{
+    return _isatty(_fileno(stdout)) != 0;
+}
+
 #else
 
 std::vector<std::string> Utf8Arguments(int argc, char** argv)
@@ -64,5 +73,10 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv)
 }
 
 void MakeStandardOutputBinary() {}
+
+bool StandardOutputIsTerminal()
+{
+    return isatty(STDOUT_FILENO) != 0;
+}
 
 #endif

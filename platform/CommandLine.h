@@ -13,6 +13,9 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv);
 // Standard output written byte for byte: Windows' text mode would add a CR before every LF.
 void MakeStandardOutputBinary();
 
+// True when standard output is a terminal (a console), where binary data would only garble the screen.
+bool StandardOutputIsTerminal();
+
 #if defined(_WIN32)
 // UTF-8 to UTF-16 and back, for the system's wide-character calls.
 std::wstring WideFromUtf8(std::string_view text);

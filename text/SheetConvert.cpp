@@ -67,14 +67,16 @@ std::string_view WithoutFinalColon(std::string_view w)
 }
 
 // A chord name: a root A-H, an optional # or b, then quality and extension pieces (m, maj, min, M, dim, aug,
-// sus, add, alt, +, -, digits, # or b before a digit, parentheses), then an optional bass note "/F#"; a
-// slash not followed by a note goes on with more pieces ("6/9", "7/add2"). The same letter piece twice in
-// a row is refused, so "Hmm" is a word, not a chord.
+// sus, add, alt, the degree sign and the slashed o, +, -, digits, # or b before a digit, parentheses), then an optional
+// bass note "/F#"; a slash not followed by a note goes on with more pieces ("6/9", "7/add2"). The same letter piece
+// twice in a row is refused, so "Hmm" is a word, not a chord.
 bool IsChordName(std::string_view w)
 {
     if (w.empty() || w[0] < 'A' || w[0] > 'H')
         return false;
-    static constexpr std::string_view pieces[] = {"maj", "min", "dim", "aug", "sus", "add", "alt", "m", "M"};
+    // The degree sign (0xB0) stands for dim, the slashed o (0xF8, 0xD8) for half-diminished: "B\xB0", "C\xF8" "7".
+    static constexpr std::string_view pieces[] = {
+        "maj", "min", "dim", "aug", "sus", "add", "alt", "m", "M", "\xB0", "\xF8", "\xD8"};
     const auto isNote = [&w](std::size_t i) { return i < w.size() && w[i] >= 'A' && w[i] <= 'H'; };
     const auto isAccidental = [&w](std::size_t i) { return i < w.size() && (w[i] == '#' || w[i] == 'b'); };
     std::size_t i = isAccidental(1) ? 2u : 1u;
@@ -372,8 +374,10 @@ public:
             out.role = Role::Label;
             return true;
         }
-        // A remark in parentheses, "( fade out with Am and D )", is text however many words it has.
-        if (m_inRemark || (word.front() == '(' && !IsChordWord(word) && !IsRepeatWord(word) && !IsChordGroup(word))) {
+        // A remark in parentheses, "( fade out with Am and D )" or "(repeat to fade)", is text however many
+        // words it has; "(x2)" and "(repeat)" are repeat signs of their own.
+        const bool repeatSign = IsRepeatWord(word) && (word.front() != '(' || word.back() == ')');
+        if (m_inRemark || (word.front() == '(' && !IsChordWord(word) && !repeatSign && !IsChordGroup(word))) {
             m_inRemark = word.back() != ')';
             out.role = Role::Extra;
             return true;
@@ -864,7 +868,7 @@ Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fiel
 // Three passes: the ChordPro test over the whole text, the markup taken out, then one walk over the
 // classified lines. A line is classified once; lookahead is at most two lines, except that a chorus label
 // looks over the blank lines after it, which the walk then passes once more.
-std::string ConvertSheetToChordPro(std::string_view loadedText)
+std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view fallbackTitle)
 {
     if (HasChordMark(loadedText))
         return std::string(loadedText);
@@ -940,6 +944,12 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
            (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header ||
             (kinds[titleLine] == Kind::Text && (IsHashComment(lines[titleLine]) || IsCapoNote(lines[titleLine])))))
         ++titleLine;
+    bool titled = false;
+    const auto firstLineNamesTheSong = [&]() {
+        return n > 0 && kinds[0] == Kind::Text && !startsTab(0) && !IsCapoNote(lines[0]) &&
+               std::any_of(
+                   lines[0].begin(), lines[0].end(), [](char c) { return IsLyricLetter(c) || IsAsciiDigit(c); });
+    };
     bool chorusOpen = false;
     std::size_t blankStart = 0;
     std::size_t blankCount = 0;
@@ -968,6 +978,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
             AppendDirective("comment", Trim(lines[i++]), out);
         } else if (i == titleLine && kind == Kind::Text && IsTitleLine(lines[i])) {
             AppendTitle(lines[i++], out);
+            titled = true;
         } else if (kind == Kind::Label) {
             const std::string_view label = LabelText(lines[i++]);
             AppendDirective("comment", label, out);
@@ -1004,5 +1015,13 @@ std::string ConvertSheetToChordPro(std::string_view loadedText)
         }
     }
     flushBlanks(true);
+    // A song is listed by its first line when it has no title. A first line of words does; a blank one, one
+    // without a letter or digit ("====="), or one this conversion made a directive or gave chord marks would
+    // list the song as "(no title)", "{comment: Tuning: G C E A", "| [C] | [G] |" or "[G]Amazing [C]grace".
+    if (!chordPro && !titled && !fallbackTitle.empty() && !firstLineNamesTheSong()) {
+        std::string title;
+        AppendDirective("title", fallbackTitle, title);
+        out.insert(0, title);
+    }
     return out;
 }

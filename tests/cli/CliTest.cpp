@@ -374,6 +374,17 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
     };
     const Case cases[] = {
         {"no command", {}, 2, "subcommand"},
+        {"mistyped command", {"biuld", "-o", out, song}, 2, "unknown command \"biuld\"; did you mean build?"},
+        {"unknown command", {"make", song}, 2, "unknown command \"make\" (commands: build, extract, install"},
+        // A mistyped option is named first, not the destination it leaves missing.
+        {"mistyped option",
+         {"build", "--outptu", out, song},
+         2,
+         "build: unknown option --outptu; did you mean --output?"},
+        {"unknown option",
+         {"convert", "--fast", song},
+         2,
+         "convert: unknown option --fast (see tunelore-cli convert --help)"},
         {"build with two destinations", {"build", "-o", out, "--install", song}, 2, ""},
         {"name of 32 bytes", {"build", "--name", std::string(32, 'N'), "-o", out, song}, 2, "31"},
         {"name with a C1 control", {"build", "--name", "\xC2\x81x", "-o", out, song}, 2, "control characters"},
@@ -444,6 +455,11 @@ TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
     ASSERT_EQ(run.status, 0) << run.err;
     const std::string database = ReadFile(Work("piped.pdb"));
     EXPECT_NE(database.find("{t:Piped}\nla [G]la\n\0"s), std::string::npos);
+    // "-o -" is standard output: the database's bytes there, what was written on standard error, no file "-".
+    run = Run({"build", "--name", "TuneloreDB12345", "-o", "-", Data("songs")});
+    EXPECT_EQ(std::tuple(run.status, run.out == ReadFile(DATA / "expected/songs.pdb"), run.err),
+              std::tuple(0, true, "Wrote song import database TuneloreDB12345 (3 songs) to standard output\n"s));
+    EXPECT_FALSE(fs::remove("-")); // where the program runs
     // More than a text file may hold is refused, pipe or not.
     WriteFileBytes(Work("big.txt"), std::string(16 * 1024 * 1024 + 1, 'a'));
     run = Run({"convert", "-"}, FIXED_TIME, Work("big.txt"));

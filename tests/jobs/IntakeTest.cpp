@@ -104,9 +104,27 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
     EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n").text, "[G]Am\xE9zing [C]grace");
     // With the chord-sheet rules any text file is examined, but a chord list stays a chord list.
     EXPECT_EQ(MakeLoadedText("x.txt", "G       C\nAmazing grace\n", TextConversion::ChordSheets).text,
-              "[G]Amazing [C]grace\r\n");
+              "{title: x}\r\n[G]Amazing [C]grace\r\n");
     EXPECT_EQ(MakeLoadedText("c.tab", "C x 3 2 0 1 0\nG 3 2 0 0 0 3", TextConversion::ChordSheets).text,
               "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n");
+    // A sheet whose first line names nothing (a header, a label, chords, a row of "=") is titled by its
+    // file's name, which the handheld then lists it by; a sheet with a title line or directives keeps its own.
+    const std::pair<const char*, const char*> untitled[] = {
+        {"Key: C\n[Verse]\nG       C\nAmazing grace\n", "{title: Aura Lee}\r\n{key: C}\r\n"},
+        {"| C | G |\n", "{title: Aura Lee}\r\n| [C] | [G] |"},
+        {"======\n\nG       C\nAmazing grace\n", "{title: Aura Lee}\r\n======"},
+        {"\n\nIntro:\ne|--0--|\n", "{title: Aura Lee}\r\n\r\n"},
+        {"Morning Song\nKey: C\n", "{title: Morning Song}"},
+        {"{key: C}\nG       C\nAmazing grace\n", "{key: C}"},
+    };
+    for (const auto& [sheet, start] : untitled) {
+        const std::string loaded = MakeLoadedText("/songs/Aura Lee.txt", sheet, TextConversion::ChordSheets).text;
+        EXPECT_TRUE(loaded.starts_with(start)) << loaded;
+    }
+    // Without a name (standard input) there is none to give; the name's braces and controls are left out.
+    EXPECT_EQ(MakeLoadedText("-", "| C |\n", TextConversion::ChordSheets).text, "| [C] |\r\n");
+    EXPECT_EQ(MakeLoadedText("a{b}\x1B\xC3\xA9.tab", "| C |\n", TextConversion::ChordSheets).text,
+              "{title: ab\xE9}\r\n| [C] |\r\n");
 }
 
 // {new_song} lines split a file into its songs; each song keeps what decoding replaced in it and a broken byte's

@@ -47,12 +47,12 @@ const LossCase LOSS_CASES[] = {
     {"OneOver", BLOCK + std::string(100, 'a'), false, {{LossKind::TextCut, 1, 80, std::string(60, 'a') + "...", ""}}},
     {"CutOnLineEnd", BLOCK + std::string(99, 'a') + "\nb", false, {{LossKind::TextCut, 2, 81, "b", ""}}},
     {"CutAtLineStart", BLOCK + std::string(98, 'a') + "\ncc\n", false, {{LossKind::TextCut, 2, 81, "cc", ""}}},
-    // A name of 19 characters fits; one of 20 is cut.
-    {"ValuesNameAndOtherLines", "Abcdefghijklmnopqrs x 3 2 0 1 0\n" + SEVEN_VALUES + "\n\n  \n" + LONG_NAME +
+    // A name of 19 characters fits; one of 20 is cut. Blank and "#" comment lines are no lost chords.
+    {"ValuesNameAndOtherLines", "Abcdefghijklmnopqrs x 3 2 0 1 0\n" + SEVEN_VALUES + "\n\n  \n#barre-chords-of-the-book 15 1\n" + LONG_NAME +
      "\nG 320033\n" + SEVEN_VALUES + " 9\nG  3 2 0 0 0 3\n", true,
      {{LossKind::ChordValuesDropped, 2, 2, SEVEN_VALUES, "2"},
-      {LossKind::ChordNameCut, 1, 5, "Cmaj7sus4add9/G#bass", "s"},
-      {LossKind::NotChordDefinitions, 2, 6, "G 320033", ""}}},
+      {LossKind::ChordNameCut, 1, 6, "Cmaj7sus4add9/G#bass", "s"},
+      {LossKind::NotChordDefinitions, 2, 7, "G 320033", ""}}},
     {"DoubleBlankMidLine", "C x 3 2 0  1 0\nG 3 2 0 0 0 3\n", true,
      {{LossKind::ChordValuesDropped, 1, 1, "C x 3 2 0  1 0", " 1 0"}}},
     {"ChordListAfterSongs", "C x 3 2 0 1 0\n" + LONG_NAME + "\n", false,
@@ -71,7 +71,15 @@ const LossCase LOSS_CASES[] = {
     {"CompactChordList", "G 320033\nC x32010\n", false, {{LossKind::ChordListAsSong, 1, 1, "G 320033", ""}}},
     {"AlignedChordList", "C x 3 2 0 1 0\nG   3 2 0 0 0 3\n", false,
      {{LossKind::ChordListAsSong, 1, 2, "G   3 2 0 0 0 3", ""}}},
+    // A comment line above the list, or values joined by dashes, keep the list a song: said, naming line 1.
+    {"CommentAboveChordList", "# my chords\n\nC x 3 2 0 1 0\nG 3 2 0 0 0 3\n", false,
+     {{LossKind::ChordListAsSong, 1, 1, "# my chords", ""}}},
+    {"DashedChordList", "C: x-3-2-0-1-0\nG: 3-2-0-0-0-3\n", false, {{LossKind::ChordListAsSong, 1, 1, "C: x-3-2-0-1-0", ""}}},
+    {"DefineList", "{define: C base-fret 1 frets x 3 2 0 1 0}\n# barre\n{chord: F frets 1 3 3 2 1 1}\n", false,
+     {{LossKind::ChordListAsSong, 1, 1, "{define: C base-fret 1 frets x 3 2 0 1 0}", ""}}},
+    {"SongWithDefines", "{define: C base-fret 1 frets x 3 2 0 1 0}\n{define: G frets 3 2 0 0 0 3}\n[C]la\n", false, {}},
     {"SongWithNumbers", "Verse 1\nIn 1969 2 3 4\n", false, {}},
+    {"SongUnderAComment", "# from the 1969 book\nIn 1969 2 3 4\nCall 555-1234\n", false, {}},
     // A chord name with a blank, as the handheld allows and extraction writes it, makes no chord list.
     {"BlankInChordName", "A m x 0 2 2 1 0\nG 3 2 0 0 0 3\n", false,
      {{LossKind::ChordListAsSong, 1, 1, "A m x 0 2 2 1 0", ""}}},

@@ -19,14 +19,17 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"C\t\t         G\nRound yon Virgin Mother and child.\n", "[C]Round yon Virgin [G]Mother and child.\n"},
         // Chord lines with extras, and with no lyric under them.
         {"N.C.  G  |  C  x2\nla\n", "[N.C.] [G] | [C] x2\nla\n"},
-        {"| G % | C7/G |\nIntro: E (repeat)\n", "| [G] % | [C7/G] |\nIntro: [E] (repeat)\n"},
+        {"| G % | C7/G |\nIntro: E (repeat)\nOutro: C  Am  (repeat to fade)\n",
+         "| [G] % | [C7/G] |\nIntro: [E] (repeat)\nOutro: [C] [Am] (repeat to fade)\n"},
         {"[Intro] Bb / Ebmaj7 2x\n\n", "Intro: [Bb] / [Ebmaj7] 2x\n\n"},
         // A chord in parentheses merged into a lyric stands at its name.
         {"(G)   (C)\nla la la\n", "l[G]a la l[C]a\n"},
         // Chords with extensions the program does not know; a line of mostly chords; one unknown word is text.
         {"Esus4  A7-9/unk  A13/unk\nA line with chords\n", "[Esus4]A line [A7-9/unk]with chord[A13/unk]s\n"},
         {"G  C  Em  #m\nla la la la la\n", "[G]la [C]la [Em]la la la #m\n"},
-        {"Song\nA13/unk\nla\n", "{title: Song}\nA13/unk\nla\n"},
+        // Diminished and half-diminished written with the degree sign and the slashed o (Windows-1252 B0, F8, D8).
+        {"B\260   C\3707  D\330  E\2607/G\nla la la la la la la\n",
+         "[B\260]la la[C\3707] la l[D\330]a la[E\2607/G] la la\n"},
         // Markup of exported text: [ch] marks a chord where it would stand without the tags (any case); a line
         // of tags alone goes.
         {"[tab]\n[CH]Am[/CH]   [ch]Zz9[/ch]\nla la la la\n[/tab]\n", "[Am]la la la la Zz9\n"},
