@@ -123,7 +123,7 @@ bool IsNotTextContent(std::string_view bytes)
     // Such a text is a database only when it parses as one of the songbook's kinds: a UTF-32 big-endian text
     // of 19 characters or more has zeros where a header keeps its name and record count, so it parses as an
     // empty database of no known kind.
-    if (StartsWithWideBom(bytes)) {
+    if (WideFormOf(bytes).encoding != WideEncoding::None) {
         const std::optional<CPalmDatabase> database = ParseDatabase(bytes);
         return database && KindOf(*database) != DatabaseKind::OtherPalmDatabase;
     }

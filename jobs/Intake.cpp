@@ -134,19 +134,18 @@ std::vector<SongPart> SongParts(std::string_view text)
     return parts;
 }
 
-// Where each line of a UTF-16 or UTF-32 text (its byte-order mark first) starts, in bytes: the first just
-// past the mark, then one past each code unit U+000A. No unit of another character has that value, surrogates
-// included, so these are the lines its decoded text has.
-std::vector<std::size_t> WideLineStarts(std::string_view bytes)
+// Where each line of a UTF-16 or UTF-32 text starts, in bytes: the first just past its byte-order mark (if
+// any), then one past each code unit U+000A. No unit of another character has that value, surrogates included,
+// so these are the lines its decoded text has.
+std::vector<std::size_t> WideLineStarts(std::string_view bytes, const WideForm& form)
 {
-    const bool utf32 = bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
-                       bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4));
-    const std::size_t unit = utf32 ? 4 : 2; // as long as the mark
-    const bool bigEndian = bytes.starts_with('\0') || bytes.starts_with('\xFE');
+    const bool utf32 = form.encoding == WideEncoding::Utf32Le || form.encoding == WideEncoding::Utf32Be;
+    const std::size_t unit = utf32 ? 4 : 2;
+    const bool bigEndian = form.encoding == WideEncoding::Utf32Be || form.encoding == WideEncoding::Utf16Be;
     std::string lineFeed(unit, '\0');
     lineFeed[bigEndian ? unit - 1 : 0] = '\n';
-    std::vector<std::size_t> starts{unit};
-    for (std::size_t pos = unit; pos + unit <= bytes.size(); pos += unit) {
+    std::vector<std::size_t> starts{form.markLength};
+    for (std::size_t pos = form.markLength; pos + unit <= bytes.size(); pos += unit) {
         if (bytes.substr(pos, unit) == lineFeed) {
             starts.push_back(pos + unit);
         }
@@ -180,9 +179,8 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
         // encoding that replaces characters) splits at the same lines, and each song is decoded again; a
         // UTF-16 or UTF-32 file is cut at the same lines in its code units, and each song's units are decoded
         // again for what they replaced.
-        if (StartsWithWideBom(bytes)) {
-            const std::vector<std::size_t> starts = WideLineStarts(bytes);
-            const std::string_view mark = bytes.substr(0, starts.front());
+        if (const WideForm wide = WideFormOf(bytes); wide.encoding != WideEncoding::None) {
+            const std::vector<std::size_t> starts = WideLineStarts(bytes, wide);
             for (const SongPart& part : parts) {
                 const std::size_t lineIndex =
                     part.firstLine - 1 + static_cast<std::size_t>(std::count(part.text.begin(), part.text.end(), '\n'));
@@ -190,19 +188,19 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
                 const std::size_t begin = starts[part.firstLine - 1];
                 const std::size_t end =
                     part.text.ends_with('\n') && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
-                std::string units(mark);
-                units.append(bytes.substr(begin, end - begin));
-                // The text is the one the whole file decoded to, so a unit sequence that reads otherwise on
-                // its own (a first character U+0000 after a UTF-16 mark) cannot change it.
-                texts.push_back(LoadedTextOf(
-                    fileName, DecodedText{std::string(part.text), DecodeFileText(units).replaced, 0}, conversion));
+                texts.push_back(
+                    LoadedTextOf(fileName,
+                                 DecodedText{std::string(part.text),
+                                             DecodeWideText(bytes.substr(begin, end - begin), wide.encoding).replaced,
+                                             0},
+                                 conversion));
             }
             return texts;
         }
         // Without its byte-order mark, the first line reads as it does decoded.
         const std::string_view utf8 = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
         for (const SongPart& part : SongParts(utf8)) {
-            texts.push_back(LoadedTextOf(fileName, DecodeFileText(part.text), conversion));
+            texts.push_back(LoadedTextOf(fileName, DecodeNarrowText(part.text), conversion));
         }
         return texts;
     }

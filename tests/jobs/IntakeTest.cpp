@@ -69,6 +69,20 @@ TEST(Charset, WideTextsAreDecodedByTheirMarkAndBrokenUtf8IsNamedByLine)
         {"\0\0\xFE\xFF\0\0\0A\0\0\x20\xAC\0\x11\0\0\0\0\xD8\0\0\0"s, "A\x80???", 0, 3}, // big endian
         {"\0\0\xFE\xFF"s, "", 0, 0},                                                    // the mark alone: an empty text
         {"\xFF\xFE\x61\0\0\0\x62\0"s, "a\0b"s, 0, 0}, // U+0000 in UTF-16 stays a NUL, for the loss report
+        // Without a mark: the zero high bytes of most characters tell the encoding.
+        {"C\0\xE9\0\x3D\xD8\x1E\xDD\n\0"s, "C\xE9?\n", 0, 1},     // UTF-16 little endian, a pair
+        {"\0A\x20\xAC\0\n\0\xE9\x04\x14"s, "A\x80\n\xE9?", 0, 1}, // big endian, a Cyrillic letter
+        {"A\0\0\0\n\0\0\0\xA9\x03\0\0"s, "A\n?", 0, 1},           // UTF-32 little endian
+        {"\0\0\0A\0\x01\xF3\xB8\0\0\0\xE9"s, "A?\xE9", 0, 1},     // big endian
+        // Bytes that are no such text stay as they are: a stray NUL, a control character, half the characters
+        // outside Latin-1, a lone surrogate, odd length, a NUL character, a Palm database name.
+        {"Hello\0World\n"s, "Hello\0World\n"s, 0, 0},
+        {"A\0\x01\0B\0"s, "A\0\x01\0B\0"s, 0, 0},
+        {"A\0\x10\x04"s, "A\0\x10\x04"s, 0, 0},
+        {"A\0\x3D\xD8\0\xE0\n\0"s, "A\0\x3D\xD8\0\xE0\n\0"s, 0, 0},
+        {"A\0B\0C"s, "A\0B\0C"s, 0, 0},
+        {"A\0\0\0B\0"s, "A\0\0\0B\0"s, 0, 0},
+        {"Songs\0\0\0"s, "Songs\0\0\0"s, 0, 0},
     };
     for (const auto& [bytes, text, line, replaced] : cases) {
         const DecodedText decoded = DecodeFileText(bytes);
@@ -128,7 +142,10 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
          {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
         {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, Omega
         {"\0\0\xFE\xFF\0\0\0A\0\0\0\n\0\0\0{\0\0\0n\0\0\0s\0\0\0}\0\0\0\n\0\x01\xF6\x00\0\0\0\xE9"s,
-         {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}}, // UTF-32 big endian, an emoji in the second song
+         {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}},             // UTF-32 big endian, an emoji in the second song
+        {std::string(4096, 'a') + "\xCE\xA9\n{ns}\nA\0\n\0"s, // UTF-8, NULs in the second song
+         {{std::string(4096, 'a') + "?\r\n", 1, 0}, {"A\0\r\n\0\r\n"s, 0, 0}}},
+        {"\x03\xA9\0\n\0{\0n\0s\0}\0\n\0B"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, no mark
     };
     for (const auto& [bytes, songs] : cases) {
         std::vector<Song> got;
@@ -170,6 +187,9 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
         {"be32.txt", be32, InputKind::Texts, {std::string(20, 'a') + "\r\n"}},
         {"nul-bytes.txt", "la\0la"s, InputKind::NotText, {}},
+        {"le16.txt", "{\0t\0:\0A\0}\0\n\0\xE9\0"s, InputKind::Texts, {"{t:A}\r\n\xE9\r\n"}}, // no mark
+        {"stray-nul.txt", "Hello\0World\n"s, InputKind::NotText, {}},
+        {"image.png", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, InputKind::NotText, {}},
         {"late.txt", std::string(4096, 'a') + "\0"s, InputKind::Texts, {std::string(4096, 'a') + "\0\r\n"s}},
         {"memo.pdb", "", InputKind::NotText, {}},
         {"hand.pdb", "", InputKind::SongDatabase, {}},
