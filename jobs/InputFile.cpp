@@ -60,6 +60,9 @@ InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversio
     input.kind = InputKind::Texts;
     input.emptyFile = bytes.empty();
     input.texts = MakeLoadedTexts(name, bytes, conversion);
+    // The handheld would get a song without a line of text, as from an empty file.
+    input.blankFile = !bytes.empty() && input.texts.size() == 1 &&
+                      input.texts.front().text.find_first_not_of(" \t\r\n") == std::string::npos;
     return input;
 }
 

@@ -46,6 +46,7 @@ struct InputFile
     std::optional<CPalmDatabase> database; // for ImportDatabase, SongDatabase and ChordDatabase
     std::optional<FileIdentity> identity;  // of the file that was opened, to tell it from an output
     bool emptyFile = false;                // a text file of no bytes, loaded as one empty text
+    bool blankFile = false; // a text file of some bytes that load as blanks and line ends only (spaces, a mark)
     std::string error; // Unreadable: "Can't read file <name>: <cause>"; NotText: "<name> is not a song or text file"
 };
 

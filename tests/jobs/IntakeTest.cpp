@@ -183,6 +183,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     const std::tuple<std::string, std::string, InputKind, std::vector<std::string>> cases[] = {
         {"song.pro", "A\nB", InputKind::Texts, {"A\r\nB\r\n"}},
         {"empty.pro", "", InputKind::Texts, {""}},
+        {"blank.pro", " \n\t\r\n"s, InputKind::Texts, {" \r\n\t\r\n"}},
+        {"blank-mark.pro", "\xEF\xBB\xBF"s, InputKind::Texts, {""}},
         {"le.txt", "\xFF\xFE\x43\0\xE9\0\x34\xD8\x1E\xDD\n\0\x3D\xD8"s, InputKind::Texts, {"C\xE9?\r\n?\r\n"}},
         {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
         {"be32.txt", be32, InputKind::Texts, {std::string(20, 'a') + "\r\n"}},
@@ -212,7 +214,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
             // None of these is UTF-8 with a broken byte, so none may be reported as one.
             EXPECT_EQ(text.invalidUtf8Line, 0u) << name;
         }
-        EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
+        EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile, input.blankFile),
+                  std::tuple(kind, texts, name == "empty.pro", name.starts_with("blank")))
             << name;
         // What could not be read says so with the cause.
         EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "),
