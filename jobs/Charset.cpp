@@ -268,7 +268,8 @@ bool ReadsAsWideText(std::string_view sample, std::size_t size, bool bigEndian, 
     return latin * 2 > characters;
 }
 
-// The line (from 1) of the first byte that is no well-formed UTF-8, when `bytes` also hold a well-formed
+// The line (from 1) of the first byte that is no well-formed UTF-8 (lines end at LF, or at CR when there is no
+// LF), when `bytes` also hold a well-formed
 // sequence of more than one byte; 0 otherwise (ASCII, valid UTF-8, or bytes that read as Windows-1252 only).
 std::size_t LineOfBrokenUtf8(std::string_view bytes)
 {
@@ -285,8 +286,10 @@ std::size_t LineOfBrokenUtf8(std::string_view bytes)
         }
         multibyte = multibyte || d.valid;
         if (multibyte && firstInvalid != std::string_view::npos) {
+            // Lines end at LF; in a file of old Mac line ends, without any LF, at CR.
+            const char lineEnd = bytes.find('\n') == std::string_view::npos ? '\r' : '\n';
             const std::string_view before = bytes.substr(0, firstInvalid);
-            return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+            return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), lineEnd));
         }
         pos += d.length;
     }

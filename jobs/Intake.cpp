@@ -90,8 +90,15 @@ struct SongPart
     std::size_t firstLine = 1; // the line of the whole text it starts on, from 1
 };
 
+// The character that ends the lines of a text: LF, or CR in a text of old Mac line ends, which holds no LF.
+char LineEndOf(std::string_view text)
+{
+    return text.find('\n') == std::string_view::npos ? '\r' : '\n';
+}
+
 // The songs of a text (Windows-1252 or UTF-8) whose {new_song} lines start the next one; a part without a
-// printable character is left out. Empty when fewer than two parts hold anything: the text is one song.
+// printable character is left out. Empty when fewer than two parts hold anything: the text is one song. Lines
+// end at LF, or at each CR in a text without LF; every other CR stays in its song.
 std::vector<SongPart> SongParts(std::string_view text)
 {
     std::vector<SongPart> parts;
@@ -111,10 +118,11 @@ std::vector<SongPart> SongParts(std::string_view text)
         }
         printable = false;
     };
+    const LineEnds ends = LineEndOf(text) == '\n' ? LineEnds::TextMode : LineEnds::Any;
     std::string_view rest = text;
     for (std::size_t number = 1; !rest.empty(); ++number) {
         const std::size_t lineStart = text.size() - rest.size();
-        const std::string_view line = PopLine(rest, LineEnds::TextMode);
+        const std::string_view line = PopLine(rest, ends);
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos) {
             continue;
@@ -135,18 +143,18 @@ std::vector<SongPart> SongParts(std::string_view text)
 }
 
 // Where each line of a UTF-16 or UTF-32 text starts, in bytes: the first just past its byte-order mark (if
-// any), then one past each code unit U+000A. No unit of another character has that value, surrogates included,
-// so these are the lines its decoded text has.
-std::vector<std::size_t> WideLineStarts(std::string_view bytes, const WideForm& form)
+// any), then one past each code unit of `lineEnd` (LF or CR). No unit of another character has that value,
+// surrogates included, so these are the lines its decoded text has.
+std::vector<std::size_t> WideLineStarts(std::string_view bytes, const WideForm& form, char lineEnd)
 {
     const bool utf32 = form.encoding == WideEncoding::Utf32Le || form.encoding == WideEncoding::Utf32Be;
     const std::size_t unit = utf32 ? 4 : 2;
     const bool bigEndian = form.encoding == WideEncoding::Utf32Be || form.encoding == WideEncoding::Utf16Be;
-    std::string lineFeed(unit, '\0');
-    lineFeed[bigEndian ? unit - 1 : 0] = '\n';
+    std::string endUnit(unit, '\0');
+    endUnit[bigEndian ? unit - 1 : 0] = lineEnd;
     std::vector<std::size_t> starts{form.markLength};
     for (std::size_t pos = form.markLength; pos + unit <= bytes.size(); pos += unit) {
-        if (bytes.substr(pos, unit) == lineFeed) {
+        if (bytes.substr(pos, unit) == endUnit) {
             starts.push_back(pos + unit);
         }
     }
@@ -180,14 +188,16 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
         // UTF-16 or UTF-32 file is cut at the same lines in its code units, and each song's units are decoded
         // again for what they replaced.
         if (const WideForm wide = WideFormOf(bytes); wide.encoding != WideEncoding::None) {
-            const std::vector<std::size_t> starts = WideLineStarts(bytes, wide);
+            const char lineEnd = LineEndOf(decoded.text);
+            const std::vector<std::size_t> starts = WideLineStarts(bytes, wide, lineEnd);
             for (const SongPart& part : parts) {
                 const std::size_t lineIndex =
-                    part.firstLine - 1 + static_cast<std::size_t>(std::count(part.text.begin(), part.text.end(), '\n'));
+                    part.firstLine - 1 +
+                    static_cast<std::size_t>(std::count(part.text.begin(), part.text.end(), lineEnd));
                 // Only the last song may lack a line end; it runs to the end of the file.
                 const std::size_t begin = starts[part.firstLine - 1];
                 const std::size_t end =
-                    part.text.ends_with('\n') && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
+                    part.text.ends_with(lineEnd) && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
                 texts.push_back(
                     LoadedTextOf(fileName,
                                  DecodedText{std::string(part.text),

@@ -64,6 +64,7 @@ TEST(Charset, WideTextsAreDecodedByTheirMarkAndBrokenUtf8IsNamedByLine)
     const std::tuple<std::string, std::string, std::size_t, std::size_t> cases[] = {
         {"Caf\xC3\xA9\n\xE9t\xE9", "Caf\xC3\xA9\n\xE9t\xE9", 2, 0}, // UTF-8 with a broken byte: read byte for byte
         {"\xC3\xA9t\xC3\xA9\nx\r\nCr\xE8me\xC3\xA9", "\xC3\xA9t\xC3\xA9\nx\r\nCr\xE8me\xC3\xA9", 3, 0},
+        {"a\rb\r\xC3\xA9\rbad \xE9\r", "a\rb\r\xC3\xA9\rbad \xE9\r", 4, 0},         // CR line ends only
         {"Cr\xE8me br\xFBl\xE9\x65", "Cr\xE8me br\xFBl\xE9\x65", 0, 0},             // Windows-1252 alone says nothing
         {"\xFF\xFE\0\0C\0\0\0\xE9\0\0\0\xB8\xF3\x01\0\n\0\0\0"s, "C\xE9?\n", 0, 1}, // UTF-32 little endian
         {"\0\0\xFE\xFF\0\0\0A\0\0\x20\xAC\0\x11\0\0\0\0\xD8\0\0\0"s, "A\x80???", 0, 3}, // big endian
@@ -137,6 +138,10 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
          {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}, {"{t:C}\r\n", 0, 0}}},
         {"\xEF\xBB\xBF{ns}\n\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
         {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
+        // Old Mac line ends (CR only, no LF anywhere): songs part at them as well; each keeps its lone CRs.
+        {"{t:A}\r{ns}\r{t:B}\r", {{"{t:A}\r\r\n", 0, 0}, {"{t:B}\r\r\n", 0, 0}}},
+        {"\xC3\xA9\r{ns}\r\xE9\r", {{"\xC3\xA9\r\r\n", 0, 0}, {"\xE9\r\r\n", 0, 3}}},
+        {"\xA9\x03\r\0{\0n\0s\0}\0\r\0B\0"s, {{"?\r\r\n", 1, 0}, {"B\r\n", 0, 0}}},
         {"\xFF\xFE"
          "A\0\n\0{\0n\0s\0}\0\n\0B\0"s,
          {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
