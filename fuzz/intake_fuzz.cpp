@@ -4,7 +4,8 @@
 // 1. There is at least one loaded text, and every one ends each line with CR LF: no LF without a CR before it,
 //    and a text that is not empty ends with CR LF.
 // 2. The songs together count exactly the characters that decoding the whole file replaced with "?", each as
-//    often: re-decoding the songs one by one neither loses nor invents any.
+//    often: re-decoding the songs one by one neither loses nor invents any. Only a byte-order mark (U+FEFF) may
+//    be counted less, as one starting a song is dropped there.
 // 3. When the whole file has a broken UTF-8 byte, exactly one song names its line, the line the whole file
 //    gives; otherwise none does.
 // 4. Bytes taken for UTF-16 or UTF-32 without a mark have a NUL byte in their first 4 KiB and a length that is
@@ -15,6 +16,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -51,7 +53,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             FUZZ_CHECK(loaded.invalidUtf8Line == whole.invalidUtf8Line);
         }
     }
-    FUZZ_CHECK(replaced == whole.replaced);
+    // A byte-order mark (U+FEFF) starting a song is dropped there, so only it may be counted less.
+    ReplacedCharacters expected = whole.replaced;
+    if (replaced.counts[0xFEFF] < expected.counts[0xFEFF]) {
+        expected.counts[0xFEFF] = replaced.counts[0xFEFF];
+    }
+    std::erase_if(replaced.counts, [](const auto& entry) { return entry.second == 0; });
+    std::erase_if(expected.counts, [](const auto& entry) { return entry.second == 0; });
+    FUZZ_CHECK(replaced == expected);
     FUZZ_CHECK(brokenLines == (whole.invalidUtf8Line != 0 ? 1u : 0u));
     return 0;
 }

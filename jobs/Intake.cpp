@@ -142,13 +142,18 @@ std::vector<SongPart> SongParts(std::string_view text)
     return parts;
 }
 
+// The bytes of one code unit of a UTF-16 or UTF-32 text.
+std::size_t UnitSize(WideEncoding encoding)
+{
+    return encoding == WideEncoding::Utf32Le || encoding == WideEncoding::Utf32Be ? 4 : 2;
+}
+
 // Where each line of a UTF-16 or UTF-32 text starts, in bytes: the first just past its byte-order mark (if
 // any), then one past each code unit of `lineEnd` (LF or CR). No unit of another character has that value,
 // surrogates included, so these are the lines its decoded text has.
 std::vector<std::size_t> WideLineStarts(std::string_view bytes, const WideForm& form, char lineEnd)
 {
-    const bool utf32 = form.encoding == WideEncoding::Utf32Le || form.encoding == WideEncoding::Utf32Be;
-    const std::size_t unit = utf32 ? 4 : 2;
+    const std::size_t unit = UnitSize(form.encoding);
     const bool bigEndian = form.encoding == WideEncoding::Utf32Be || form.encoding == WideEncoding::Utf16Be;
     std::string endUnit(unit, '\0');
     endUnit[bigEndian ? unit - 1 : 0] = lineEnd;
@@ -198,11 +203,17 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
                 const std::size_t begin = starts[part.firstLine - 1];
                 const std::size_t end =
                     part.text.ends_with(lineEnd) && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
+                std::string_view units = bytes.substr(begin, end - begin), text = part.text;
+                // A byte-order mark starting a song is that of a file joined in: dropped, as the file's own is
+                // (and as a UTF-8 song's is when it is decoded again).
+                const std::string_view first = units.substr(0, UnitSize(wide.encoding));
+                if (!text.empty() && DecodeWideText(first, wide.encoding).replaced.counts.contains(0xFEFF)) {
+                    units.remove_prefix(first.size());
+                    text.remove_prefix(1);
+                }
                 texts.push_back(
                     LoadedTextOf(fileName,
-                                 DecodedText{std::string(part.text),
-                                             DecodeWideText(bytes.substr(begin, end - begin), wide.encoding).replaced,
-                                             0},
+                                 DecodedText{std::string(text), DecodeWideText(units, wide.encoding).replaced, 0},
                                  conversion));
             }
             return texts;

@@ -138,6 +138,12 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
          {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}, {"{t:C}\r\n", 0, 0}}},
         {"\xEF\xBB\xBF{ns}\n\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
         {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
+        // The mark of a file joined in at a song's start is dropped, as at the file's start.
+        {"{t:A}\n{ns}\n\xEF\xBB\xBF{t:B}\n\xCE\xA9\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n?\r\n", 1, 0}}},
+        {"\xFF\xFE"
+         "A\0\n\0{\0n\0s\0}\0\n\0\xFF\xFE"
+         "B\0"s,
+         {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
         // Old Mac line ends (CR only, no LF anywhere): songs part at them as well; each keeps its lone CRs.
         {"{t:A}\r{ns}\r{t:B}\r", {{"{t:A}\r\r\n", 0, 0}, {"{t:B}\r\r\n", 0, 0}}},
         {"\xC3\xA9\r{ns}\r\xE9\r", {{"\xC3\xA9\r\r\n", 0, 0}, {"\xE9\r\r\n", 0, 3}}},
