@@ -157,8 +157,8 @@ void AppendCodePoint(std::string& out, char32_t cp, ReplacedCharacters& replaced
     out.push_back(byte);
 }
 
-// UTF-16 code units, little or big endian, as Windows-1252: surrogate pairs are joined;
-// a lone surrogate, and an odd last byte, become REPLACEMENT.
+// UTF-16 code units, little or big endian, as Windows-1252: surrogate pairs are joined; a lone surrogate, and an
+// odd last byte, become REPLACEMENT.
 std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
 {
     const auto unitAt = [&bytes, bigEndian](std::size_t i) {
@@ -187,8 +187,8 @@ std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharac
     return out;
 }
 
-// UTF-32 code units as Windows-1252: a code point past U+10FFFF or a surrogate, and a last
-// unit cut short, become REPLACEMENT.
+// UTF-32 code units as Windows-1252: a code point past U+10FFFF or a surrogate, and a last unit cut short,
+// become REPLACEMENT.
 std::string Utf32ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
 {
     std::string out;
@@ -268,8 +268,7 @@ bool ReadsAsWideText(std::string_view sample, std::size_t size, bool bigEndian, 
     return latin * 2 > characters;
 }
 
-// The line (from 1) of the first byte that is no well-formed UTF-8 (lines end at LF, or at CR when there is no
-// LF), when `bytes` also hold a well-formed
+// The line (from 1) of the first byte that is no well-formed UTF-8, when `bytes` also hold a well-formed
 // sequence of more than one byte; 0 otherwise (ASCII, valid UTF-8, or bytes that read as Windows-1252 only).
 std::size_t LineOfBrokenUtf8(std::string_view bytes)
 {

@@ -226,10 +226,12 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
         return texts;
     }
     // Nothing was replaced: the decoded text splits as it is. A broken UTF-8 byte stays with its song, named by
-    // its line in the file.
+    // its line in the file; one on a {new_song} line (in an attribute) goes with the song before it, or with the
+    // first song when none is before it.
     for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::size_t begin = i == 0 ? 1 : parts[i].firstLine;
         const std::size_t end = i + 1 < parts.size() ? parts[i + 1].firstLine : SIZE_MAX;
-        const bool broken = decoded.invalidUtf8Line >= parts[i].firstLine && decoded.invalidUtf8Line < end;
+        const bool broken = decoded.invalidUtf8Line >= begin && decoded.invalidUtf8Line < end;
         texts.push_back(LoadedTextOf(
             fileName, DecodedText{std::string(parts[i].text), {}, broken ? decoded.invalidUtf8Line : 0}, conversion));
     }

@@ -138,6 +138,7 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
          {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}, {"{t:C}\r\n", 0, 0}}},
         {"\xEF\xBB\xBF{ns}\n\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
         {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
+        {"{ns x=\xE9}\n{t:A}\n\xC3\xA9\n{ns}\n{t:B}\n", {{"{t:A}\r\n\xC3\xA9\r\n", 0, 1}, {"{t:B}\r\n", 0, 0}}},
         // The mark of a file joined in at a song's start is dropped, as at the file's start.
         {"{t:A}\n{ns}\n\xEF\xBB\xBF{t:B}\n\xCE\xA9\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n?\r\n", 1, 0}}},
         {"\xFF\xFE"
