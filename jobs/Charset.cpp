@@ -238,11 +238,12 @@ char32_t UnitAt(std::string_view bytes, std::size_t pos, std::size_t size, bool 
 }
 
 // Read as code units of `size` bytes, whether `sample` holds text only (IsTextCodePoint) with more than half of
-// its characters below U+0100. `cut` says the sample ends inside the file, where a pair of surrogates may be
-// split.
+// its characters below U+0100, and a blank or a line end among them, as every song has (a few bytes of numbers
+// have none). `cut` says the sample ends inside the file, where a pair of surrogates may be split.
 bool ReadsAsWideText(std::string_view sample, std::size_t size, bool bigEndian, bool cut)
 {
     std::size_t characters = 0, latin = 0;
+    bool blank = false;
     for (std::size_t pos = 0; pos + size <= sample.size(); pos += size) {
         char32_t cp = UnitAt(sample, pos, size, bigEndian);
         if (size == 2 && cp >= 0xD800 && cp <= 0xDBFF) {
@@ -264,8 +265,9 @@ bool ReadsAsWideText(std::string_view sample, std::size_t size, bool bigEndian, 
         }
         ++characters;
         latin += cp < 0x100 ? 1u : 0u;
+        blank = blank || cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r';
     }
-    return latin * 2 > characters;
+    return blank && latin * 2 > characters;
 }
 
 // The line (from 1) of the first byte that is no well-formed UTF-8, when `bytes` also hold a well-formed

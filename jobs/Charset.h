@@ -48,9 +48,9 @@ struct WideForm
 // hold a NUL byte: the file's length is a whole number of code units and, read in one of these encodings, the
 // sample holds text only (no U+0000, no control character but tab, line feed, form feed and carriage return,
 // no C1 control, no U+FFFE or U+FFFF, surrogates in pairs, nothing past U+10FFFF), more than half of it
-// characters of U+0000 to U+00FF (a high byte of zero, as blanks, line ends and Latin letters have). UTF-32 is
-// tried before UTF-16. A Windows-1252 or UTF-8 text (no NUL byte), a Palm database (NUL code units in its
-// header), an image or a text with a stray NUL byte is none of them.
+// characters of U+0000 to U+00FF (a high byte of zero, as blanks, line ends and Latin letters have), among them
+// a space, tab, line feed or carriage return. UTF-32 is tried before UTF-16. A Windows-1252 or UTF-8 text (no NUL
+// byte), a Palm database (NUL code units in its header), an image or a text with a stray NUL byte is none of them.
 WideForm WideFormOf(std::string_view bytes);
 
 // A file's bytes as text: a leading UTF-8 byte-order mark is dropped; valid UTF-8 holding non-ASCII bytes is

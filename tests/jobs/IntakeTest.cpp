@@ -71,13 +71,14 @@ TEST(Charset, WideTextsAreDecodedByTheirMarkAndBrokenUtf8IsNamedByLine)
         {"\0\0\xFE\xFF"s, "", 0, 0},                                                    // the mark alone: an empty text
         {"\xFF\xFE\x61\0\0\0\x62\0"s, "a\0b"s, 0, 0}, // U+0000 in UTF-16 stays a NUL, for the loss report
         // Without a mark: the zero high bytes of most characters tell the encoding.
-        {"C\0\xE9\0\x3D\xD8\x1E\xDD\n\0"s, "C\xE9?\n", 0, 1},     // UTF-16 little endian, a pair
-        {"\0A\x20\xAC\0\n\0\xE9\x04\x14"s, "A\x80\n\xE9?", 0, 1}, // big endian, a Cyrillic letter
-        {"A\0\0\0\n\0\0\0\xA9\x03\0\0"s, "A\n?", 0, 1},           // UTF-32 little endian
-        {"\0\0\0A\0\x01\xF3\xB8\0\0\0\xE9"s, "A?\xE9", 0, 1},     // big endian
+        {"C\0\xE9\0\x3D\xD8\x1E\xDD\n\0"s, "C\xE9?\n", 0, 1},           // UTF-16 little endian, a pair
+        {"\0A\x20\xAC\0\n\0\xE9\x04\x14"s, "A\x80\n\xE9?", 0, 1},       // big endian, a Cyrillic letter
+        {"A\0\0\0\n\0\0\0\xA9\x03\0\0"s, "A\n?", 0, 1},                 // UTF-32 little endian
+        {"\0\0\0A\0\x01\xF3\xB8\0\0\0\xE9\0\0\0\t"s, "A?\xE9\t", 0, 1}, // big endian
         // Bytes that are no such text stay as they are: a stray NUL, a control character, half the characters
         // outside Latin-1, a lone surrogate, odd length, a NUL character, a Palm database name.
         {"Hello\0World\n"s, "Hello\0World\n"s, 0, 0},
+        {"\xAF\0\0\0"s, "\xAF\0\0\0"s, 0, 0}, // no blank or line end, as every song has
         {"A\0\x01\0B\0"s, "A\0\x01\0B\0"s, 0, 0},
         {"A\0\x10\x04"s, "A\0\x10\x04"s, 0, 0},
         {"A\0\x3D\xD8\0\xE0\n\0"s, "A\0\x3D\xD8\0\xE0\n\0"s, 0, 0},
