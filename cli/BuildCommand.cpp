@@ -135,6 +135,8 @@ int RunBuild(const BuildOptions& options)
         }
         if (input.emptyFile) {
             warn(file, EMPTY_FILE_WARNING);
+        } else if (input.blankFile) {
+            warn(file, messages::LossDescription(Loss{LossKind::EmptySong, 0, 0, {}, {}}));
         }
         const std::size_t ignored = builder.IgnoredTexts();
         for (std::size_t song = 0; song < input.texts.size(); ++song) {

@@ -22,6 +22,8 @@ int RunConvert(const std::string& path, bool chordSheets)
     // What a build of this file alone would lose.
     if (input.emptyFile) {
         PrintWarning(path, "the file is empty");
+    } else if (input.blankFile) {
+        PrintWarning(path, messages::LossDescription(Loss{LossKind::EmptySong, 0, 0, {}, {}}));
     }
     const bool chordList = IsChordModeText(input.texts.front().text);
     std::string joined; // the songs of a songbook file; a file of one song is written as it is, not copied

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace {
 
@@ -156,8 +157,8 @@ void AppendCodePoint(std::string& out, char32_t cp, ReplacedCharacters& replaced
     out.push_back(byte);
 }
 
-// UTF-16 text after its byte-order mark, little or big endian, as Windows-1252: surrogate pairs are joined;
-// a lone surrogate, and an odd last byte, become REPLACEMENT.
+// UTF-16 code units, little or big endian, as Windows-1252: surrogate pairs are joined; a lone surrogate, and an
+// odd last byte, become REPLACEMENT.
 std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
 {
     const auto unitAt = [&bytes, bigEndian](std::size_t i) {
@@ -186,8 +187,8 @@ std::string Utf16ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharac
     return out;
 }
 
-// UTF-32 text after its byte-order mark as Windows-1252: a code point past U+10FFFF or a surrogate, and a last
-// unit cut short, become REPLACEMENT.
+// UTF-32 code units as Windows-1252: a code point past U+10FFFF or a surrogate, and a last unit cut short,
+// become REPLACEMENT.
 std::string Utf32ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharacters& replaced)
 {
     std::string out;
@@ -211,6 +212,64 @@ std::string Utf32ToCp1252(std::string_view bytes, bool bigEndian, ReplacedCharac
 constexpr std::string_view UTF32_LE_BOM("\xFF\xFE\0\0", 4);
 constexpr std::string_view UTF32_BE_BOM("\0\0\xFE\xFF", 4);
 
+// How much of a file WideFormOf looks at when it has no byte-order mark: enough for a song's first lines, and
+// a whole number of UTF-16 and UTF-32 code units.
+constexpr std::size_t WIDE_SAMPLE_SIZE = 4096;
+
+// True for a character a text file holds: no control character but tab, line feed, form feed and carriage
+// return, no C1 control, no surrogate, no noncharacter U+FFFE or U+FFFF, nothing past U+10FFFF.
+bool IsTextCodePoint(char32_t cp)
+{
+    if (cp < 0x20) {
+        return cp == '\t' || cp == '\n' || cp == '\f' || cp == '\r';
+    }
+    return !(cp >= 0x7F && cp <= 0x9F) && !(cp >= 0xD800 && cp <= 0xDFFF) && cp != 0xFFFE && cp != 0xFFFF &&
+           cp <= 0x10FFFF;
+}
+
+// The code unit of `size` bytes at `pos`.
+char32_t UnitAt(std::string_view bytes, std::size_t pos, std::size_t size, bool bigEndian)
+{
+    std::uint32_t unit = 0;
+    for (std::size_t i = 0; i < size; ++i) {
+        unit = (unit << 8) | static_cast<unsigned char>(bytes[pos + (bigEndian ? i : size - 1 - i)]);
+    }
+    return unit;
+}
+
+// Read as code units of `size` bytes, whether `sample` holds text only (IsTextCodePoint) with more than half of
+// its characters below U+0100, and a blank or a line end among them, as every song has (a few bytes of numbers
+// have none). `cut` says the sample ends inside the file, where a pair of surrogates may be split.
+bool ReadsAsWideText(std::string_view sample, std::size_t size, bool bigEndian, bool cut)
+{
+    std::size_t characters = 0, latin = 0;
+    bool blank = false;
+    for (std::size_t pos = 0; pos + size <= sample.size(); pos += size) {
+        char32_t cp = UnitAt(sample, pos, size, bigEndian);
+        if (size == 2 && cp >= 0xD800 && cp <= 0xDBFF) {
+            if (pos + 4 > sample.size()) {
+                if (!cut) {
+                    return false;
+                }
+                break;
+            }
+            const char32_t low = UnitAt(sample, pos + 2, size, bigEndian);
+            if (low < 0xDC00 || low > 0xDFFF) {
+                return false;
+            }
+            cp = 0x10000 + ((cp - 0xD800) << 10) + (low - 0xDC00);
+            pos += 2;
+        }
+        if (!IsTextCodePoint(cp)) {
+            return false;
+        }
+        ++characters;
+        latin += cp < 0x100 ? 1u : 0u;
+        blank = blank || cp == ' ' || cp == '\t' || cp == '\n' || cp == '\r';
+    }
+    return blank && latin * 2 > characters;
+}
+
 // The line (from 1) of the first byte that is no well-formed UTF-8, when `bytes` also hold a well-formed
 // sequence of more than one byte; 0 otherwise (ASCII, valid UTF-8, or bytes that read as Windows-1252 only).
 std::size_t LineOfBrokenUtf8(std::string_view bytes)
@@ -228,8 +287,10 @@ std::size_t LineOfBrokenUtf8(std::string_view bytes)
         }
         multibyte = multibyte || d.valid;
         if (multibyte && firstInvalid != std::string_view::npos) {
+            // Lines end at LF; in a file of old Mac line ends, without any LF, at CR.
+            const char lineEnd = bytes.find('\n') == std::string_view::npos ? '\r' : '\n';
             const std::string_view before = bytes.substr(0, firstInvalid);
-            return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n'));
+            return 1 + static_cast<std::size_t>(std::count(before.begin(), before.end(), lineEnd));
         }
         pos += d.length;
     }
@@ -237,11 +298,6 @@ std::size_t LineOfBrokenUtf8(std::string_view bytes)
 }
 
 } // namespace
-
-bool StartsWithWideBom(std::string_view bytes)
-{
-    return bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") || bytes.starts_with(UTF32_BE_BOM);
-}
 
 bool IsValidUtf8(std::string_view bytes)
 {
@@ -314,18 +370,54 @@ std::string Cp1252ToUtf8(std::string_view text)
     return out;
 }
 
-DecodedText DecodeFileText(std::string_view bytes)
+WideForm WideFormOf(std::string_view bytes)
 {
-    DecodedText decoded;
     // The UTF-32 marks first: the little-endian one starts like the UTF-16 one.
     if (bytes.starts_with(UTF32_LE_BOM) || bytes.starts_with(UTF32_BE_BOM)) {
-        decoded.text = Utf32ToCp1252(bytes.substr(4), bytes[0] == '\0', decoded.replaced);
-        return decoded;
+        return {bytes[0] == '\0' ? WideEncoding::Utf32Be : WideEncoding::Utf32Le, 4};
     }
     if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF")) {
-        decoded.text = Utf16ToCp1252(bytes.substr(2), bytes[0] == '\xFE', decoded.replaced);
-        return decoded;
+        return {bytes[0] == '\xFE' ? WideEncoding::Utf16Be : WideEncoding::Utf16Le, 2};
     }
+    // Without a mark: only bytes holding a NUL are looked at, so every 8-bit text reads as it always did.
+    const std::string_view sample = bytes.substr(0, WIDE_SAMPLE_SIZE);
+    if (sample.find('\0') == std::string_view::npos) {
+        return {};
+    }
+    const bool cut = sample.size() < bytes.size();
+    constexpr std::pair<WideEncoding, std::size_t> TRIED[] = {
+        {WideEncoding::Utf32Le, 4}, {WideEncoding::Utf32Be, 4}, {WideEncoding::Utf16Le, 2}, {WideEncoding::Utf16Be, 2}};
+    for (const auto& [encoding, size] : TRIED) {
+        const bool bigEndian = encoding == WideEncoding::Utf32Be || encoding == WideEncoding::Utf16Be;
+        if (bytes.size() % size == 0 && ReadsAsWideText(sample, size, bigEndian, cut)) {
+            return {encoding, 0};
+        }
+    }
+    return {};
+}
+
+DecodedText DecodeWideText(std::string_view units, WideEncoding encoding)
+{
+    DecodedText decoded;
+    switch (encoding) {
+    case WideEncoding::Utf32Le:
+    case WideEncoding::Utf32Be:
+        decoded.text = Utf32ToCp1252(units, encoding == WideEncoding::Utf32Be, decoded.replaced);
+        break;
+    case WideEncoding::Utf16Le:
+    case WideEncoding::Utf16Be:
+        decoded.text = Utf16ToCp1252(units, encoding == WideEncoding::Utf16Be, decoded.replaced);
+        break;
+    case WideEncoding::None:
+        decoded.text = std::string(units);
+        break;
+    }
+    return decoded;
+}
+
+DecodedText DecodeNarrowText(std::string_view bytes)
+{
+    DecodedText decoded;
     constexpr std::string_view BOM = "\xEF\xBB\xBF";
     if (bytes.substr(0, BOM.size()) == BOM) {
         bytes.remove_prefix(BOM.size());
@@ -340,4 +432,13 @@ DecodedText DecodeFileText(std::string_view bytes)
     }
     decoded.text = std::string(bytes);
     return decoded;
+}
+
+DecodedText DecodeFileText(std::string_view bytes)
+{
+    const WideForm wide = WideFormOf(bytes);
+    if (wide.encoding != WideEncoding::None) {
+        return DecodeWideText(bytes.substr(wide.markLength), wide.encoding);
+    }
+    return DecodeNarrowText(bytes);
 }

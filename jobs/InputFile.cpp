@@ -60,6 +60,9 @@ InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversio
     input.kind = InputKind::Texts;
     input.emptyFile = bytes.empty();
     input.texts = MakeLoadedTexts(name, bytes, conversion);
+    // The handheld would get a song without a line of text, as from an empty file.
+    input.blankFile = !bytes.empty() && input.texts.size() == 1 &&
+                      input.texts.front().text.find_first_not_of(" \t\r\n") == std::string::npos;
     return input;
 }
 
@@ -123,7 +126,7 @@ bool IsNotTextContent(std::string_view bytes)
     // Such a text is a database only when it parses as one of the songbook's kinds: a UTF-32 big-endian text
     // of 19 characters or more has zeros where a header keeps its name and record count, so it parses as an
     // empty database of no known kind.
-    if (StartsWithWideBom(bytes)) {
+    if (WideFormOf(bytes).encoding != WideEncoding::None) {
         const std::optional<CPalmDatabase> database = ParseDatabase(bytes);
         return database && KindOf(*database) != DatabaseKind::OtherPalmDatabase;
     }

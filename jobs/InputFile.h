@@ -19,8 +19,8 @@
 #include "platform/Result.h"
 
 // True for bytes that are no text: a Palm database, or anything holding a NUL byte in its first 4 KiB,
-// except UTF-16 or UTF-32 text after its byte-order mark, which is a database only as one of the songbook's
-// kinds.
+// except UTF-16 or UTF-32 text (with or without a byte-order mark, as WideFormOf tells), which is a database
+// only as one of the songbook's kinds.
 bool IsNotTextContent(std::string_view bytes);
 
 // The loaded texts of a song or chord import database (or of the handheld's): one per song, markers left out;
@@ -46,6 +46,7 @@ struct InputFile
     std::optional<CPalmDatabase> database; // for ImportDatabase, SongDatabase and ChordDatabase
     std::optional<FileIdentity> identity;  // of the file that was opened, to tell it from an output
     bool emptyFile = false;                // a text file of no bytes, loaded as one empty text
+    bool blankFile = false; // a text file of some bytes that load as blanks and line ends only (spaces, a mark)
     std::string error; // Unreadable: "Can't read file <name>: <cause>"; NotText: "<name> is not a song or text file"
 };
 

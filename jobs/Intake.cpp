@@ -119,8 +119,15 @@ struct SongPart
     std::size_t firstLine = 1; // the line of the whole text it starts on, from 1
 };
 
+// The character that ends the lines of a text: LF, or CR in a text of old Mac line ends, which holds no LF.
+char LineEndOf(std::string_view text)
+{
+    return text.find('\n') == std::string_view::npos ? '\r' : '\n';
+}
+
 // The songs of a text (Windows-1252 or UTF-8) whose {new_song} lines start the next one; a part without a
-// printable character is left out. Empty when fewer than two parts hold anything: the text is one song.
+// printable character is left out. Empty when fewer than two parts hold anything: the text is one song. Lines
+// end at LF, or at each CR in a text without LF; every other CR stays in its song.
 std::vector<SongPart> SongParts(std::string_view text)
 {
     std::vector<SongPart> parts;
@@ -140,10 +147,11 @@ std::vector<SongPart> SongParts(std::string_view text)
         }
         printable = false;
     };
+    const LineEnds ends = LineEndOf(text) == '\n' ? LineEnds::TextMode : LineEnds::Any;
     std::string_view rest = text;
     for (std::size_t number = 1; !rest.empty(); ++number) {
         const std::size_t lineStart = text.size() - rest.size();
-        const std::string_view line = PopLine(rest, LineEnds::TextMode);
+        const std::string_view line = PopLine(rest, ends);
         const std::size_t first = line.find_first_not_of(" \t\r");
         if (first == std::string_view::npos) {
             continue;
@@ -163,20 +171,24 @@ std::vector<SongPart> SongParts(std::string_view text)
     return parts;
 }
 
-// Where each line of a UTF-16 or UTF-32 text (its byte-order mark first) starts, in bytes: the first just
-// past the mark, then one past each code unit U+000A. No unit of another character has that value, surrogates
-// included, so these are the lines its decoded text has.
-std::vector<std::size_t> WideLineStarts(std::string_view bytes)
+// The bytes of one code unit of a UTF-16 or UTF-32 text.
+std::size_t UnitSize(WideEncoding encoding)
 {
-    const bool utf32 = bytes.starts_with(std::string_view("\xFF\xFE\0\0", 4)) ||
-                       bytes.starts_with(std::string_view("\0\0\xFE\xFF", 4));
-    const std::size_t unit = utf32 ? 4 : 2; // as long as the mark
-    const bool bigEndian = bytes.starts_with('\0') || bytes.starts_with('\xFE');
-    std::string lineFeed(unit, '\0');
-    lineFeed[bigEndian ? unit - 1 : 0] = '\n';
-    std::vector<std::size_t> starts{unit};
-    for (std::size_t pos = unit; pos + unit <= bytes.size(); pos += unit) {
-        if (bytes.substr(pos, unit) == lineFeed) {
+    return encoding == WideEncoding::Utf32Le || encoding == WideEncoding::Utf32Be ? 4 : 2;
+}
+
+// Where each line of a UTF-16 or UTF-32 text starts, in bytes: the first just past its byte-order mark (if
+// any), then one past each code unit of `lineEnd` (LF or CR). No unit of another character has that value,
+// surrogates included, so these are the lines its decoded text has.
+std::vector<std::size_t> WideLineStarts(std::string_view bytes, const WideForm& form, char lineEnd)
+{
+    const std::size_t unit = UnitSize(form.encoding);
+    const bool bigEndian = form.encoding == WideEncoding::Utf32Be || form.encoding == WideEncoding::Utf16Be;
+    std::string endUnit(unit, '\0');
+    endUnit[bigEndian ? unit - 1 : 0] = lineEnd;
+    std::vector<std::size_t> starts{form.markLength};
+    for (std::size_t pos = form.markLength; pos + unit <= bytes.size(); pos += unit) {
+        if (bytes.substr(pos, unit) == endUnit) {
             starts.push_back(pos + unit);
         }
     }
@@ -209,37 +221,46 @@ std::vector<LoadedText> MakeLoadedTexts(std::string_view fileName, std::string_v
         // encoding that replaces characters) splits at the same lines, and each song is decoded again; a
         // UTF-16 or UTF-32 file is cut at the same lines in its code units, and each song's units are decoded
         // again for what they replaced.
-        if (StartsWithWideBom(bytes)) {
-            const std::vector<std::size_t> starts = WideLineStarts(bytes);
-            const std::string_view mark = bytes.substr(0, starts.front());
+        if (const WideForm wide = WideFormOf(bytes); wide.encoding != WideEncoding::None) {
+            const char lineEnd = LineEndOf(decoded.text);
+            const std::vector<std::size_t> starts = WideLineStarts(bytes, wide, lineEnd);
             for (const SongPart& part : parts) {
                 const std::size_t lineIndex =
-                    part.firstLine - 1 + static_cast<std::size_t>(std::count(part.text.begin(), part.text.end(), '\n'));
+                    part.firstLine - 1 +
+                    static_cast<std::size_t>(std::count(part.text.begin(), part.text.end(), lineEnd));
                 // Only the last song may lack a line end; it runs to the end of the file.
                 const std::size_t begin = starts[part.firstLine - 1];
                 const std::size_t end =
-                    part.text.ends_with('\n') && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
-                std::string units(mark);
-                units.append(bytes.substr(begin, end - begin));
-                // The text is the one the whole file decoded to, so a unit sequence that reads otherwise on
-                // its own (a first character U+0000 after a UTF-16 mark) cannot change it.
-                texts.push_back(LoadedTextOf(
-                    fileName, DecodedText{std::string(part.text), DecodeFileText(units).replaced, 0}, conversion));
+                    part.text.ends_with(lineEnd) && lineIndex < starts.size() ? starts[lineIndex] : bytes.size();
+                std::string_view units = bytes.substr(begin, end - begin), text = part.text;
+                // A byte-order mark starting a song is that of a file joined in: dropped, as the file's own is
+                // (and as a UTF-8 song's is when it is decoded again).
+                const std::string_view first = units.substr(0, UnitSize(wide.encoding));
+                if (!text.empty() && DecodeWideText(first, wide.encoding).replaced.counts.contains(0xFEFF)) {
+                    units.remove_prefix(first.size());
+                    text.remove_prefix(1);
+                }
+                texts.push_back(
+                    LoadedTextOf(fileName,
+                                 DecodedText{std::string(text), DecodeWideText(units, wide.encoding).replaced, 0},
+                                 conversion));
             }
             return texts;
         }
         // Without its byte-order mark, the first line reads as it does decoded.
         const std::string_view utf8 = bytes.starts_with("\xEF\xBB\xBF") ? bytes.substr(3) : bytes;
         for (const SongPart& part : SongParts(utf8)) {
-            texts.push_back(LoadedTextOf(fileName, DecodeFileText(part.text), conversion));
+            texts.push_back(LoadedTextOf(fileName, DecodeNarrowText(part.text), conversion));
         }
         return texts;
     }
     // Nothing was replaced: the decoded text splits as it is. A broken UTF-8 byte stays with its song, named by
-    // its line in the file.
+    // its line in the file; one on a {new_song} line (in an attribute) goes with the song before it, or with the
+    // first song when none is before it.
     for (std::size_t i = 0; i < parts.size(); ++i) {
+        const std::size_t begin = i == 0 ? 1 : parts[i].firstLine;
         const std::size_t end = i + 1 < parts.size() ? parts[i + 1].firstLine : SIZE_MAX;
-        const bool broken = decoded.invalidUtf8Line >= parts[i].firstLine && decoded.invalidUtf8Line < end;
+        const bool broken = decoded.invalidUtf8Line >= begin && decoded.invalidUtf8Line < end;
         texts.push_back(LoadedTextOf(
             fileName, DecodedText{std::string(parts[i].text), {}, broken ? decoded.invalidUtf8Line : 0}, conversion));
     }

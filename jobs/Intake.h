@@ -22,11 +22,12 @@ enum class TextConversion
 LoadedText
 MakeLoadedText(std::string_view fileName, std::string_view bytes, TextConversion conversion = TextConversion::Strict);
 
-// The songs of a file's bytes: one loaded text, as MakeLoadedText makes it, unless lines reading {new_song}
-// or {ns} (any case, blanks around, key=value attributes such as toc=no after them) split the file into several songs
-// that hold something, as a ChordPro songbook file does; then one loaded text per song, without those lines. What
-// decoding replaced is counted with the song it was in, a broken UTF-8 byte named by its line in the file, whatever the
-// file's encoding.
+// The songs of a file's bytes: one loaded text, as MakeLoadedText makes it, unless lines reading {new_song} or
+// {ns} (any case, blanks around, key=value attributes such as toc=no after them) split the file into several
+// songs that hold something, as a ChordPro songbook file does; then one loaded text per song, without those
+// lines. Lines end at LF, or at CR in a file of old Mac line ends, which holds no LF. What decoding replaced is
+// counted with the song it was in, a broken UTF-8 byte named by its line in the file, whatever the file's
+// encoding.
 std::vector<LoadedText>
 MakeLoadedTexts(std::string_view fileName, std::string_view bytes, TextConversion conversion = TextConversion::Strict);
 

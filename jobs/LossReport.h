@@ -25,7 +25,7 @@ enum class LossKind
     NulInChordList,      // chord definitions holding a NUL character; count: lines
     ReadAsWindows1252,   // UTF-8 with a broken byte, taken as Windows-1252 throughout; line: that byte's
     DatabaseNameChanged, // the database name lost characters
-    EmptySong,           // a song with no text at all (only the window's list reports it)
+    EmptySong,           // a song with no text at all (the window's list reports it, the command line for a file)
 };
 
 struct Loss

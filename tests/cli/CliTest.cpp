@@ -476,6 +476,7 @@ TEST_F(CliTest, EveryChangeToAnInputIsAWarningThatStrictRefuses)
     WriteFileBytes(song, "{t:Song}\nla\n");
     const std::tuple<std::string, std::string, std::vector<std::string>, std::string> cases[] = {
         {"empty.pro", "", {}, "the file is empty"},
+        {"blank.pro", " \n\t\r\n", {}, "the song has no text: the handheld gets an empty song"},
         {"late-nul.pro", std::string(5000, 'a') + "\nb\0c\n"s, {}, "a NUL character ends the song on the handheld"},
         {"utf16-nul.txt",
          "\xFF\xFE"
@@ -512,6 +513,8 @@ TEST_F(CliTest, EveryChangeToAnInputIsAWarningThatStrictRefuses)
     // Decoded, not a change: UTF-32 after its mark goes in without a word.
     WriteFileBytes(Work("utf32.txt"), "\xFF\xFE\0\0\xE9\0\0\0\n\0\0\0"s);
     EXPECT_EQ(Run({"convert", Work("utf32.txt")}).out, "\xC3\xA9\r\n");
+    WriteFileBytes(Work("utf16.txt"), "\xE9\0\n\0"s); // UTF-16 without a mark
+    EXPECT_EQ(Run({"convert", Work("utf16.txt")}).out, "\xC3\xA9\r\n");
     run = Run({"build", "--strict", "-o", Work("out.pdb"), Work("utf32.txt")});
     EXPECT_EQ(std::pair(run.status, run.err), std::pair(0, ""s));
 }

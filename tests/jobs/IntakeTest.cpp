@@ -64,11 +64,27 @@ TEST(Charset, WideTextsAreDecodedByTheirMarkAndBrokenUtf8IsNamedByLine)
     const std::tuple<std::string, std::string, std::size_t, std::size_t> cases[] = {
         {"Caf\xC3\xA9\n\xE9t\xE9", "Caf\xC3\xA9\n\xE9t\xE9", 2, 0}, // UTF-8 with a broken byte: read byte for byte
         {"\xC3\xA9t\xC3\xA9\nx\r\nCr\xE8me\xC3\xA9", "\xC3\xA9t\xC3\xA9\nx\r\nCr\xE8me\xC3\xA9", 3, 0},
+        {"a\rb\r\xC3\xA9\rbad \xE9\r", "a\rb\r\xC3\xA9\rbad \xE9\r", 4, 0},         // CR line ends only
         {"Cr\xE8me br\xFBl\xE9\x65", "Cr\xE8me br\xFBl\xE9\x65", 0, 0},             // Windows-1252 alone says nothing
         {"\xFF\xFE\0\0C\0\0\0\xE9\0\0\0\xB8\xF3\x01\0\n\0\0\0"s, "C\xE9?\n", 0, 1}, // UTF-32 little endian
         {"\0\0\xFE\xFF\0\0\0A\0\0\x20\xAC\0\x11\0\0\0\0\xD8\0\0\0"s, "A\x80???", 0, 3}, // big endian
         {"\0\0\xFE\xFF"s, "", 0, 0},                                                    // the mark alone: an empty text
         {"\xFF\xFE\x61\0\0\0\x62\0"s, "a\0b"s, 0, 0}, // U+0000 in UTF-16 stays a NUL, for the loss report
+        // Without a mark: the zero high bytes of most characters tell the encoding.
+        {"C\0\xE9\0\x3D\xD8\x1E\xDD\n\0"s, "C\xE9?\n", 0, 1},           // UTF-16 little endian, a pair
+        {"\0A\x20\xAC\0\n\0\xE9\x04\x14"s, "A\x80\n\xE9?", 0, 1},       // big endian, a Cyrillic letter
+        {"A\0\0\0\n\0\0\0\xA9\x03\0\0"s, "A\n?", 0, 1},                 // UTF-32 little endian
+        {"\0\0\0A\0\x01\xF3\xB8\0\0\0\xE9\0\0\0\t"s, "A?\xE9\t", 0, 1}, // big endian
+        // Bytes that are no such text stay as they are: a stray NUL, a control character, half the characters
+        // outside Latin-1, a lone surrogate, odd length, a NUL character, a Palm database name.
+        {"Hello\0World\n"s, "Hello\0World\n"s, 0, 0},
+        {"\xAF\0\0\0"s, "\xAF\0\0\0"s, 0, 0}, // no blank or line end, as every song has
+        {"A\0\x01\0B\0"s, "A\0\x01\0B\0"s, 0, 0},
+        {"A\0\x10\x04"s, "A\0\x10\x04"s, 0, 0},
+        {"A\0\x3D\xD8\0\xE0\n\0"s, "A\0\x3D\xD8\0\xE0\n\0"s, 0, 0},
+        {"A\0B\0C"s, "A\0B\0C"s, 0, 0},
+        {"A\0\0\0B\0"s, "A\0\0\0B\0"s, 0, 0},
+        {"Songs\0\0\0"s, "Songs\0\0\0"s, 0, 0},
     };
     for (const auto& [bytes, text, line, replaced] : cases) {
         const DecodedText decoded = DecodeFileText(bytes);
@@ -141,12 +157,26 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
          {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n", 0, 0}, {"{t:C}\r\n", 0, 0}}},
         {"\xEF\xBB\xBF{ns}\n\xCE\xA9\n{ns}\n\xD0\x96\xC3\xA9\xD0\x96\n", {{"?\r\n", 1, 0}, {"?\xE9?\r\n", 2, 0}}},
         {"\xC3\xA9\n{ns}\n\xE9\n", {{"\xC3\xA9\r\n", 0, 0}, {"\xE9\r\n", 0, 3}}}, // broken UTF-8
+        {"{ns x=\xE9}\n{t:A}\n\xC3\xA9\n{ns}\n{t:B}\n", {{"{t:A}\r\n\xC3\xA9\r\n", 0, 1}, {"{t:B}\r\n", 0, 0}}},
+        // The mark of a file joined in at a song's start is dropped, as at the file's start.
+        {"{t:A}\n{ns}\n\xEF\xBB\xBF{t:B}\n\xCE\xA9\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n?\r\n", 1, 0}}},
+        {"\xFF\xFE"
+         "A\0\n\0{\0n\0s\0}\0\n\0\xFF\xFE"
+         "B\0"s,
+         {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
+        // Old Mac line ends (CR only, no LF anywhere): songs part at them as well; each keeps its lone CRs.
+        {"{t:A}\r{ns}\r{t:B}\r", {{"{t:A}\r\r\n", 0, 0}, {"{t:B}\r\r\n", 0, 0}}},
+        {"\xC3\xA9\r{ns}\r\xE9\r", {{"\xC3\xA9\r\r\n", 0, 0}, {"\xE9\r\r\n", 0, 3}}},
+        {"\xA9\x03\r\0{\0n\0s\0}\0\r\0B\0"s, {{"?\r\r\n", 1, 0}, {"B\r\n", 0, 0}}},
         {"\xFF\xFE"
          "A\0\n\0{\0n\0s\0}\0\n\0B\0"s,
          {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
         {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, Omega
         {"\0\0\xFE\xFF\0\0\0A\0\0\0\n\0\0\0{\0\0\0n\0\0\0s\0\0\0}\0\0\0\n\0\x01\xF6\x00\0\0\0\xE9"s,
-         {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}}, // UTF-32 big endian, an emoji in the second song
+         {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}},             // UTF-32 big endian, an emoji in the second song
+        {std::string(4096, 'a') + "\xCE\xA9\n{ns}\nA\0\n\0"s, // UTF-8, NULs in the second song
+         {{std::string(4096, 'a') + "?\r\n", 1, 0}, {"A\0\r\n\0\r\n"s, 0, 0}}},
+        {"\x03\xA9\0\n\0{\0n\0s\0}\0\n\0B"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, no mark
     };
     for (const auto& [bytes, songs] : cases) {
         std::vector<Song> got;
@@ -184,10 +214,15 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     const std::tuple<std::string, std::string, InputKind, std::vector<std::string>> cases[] = {
         {"song.pro", "A\nB", InputKind::Texts, {"A\r\nB\r\n"}},
         {"empty.pro", "", InputKind::Texts, {""}},
+        {"blank.pro", " \n\t\r\n"s, InputKind::Texts, {" \r\n\t\r\n"}},
+        {"blank-mark.pro", "\xEF\xBB\xBF"s, InputKind::Texts, {""}},
         {"le.txt", "\xFF\xFE\x43\0\xE9\0\x34\xD8\x1E\xDD\n\0\x3D\xD8"s, InputKind::Texts, {"C\xE9?\r\n?\r\n"}},
         {"be.txt", "\xFE\xFF\0A\x20\xAC\0\n\0"s, InputKind::Texts, {"A\x80\r\n?\r\n"}},
         {"be32.txt", be32, InputKind::Texts, {std::string(20, 'a') + "\r\n"}},
         {"nul-bytes.txt", "la\0la"s, InputKind::NotText, {}},
+        {"le16.txt", "{\0t\0:\0A\0}\0\n\0\xE9\0"s, InputKind::Texts, {"{t:A}\r\n\xE9\r\n"}}, // no mark
+        {"stray-nul.txt", "Hello\0World\n"s, InputKind::NotText, {}},
+        {"image.png", "\x89PNG\r\n\x1A\n\0\0\0\rIHDR"s, InputKind::NotText, {}},
         {"late.txt", std::string(4096, 'a') + "\0"s, InputKind::Texts, {std::string(4096, 'a') + "\0\r\n"s}},
         {"memo.pdb", "", InputKind::NotText, {}},
         {"hand.pdb", "", InputKind::SongDatabase, {}},
@@ -210,7 +245,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
             // None of these is UTF-8 with a broken byte, so none may be reported as one.
             EXPECT_EQ(text.invalidUtf8Line, 0u) << name;
         }
-        EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile), std::tuple(kind, texts, name == "empty.pro"))
+        EXPECT_EQ(std::tuple(input.kind, loaded, input.emptyFile, input.blankFile),
+                  std::tuple(kind, texts, name == "empty.pro", name.starts_with("blank")))
             << name;
         // What could not be read says so with the cause.
         EXPECT_EQ(input.error.starts_with("Can't read file " + dir.File(name) + ": "),
