@@ -57,6 +57,8 @@ TEST(SongListTest, ModeOrderAndTheShownTextFollowTheTexts)
         {{CHORDS, GRACE}, "[Chords]", true},
         {{GRACE, CHORDS}, "Amazing Grace|[C x 3 2 0 1 0]", false},
         {{"C x 3 2 0 1 0\r\n"}, "[C x 3 2 0 1 0]", false},
+        // The handheld's characters keep its order, Œ (8C) before É (C9), though their code points have it reversed.
+        {{"{t:\xC9lan}\r\n", "{t:\x8Cuvre}\r\n", "{t:zed}\r\n"}, "[zed]|\u0152uvre|\u00C9lan", false},
     };
     for (const auto& c : cases) {
         const CSongList list = ListOf(c.texts);
@@ -109,6 +111,39 @@ TEST(SongListTest, TypedCharactersGoToTheSongFileAndCountWhileTheirQuestionMarks
     // Edited back to what the handheld can show: nothing typed is kept.
     list.Commit("{t:Omega}\r\n");
     EXPECT_EQ(list.Texts()[0], (LoadedText{"{t:Omega}\r\n", {}}));
+}
+
+TEST(SongListTest, ATypedTitleIsListedSortedAndNamesTheSongFileAsTyped)
+{
+    CSongList list = ListOf({GRACE, VALLEY});
+    list.Select(0);
+    const std::string typed = "{t:\u041F\u0440\u0438\u0432\u0435\u0442}\r\nla\r\n";
+    EXPECT_TRUE(list.Rename(typed));
+    EXPECT_EQ(Labels(list), "[\u041F\u0440\u0438\u0432\u0435\u0442]|down in the valley");
+    list.Commit(typed);
+    list.Refresh(); // after every letter the handheld has, not as "??????" before them
+    EXPECT_EQ(Labels(list), "[down in the valley]|\u041F\u0440\u0438\u0432\u0435\u0442");
+    EXPECT_EQ(list.TextStrings().front(), "{t:??????}\r\nla\r\n");
+    // Text, as typed; its label and file name. Limits count characters; a file name stops short of 241 bytes.
+    const std::string emoji = "\U0001F3B5", cyrillic = "\u0416";
+    std::string emojis29;
+    for (int i = 0; i < 29; ++i) {
+        emojis29 += emoji;
+    }
+    const std::string emojis39 = emojis29 + emojis29.substr(0, 40);
+    const std::tuple<LoadedText, std::string, std::string> cases[] = {
+        {{"{t:Caf\xE9?}\r\n", {}}, "Caf\u00E9?", "Caf\u00E9_"},
+        {{"{t:AC/DC ?}\r\n", {}, 0, "{t:AC/DC \u2192}\r\n"}, "AC/DC \u2192", "AC_DC \u2192"},
+        {{"", {}, 0, "{t:" + std::string(38, 'a') + cyrillic + cyrillic},
+         std::string(38, 'a') + cyrillic,
+         std::string(38, 'a') + cyrillic},
+        {{"", {}, 0, "{t:ab" + emojis39 + "}{st:" + emojis39 + "}"},
+         "ab" + emojis39.substr(0, 37 * 4) + " - " + emojis29,
+         "ab" + emojis39.substr(0, 37 * 4) + " - " + emojis29.substr(0, 21 * 4)},
+    };
+    for (const auto& [text, label, file] : cases) {
+        EXPECT_EQ(std::pair(SongDisplayName(text), SongFileName(text)), std::pair(label, file));
+    }
 }
 
 TEST(SongListTest, RemovedSongsComeBackInPlaceUntilTheListIsCleared)

@@ -123,11 +123,15 @@ TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
 {
     Drop({WriteFile("long.pro", "{t:Caf\xC3\xA9}\n" + std::string(8100, 'a') + "\n")});
     Type(QStringLiteral("\u00e9nd \u2192")); // an arrow, which the handheld cannot show, stays as typed
+    Editor()->moveCursor(QTextCursor::Start);
+    Type(QStringLiteral("{st:\u2192} "), QTextCursor::Start); // and names the file as the list shows it
+    EXPECT_EQ(TitleList()->currentText(), QStringLiteral("Caf\u00e9 - \u2192"));
     const std::string file = m_dir.File("song.pro");
     m_desktop.answers = {file, std::nullopt};
     EXPECT_EQ(Menu(QStringLiteral("Save Song &As...")), "off");
-    EXPECT_EQ(ReadFileBytes(file), "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd \xE2\x86\x92");
-    EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9.pro)"), std::string::npos) << m_desktop.prompts;
+    EXPECT_EQ(ReadFileBytes(file),
+              "{st:\xE2\x86\x92} {t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd \xE2\x86\x92");
+    EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9 - \u2192.pro)"), std::string::npos) << m_desktop.prompts;
     Menu(QStringLiteral("Save Song &As...")); // cancelled: nothing else happens
     EXPECT_EQ(std::pair(m_desktop.kinds, m_dialog->LoadedTexts().size()), std::pair("save save"s, 1ul));
 }
@@ -139,17 +143,24 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
           WriteFile("g.pro", GRACE_FILE)});
     const std::string folder = m_dir.File("songs");
     std::filesystem::create_directory(folder);
+    const std::string arrow = "\xE2\x86\x92";
     WriteFileBytes(folder + "/Same.pro", "mine");
-    // Characters the handheld cannot show, typed into a song that is then left: its file has them as typed.
+    WriteFileBytes(folder + "/" + arrow + "A.pro", "mine");
+    // Characters the handheld cannot show, typed into a song that is then left: its file has them as typed, and
+    // so has its name, numbered past a file whose name differs only in letter case.
     Type(QStringLiteral("\u2192\u266F"));
+    Editor()->moveCursor(QTextCursor::Start);
+    Type(QStringLiteral("{t:\u2192a} "), QTextCursor::Start);
     TitleList()->setCurrentIndex(1);
     m_desktop.answers = {folder};
     EXPECT_EQ(Menu(QStringLiteral("Save All &Songs To...")), "off");
-    EXPECT_EQ(FolderEntries(folder),
-              (std::vector<std::string>{"Amazing Grace.pro", "Same (2).pro", "Same.pro", "same (3).pro"}));
+    EXPECT_EQ(
+        FolderEntries(folder),
+        (std::vector<std::string>{"Same (2).pro", "Same.pro", "same (3).pro", arrow + "A.pro", arrow + "a (2).pro"}));
     EXPECT_EQ(ReadFileBytes(folder + "/Same.pro"), "mine");
     EXPECT_EQ(ReadFileBytes(folder + "/same (3).pro"), "{t:same}\r\nsecond\r\n");
-    EXPECT_TRUE(ReadFileBytes(folder + "/Amazing Grace.pro").value_or("").ends_with("\r\n\xE2\x86\x92\xE2\x99\xAF"));
+    EXPECT_TRUE(
+        ReadFileBytes(folder + "/" + arrow + "a (2).pro").value_or("").ends_with("\r\n" + arrow + "\xE2\x99\xAF"));
     EXPECT_EQ(m_desktop.prompts.substr(m_desktop.prompts.find("message@0: ")),
               "message@0: 3 songs saved in " + folder + ".\n");
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
