@@ -9,7 +9,6 @@
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
 #include "text/RecordFormat.h"
-#include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
@@ -78,9 +77,10 @@ QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const
             text += QStringLiteral("\n\n") + FormatNumber(res::LOSS_MORE_SONGS, more);
             break;
         }
-        const std::string& loaded = m_songs.Texts()[reports[i].text].text;
+        // Each song under its name in the list, as typed; its losses say what the handheld gets instead.
+        const LoadedText& loaded = m_songs.Texts()[reports[i].text];
         text += QStringLiteral("\n\n") +
-                (m_songs.ChordMode() ? FromUtf8(res::CHORDS_LABEL) : FromCp1252(GetSongDisplayName(loaded))) +
+                FromUtf8(m_songs.ChordMode() ? std::string(res::CHORDS_LABEL) : SongDisplayName(loaded)) +
                 QLatin1Char(':');
         for (const Loss& loss : reports[i].losses) {
             text += QStringLiteral("\n- ") + FromUtf8(messages::LossDescription(loss));

@@ -110,10 +110,15 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
 TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCount)
 {
     Drop({WriteFile("omega.pro", "{title: \xCE\xA9mega}\nla\n")});
-    Type(QStringLiteral("Omega"), QTextCursor::EndOfBlock); // over the first line, "{title: ?mega}"
+    Type(QStringLiteral("{t:\u0416}"), QTextCursor::EndOfBlock); // a title typed over it is named as typed
+    m_desktop.answers = {std::nullopt};
+    m_dialog->OnInstall();
+    EXPECT_NE(m_desktop.prompts.find("\n\n\u0416:\n- 1 character"), std::string::npos) << m_desktop.prompts;
+    Editor()->moveCursor(QTextCursor::Start);
+    Type(QStringLiteral("Omega"), QTextCursor::EndOfBlock); // over the first line
     m_dialog->OnInstall();                                  // nothing is lost, so nothing is asked
     EXPECT_NE(KeptFile(), "");
-    EXPECT_EQ(m_desktop.kinds, "message");
+    EXPECT_EQ(m_desktop.kinds, "yesno message");
     EXPECT_NE(m_desktop.prompts.find("message@0: The song was saved in "), std::string::npos) << m_desktop.prompts;
     Drop({WriteFile("chords.txt", CHORDS_FILE)});
     EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
