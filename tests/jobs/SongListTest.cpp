@@ -115,31 +115,27 @@ TEST(SongListTest, TypedCharactersGoToTheSongFileAndCountWhileTheirQuestionMarks
 
 TEST(SongListTest, ATypedTitleIsListedSortedAndNamesTheSongFileAsTyped)
 {
+    const std::string hello = "\u041F\u0440\u0438\u0432\u0435\u0442", typed = "{t:" + hello + "}\r\n";
     CSongList list = ListOf({GRACE, VALLEY});
     list.Select(0);
-    const std::string typed = "{t:\u041F\u0440\u0438\u0432\u0435\u0442}\r\nla\r\n";
     EXPECT_TRUE(list.Rename(typed));
-    EXPECT_EQ(Labels(list), "[\u041F\u0440\u0438\u0432\u0435\u0442]|down in the valley");
+    EXPECT_EQ(Labels(list), "[" + hello + "]|down in the valley");
     list.Commit(typed);
     list.Refresh(); // after every letter the handheld has, not as "??????" before them
-    EXPECT_EQ(Labels(list), "[down in the valley]|\u041F\u0440\u0438\u0432\u0435\u0442");
-    EXPECT_EQ(list.TextStrings().front(), "{t:??????}\r\nla\r\n");
-    // Text, as typed; its label and file name. Limits count characters; a file name stops short of 241 bytes.
-    const std::string emoji = "\U0001F3B5", cyrillic = "\u0416";
-    std::string emojis29;
-    for (int i = 0; i < 29; ++i) {
-        emojis29 += emoji;
-    }
-    const std::string emojis39 = emojis29 + emojis29.substr(0, 40);
+    EXPECT_EQ(std::pair(Labels(list), list.TextStrings()[0]),
+              std::pair("[down in the valley]|" + hello, "{t:??????}\r\n"s));
+    // Text, as typed; label and file name. Limits count characters; a file name stops short of 241 bytes.
+    std::string notes; // 39 characters of 4 bytes
+    while (notes.size() < 39 * 4)
+        notes += "\U0001F3B5";
+    const std::string a38 = std::string(38, 'a'), ab = "ab" + notes.substr(0, 37 * 4) + " - ";
     const std::tuple<LoadedText, std::string, std::string> cases[] = {
         {{"{t:Caf\xE9?}\r\n", {}}, "Caf\u00E9?", "Caf\u00E9_"},
         {{"{t:AC/DC ?}\r\n", {}, 0, "{t:AC/DC \u2192}\r\n"}, "AC/DC \u2192", "AC_DC \u2192"},
-        {{"", {}, 0, "{t:" + std::string(38, 'a') + cyrillic + cyrillic},
-         std::string(38, 'a') + cyrillic,
-         std::string(38, 'a') + cyrillic},
-        {{"", {}, 0, "{t:ab" + emojis39 + "}{st:" + emojis39 + "}"},
-         "ab" + emojis39.substr(0, 37 * 4) + " - " + emojis29,
-         "ab" + emojis39.substr(0, 37 * 4) + " - " + emojis29.substr(0, 21 * 4)},
+        {{"", {}, 0, "{t:" + a38 + "\u0416\u0416"}, a38 + "\u0416", a38 + "\u0416"},
+        {{"", {}, 0, "{t:ab" + notes + "}{st:" + notes + "}"},
+         ab + notes.substr(0, 29 * 4),
+         ab + notes.substr(0, 21 * 4)},
     };
     for (const auto& [text, label, file] : cases) {
         EXPECT_EQ(std::pair(SongDisplayName(text), SongFileName(text)), std::pair(label, file));
