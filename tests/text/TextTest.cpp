@@ -76,9 +76,6 @@ TEST(SongTitle, ReadsTitleSubtitleAndDisplayName)
     EXPECT_EQ(GetSongDisplayName(text), std::string(39, 'T') + " - " + std::string(29, 'S'));
     EXPECT_EQ(GetSongTitle("{t:   abcdefghijklmnop}", 11), "abcdefghij");
     EXPECT_EQ(GetSongSubtitle("{st:abcdef}", 4), "abc");
-    // In UTF-8 they count characters, a stray continuation byte as one.
-    EXPECT_EQ(GetSongDisplayNameUtf8("{t:" + std::string(50, '\x80') + "}{st:\u00e9\u00e9}"),
-              std::string(39, '\x80') + " - \u00e9\u00e9");
 }
 
 TEST(TabConvert, MergesChordLinesOverLyricLinesAtTheirColumns)

@@ -143,8 +143,7 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
     std::filesystem::create_directory(folder);
     WriteFileBytes(folder + "/Same.pro", "mine");
     WriteFileBytes(folder + "/\u2192A.pro", "mine");
-    // Characters the handheld cannot show, typed into a song that is then left: its file has them as typed, and
-    // its name too, numbered past a file whose name differs only in letter case.
+    // Typed into a song then left, characters the handheld cannot show name its file, numbered past "\u2192A".
     Type(QStringLiteral("\u2192\u266F{t:\u2192a}"));
     TitleList()->setCurrentIndex(1);
     m_desktop.answers = {folder};
