@@ -1,6 +1,7 @@
 #include "jobs/SongList.h"
 
 #include "jobs/Charset.h"
+#include "jobs/FileNames.h"
 #include "jobs/Intake.h"
 #include "text/Ascii.h"
 #include "text/SongTitle.h"
@@ -8,17 +9,42 @@
 #include <algorithm>
 
 namespace {
-int CompareFolded(std::string_view a, std::string_view b)
+// The bytes of the UTF-8 character at `at`: its lead byte and the continuation bytes after it (at most three).
+std::string_view CharacterAt(std::string_view text, std::size_t at)
 {
-    const std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        const auto x = static_cast<unsigned char>(AsciiLower(a[i]));
-        const auto y = static_cast<unsigned char>(AsciiLower(b[i]));
-        if (x != y) {
-            return x < y ? -1 : 1;
+    std::size_t end = at + 1;
+    while (end < text.size() && end - at < 4 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
+        ++end;
+    }
+    return text.substr(at, end - at);
+}
+
+// One character's place in the order without a collation: a character Windows-1252 has by its byte there (ASCII
+// letters folded), so that the handheld's own titles sort as they always did; any other after all of those, by
+// its UTF-8 bytes, which sort as its code point.
+std::u32string SortKey(std::string_view name)
+{
+    std::u32string key;
+    for (std::size_t at = 0; at < name.size();) {
+        const std::string_view character = CharacterAt(name, at);
+        at += character.size();
+        const std::string byte = Utf8ToCp1252(character);
+        if (byte.size() == 1 && Cp1252ToUtf8(byte) == character) {
+            key += static_cast<char32_t>(static_cast<unsigned char>(AsciiLower(byte[0])));
+            continue;
+        }
+        for (const char c : character) {
+            key += static_cast<char32_t>(0x100 + static_cast<unsigned char>(c));
         }
     }
-    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+    return key;
+}
+
+int CompareFolded(std::string_view a, std::string_view b)
+{
+    const std::u32string x = SortKey(a);
+    const std::u32string y = SortKey(b);
+    return x.compare(y) < 0 ? -1 : (x == y ? 0 : 1);
 }
 
 // Nothing but blanks and line ends: the handheld would get a song without a line of text.
@@ -46,6 +72,24 @@ ReplacedCharacters Without(ReplacedCharacters all, const ReplacedCharacters& par
 std::string SongFileText(const LoadedText& text)
 {
     return text.typed.empty() ? Cp1252ToUtf8(text.text) : text.typed;
+}
+
+std::string SongDisplayName(const LoadedText& text)
+{
+    return text.typed.empty() ? Cp1252ToUtf8(GetSongDisplayName(text.text)) : GetSongDisplayNameUtf8(text.typed);
+}
+
+std::string SongFileName(const LoadedText& text)
+{
+    std::string name = SongDisplayName(text);
+    if (name.size() > SONG_FILE_NAME_MAX) {
+        std::size_t end = SONG_FILE_NAME_MAX;
+        while (end > 0 && (static_cast<unsigned char>(name[end]) & 0xC0) == 0x80) {
+            --end; // back to the lead byte of the character that would be cut
+        }
+        name.resize(end);
+    }
+    return SafeSongFileName(name);
 }
 
 CSongList::CSongList(TitleOrder order)
@@ -82,7 +126,7 @@ void CSongList::Refresh()
         return;
     }
     for (std::size_t i = 0; i < m_texts.size(); ++i) {
-        m_entries.push_back({GetSongDisplayName(m_texts[i].text), i});
+        m_entries.push_back({SongDisplayName(m_texts[i]), i});
     }
     // Equal names keep their loading order.
     std::stable_sort(m_entries.begin(), m_entries.end(), [this](const Entry& a, const Entry& b) {
@@ -133,7 +177,7 @@ bool CSongList::Rename(std::string_view editorText)
     if (Shown() == nullptr) {
         return false;
     }
-    std::string name = GetSongDisplayName(editorText);
+    std::string name = GetSongDisplayNameUtf8(editorText);
     std::string& label = m_entries[static_cast<std::size_t>(m_current)].label;
     if (label == name) {
         return false;

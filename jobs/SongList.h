@@ -20,8 +20,18 @@ inline constexpr std::string_view CHORD_LIST_LABEL = "Chords";
 // A loaded text as a song file holds it and the editor shows it: UTF-8, as typed when it was edited.
 std::string SongFileText(const LoadedText& text);
 
-// Negative, zero or positive as display name `a` sorts before, with or after `b` (Windows-1252). The window
-// gives the desktop's collation; without one, names compare by ASCII letters folded to one case.
+// The display name the window lists a loaded text under and names its song file after, in UTF-8: taken from the
+// text as typed when there is one (GetSongDisplayNameUtf8), else from the handheld's text.
+std::string SongDisplayName(const LoadedText& text);
+// The name of the song file Save Song As suggests and Save All Songs To writes, without ".pro": the display name
+// with the characters file systems forbid replaced (SafeSongFileName), in UTF-8, and cut between two characters
+// to at most SONG_FILE_NAME_MAX bytes, so that it stays a valid file name with a number and ".pro" after it.
+std::string SongFileName(const LoadedText& text);
+inline constexpr std::size_t SONG_FILE_NAME_MAX = 240;
+
+// Negative, zero or positive as display name `a` sorts before, with or after `b` (UTF-8). The window gives the
+// desktop's collation; without one, the characters Windows-1252 has compare by their byte there, with ASCII
+// letters folded to one case, and sort before all others, which compare by code point.
 using TitleOrder = std::function<int(std::string_view a, std::string_view b)>;
 
 class CSongList
@@ -29,7 +39,7 @@ class CSongList
 public:
     struct Entry
     {
-        std::string label; // the display name, or CHORD_LIST_LABEL
+        std::string label; // the display name (SongDisplayName), or CHORD_LIST_LABEL
         std::size_t text;  // index of its loaded text
 
         bool operator==(const Entry&) const = default;
@@ -62,8 +72,8 @@ public:
     const LoadedText* Shown() const;
     // Shows the entry at `position` (nothing for a position outside the list). Store the edit first.
     void Select(int position);
-    // The editor's text changed to `editorText`: the shown entry's label follows it at the same position
-    // (sorted again only by the next Refresh). True when the label changed.
+    // The editor's text changed to `editorText` (UTF-8): the shown entry's label follows the title typed at the
+    // same position (sorted again only by the next Refresh). True when the label changed.
     bool Rename(std::string_view editorText);
     // Stores the editor's changed text `editorText` (UTF-8, CR LF line ends) back into the text it shows: the
     // handheld's text, with "?" for each character it cannot show (counted), and the text as typed when the two

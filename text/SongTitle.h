@@ -16,3 +16,7 @@ std::string GetSongTitle(std::string_view text, std::size_t capacity = SONG_TITL
 std::string GetSongSubtitle(std::string_view text, std::size_t capacity = SONG_SUBTITLE_CAPACITY);
 // Title, then " - " and the subtitle when there is one.
 std::string GetSongDisplayName(std::string_view text);
+// The display name of UTF-8 text by the same rules, the 39 and 29 counted in characters rather than bytes: no
+// character is cut in two, and the name has as many characters as the one the handheld shows for the same text
+// in its 8-bit form, where each character it has no form for is one "?".
+std::string GetSongDisplayNameUtf8(std::string_view text);

@@ -68,8 +68,7 @@ CImporterDlg::CImporterDlg(IDesktop& desktop, QWidget* parent)
                   Qt::WindowCloseButtonHint)
     , m_desktop(desktop)
     , m_collator(QLocale())
-    , m_songs(
-          [this](std::string_view a, std::string_view b) { return m_collator.compare(FromCp1252(a), FromCp1252(b)); })
+    , m_songs([this](std::string_view a, std::string_view b) { return m_collator.compare(FromUtf8(a), FromUtf8(b)); })
     , m_appIcon(LoadAppIcon())
 {
     m_collator.setCaseSensitivity(Qt::CaseInsensitive);

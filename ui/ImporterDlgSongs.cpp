@@ -3,14 +3,12 @@
 // ImporterDlgInstall.cpp).
 
 #include "jobs/Export.h"
-#include "jobs/FileNames.h"
 #include "jobs/LossReport.h"
 #include "jobs/Messages.h"
 #include "pdb/AtomicFile.h"
 #include "pdb/FileIo.h"
 #include "text/Ascii.h"
 #include "text/RecordFormat.h"
-#include "text/SongTitle.h"
 #include "ui/ImporterDlg.h"
 #include "ui/QtText.h"
 
@@ -79,9 +77,10 @@ QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const
             text += QStringLiteral("\n\n") + FormatNumber(res::LOSS_MORE_SONGS, more);
             break;
         }
-        const std::string& loaded = m_songs.Texts()[reports[i].text].text;
+        // Each song under its name in the list, as typed; its losses say what the handheld gets instead.
+        const LoadedText& loaded = m_songs.Texts()[reports[i].text];
         text += QStringLiteral("\n\n") +
-                (m_songs.ChordMode() ? FromUtf8(res::CHORDS_LABEL) : FromCp1252(GetSongDisplayName(loaded))) +
+                FromUtf8(m_songs.ChordMode() ? std::string(res::CHORDS_LABEL) : SongDisplayName(loaded)) +
                 QLatin1Char(':');
         for (const Loss& loss : reports[i].losses) {
             text += QStringLiteral("\n- ") + FromUtf8(messages::LossDescription(loss));
@@ -119,7 +118,7 @@ void CImporterDlg::ShowSongList()
         const QSignalBlocker blocker(m_titleList);
         m_titleList->clear();
         for (const CSongList::Entry& entry : m_songs.Entries()) {
-            m_titleList->addItem(FromCp1252(entry.label));
+            m_titleList->addItem(FromUtf8(entry.label));
         }
         m_titleList->setCurrentIndex(m_songs.Current());
     }
@@ -179,11 +178,10 @@ void CImporterDlg::OnChangeSongText()
 {
     ReadEditorText();
     ShowTextLength();
-    if (m_songs.Rename(m_editorText)) {
+    if (m_songs.Rename(EditorToSongFile(m_songText->document()->toRawText()))) {
         // The entry keeps its position; the list is sorted again by the next refresh.
         const QSignalBlocker blocker(m_titleList);
-        m_titleList->setItemText(m_songs.Current(),
-                                 FromCp1252(m_songs.Entries()[std::size_t(m_songs.Current())].label));
+        m_titleList->setItemText(m_songs.Current(), FromUtf8(m_songs.Entries()[std::size_t(m_songs.Current())].label));
         m_titleList->setCurrentIndex(m_songs.Current());
     }
 }
@@ -243,9 +241,8 @@ void CImporterDlg::OnSaveSongAs()
         return;
     }
     CommitEditedSong();
-    const std::string& text = m_songs.Shown()->text;
     StartDialogIn(Setting::SongFolder, QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation));
-    const QString name = FromCp1252(SafeSongFileName(GetSongDisplayName(text))) + QStringLiteral(".pro");
+    const QString name = FromUtf8(SongFileName(*m_songs.Shown())) + QStringLiteral(".pro");
     const std::optional<QString> path =
         m_desktop.AskSaveFileName(this, FromUtf8(res::SONG_FILTER), FromUtf8(res::SONG_EXTENSION), name);
     if (!path) {
@@ -273,22 +270,22 @@ void CImporterDlg::OnSaveAllSongs()
         return;
     }
     RememberDialogFolder(Setting::SongFolder, *folder, true);
-    // One file per text, named after its title; a name already taken, in the folder or by this save (letters
-    // compared in one case), gets " (2)", " (3)", ..., so no file is written over.
+    // One file per text, named after its title as the list shows it; a name already taken, in the folder or by this
+    // save (letters compared in one case), gets " (2)", " (3)", ..., so no file is written over.
     const std::filesystem::path target = ToPath(*folder);
     std::set<std::string> taken;
     std::error_code listError;
     for (const auto& entry : std::filesystem::directory_iterator(target, listError)) {
-        taken.insert(AsciiLowerCopy(Utf8ToCp1252(Utf8FromPath(entry.path().filename()))));
+        taken.insert(AsciiLowerCopy(Utf8FromPath(entry.path().filename())));
     }
     long long saved = 0;
     QStringList failed;
     for (const LoadedText& song : m_songs.Texts()) {
-        const std::string base = SafeSongFileName(GetSongDisplayName(song.text));
+        const std::string base = SongFileName(song);
         std::filesystem::path file;
         for (int number = 1;; ++number) {
             const std::string name = base + (number == 1 ? "" : " (" + std::to_string(number) + ")") + ".pro";
-            file = target / PathFromUtf8(Cp1252ToUtf8(name));
+            file = target / PathFromUtf8(name);
             std::error_code error;
             if (taken.insert(AsciiLowerCopy(name)).second &&
                 !std::filesystem::exists(std::filesystem::symlink_status(file, error))) {

@@ -57,6 +57,8 @@ TEST(SongListTest, ModeOrderAndTheShownTextFollowTheTexts)
         {{CHORDS, GRACE}, "[Chords]", true},
         {{GRACE, CHORDS}, "Amazing Grace|[C x 3 2 0 1 0]", false},
         {{"C x 3 2 0 1 0\r\n"}, "[C x 3 2 0 1 0]", false},
+        // The handheld's characters keep its order, Œ (8C) before É (C9), though their code points have it reversed.
+        {{"{t:\xC9lan}\r\n", "{t:\x8Cuvre}\r\n", "{t:zed}\r\n"}, "[zed]|\u0152uvre|\u00C9lan", false},
     };
     for (const auto& c : cases) {
         const CSongList list = ListOf(c.texts);
@@ -109,6 +111,30 @@ TEST(SongListTest, TypedCharactersGoToTheSongFileAndCountWhileTheirQuestionMarks
     // Edited back to what the handheld can show: nothing typed is kept.
     list.Commit("{t:Omega}\r\n");
     EXPECT_EQ(list.Texts()[0], (LoadedText{"{t:Omega}\r\n", {}}));
+}
+
+TEST(SongListTest, ATypedTitleIsListedSortedAndNamesTheSongFileAsTyped)
+{
+    const std::string hello = "\u041F\u0440\u0438\u0432\u0435\u0442", typed = "{t:" + hello + "}\r\n";
+    CSongList list = ListOf({GRACE, VALLEY});
+    list.Select(0);
+    EXPECT_TRUE(list.Rename(typed) && list.Entries()[0].label == hello);
+    list.Commit(typed);
+    list.Refresh(); // after every letter the handheld has, not as "??????" before them
+    EXPECT_EQ(Labels(list), "[down in the valley]|" + hello);
+    // Text, as typed; label, file name: limits count characters (a stray byte too); file names stay under 241 bytes.
+    std::string notes; // 39 characters of 4 bytes
+    while (notes.size() < 39 * 4)
+        notes += "\U0001F3B5";
+    const std::string ab = "ab" + notes.substr(0, 37 * 4) + " - ", stray = std::string(50, '\x80');
+    const std::tuple<LoadedText, std::string, std::string> cases[] = {
+        {{"{t:Caf\xE9?}\r\n", {}}, "Caf\u00E9?", "Caf\u00E9_"},
+        {{"{t:AC/DC ?}\r\n", {}, 0, "{t:AC/DC \u2192}\r\n"}, "AC/DC \u2192", "AC_DC \u2192"},
+        {{"", {}, 0, "{t:" + stray}, stray.substr(11), stray.substr(11)},
+        {{"", {}, 0, "{t:ab" + notes + "}{st:" + notes + "}"}, ab + notes.substr(0, 116), ab + notes.substr(0, 84)},
+    };
+    for (const auto& [text, label, file] : cases)
+        EXPECT_EQ(std::pair(SongDisplayName(text), SongFileName(text)), std::pair(label, file));
 }
 
 TEST(SongListTest, RemovedSongsComeBackInPlaceUntilTheListIsCleared)

@@ -74,16 +74,16 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
     EXPECT_EQ(length->text(), QStringLiteral("9016 / 7999, cut at line 2")); // the long song: where the cut falls
     TitleList()->setCurrentIndex(0);
     EXPECT_EQ(length->text(), QStringLiteral("63 / 7999")); // the last line end is not kept
-    Type(QStringLiteral("\u03A9"));                         // on a new last line: the character and a line end
-    EXPECT_EQ(length->text(), QStringLiteral("65 / 7999"));
+    Type(QStringLiteral("{t:\u03A9}"));                     // on a new last line: the title and a line end
+    EXPECT_EQ(length->text(), QStringLiteral("69 / 7999"));
 
     m_desktop.answers = {std::nullopt, std::nullopt, "", m_dir.File("songs.pdb")}; // No, No, then Yes
     m_dialog->OnInstall();
     const std::vector<std::string> texts = m_dialog->LoadedTexts();
     const std::string state = State();
-    // One question names each song by its title with what it loses; No writes nothing and keeps the edit.
+    // One question names each song by its title as listed with what it loses; No writes nothing, keeps the edit.
     EXPECT_EQ(m_desktop.kinds, "yesno");
-    EXPECT_NE(m_desktop.prompts.find("Amazing Grace:\n- 1 character the handheld cannot show becomes \"?\": "
+    EXPECT_NE(m_desktop.prompts.find("\n\n\u03A9:\n- 1 character the handheld cannot show becomes \"?\": "
                                      "\u03A9 (U+03A9)\n\nLong ?:\n- 1 character the handheld cannot show becomes "
                                      "\"?\": \u0531 (U+0531)\n- cut at 7999 characters: 1017 characters"),
               std::string::npos)
@@ -94,10 +94,10 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
     // Away and back, the editor shows the character as typed; Save PDB names it once still, and No keeps all.
     TitleList()->setCurrentIndex(1);
     TitleList()->setCurrentIndex(0);
-    EXPECT_TRUE(Editor()->toPlainText().endsWith(QStringLiteral("\n\u03A9")));
+    EXPECT_TRUE(Editor()->toPlainText().endsWith(QStringLiteral("\n{t:\u03A9}")));
     m_dialog->OnSavePdb();
     EXPECT_EQ(m_desktop.kinds, "yesno yesno");
-    const std::string once = "Amazing Grace:\n- 1 character the handheld cannot show becomes \"?\": \u03A9";
+    const std::string once = "\u03A9:\n- 1 character the handheld cannot show becomes \"?\": \u03A9";
     EXPECT_NE(m_desktop.prompts.substr(m_desktop.prompts.rfind("yesno@")).find(once), std::string::npos);
     EXPECT_EQ(std::pair(m_dialog->LoadedTexts(), State()), std::pair(texts, state));
 
@@ -122,12 +122,14 @@ TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCoun
 TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
 {
     Drop({WriteFile("long.pro", "{t:Caf\xC3\xA9}\n" + std::string(8100, 'a') + "\n")});
-    Type(QStringLiteral("\u00e9nd \u2192")); // an arrow, which the handheld cannot show, stays as typed
+    Type(QStringLiteral("\u00e9nd \u2192{st:\u2192}")); // an arrow the handheld cannot show stays, names the file too
+    EXPECT_EQ(TitleList()->currentText(), QStringLiteral("Caf\u00e9 - \u2192"));
     const std::string file = m_dir.File("song.pro");
     m_desktop.answers = {file, std::nullopt};
     EXPECT_EQ(Menu(QStringLiteral("Save Song &As...")), "off");
-    EXPECT_EQ(ReadFileBytes(file), "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd \xE2\x86\x92");
-    EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9.pro)"), std::string::npos) << m_desktop.prompts;
+    EXPECT_EQ(ReadFileBytes(file),
+              "{t:Caf\xC3\xA9}\r\n" + std::string(8100, 'a') + "\r\n\xC3\xA9nd \xE2\x86\x92{st:\xE2\x86\x92}");
+    EXPECT_NE(m_desktop.prompts.find("(pro, Caf\u00e9 - \u2192.pro)"), std::string::npos) << m_desktop.prompts;
     Menu(QStringLiteral("Save Song &As...")); // cancelled: nothing else happens
     EXPECT_EQ(std::pair(m_desktop.kinds, m_dialog->LoadedTexts().size()), std::pair("save save"s, 1ul));
 }
@@ -140,16 +142,17 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
     const std::string folder = m_dir.File("songs");
     std::filesystem::create_directory(folder);
     WriteFileBytes(folder + "/Same.pro", "mine");
-    // Characters the handheld cannot show, typed into a song that is then left: its file has them as typed.
-    Type(QStringLiteral("\u2192\u266F"));
+    WriteFileBytes(folder + "/\u2192A.pro", "mine");
+    // Typed into a song then left, characters the handheld cannot show name its file, numbered past "\u2192A".
+    Type(QStringLiteral("\u2192\u266F{t:\u2192a}"));
     TitleList()->setCurrentIndex(1);
     m_desktop.answers = {folder};
     EXPECT_EQ(Menu(QStringLiteral("Save All &Songs To...")), "off");
     EXPECT_EQ(FolderEntries(folder),
-              (std::vector<std::string>{"Amazing Grace.pro", "Same (2).pro", "Same.pro", "same (3).pro"}));
+              (std::vector<std::string>{"Same (2).pro", "Same.pro", "same (3).pro", "\u2192A.pro", "\u2192a (2).pro"}));
     EXPECT_EQ(ReadFileBytes(folder + "/Same.pro"), "mine");
     EXPECT_EQ(ReadFileBytes(folder + "/same (3).pro"), "{t:same}\r\nsecond\r\n");
-    EXPECT_TRUE(ReadFileBytes(folder + "/Amazing Grace.pro").value_or("").ends_with("\r\n\xE2\x86\x92\xE2\x99\xAF"));
+    EXPECT_TRUE(ReadFileBytes(folder + "/\u2192a (2).pro").value_or("").ends_with("\r\n\u2192\u266F{t:\u2192a}"));
     EXPECT_EQ(m_desktop.prompts.substr(m_desktop.prompts.find("message@0: ")),
               "message@0: 3 songs saved in " + folder + ".\n");
     EXPECT_EQ(m_dialog->LoadedTexts().size(), 3u);
