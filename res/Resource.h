@@ -47,7 +47,8 @@ inline constexpr std::string_view STATUS_SONGS = "%d Songs";
 // Below the status while a song is edited: "1234 / 7999"; %d is the characters a song record keeps.
 inline constexpr std::string_view TEXT_LENGTH_TIP = "Characters of this song, of the %d the handheld keeps";
 // Added to the count of a song longer than that: the first line the handheld loses.
-inline constexpr std::string_view TEXT_CUT_AT_LINE = ", cut at line %d";
+// A second line under the count when the song is longer than a record keeps.
+inline constexpr std::string_view TEXT_CUT_AT_LINE = "cut at line %d";
 // The status line's tooltip: the list is sorted, the database is not.
 inline constexpr std::string_view STATUS_TIP =
     "The list sorts the songs by title; the database keeps them in the order they were loaded";

@@ -60,11 +60,17 @@ void CImporterDlg::ShowTextLength()
         // Where the handheld's cut falls, so the user knows which lines to shorten.
         for (const Loss& loss : TextLosses(LoadedText{m_editorText, {}}, false)) {
             if (loss.kind == LossKind::TextCut) {
-                text += FormatNumber(res::TEXT_CUT_AT_LINE, static_cast<long long>(loss.line));
+                text += QLatin1Char('\n') + FormatNumber(res::TEXT_CUT_AT_LINE, static_cast<long long>(loss.line));
             }
         }
     }
     m_textLength->setText(text);
+    // The column is narrow: where the cut falls goes on a line of its own, and the note below moves down.
+    const int height = m_status->height() * static_cast<int>(text.count(QLatin1Char('\n')) + 1);
+    if (m_textLength->height() != height) {
+        m_textLength->resize(m_textLength->width(), height);
+        LayoutControls(width(), this->height());
+    }
 }
 
 QString CImporterDlg::LossList(const std::vector<TextLossReport>& reports) const

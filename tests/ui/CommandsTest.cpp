@@ -71,10 +71,19 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
     Drop({WriteFile("grace.pro", GRACE_FILE),
           WriteFile("long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a'))});
     const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
-    EXPECT_EQ(length->text(), QStringLiteral("9016 / 7999, cut at line 2")); // the long song: where the cut falls
+    // The long song: where the cut falls, on a line of its own in the narrow column, whole, the note below it.
+    const auto fits = [&] {
+        const QRect needed = length->fontMetrics().boundingRect(QRect(0, 0, 10000, 10000), 0, length->text());
+        const QWidget* note = m_dialog->findChild<QWidget*>(QStringLiteral("IDC_NOTE"));
+        return needed.width() <= length->width() && needed.height() <= length->height() &&
+               note->y() >= length->y() + length->height();
+    };
+    EXPECT_EQ(length->text(), QStringLiteral("9016 / 7999\ncut at line 2"));
+    EXPECT_TRUE(fits());
     TitleList()->setCurrentIndex(0);
     EXPECT_EQ(length->text(), QStringLiteral("63 / 7999")); // the last line end is not kept
-    Type(QStringLiteral("{t:\u03A9}"));                     // on a new last line: the title and a line end
+    EXPECT_TRUE(fits());
+    Type(QStringLiteral("{t:\u03A9}")); // on a new last line: the title and a line end
     EXPECT_EQ(length->text(), QStringLiteral("69 / 7999"));
 
     m_desktop.answers = {std::nullopt, std::nullopt, "", m_dir.File("songs.pdb")}; // No, No, then Yes
