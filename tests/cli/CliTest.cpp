@@ -445,7 +445,7 @@ TEST_F(CliTest, OnlyRegularFilesAreReadAndOpeningNeverWaits)
 #endif
 }
 
-TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
+TEST_F(CliTest, DashReadsStandardInputForBuildConvertAndInfo)
 {
     WriteFileBytes(Work("in.txt"), "{t:Piped}\nla [G]la\n");
     CliRun run = Run({"convert", "-"}, FIXED_TIME, Work("in.txt"));
@@ -460,6 +460,13 @@ TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
     EXPECT_EQ(std::tuple(run.status, run.out == ReadFile(DATA / "expected/songs.pdb"), run.err),
               std::tuple(0, true, "Wrote song import database TuneloreDB12345 (3 songs) to standard output\n"s));
     EXPECT_FALSE(fs::remove("-")); // where the program runs
+    // info reads a database there, and names "-" when it is none.
+    run = Run({"info", "-"}, FIXED_TIME, Data("expected/chords.pdb"));
+    EXPECT_EQ(std::pair(run.status, run.out.find(": Dsus4 x x 0 2 x x") != std::string::npos), std::pair(0, true));
+    run = Run({"info", "-"}, FIXED_TIME, Work("in.txt"));
+    EXPECT_EQ(std::pair(run.status, run.err.substr(0, 51)),
+              std::pair(1, "tunelore-cli: - is not a readable Palm database (fi"s))
+        << run.err;
     // More than a text file may hold is refused, pipe or not.
     WriteFileBytes(Work("big.txt"), std::string(16 * 1024 * 1024 + 1, 'a'));
     run = Run({"convert", "-"}, FIXED_TIME, Work("big.txt"));
