@@ -179,7 +179,7 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
                 failed.push_back("Can't write song \"" + EscapeControls(name) + "\"");
             }
         } else {
-            const std::filesystem::path textPath = folder / PathFromUtf8(stem + ".txt");
+            const std::filesystem::path textPath = folder / PathFromUtf8(ChordListFileName(db.m_name));
             const ChordTextResult result = ExportChordsToText(db, textPath);
             if (!result.written) {
                 failed.push_back(result.error);
