@@ -99,17 +99,9 @@ int ExtractChordDatabase(const CPalmDatabase& database,
         PrintError(messages::SameFileAsInput(PathFromUtf8(textPath), PathFromUtf8(databasePath)));
         return EXIT_STATUS_FAILED;
     }
-    // A song in the way is never replaced: the file named is refused, the one the folder holds keeps its name
-    // and the chords go under the next numbered one.
     bool refused = false;
-    const ExistingFilePolicy existing = [&](const std::filesystem::path& file) {
-        if (!MayTakeChordList(file)) {
-            refused = !intoFolder;
-            return intoFolder ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
-        }
-        return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
-    };
-    const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath), existing);
+    const ChordTextResult result =
+        ExportChordsToText(database, PathFromUtf8(textPath), ChordListPolicy(keepExisting, intoFolder, &refused));
     if (refused) {
         PrintError(textPath +
                    " is not a chord list, and writing the chords there would replace what it holds; nothing was "
@@ -150,6 +142,21 @@ int ExtractChordDatabase(const CPalmDatabase& database,
     return EXIT_STATUS_OK;
 }
 } // namespace
+
+ExistingFilePolicy ChordListPolicy(bool keepExisting, bool intoFolder, bool* refused)
+{
+    return [=](const std::filesystem::path& file) {
+        if (!MayTakeChordList(file)) {
+            // A song in the way is never replaced: the file named is refused, the one a folder holds keeps its
+            // name and the chords go under the next numbered one.
+            if (refused != nullptr) {
+                *refused = !intoFolder;
+            }
+            return intoFolder ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
+        }
+        return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
+    };
+}
 
 int RunExtract(const std::string& databasePath, const std::string& destination, bool keepExisting)
 {
