@@ -46,8 +46,8 @@ InputFile Unreadable(std::string_view name, std::string_view cause)
 
 // Why bytes that are no database are no text either, when apart from their NULs they read as text: a song that
 // got a bad byte is then told from an image or a program. Text is what the first 4 KiB hold besides the NULs:
-// no control bytes but tab, line ends and form feed, and more of these bytes than NULs (a UTF-16 text that was
-// not recognised as one has as many). Empty for anything else.
+// no control bytes but tab, line ends, vertical tab and form feed, and more of these bytes than NULs (a UTF-16
+// text that was not recognised as one has as many). Empty for anything else.
 std::string NulBytesCause(std::string_view bytes)
 {
     constexpr std::size_t LOOKED_AT = 4096;
