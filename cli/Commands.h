@@ -1,6 +1,7 @@
 #pragma once
 
 #include "cli/HotSync.h"
+#include "jobs/Extract.h"
 #include "jobs/Install.h"
 
 #include <functional>
@@ -60,6 +61,11 @@ std::optional<std::string> InstallBuiltDatabase(CPalmDatabase& database,
 // A song file in the folder that holds another text is replaced and named on standard error, or with
 // `keepExisting` kept, the song going under a numbered name.
 int RunExtract(const std::string& databasePath, const std::string& destination, bool keepExisting = false);
+// What a chord list does with a file at its path that holds another text: a chord list, or a file of blanks, is
+// replaced, or with `keepExisting` kept, the chords going under a numbered name. Anything else (a song) is never
+// replaced: in a folder it stays and the chords go under a numbered name; a file named by the user stops the
+// extraction, with `*refused` set.
+ExistingFilePolicy ChordListPolicy(bool keepExisting, bool intoFolder, bool* refused = nullptr);
 int RunConvert(const std::string& path, bool chordSheets);
 int RunInfo(const std::string& databasePath, bool json);
 

@@ -3,6 +3,8 @@
 #include "jobs/Charset.h"
 #include "jobs/Extract.h"
 #include "jobs/FileChecks.h"
+#include "jobs/FileNames.h"
+#include "jobs/InputFile.h"
 #include "jobs/Messages.h"
 #include "jobs/TuneloreDatabase.h"
 #include "pdb/FileIo.h"
@@ -65,17 +67,47 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
     return EXIT_STATUS_FAILED;
 }
 
+// True when a chord list may take the place of the file at `path`: it holds a chord list (its first line a chord
+// definition, so that a list of one chord counts), nothing but blanks, or could not be read (the write then
+// says why). A song, a songbook and anything that is no text would be lost under the chords.
+bool MayTakeChordList(const std::filesystem::path& path)
+{
+    const InputFile input = ReadInputFile(path);
+    if (input.kind == InputKind::Unreadable) {
+        return true;
+    }
+    if (input.kind != InputKind::Texts || input.texts.size() != 1) {
+        return false;
+    }
+    const std::string& text = input.texts.front().text;
+    return input.emptyFile || input.blankFile ||
+           IsChordDefinitionLine(std::string_view(text).substr(0, text.find('\r')));
+}
+
 int ExtractChordDatabase(const CPalmDatabase& database,
                          const std::string& databasePath,
-                         const std::string& textPath,
+                         const std::string& target,
                          bool keepExisting)
 {
+    // Into a folder, as the songs go: a list named after the database, as extract --hotsync writes it.
+    std::error_code error;
+    const bool intoFolder = std::filesystem::is_directory(PathFromUtf8(target), error);
+    const std::string textPath =
+        intoFolder ? Utf8FromPath(PathFromUtf8(target) / PathFromUtf8(ChordListFileName(database.m_name))) : target;
     // The database's own file as the text target would be lost.
     if (IsSameFile(PathFromUtf8(textPath), PathFromUtf8(databasePath))) {
         PrintError(messages::SameFileAsInput(PathFromUtf8(textPath), PathFromUtf8(databasePath)));
         return EXIT_STATUS_FAILED;
     }
-    const ChordTextResult result = ExportChordsToText(database, PathFromUtf8(textPath), ExistingFiles(keepExisting));
+    bool refused = false;
+    const ChordTextResult result =
+        ExportChordsToText(database, PathFromUtf8(textPath), ChordListPolicy(keepExisting, intoFolder, &refused));
+    if (refused) {
+        PrintError(textPath +
+                   " is not a chord list, and writing the chords there would replace what it holds; nothing was "
+                   "written (name a new file, or a folder for a list named after the database)");
+        return EXIT_STATUS_FAILED;
+    }
     if (!result.written) {
         PrintError(result.error);
         return EXIT_STATUS_FAILED;
@@ -110,6 +142,21 @@ int ExtractChordDatabase(const CPalmDatabase& database,
     return EXIT_STATUS_OK;
 }
 } // namespace
+
+ExistingFilePolicy ChordListPolicy(bool keepExisting, bool intoFolder, bool* refused)
+{
+    return [=](const std::filesystem::path& file) {
+        if (!MayTakeChordList(file)) {
+            // A song in the way is never replaced: the file named is refused, the one a folder holds keeps its
+            // name and the chords go under the next numbered one.
+            if (refused != nullptr) {
+                *refused = !intoFolder;
+            }
+            return intoFolder ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Cancel;
+        }
+        return keepExisting ? ExistingFileChoice::KeepBoth : ExistingFileChoice::Replace;
+    };
+}
 
 int RunExtract(const std::string& databasePath, const std::string& destination, bool keepExisting)
 {

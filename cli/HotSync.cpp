@@ -179,14 +179,18 @@ int RunHotSyncExtract(const HotSyncOptions& options, const std::string& destinat
                 failed.push_back("Can't write song \"" + EscapeControls(name) + "\"");
             }
         } else {
-            const std::filesystem::path textPath = folder / PathFromUtf8(stem + ".txt");
-            const ChordTextResult result = ExportChordsToText(db, textPath);
+            const std::filesystem::path textPath = folder / PathFromUtf8(ChordListFileName(db.m_name));
+            // As extract writes a chord database into a folder: an edited list replaced with a note, or kept.
+            const ChordTextResult result = ExportChordsToText(db, textPath, ChordListPolicy(keepExisting, true));
             if (!result.written) {
                 failed.push_back(result.error);
                 continue;
             }
+            if (result.replaced) {
+                PrintError("note: replaced " + result.path + ", which held a different text");
+            }
             chords += static_cast<std::size_t>(result.chords);
-            chordFiles.push_back(Utf8FromPath(textPath));
+            chordFiles.push_back(result.path);
         }
     }
     std::string line = "Read " + CountOf(read->size(), "database", "databases") + " from the handheld: wrote " +

@@ -114,7 +114,9 @@ void PrintText(const CPalmDatabase& db)
 
 int RunInfo(const std::string& databasePath, bool json)
 {
-    const DatabaseFile file = ReadDatabaseFile(PathFromUtf8(databasePath));
+    // "-" is standard input, as for build and convert.
+    const DatabaseFile file =
+        databasePath == "-" ? ReadStandardInputDatabase() : ReadDatabaseFile(PathFromUtf8(databasePath));
     if (!file.database) {
         PrintError(file.refusal);
         return EXIT_STATUS_FAILED;

@@ -256,7 +256,7 @@ int Run(int argc, char** argv)
     std::string infoPath;
     CLI::App* infoCommand = app.add_subcommand("info", "Show the header and records of a Palm database");
     infoCommand->add_flag("--json", json, "Print JSON");
-    infoCommand->add_option("DB", infoPath, "Palm database (.pdb)")->required();
+    infoCommand->add_option("DB", infoPath, "Palm database (.pdb), or - for standard input")->required();
 
     if (const std::string error = UnknownCommandError(app, argc, argv); !error.empty()) {
         PrintError(error);

@@ -1,5 +1,6 @@
 #include "jobs/FileNames.h"
 
+#include "jobs/Charset.h"
 #include "text/Ascii.h"
 
 #include <algorithm>
@@ -51,6 +52,11 @@ std::string SafeSongFileName(std::string_view displayName)
         name.insert(baseEnd, 1, '_');
     }
     return name;
+}
+
+std::string ChordListFileName(std::string_view databaseName)
+{
+    return Cp1252ToUtf8(SafeSongFileName(databaseName)) + ".txt";
 }
 
 std::string FoldCp1252Case(std::string_view text)

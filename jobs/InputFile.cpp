@@ -44,6 +44,30 @@ InputFile Unreadable(std::string_view name, std::string_view cause)
     return input;
 }
 
+// Why bytes that are no database are no text either, when apart from their NULs they read as text: a song that
+// got a bad byte is then told from an image or a program. Text is what the first 4 KiB hold besides the NULs:
+// no control bytes but tab, line ends, vertical tab and form feed, and more of these bytes than NULs (a UTF-16
+// text that was not recognised as one has as many). Empty for anything else.
+std::string NulBytesCause(std::string_view bytes)
+{
+    constexpr std::size_t LOOKED_AT = 4096;
+    const std::string_view start = bytes.substr(0, LOOKED_AT);
+    const std::size_t nulsAtStart = static_cast<std::size_t>(std::count(start.begin(), start.end(), '\0'));
+    const bool controls = std::any_of(start.begin(), start.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return (byte != 0 && byte < 0x20 && std::string_view("\t\n\v\f\r").find(c) == std::string_view::npos) ||
+               byte == 0x7F;
+    });
+    if (controls || nulsAtStart * 2 >= start.size()) {
+        return {};
+    }
+    const std::size_t first = bytes.find('\0');
+    const auto before = bytes.substr(0, first);
+    return messages::HoldsNulBytes(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\0')),
+                                   first,
+                                   static_cast<std::size_t>(std::count(before.begin(), before.end(), '\n')) + 1);
+}
+
 // What the whole bytes of a file are: a database when they hold NULs and parse as one, else a text.
 InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversion conversion)
 {
@@ -53,7 +77,8 @@ InputFile FromBytes(std::string_view name, std::string_view bytes, TextConversio
         }
         InputFile input;
         input.kind = InputKind::NotText;
-        input.error = messages::NotASongFile(name);
+        input.notTextCause = NulBytesCause(bytes);
+        input.error = messages::NotASongFile(name, input.notTextCause);
         return input;
     }
     InputFile input;

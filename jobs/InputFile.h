@@ -48,6 +48,8 @@ struct InputFile
     bool emptyFile = false;                // a text file of no bytes, loaded as one empty text
     bool blankFile = false; // a text file of some bytes that load as blanks and line ends only (spaces, a mark)
     std::string error; // Unreadable: "Can't read file <name>: <cause>"; NotText: "<name> is not a song or text file"
+                       // and, when it can be told, ": <notTextCause>"
+    std::string notTextCause; // NotText: why a file that otherwise reads as text is none (its NUL bytes), or empty
 };
 
 // Reads and sorts out one dropped or named file. Only a regular file is read: a folder, a FIFO or a device is

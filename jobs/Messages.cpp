@@ -50,9 +50,16 @@ std::string CantReadFile(std::string_view path, std::string_view cause)
     return "Can't read file " + std::string(path) + ": " + std::string(cause);
 }
 
-std::string NotASongFile(std::string_view name)
+std::string NotASongFile(std::string_view name, std::string_view cause)
 {
-    return std::string(name) + " is not a song or text file";
+    return std::string(name) + " is not a song or text file" + (cause.empty() ? "" : ": " + std::string(cause));
+}
+
+std::string HoldsNulBytes(std::size_t count, std::size_t firstOffset, std::size_t firstLine)
+{
+    const std::string where = "at byte " + std::to_string(firstOffset) + " (line " + std::to_string(firstLine) + ")";
+    return count == 1 ? "it holds a NUL byte " + where
+                      : "it holds " + std::to_string(count) + " NUL bytes, the first " + where;
 }
 
 std::string NoSongFilesInFolder(std::string_view folder)

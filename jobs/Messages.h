@@ -15,11 +15,15 @@ struct ReplacedCharacters;
 namespace messages {
 
 // A file that could not be read or written, or that is no input: "Can't write file <path>", with ": <cause>"
-// after it when the cause is known; "Can't read file <path>: <cause>"; "<name> is not a song or text file";
+// after it when the cause is known; "Can't read file <path>: <cause>"; "<name> is not a song or text file", with
+// ": <cause>" after it when one can be told;
 // a folder handed in that holds no song file; "Can't read folder <path>: <cause>".
 std::string CantWriteFile(std::string_view path, std::string_view cause = {});
 std::string CantReadFile(std::string_view path, std::string_view cause);
-std::string NotASongFile(std::string_view name);
+std::string NotASongFile(std::string_view name, std::string_view cause = {});
+// Why a file that otherwise reads as text is none: "it holds a NUL byte at byte 123 (line 4)", or "it holds 3 NUL
+// bytes, the first at byte 123 (line 4)"; the byte is an offset from 0, as a database's are, the line counts from 1.
+std::string HoldsNulBytes(std::size_t count, std::size_t firstOffset, std::size_t firstLine);
 std::string NoSongFilesInFolder(std::string_view folder);
 std::string CantReadFolder(std::string_view folder, std::string_view cause);
 std::string NotAPalmDatabase(std::string_view path, std::string_view cause);

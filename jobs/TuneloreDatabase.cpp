@@ -23,19 +23,31 @@ DatabaseKind KindOf(const CPalmDatabase& database)
     }
 }
 
-DatabaseFile ReadDatabaseFile(const std::filesystem::path& path)
+namespace {
+DatabaseFile FromRead(Result<CPalmDatabase> read, std::string_view name)
 {
     DatabaseFile file;
-    Result<CPalmDatabase> read = CPalmDatabase::Read(path);
     file.opened = read || read.error().kind == ErrorKind::Malformed;
     if (!read) {
-        file.refusal = file.opened ? messages::NotAPalmDatabase(Utf8FromPath(path), read.error().text)
-                                   : messages::CantReadFile(Utf8FromPath(path), read.error().text);
+        file.refusal = file.opened ? messages::NotAPalmDatabase(name, read.error().text)
+                                   : messages::CantReadFile(name, read.error().text);
         return file;
     }
     file.kind = KindOf(*read);
     file.database = std::move(*read);
     return file;
+}
+} // namespace
+
+DatabaseFile ReadDatabaseFile(const std::filesystem::path& path)
+{
+    return FromRead(CPalmDatabase::Read(path), Utf8FromPath(path));
+}
+
+DatabaseFile ReadStandardInputDatabase()
+{
+    CReadOnlyFile input = CReadOnlyFile::StandardInput();
+    return FromRead(CPalmDatabase::Read(input), "-");
 }
 
 bool HasPdbSuffix(std::string_view path)

@@ -49,6 +49,9 @@ struct DatabaseFile
 };
 // Opens and parses `path` once.
 DatabaseFile ReadDatabaseFile(const std::filesystem::path& path);
+// Reads and parses standard input as ReadDatabaseFile reads a file (no further than its records reach); the
+// refusal names it "-".
+DatabaseFile ReadStandardInputDatabase();
 
 // True when `path` ends in ".pdb" in any case: only such files are taken for the handheld's databases
 // when files are dropped or extracted.

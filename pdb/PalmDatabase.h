@@ -97,6 +97,8 @@ public:
     // or why there is none: Malformed (the parser's reason with its offset) for a file that was read but is no
     // Palm database, any other kind (the system's reason) for one that could not be opened or read.
     static Result<CPalmDatabase> Read(const std::filesystem::path& path);
+    // The same from a file already open, such as standard input.
+    static Result<CPalmDatabase> Read(CReadOnlyFile& file);
     // Appends to `image` the part of an open .pdb file that Parse needs: the header, the record list, and the
     // data up to READ_SCRATCH_SIZE bytes past the highest data offset; the rest of a larger file stays unread,
     // and parsing the image gives what parsing the whole file would.

@@ -203,8 +203,13 @@ Result<CPalmDatabase> CPalmDatabase::Read(const std::filesystem::path& path)
     if (!file) {
         return file.error();
     }
+    return Read(*file);
+}
+
+Result<CPalmDatabase> CPalmDatabase::Read(CReadOnlyFile& file)
+{
     std::string image;
-    if (const Status read = ReadImage(*file, image); !read) {
+    if (const Status read = ReadImage(file, image); !read) {
         return read.error();
     }
     PdbParseError error;

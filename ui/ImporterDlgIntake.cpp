@@ -100,7 +100,7 @@ void CImporterDlg::LoadInputFiles(const QStringList& paths)
             break;
         }
         case InputKind::NotText:
-            notSongs.append(FromUtf8(messages::NotASongFile(name.toStdString())));
+            notSongs.append(FromUtf8(messages::NotASongFile(name.toStdString(), input.notTextCause)));
             break;
         case InputKind::Unreadable:
             notSongs.append(FromUtf8(input.error));

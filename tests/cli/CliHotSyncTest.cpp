@@ -197,6 +197,14 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
               "Read 2 databases from the handheld: wrote 0 songs to " + Work("from-handheld") +
                   " (2 songs were already there, left as they were) and 4 chords to " + Work("from-handheld") +
                   "/Chords.txt\n");
+    // A list there that was edited is kept with --keep-existing: the chords go beside it, and the line names where.
+    const std::string list = Bytes(m_root / "from-handheld/Chords.txt");
+    WriteFileBytes(Work("from-handheld/Chords.txt"), "D x x 0 2 3 2\n");
+    handheld.ended = false;
+    const CliRun kept = Run({"extract", "--keep-existing", "HOTSYNC", Work("from-handheld")}, &handheld);
+    EXPECT_EQ(Bytes(m_root / "from-handheld/Chords.txt") + Bytes(m_root / "from-handheld/Chords (2).txt"),
+              "D x x 0 2 3 2\n" + list);
+    EXPECT_TRUE(kept.out.ends_with(" and 4 chords to " + Work("from-handheld") + "/Chords (2).txt\n")) << kept.out;
 
     // A second song database with another text under the same title: both songs are kept.
     CPdbRecord first = handheld.databases["Songs"].GetRecord(0);

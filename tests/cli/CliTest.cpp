@@ -210,19 +210,31 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
     EXPECT_EQ(ReadFile(Work("songs/" + CREME + ".pro")), ReadFile(DATA / "expected/creme.txt"));
     EXPECT_EQ(ReadFile(morning), morningText + "\r\n");
 
-    // A chord list written over another list, whose path's C1 control character is escaped as the others are.
-    const std::string chords = Work("chords \xC2\x85.txt");
-    WriteFileBytes(chords, "my own list");
+    // A chord list written over another list (of one chord), whose path's C1 control character is escaped as the
+    // others are.
+    const std::string chords = Work("chords \xC2\x85.txt"),
+                      list = "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\nDsus4 x x 0 2 x x\r\nAm7/G 3 0 2 0 1 0\r\n";
+    WriteFileBytes(chords, "D x x 0 2 3 2\n");
     run = Run({"extract", Data("expected/chords.pdb"), chords});
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(ReadFile(chords) + run.err,
-              "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\nDsus4 x x 0 2 x x\r\nAm7/G 3 0 2 0 1 0\r\n"
-              "tunelore-cli: note: replaced " +
-                  Work("chords \\x85.txt") + ", which held a different text\n");
+              list + "tunelore-cli: note: replaced " + Work("chords \\x85.txt") + ", which held a different text\n");
     EXPECT_NE(run.out.find("to " + Work("chords \\x85.txt")), std::string::npos) << run.out;
     run = Run({"extract", Data("expected/chords.pdb"), chords}); // again: the list already holds them
     EXPECT_NE(run.out.find(Work("chords \\x85.txt") + " already held the 4 chords, left as it was"), std::string::npos)
         << run.out;
+
+    // An empty file takes the list; a folder gets one named after the database, never in a song's place.
+    WriteFileBytes(Work("empty.txt"), "");
+    WriteFileBytes(Work("songs/TuneloreChordDB7.txt"), "{t:Mine}\n");
+    run = Run({"extract", Data("expected/chords.pdb"), Work("empty.txt")});
+    EXPECT_EQ(std::pair(run.status, ReadFile(Work("empty.txt"))), std::pair(0, list));
+    run = Run({"extract", Data("expected/chords.pdb"), Work("songs")});
+    EXPECT_EQ(ReadFile(Work("songs/TuneloreChordDB7.txt")) + ReadFile(Work("songs/TuneloreChordDB7 (2).txt")),
+              "{t:Mine}\n" + list);
+    EXPECT_EQ(run.out, "Wrote 4 chords to " + Work("songs/TuneloreChordDB7 (2).txt") + "\n");
+    fs::remove(PathFromUtf8(Work("songs/TuneloreChordDB7.txt")));
+    fs::remove(PathFromUtf8(Work("songs/TuneloreChordDB7 (2).txt")));
 
     // Again: files that hold their song are left without a word, and counted apart from the songs written; an
     // edited one is kept with --keep-existing, else replaced with a note.
@@ -363,6 +375,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
     WriteFileBytes(in + "song.pro", "{t:Song}\n");
     WriteFileBytes(in + "cut.pdb", ReadFile(DATA / "expected/songs.pdb").substr(0, 100));
     fs::copy_file(DATA / "expected/chords.pdb", in + "chords.pdb");
+    fs::copy_file(DATA / "expected/chords.pdb", in + "mine.pdb");
     const std::string song = in + "song.pro", out = Work("out.pdb"), unwritable = Work("no\x1B[2J/out.pdb");
     struct Case
     {
@@ -400,6 +413,9 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         // As `build -o songs/*.pro` gives it: the first song would be lost under the database.
         {"output over a song", {"build", "-o", song, Data("songs/cafe.pro")}, 1, song + " is not a Palm database"},
         {"chord text over its database", {"extract", in + "chords.pdb", again + "chords.pdb"}, 1, "is the same file"},
+        {"chord list over a song", {"extract", in + "chords.pdb", song}, 1, song + " is not a chord list, and"},
+        {"chord list beside a song", {"extract", "--keep-existing", in + "chords.pdb", song}, 1, "nothing was written"},
+        {"chord list over a database", {"extract", in + "chords.pdb", in + "mine.pdb"}, 1, "nothing was written"},
         {"malformed SOURCE_DATE_EPOCH", {"build", "-o", out, song}, 1, "SOURCE_DATE_EPOCH", "SOURCE_DATE_EPOCH=soon"},
         {"folder without songs", {"build", "-o", out, in + "none"}, 1, "none is a folder without song files"},
     };
@@ -415,7 +431,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
     }
     EXPECT_NE(Run({"--version"}).out.find(TUNELORE_VERSION), std::string::npos);
     EXPECT_EQ(ReadFile(song) + ReadFile(in + "chords.pdb"), "{t:Song}\n" + ReadFile(DATA / "expected/chords.pdb"));
-    EXPECT_EQ(FolderEntries(in), (std::vector<std::string>{"chords.pdb", "cut.pdb", "none", "song.pro"}));
+    EXPECT_EQ(FolderEntries(in), (std::vector<std::string>{"chords.pdb", "cut.pdb", "mine.pdb", "none", "song.pro"}));
 }
 
 TEST_F(CliTest, OnlyRegularFilesAreReadAndOpeningNeverWaits)
@@ -445,7 +461,7 @@ TEST_F(CliTest, OnlyRegularFilesAreReadAndOpeningNeverWaits)
 #endif
 }
 
-TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
+TEST_F(CliTest, DashReadsStandardInputForBuildConvertAndInfo)
 {
     WriteFileBytes(Work("in.txt"), "{t:Piped}\nla [G]la\n");
     CliRun run = Run({"convert", "-"}, FIXED_TIME, Work("in.txt"));
@@ -460,6 +476,13 @@ TEST_F(CliTest, DashReadsStandardInputForBuildAndConvert)
     EXPECT_EQ(std::tuple(run.status, run.out == ReadFile(DATA / "expected/songs.pdb"), run.err),
               std::tuple(0, true, "Wrote song import database TuneloreDB12345 (3 songs) to standard output\n"s));
     EXPECT_FALSE(fs::remove("-")); // where the program runs
+    // info reads a database there, and names "-" when it is none.
+    run = Run({"info", "-"}, FIXED_TIME, Data("expected/chords.pdb"));
+    EXPECT_EQ(std::pair(run.status, run.out.find(": Dsus4 x x 0 2 x x") != std::string::npos), std::pair(0, true));
+    run = Run({"info", "-"}, FIXED_TIME, Work("in.txt"));
+    EXPECT_EQ(std::pair(run.status, run.err.substr(0, 51)),
+              std::pair(1, "tunelore-cli: - is not a readable Palm database (fi"s))
+        << run.err;
     // More than a text file may hold is refused, pipe or not.
     WriteFileBytes(Work("big.txt"), std::string(16 * 1024 * 1024 + 1, 'a'));
     run = Run({"convert", "-"}, FIXED_TIME, Work("big.txt"));

@@ -253,8 +253,16 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
                   kind == InputKind::Unreadable || kind == InputKind::Folder)
             << input.error;
     }
-    EXPECT_EQ(ReadInputFile(dir.File("nul-bytes.txt")).error,
-              dir.File("nul-bytes.txt") + " is not a song or text file");
+    // A text with NUL bytes in it is told by them (offset from 0, line from 1); other bytes are only named.
+    WriteFileBytes(dir.File("nuls.txt"), "la\nl\0a\0\n"s);
+    WriteFileBytes(dir.File("half.txt"), "l\0a\0"s);
+    for (const auto& [name, cause] :
+         {std::pair<std::string, std::string>{"nul-bytes.txt", ": it holds a NUL byte at byte 2 (line 1)"},
+          {"nuls.txt", ": it holds 2 NUL bytes, the first at byte 4 (line 2)"},
+          {"image.png", ""},
+          {"half.txt", ""},
+          {"hand.bin", ""}})
+        EXPECT_EQ(ReadInputFile(dir.File(name)).error, dir.File(name) + " is not a song or text file" + cause);
 
     // A folder's song files in name order, letter case aside: no hidden file, other ending or folder.
     TempDir songs;
