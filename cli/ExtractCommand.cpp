@@ -89,9 +89,20 @@ int ExtractChordDatabase(const CPalmDatabase& database,
                          const std::string& target,
                          bool keepExisting)
 {
-    // Into a folder, as the songs go: a list named after the database, as extract --hotsync writes it.
+    // Into a folder, as the songs go: a list named after the database, as extract --hotsync writes it. A name
+    // ending in a separator is a folder too, made when missing, as a song database's folder is.
     std::error_code error;
+    const bool namesFolder =
+        !target.empty() &&
+        (target.back() == '/' || target.back() == static_cast<char>(std::filesystem::path::preferred_separator));
+    if (namesFolder) {
+        std::filesystem::create_directories(PathFromUtf8(target), error);
+    }
     const bool intoFolder = std::filesystem::is_directory(PathFromUtf8(target), error);
+    if (namesFolder && !intoFolder) {
+        PrintError("Can't create folder " + target + (error ? ": " + error.message() : std::string()));
+        return EXIT_STATUS_FAILED;
+    }
     const std::string textPath =
         intoFolder ? Utf8FromPath(PathFromUtf8(target) / PathFromUtf8(ChordListFileName(database.m_name))) : target;
     // The database's own file as the text target would be lost.
