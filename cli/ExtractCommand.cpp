@@ -36,6 +36,11 @@ int ExtractSongDatabase(const CPalmDatabase& database, const std::string& folder
     // Made here, also for a database without songs, and reported once rather than as every song failing.
     const std::filesystem::path folderPath = PathFromUtf8(folder);
     std::error_code error;
+    // A file named where the folder should be: say what the songs need rather than the system's "Not a directory".
+    if (std::filesystem::exists(folderPath, error) && !std::filesystem::is_directory(folderPath, error)) {
+        PrintError(folder + " is a file: the songs of a song database go into a folder, one .pro file each");
+        return EXIT_STATUS_FAILED;
+    }
     std::filesystem::create_directories(folderPath, error);
     if (error || !std::filesystem::is_directory(folderPath, error)) {
         PrintError("Can't create folder " + folder + (error ? ": " + error.message() : std::string()));

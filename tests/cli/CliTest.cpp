@@ -421,6 +421,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         {"chord list over a song", {"extract", in + "chords.pdb", song}, 1, song + " is not a chord list, and"},
         {"chord list beside a song", {"extract", "--keep-existing", in + "chords.pdb", song}, 1, "nothing was written"},
         {"chord list over a database", {"extract", in + "chords.pdb", in + "mine.pdb"}, 1, "nothing was written"},
+        {"songs into a file", {"extract", Data("expected/songs.pdb"), song}, 1, song + " is a file: the songs of a"},
         {"malformed SOURCE_DATE_EPOCH", {"build", "-o", out, song}, 1, "SOURCE_DATE_EPOCH", "SOURCE_DATE_EPOCH=soon"},
         {"folder without songs", {"build", "-o", out, in + "none"}, 1, "none is a folder without song files"},
     };
