@@ -235,8 +235,9 @@ TEST_F(CliTest, ExtractGivesBackWhatBuildTookIn)
     // (Standard output is a text stream on Windows: its line ends in CR LF there.)
     EXPECT_EQ(run.out.substr(0, run.out.find_first_of("\r\n")) + "\n",
               "Wrote 4 chords to " + Work("songs/TuneloreChordDB7 (2).txt") + "\n");
-    // A name ending in a separator is a folder, made when missing.
-    EXPECT_EQ(Run({"extract", Data("expected/chords.pdb"), Work("new/")}).status, 0);
+    // A name ending in a separator is a folder, made when missing. (A slash on every system: cmd.exe would take a
+    // backslash before the closing quote for a quote.)
+    EXPECT_EQ(Run({"extract", Data("expected/chords.pdb"), Work("new") + "/"}).status, 0);
     EXPECT_EQ(ReadFile(Work("new/TuneloreChordDB7.txt")), list);
     fs::remove(PathFromUtf8(Work("songs/TuneloreChordDB7.txt")));
     fs::remove(PathFromUtf8(Work("songs/TuneloreChordDB7 (2).txt")));
