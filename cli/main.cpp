@@ -4,6 +4,7 @@
 #include "cli/Commands.h"
 #include "cli/Console.h"
 #include "pdb/AtomicFile.h"
+#include "text/Ascii.h"
 
 #include <CLI/CLI.hpp>
 #include <algorithm>
@@ -42,12 +43,6 @@ std::size_t EditDistance(std::string_view a, std::string_view b)
 // edit for every three letters, and two at most, so that "-j" suggests no "-h"); empty when none fits.
 std::string Suggestion(std::string_view word, const std::vector<std::string>& candidates)
 {
-    const auto lower = [](std::string_view text) {
-        std::string lowered(text);
-        for (char& c : lowered)
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        return lowered;
-    };
     const std::string_view letters = word.substr(std::min(word.find_first_not_of('-'), word.size()));
     std::string starting;
     for (const std::string& candidate : candidates)
@@ -58,7 +53,7 @@ std::string Suggestion(std::string_view word, const std::vector<std::string>& ca
     std::string closest;
     std::size_t closestDistance = std::min<std::size_t>(2, letters.size() / 3) + 1;
     for (const std::string& candidate : candidates) {
-        const std::size_t distance = EditDistance(lower(word), lower(candidate));
+        const std::size_t distance = EditDistance(AsciiLowerCopy(word), AsciiLowerCopy(candidate));
         if (distance < closestDistance) {
             closestDistance = distance;
             closest = candidate;
