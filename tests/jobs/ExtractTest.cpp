@@ -54,8 +54,9 @@ TEST_F(ExtractTest, RecognitionAndFileNames)
         EXPECT_TRUE(file.kind == kind && file.database && file.refusal.empty()) << FourCCToString(type);
     }
     const DatabaseFile text = ReadDatabaseFile(TEST_DATA_DIR "/jobs/cafe-utf8.pro");
-    EXPECT_TRUE(text.opened && text.kind == DatabaseKind::NotPalmDatabase && !text.database) << text.refusal;
-    EXPECT_NE(text.refusal.find("not a readable Palm database"), std::string::npos) << text.refusal;
+    EXPECT_TRUE(text.opened && text.kind == DatabaseKind::NotPalmDatabase && !text.database &&
+                text.refusal.find("not a readable Palm database") != std::string::npos)
+        << text.refusal;
     EXPECT_FALSE(ReadDatabaseFile(m_dir.File("missing.pdb")).opened);
     EXPECT_TRUE(HasPdbSuffix("a.PDB") && HasPdbSuffix(".pdb") && !HasPdbSuffix("a.pdb.txt") && !HasPdbSuffix("pdb"));
 
@@ -63,11 +64,9 @@ TEST_F(ExtractTest, RecognitionAndFileNames)
     const char* const titles[][7] = {{"Caf\xE9 ...a\\/:*?\"<>|\t\x1F", "..", " . ", "", "CON", "nul.txt", "Com1"},
                                      {"lpt9 .b", "COM0", "CONSOLE", "Song.", "Song ", "a\x7F", "AUX. "}};
     std::string names;
-    for (const auto& row : titles) {
-        for (const char* title : row) {
+    for (const auto& row : titles)
+        for (const char* title : row)
             names += SafeSongFileName(title) + "|";
-        }
-    }
     EXPECT_EQ(names, "Caf\xE9 ...a___________|_|_|_|CON_|nul_.txt|Com1_|lpt9_ .b|COM0|CONSOLE|Song_|Song_|a_|AUX_._|");
     // Accented capitals fold to their small letters (not the multiplication sign, nor sharp s to "ss").
     EXPECT_EQ(FoldCp1252Case("\xC9\xDE\x8A\x8C\x8E\x9F\xD7\xDF Aa"), "\xE9\xFE\x9A\x9C\x9E\xFF\xD7\xDF aa");
@@ -98,38 +97,31 @@ TEST_F(ExtractTest, ChordListAlreadyThereIsLeftReplacedOrKept)
 {
     const CPalmDatabase chords = Database({"\x03\x02\x00\x00\x00\x03\x00\x00G7"s}, CHORD_DB_TYPE);
     const std::string lines = "G7 3 2 0 0 0 3\r\n";
-    struct Case
-    {
-        std::string before;        // the target's bytes; empty: no file
-        ExistingFileChoice choice; // the answer when asked
-        std::string path;          // where the chords end
-        bool asked, replaced, unchanged, cancelled;
-        std::string after; // the target's bytes afterwards
-    };
-    const Case cases[] = {
+    // The target's bytes (empty: no file), the answer when asked, where the chords end (empty: nowhere), whether
+    // the user was asked and the list replaced, unchanged or cancelled, the target's bytes afterwards.
+    const std::tuple<std::string, ExistingFileChoice, std::string, bool, bool, bool, bool, std::string> cases[] = {
         {"", ExistingFileChoice::Cancel, "c.txt", false, false, false, false, lines},
         {lines, ExistingFileChoice::Cancel, "c.txt", false, false, true, false, lines},
         {"my own list\n", ExistingFileChoice::Replace, "c.txt", true, true, false, false, lines},
         {"my own list\n", ExistingFileChoice::KeepBoth, "c (2).txt", true, false, false, false, "my own list\n"},
         {"my own list\n", ExistingFileChoice::Cancel, "", true, false, false, true, "my own list\n"},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.before + " " + std::to_string(static_cast<int>(c.choice)));
+    for (const auto& [before, choice, path, asked, replaced, unchanged, cancelled, after] : cases) {
+        SCOPED_TRACE(before + " " + std::to_string(static_cast<int>(choice)));
         FreshOut();
-        if (!c.before.empty()) {
-            WriteFileBytes(Out("c.txt"), c.before);
-        }
-        bool asked = false;
+        if (!before.empty())
+            WriteFileBytes(Out("c.txt"), before);
+        bool wasAsked = false;
         const ChordTextResult result = ExportChordsToText(chords, Out("c.txt"), [&](const std::filesystem::path& file) {
-            asked = file == Out("c.txt");
-            return c.choice;
+            wasAsked = file == Out("c.txt");
+            return choice;
         });
-        EXPECT_EQ(std::tuple(asked, result.replaced, result.unchanged, result.cancelled, result.written),
-                  std::tuple(c.asked, c.replaced, c.unchanged, c.cancelled, !c.cancelled));
-        EXPECT_EQ(PathFromUtf8(result.path), PathFromUtf8(c.path.empty() ? "" : Out(c.path)));
-        EXPECT_EQ(ReadFileBytes(Out("c.txt")), c.after);
-        if (!c.path.empty()) {
-            EXPECT_EQ(ReadFileBytes(Out(c.path)), lines);
+        EXPECT_EQ(std::tuple(wasAsked, result.replaced, result.unchanged, result.cancelled, result.written),
+                  std::tuple(asked, replaced, unchanged, cancelled, !cancelled));
+        EXPECT_EQ(PathFromUtf8(result.path), PathFromUtf8(path.empty() ? "" : Out(path)));
+        EXPECT_EQ(ReadFileBytes(Out("c.txt")), after);
+        if (!path.empty()) {
+            EXPECT_EQ(ReadFileBytes(Out(path)), lines);
         }
     }
     // Kept again: the numbered file that already holds the chords does.
@@ -153,9 +145,8 @@ TEST_F(ExtractTest, SongKeptBeforeUnderANumberedNameIsAlreadyThere)
         SCOPED_TRACE(file + (asked ? " asked" : ""));
         FreshOut();
         WriteFileBytes(Out("Song.pro"), "edited");
-        for (std::size_t i = 0; i < numbered.size(); ++i) {
+        for (std::size_t i = 0; i < numbered.size(); ++i)
             WriteFileBytes(Out("Song (" + std::to_string(i + 2) + ").pro"), numbered[i]);
-        }
         bool wasAsked = false;
         const ExtractResult result = ExtractSongs(songs, Out(), [&wasAsked](const std::filesystem::path&) {
             wasAsked = true;
@@ -222,9 +213,8 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
     Files records, expected;
     for (const auto& [record, name] : songs) {
         records.push_back(record);
-        if (!name.empty()) {
+        if (!name.empty())
             expected.push_back(Out(name + ".pro"));
-        }
     }
     const ExtractResult result = ExtractSongs(Database(records), Out());
     EXPECT_EQ(std::tuple(result.written, result.failed), std::tuple(9, Files{}));
@@ -237,9 +227,8 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
 TEST_F(ExtractTest, HostileNamesStayInsideTheFolderAndFailuresAreReported)
 {
     Files records;
-    for (const char* title : {"..", "a/b", "?", "/etc/x", "C:\\x", "../../escape", ".", "B"}) {
+    for (const char* title : {"..", "a/b", "?", "/etc/x", "C:\\x", "../../escape", ".", "B"})
         records.push_back("{title: "s + title + "}\nla\n\0"s);
-    }
     std::filesystem::create_directories(Out("B.pro/inside")); // cannot be written
     const ExtractResult result = ExtractSongs(Database(records), Out());
     EXPECT_EQ(std::tuple(result.written, result.failed), std::tuple(7, Files{"B"}));

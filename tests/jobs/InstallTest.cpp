@@ -77,9 +77,8 @@ TEST_F(InstallTest, KeptPrivatelyUnderFreshUtf8NamesAndWithoutJPilotHotSyncIsThe
     for (const std::string& file : {"\u00c9t\u00e9 \u20ac.pdb"s, "\u00c9t\u00e9 \u20ac (2).pdb"s}) {
         CPalmDatabase database("\xC9t\xE9 \x80", TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0); // Windows-1252
         const InstallResult result = KeepDatabase(database, m_platform);
-        EXPECT_EQ(std::tuple(result.ok(), result.destination, result.path),
-                  std::tuple(true, InstallDestination::None, Kept(file)));
-        EXPECT_EQ(Mode(result.path), 0600u);
+        EXPECT_EQ(std::tuple(result.ok(), result.destination, result.path, Mode(result.path)),
+                  std::tuple(true, InstallDestination::None, Kept(file), 0600u));
         EXPECT_EQ(ReadFileBytes(result.path).value_or("").substr(0, 9), "\xC9t\xE9 \x80\0\0\0\0"s);
     }
     EXPECT_EQ(Mode(Kept("")), 0700u);
@@ -109,8 +108,8 @@ TEST_F(InstallTest, JPilotListGetsEachPathOnceAndKeepsItsLines)
     // JPILOT_HOME takes the place of HOME; without J-Pilot's folder the database stays where it was kept.
     ScopedEnv jpilotHome("JPILOT_HOME", m_out.Str());
     const InstallResult missing = Install({InstallMethod::JPilot, {}, {}});
-    EXPECT_TRUE(missing.written && !missing.ok());
-    EXPECT_EQ(missing.error, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist");
+    EXPECT_EQ(std::tuple(missing.written, missing.ok(), missing.error),
+              std::tuple(true, false, "J-Pilot's folder " + m_out.File(".jpilot") + " does not exist"));
 }
 
 TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
@@ -121,9 +120,8 @@ TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
     std::vector<std::thread> writers;
     for (int writer = 0; writer < 6; ++writer) {
         writers.emplace_back([&, writer] {
-            for (int entry = writer * 20; entry < writer * 20 + 20; ++entry) {
+            for (int entry = writer * 20; entry < writer * 20 + 20; ++entry)
                 answers[std::size_t(entry)] = Said(AddToJPilotList(list, "/db/" + std::to_string(entry) + ".pdb"));
-            }
         });
     }
     std::for_each(writers.begin(), writers.end(), [](std::thread& writer) { writer.join(); });
@@ -150,46 +148,33 @@ TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
     platform.environment = {{"HOME", m_home.Str()}};
     fs::create_directory(m_home.File(".jpilot"));
     WriteFileBytes(m_home.File(".jpilot/jpilot.install"), "/card/TuneloreDB9 (2).pdb\n");
-    // The first number drawn, the name chosen (empty: drawn), the name the database ends with.
-    const std::tuple<std::uint32_t, std::string, std::string> cases[] = {
-        {7, "", "TuneloreDB7"},
-        {7, "", "TuneloreDB8"},
-        {9, "", "TuneloreDB10"},
-        {7, "Songs", "Songs"},
-        {7, "Songs", "Songs"},
-        {7, "TuneloreDB7", "TuneloreDB7"},
+    // The first number drawn, the name chosen (none: drawn), the name the database ends with, the file kept.
+    const std::tuple<std::uint32_t, std::optional<std::string>, std::string, std::string> cases[] = {
+        {7, std::nullopt, "TuneloreDB7", "TuneloreDB7.pdb"},
+        {7, std::nullopt, "TuneloreDB8", "TuneloreDB8.pdb"},
+        {9, std::nullopt, "TuneloreDB10", "TuneloreDB10.pdb"},
+        {7, "Songs", "Songs", "Songs.pdb"},
+        {7, "Songs", "Songs", "Songs (2).pdb"},
+        {7, "TuneloreDB7", "TuneloreDB7", "TuneloreDB7 (2).pdb"},
     };
-    for (const auto& [random, chosen, name] : cases) {
+    for (const auto& [random, chosen, name, file] : cases) {
         SCOPED_TRACE(name);
         platform.random = random;
-        ExportOptions options;
-        if (!chosen.empty()) {
-            options.name = chosen;
-        }
-        CPalmDatabase database = BuildSongDatabase({"A\n"}, platform, options);
+        CPalmDatabase database = BuildSongDatabase({"A\n"}, platform, ExportOptions{chosen});
         const InstallResult result =
-            InstallDatabase(database, {}, platform, chosen.empty() ? NameOrigin::Drawn : NameOrigin::Given);
-        EXPECT_EQ(std::tuple(result.ok(), database.GetName()), std::tuple(true, name)) << result.error;
+            InstallDatabase(database, {}, platform, chosen ? NameOrigin::Given : NameOrigin::Drawn);
+        EXPECT_EQ(std::tuple(result.ok(), database.GetName(), result.path), std::tuple(true, name, Kept(file)))
+            << result.error;
     }
-    EXPECT_EQ(FolderEntries(Kept("")),
-              (std::vector<std::string>{"Songs (2).pdb",
-                                        "Songs.pdb",
-                                        "TuneloreDB10.pdb",
-                                        "TuneloreDB7 (2).pdb",
-                                        "TuneloreDB7.pdb",
-                                        "TuneloreDB8.pdb"}));
+    EXPECT_EQ(FolderEntries(Kept("")).size(), std::size(cases)); // nothing kept but these
 }
 
 // install.conf as people write it: spaces and capitals are understood; what is not is said, with its line.
 TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
 {
     const std::string file = m_home.File(".config/tunelore-importer/install.conf");
-    const struct
-    {
-        std::string text;
-        InstallChoice choice;
-        std::vector<std::string> warnings;
-    } cases[] = {
+    // The file's text, the choice read from it, the warnings.
+    const std::tuple<std::string, InstallChoice, std::vector<std::string>> cases[] = {
         {"destination = folder\r\n  folder = /media/My Card \n", {InstallMethod::Folder, "/media/My Card", ""}, {}},
         {"# remembered\n\n \t\n  # destination = no such\ndestination=Folder\nDESTINATION=JPilot\n",
          {InstallMethod::JPilot, "", ""},
@@ -210,12 +195,11 @@ TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
           "line 2: not a setting (destination=..., folder=... or connection=...); ignored"}},
     };
     fs::create_directories(m_home.File(".config/tunelore-importer"));
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        WriteFileBytes(file, c.text);
+    for (const auto& [text, choice, warnings] : cases) {
+        SCOPED_TRACE(text);
+        WriteFileBytes(file, text);
         const InstallSettings settings = ReadInstallSettings(m_platform);
-        EXPECT_EQ(std::tuple(settings.choice, settings.warnings, settings.file),
-                  std::tuple(c.choice, c.warnings, file));
+        EXPECT_EQ(std::tuple(settings.choice, settings.warnings, settings.file), std::tuple(choice, warnings, file));
     }
     fs::remove(file);
     fs::create_directory(file);

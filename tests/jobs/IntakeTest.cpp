@@ -52,9 +52,8 @@ TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
     EXPECT_EQ(Utf8ToCp1252("a\xFF_\xE2\x82_\x80\x80_\xC3"), "a?_?_??_?"); // one "?" for each broken piece
     // Every byte comes back from UTF-8 as it was.
     std::string bytes;
-    for (int byte = 0; byte < 256; ++byte) {
+    for (int byte = 0; byte < 256; ++byte)
         bytes += static_cast<char>(byte);
-    }
     EXPECT_EQ(Utf8ToCp1252(Cp1252ToUtf8(bytes)), bytes);
 }
 
@@ -104,18 +103,15 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
         {"A\r\r\nB", "A\r\r\nB\r\n"},
         {"", ""},
     };
-    for (const auto& [file, loaded] : cases) {
+    for (const auto& [file, loaded] : cases)
         EXPECT_EQ(MakeLoadedText("song.pro", file).text, loaded) << ::testing::PrintToString(file);
-    }
     // .tab and .crd files, whatever the case, are converted to ChordPro.
     const std::string_view tab = "{title: Grace}\nG       C\nAmazing grace\n";
     const std::string pro = "{title: Grace}\r\n[G]Amazing [C]grace";
-    for (const char* name : {"x.tab", "x.TAB", "x.Crd", "/some/folder/song.crd"}) {
+    for (const char* name : {"x.tab", "x.TAB", "x.Crd", "/some/folder/song.crd"})
         EXPECT_TRUE(IsTabFileName(name) && MakeLoadedText(name, tab).text == pro) << name;
-    }
-    for (const char* name : {"x.pro", "x.tab.txt", "tab", ".ta", "x.crdx"}) {
+    for (const char* name : {"x.pro", "x.tab.txt", "tab", ".ta", "x.crdx"})
         EXPECT_FALSE(IsTabFileName(name) || MakeLoadedText(name, tab).text == pro) << name;
-    }
     // Decoded before the conversion: the accent is one character, so the chord still lands before "grace".
     EXPECT_EQ(MakeLoadedText("x.tab", "G       C\nAm\xC3\xA9zing grace\n").text, "[G]Am\xE9zing [C]grace");
     // With the chord-sheet rules any text file is examined, but a chord list stays a chord list.
@@ -160,17 +156,12 @@ TEST(Intake, SongbookFilesSplitIntoTheirSongs)
         {"{ns x=\xE9}\n{t:A}\n\xC3\xA9\n{ns}\n{t:B}\n", {{"{t:A}\r\n\xC3\xA9\r\n", 0, 1}, {"{t:B}\r\n", 0, 0}}},
         // The mark of a file joined in at a song's start is dropped, as at the file's start.
         {"{t:A}\n{ns}\n\xEF\xBB\xBF{t:B}\n\xCE\xA9\n", {{"{t:A}\r\n", 0, 0}, {"{t:B}\r\n?\r\n", 1, 0}}},
-        {"\xFF\xFE"
-         "A\0\n\0{\0n\0s\0}\0\n\0\xFF\xFE"
-         "B\0"s,
-         {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
+        {"\xFF\xFE\x41\0\n\0{\0n\0s\0}\0\n\0\xFF\xFE\x42\0"s, {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
         // Old Mac line ends (CR only, no LF anywhere): songs part at them as well; each keeps its lone CRs.
         {"{t:A}\r{ns}\r{t:B}\r", {{"{t:A}\r\r\n", 0, 0}, {"{t:B}\r\r\n", 0, 0}}},
         {"\xC3\xA9\r{ns}\r\xE9\r", {{"\xC3\xA9\r\r\n", 0, 0}, {"\xE9\r\r\n", 0, 3}}},
         {"\xA9\x03\r\0{\0n\0s\0}\0\r\0B\0"s, {{"?\r\r\n", 1, 0}, {"B\r\n", 0, 0}}},
-        {"\xFF\xFE"
-         "A\0\n\0{\0n\0s\0}\0\n\0B\0"s,
-         {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},
+        {"\xFF\xFE\x41\0\n\0{\0n\0s\0}\0\n\0B\0"s, {{"A\r\n", 0, 0}, {"B\r\n", 0, 0}}},   // UTF-16 with its mark
         {"\xFF\xFE\xA9\x03\n\0{\0n\0s\0}\0\n\0B\0"s, {{"?\r\n", 1, 0}, {"B\r\n", 0, 0}}}, // UTF-16, Omega
         {"\0\0\xFE\xFF\0\0\0A\0\0\0\n\0\0\0{\0\0\0n\0\0\0s\0\0\0}\0\0\0\n\0\x01\xF6\x00\0\0\0\xE9"s,
          {{"A\r\n", 0, 0}, {"?\xE9\r\n", 1, 0}}},             // UTF-32 big endian, an emoji in the second song
@@ -190,9 +181,8 @@ TEST(Intake, ChordModeFromTheFirstTwoLinesOfTheFirstText)
 {
     const std::string c = "C x 3 2 0 1 0\r\n", g = "G 3 2 0 0 0 3\r\n", song = "{title: A}\r\nla la\r\n";
     EXPECT_TRUE(IsChordModeText(c + g + song) && IsChordModeText("C x 3 2 0 1 0\nD x x 0 2 3 2"));
-    for (const std::string& text : {c, c + song, "{title: C}\r\n" + c + g, c + "\r\n" + g, ""s}) {
+    for (const std::string& text : {c, c + song, "{title: C}\r\n" + c + g, c + "\r\n" + g, ""s})
         EXPECT_FALSE(IsChordModeText(text)) << ::testing::PrintToString(text);
-    }
 }
 
 TEST(InputFiles, EachFileIsTakenForWhatItHolds)
@@ -235,9 +225,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
         {"noel-bom.pro", "", InputKind::Texts, {"{title: No\xEBl}\r\n[G]No\xEBl, \x93joyeux\x94\r\n"}},
     };
     for (const auto& [name, bytes, kind, texts] : cases) {
-        if (!bytes.empty() || name == "empty.pro") {
+        if (!bytes.empty() || name == "empty.pro")
             WriteFileBytes(dir.File(name), bytes);
-        }
         const InputFile input = ReadInputFile(dir.File(name));
         std::vector<std::string> loaded;
         for (const LoadedText& text : input.texts) {
@@ -269,12 +258,8 @@ TEST(InputFiles, EachFileIsTakenForWhatItHolds)
     for (const char* name : {"B.pro", "a.Cho", "c.TXT", ".h.pro", ".pro", "n.pdf", "tab", "d.chopro.bak"})
         WriteFileBytes(songs.File(name), "la");
     std::filesystem::create_directory(songs.File("sub.pro"));
-    const auto listed = SongFilesInFolder(songs.Path());
-    ASSERT_TRUE(listed);
-    std::vector<std::string> found;
-    for (const std::filesystem::path& file : *listed)
-        found.push_back(file.filename().string());
-    EXPECT_EQ(found, (std::vector<std::string>{"a.Cho", "B.pro", "c.TXT"}));
+    const std::filesystem::path& folder = songs.Path();
+    EXPECT_EQ(*SongFilesInFolder(folder), (std::vector{folder / "a.Cho", folder / "B.pro", folder / "c.TXT"}));
     EXPECT_FALSE(SongFilesInFolder(songs.File("B.pro")));
 
     // A folder without song files, and one that cannot be listed, each say so in their own words.

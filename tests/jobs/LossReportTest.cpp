@@ -18,19 +18,13 @@ using namespace std::string_literals;
 // 79 lines of 99 characters: 7900 characters of a song record with their line ends.
 const std::string BLOCK = [] {
     std::string block;
-    for (int i = 0; i < 79; ++i) {
+    for (int i = 0; i < 79; ++i)
         block += std::string(99, 'a') + '\n';
-    }
     return block;
 }();
 
-struct LossCase
-{
-    const char* name;
-    std::string fileBytes; // loaded as "x.pro"
-    bool chordList;
-    std::vector<Loss> losses;
-};
+// The case's name, the bytes of a file loaded as "x.pro", whether it is read as a chord list, the losses.
+using LossCase = std::tuple<const char*, std::string, bool, std::vector<Loss>>;
 
 const std::string SEVEN_VALUES = "D 0 0 0 0 2 3 2";
 const std::string LONG_NAME = "Cmaj7sus4add9/G#bass x 3 2 0 1 0";
@@ -90,9 +84,8 @@ const LossCase LOSS_CASES[] = {
 
 TEST(LossReport, ReportsWhatTheExportLoses)
 {
-    for (const LossCase& c : LOSS_CASES) {
-        EXPECT_EQ(TextLosses(MakeLoadedText("x.pro", c.fileBytes), c.chordList), c.losses) << c.name;
-    }
+    for (const auto& [name, fileBytes, chordList, losses] : LOSS_CASES)
+        EXPECT_EQ(TextLosses(MakeLoadedText("x.pro", fileBytes), chordList), losses) << name;
 }
 
 TEST(LossReport, SignsBecomeLettersAndOtherCharactersAreCounted)

@@ -12,12 +12,11 @@ const char* const FAIR = "{t:Scarborough Fair}\r\n{st:Traditional}\r\n[Am]Are yo
 const char* const VALLEY = "down in the valley\r\n";
 const char* const CHORDS = "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3\r\n";
 
-CSongList ListOf(std::initializer_list<const char*> texts, TitleOrder order = {})
+CSongList ListOf(const std::vector<const char*>& texts, TitleOrder order = {})
 {
     CSongList list(std::move(order));
-    for (const char* text : texts) {
+    for (const char* text : texts)
         list.Append({text, {}});
-    }
     list.Refresh();
     return list;
 }
@@ -32,23 +31,12 @@ std::string Labels(const CSongList& list)
     }
     return labels;
 }
-
-ReplacedCharacters Omega(std::size_t count)
-{
-    ReplacedCharacters replaced;
-    replaced.counts[U'\u03A9'] = count;
-    return replaced;
-}
 } // namespace
 
 TEST(SongListTest, ModeOrderAndTheShownTextFollowTheTexts)
 {
-    const struct
-    {
-        std::initializer_list<const char*> texts;
-        const char* labels;
-        bool chordMode;
-    } cases[] = {
+    // The texts, their labels in list order (the shown one in brackets), chord mode.
+    const std::tuple<std::vector<const char*>, std::string, bool> cases[] = {
         {{}, "", false},
         // Sorted with letters folded to one case; the last loaded text is shown wherever it sorted to.
         {{GRACE, FAIR, VALLEY}, "Amazing Grace|[down in the valley]|Scarborough Fair - Traditional", false},
@@ -60,9 +48,9 @@ TEST(SongListTest, ModeOrderAndTheShownTextFollowTheTexts)
         // The handheld's characters keep its order, Œ (8C) before É (C9), though their code points have it reversed.
         {{"{t:\xC9lan}\r\n", "{t:\x8Cuvre}\r\n", "{t:zed}\r\n"}, "[zed]|\u0152uvre|\u00C9lan", false},
     };
-    for (const auto& c : cases) {
-        const CSongList list = ListOf(c.texts);
-        EXPECT_EQ(std::pair(Labels(list), list.ChordMode()), std::pair(std::string(c.labels), c.chordMode));
+    for (const auto& [texts, labels, chordMode] : cases) {
+        const CSongList list = ListOf(texts);
+        EXPECT_EQ(std::pair(Labels(list), list.ChordMode()), std::pair(labels, chordMode));
     }
     // Equal names keep their loading order, each leading to its own text.
     const CSongList same = ListOf({"{t:Same}\r\n1\r\n", "{t:Same}\r\n2\r\n"});
@@ -94,7 +82,7 @@ TEST(SongListTest, EditsRenameInPlaceAndCommitToTheShownText)
 TEST(SongListTest, TypedCharactersGoToTheSongFileAndCountWhileTheirQuestionMarksStay)
 {
     CSongList list;
-    list.Append({"{t:?mega}\r\n", Omega(1)});
+    list.Append({"{t:?mega}\r\n", ReplacedCharacters{{{U'\u03A9', 1}}}});
     list.Refresh();
     // Typing another, and a sharp sign: the handheld gets "?" and "#", the song file what was typed. The editor
     // shows it again as typed, so storing it again counts it once: the loaded one and the typed one.
@@ -104,10 +92,10 @@ TEST(SongListTest, TypedCharactersGoToTheSongFileAndCountWhileTheirQuestionMarks
         list.Commit(typed);
     }
     EXPECT_EQ(std::tuple(list.Texts()[0].text, list.Texts()[0].replaced, SongFileText(list.Texts()[0])),
-              std::tuple("{t:?mega}\r\n?#\r\n"s, Omega(2), typed));
+              std::tuple("{t:?mega}\r\n?#\r\n"s, ReplacedCharacters{{{U'\u03A9', 2}}}, typed));
     // Without a "?" left, the loaded one no longer counts; a typed one still does.
     list.Commit("{t:Omega}\r\n\u03A9\r\n");
-    EXPECT_EQ(list.Texts()[0].replaced, Omega(1));
+    EXPECT_EQ(list.Texts()[0].replaced, (ReplacedCharacters{{{U'\u03A9', 1}}}));
     // Edited back to what the handheld can show: nothing typed is kept.
     list.Commit("{t:Omega}\r\n");
     EXPECT_EQ(list.Texts()[0], (LoadedText{"{t:Omega}\r\n", {}}));
@@ -154,9 +142,8 @@ TEST(SongListTest, RemovedSongsComeBackInPlaceUntilTheListIsCleared)
     EXPECT_EQ(Labels(list), "Amazing Grace|[down in the valley]|Scarborough Fair - Traditional");
     EXPECT_FALSE(list.UndoRemove());
 
-    list.RemoveShown();
-    list.RemoveShown();
-    list.RemoveShown();
+    for (int i = 0; i < 3; ++i)
+        list.RemoveShown();
     EXPECT_TRUE(list.Empty() && list.Shown() == nullptr && !list.RemoveShown());
     list.Append({VALLEY, {}});
     list.Clear();
@@ -171,9 +158,8 @@ TEST(SongListTest, LossesNameEmptySongsAmongTheOthersInOrder)
     list.Commit("{t:Long}\r\n" + std::string(8100, 'a'));
     std::vector<std::pair<std::size_t, LossKind>> found;
     for (const TextLossReport& report : list.Losses()) {
-        for (const Loss& loss : report.losses) {
+        for (const Loss& loss : report.losses)
             found.emplace_back(report.text, loss.kind);
-        }
     }
     const std::vector<std::pair<std::size_t, LossKind>> expected = {
         {0, LossKind::EmptySong}, {2, LossKind::TextCut}, {3, LossKind::EmptySong}, {4, LossKind::EmptySong}};

@@ -28,20 +28,15 @@ TEST(RecordFormat, SongRecordsOfLoadedTexts)
         {a + "\r\n", a + "\n\0"s},
         {b + "\r\n", b + "\0"s},
     };
-    for (const auto& [loaded, record] : cases) {
+    for (const auto& [loaded, record] : cases)
         EXPECT_EQ(MakeSongRecord(loaded), Bytes(record)) << ::testing::PrintToString(loaded);
-    }
 }
 
 TEST(RecordFormat, MarkersAndSongText)
 {
     // Only the four bytes FF EE DD 00 and two more make a marker; a song's text ends at its first NUL.
-    const struct
-    {
-        std::string record;
-        bool marker;
-        std::string text;
-    } cases[] = {
+    // The record, whether it is a marker, the song's text.
+    const std::tuple<std::string, bool, std::string> cases[] = {
         {"\xFF\xEE\xDD\0\x01\x02\0"s, true, "\xFF\xEE\xDD"},
         {"\xFF\xEE\xDD\0\x01"s, false, "\xFF\xEE\xDD"},
         {"\xFF\xEE\xDD\x01\x01\x02", false, "\xFF\xEE\xDD\x01\x01\x02"}, // no NUL: the whole record

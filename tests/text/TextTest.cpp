@@ -66,10 +66,9 @@ TEST(SongTitle, ReadsTitleSubtitleAndDisplayName)
         {"{title:Ab\0cd}{t:Z}{st:Y}"s, "Ab", ""}, // the text ends at its first NUL
     };
     for (const auto& [text, title, subtitle] : cases) {
-        SCOPED_TRACE(testing::PrintToString(text));
-        EXPECT_EQ(GetSongTitle(text), title);
-        EXPECT_EQ(GetSongSubtitle(text), subtitle);
-        EXPECT_EQ(GetSongDisplayName(text), subtitle.empty() ? title : title + " - " + subtitle);
+        EXPECT_EQ(std::tuple(GetSongTitle(text), GetSongSubtitle(text), GetSongDisplayName(text)),
+                  std::tuple(title, subtitle, subtitle.empty() ? title : title + " - " + subtitle))
+            << testing::PrintToString(text);
     }
     // Title and subtitle are cut to 39 and 29 characters, or to the capacity less one.
     const std::string text = "{t:" + std::string(50, 'T') + "}\r\n{st:" + std::string(40, 'S') + "}\r\n";
