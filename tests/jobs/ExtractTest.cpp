@@ -134,8 +134,7 @@ TEST_F(ExtractTest, SongKeptBeforeUnderANumberedNameIsAlreadyThere)
 {
     const CPalmDatabase songs = Database({"Song\nA\n\0"s});
     const std::string song = "Song\r\nA\r\n";
-    // The bytes of "Song (2).pro", "Song (3).pro", ... beside an edited "Song.pro"; where the song ends; whether
-    // the user is asked (else the song counts as unchanged).
+    // Bytes of "Song (2).pro", "Song (3).pro"... by an edited "Song.pro"; where the song ends; asked (else unchanged).
     const std::tuple<Files, std::string, bool> cases[] = {
         {{song}, "Song (2).pro", false},
         {{"other", song}, "Song (3).pro", false},
@@ -160,8 +159,7 @@ TEST_F(ExtractTest, SongKeptBeforeUnderANumberedNameIsAlreadyThere)
     }
 }
 
-// What is already in the folder: names differing only in case are one name, a kept file keeps its name from
-// the songs after it and a link is replaced (never followed) or kept.
+// Names equal but for case are one; a kept name stays taken for later songs; a link is kept or replaced, not followed.
 TEST_F(ExtractTest, EntriesAlreadyInTheFolder)
 {
     const CPalmDatabase songs = Database({"Song\nA\n\0"s, "song\nB\n\0"s});

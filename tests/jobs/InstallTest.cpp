@@ -140,8 +140,7 @@ TEST_F(InstallTest, ConcurrentInstallsAreAllListedOnce)
               "can't write J-Pilot's install list " + list + ": the file is read-only");
 }
 
-// The handheld keeps one database per name: a drawn name that the lasting folder or J-Pilot's list already
-// holds is drawn again; a name the user chose stays.
+// One database per name on the handheld: a drawn name already kept or in J-Pilot's list is redrawn; a chosen one stays.
 TEST_F(InstallTest, DrawnNamesAreNotGivenTwice)
 {
     FakePlatform platform;
@@ -209,8 +208,7 @@ TEST_F(InstallTest, SettingsReadAsWrittenAndWhatIsNotUnderstoodIsSaid)
 }
 
 #if !defined(_WIN32)
-// The program's own folders are private whatever the umask, those made above them too, and an existing one
-// that others could enter is closed.
+// The program's own folders are private whatever the umask, those made above them too; an existing open one is closed.
 TEST_F(InstallTest, OwnFoldersArePrivate)
 {
     const mode_t umask = ::umask(0);

@@ -41,8 +41,7 @@ TEST(Charset, OnlyValidUtf8IsTranscodedAndBothDirectionsAgree)
             EXPECT_EQ(DecodeFileText(bytes).text, bytes);
         }
     }
-    // Euro, S caron, right quote, en and em dash, Y diaeresis, no-break space, y diaeresis; the undefined bytes
-    // are C1 controls.
+    // Euro, S caron, right quote, en and em dash, Y diaeresis, no-break space, y diaeresis; undefined: C1 controls.
     const std::string_view cp1252 = "Caf\xE9\0\x80\x8A\x92\x96\x97\x9F\xA0\xFF\x81\x8D\x8F\x90\x9D"sv;
     const std::string_view utf8 = "Caf\xC3\xA9\0\xE2\x82\xAC\xC5\xA0\xE2\x80\x99\xE2\x80\x93\xE2\x80\x94"
                                   "\xC5\xB8\xC2\xA0\xC3\xBF"

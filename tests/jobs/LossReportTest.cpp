@@ -57,8 +57,7 @@ const LossCase LOSS_CASES[] = {
       {LossKind::FretValueTooHigh, 2, 2, "High 15 14 x 0 1 2", "15"}}},
     {"NulInChordName", "C x 3 2 0 1 0\nG\0m 3 2 0 0 0 3\n"s, true, {{LossKind::NulInChordList, 1, 2, "G\0m 3 2 0 0 0 3"s, ""}}},
     // A NUL past the first 4 KiB ends the song there; one after the cut is the cut's loss alone.
-    {"NulEndsSong", std::string(4100, 'a') + "\nb\0cd\nef\n"s, false,
-     {{LossKind::NulEndsSong, 6, 2, "b\0cd"s, ""}}},
+    {"NulEndsSong", std::string(4100, 'a') + "\nb\0cd\nef\n"s, false, {{LossKind::NulEndsSong, 6, 2, "b\0cd"s, ""}}},
     {"NulAfterTheCut", BLOCK + std::string(150, 'a') + "\0\n"s, false,
      {{LossKind::TextCut, 52, 80, std::string(60, 'a') + "...", ""}}},
     {"BrokenUtf8", "Cr\xC3\xA8me\n\nBr\xFBl\xE9\x65\n", false, {{LossKind::ReadAsWindows1252, 1, 3, "", ""}}},

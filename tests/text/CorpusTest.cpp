@@ -1,5 +1,4 @@
-// Both conversions over the real files of the shared corpus: no word or chord lost or made up, staff lines kept
-// as they were.
+// Both conversions over real song files: no word or chord lost or made up, staff lines kept as they were.
 #include "text/Scan.h"
 #include "text/SheetConvert.h"
 #include "text/TabConvert.h"
@@ -69,10 +68,9 @@ std::string ReadFile(const std::filesystem::path& path)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
-// Both conversions over one file: no word lost or made up, ChordPro left alone, and every chord the tab
-// conversion merges is a mark of the sheet conversion too, or a word of a staff block whose lines are input
-// lines as they were (without markup). Adds the marks the tab conversion merged to `tabMarks`; true when the
-// sheet conversion changed the text.
+// Both conversions over one file: no word lost or made up, ChordPro left alone, and every chord the tab conversion
+// merges is a mark of the sheet conversion too, or a word of a staff block of input lines as they were (without
+// markup). Adds the marks the tab conversion merged to `tabMarks`; true when the sheet conversion changed the text.
 bool CheckConversions(const std::string& input, bool chordPro, int& tabMarks)
 {
     static const std::regex staffLike(R"([|:]-{3}|-{3}[|:])"), tuning("[A-G]{4,}"),
@@ -132,9 +130,8 @@ TEST(Corpus, ConversionsKeepEveryWordChordAndStaffLine)
     EXPECT_GE(sheets, 30);
 }
 
-// The chord sheets kept with the tests (tests/data/sheets, sources in its SOURCES.md): each is converted, with
-// every word and chord kept; where a hand-written ChordPro file lies beside a sheet (NAME.expected.pro), the
-// conversion is exactly that.
+// The chord sheets kept with the tests (tests/data/sheets, sources in its SOURCES.md) convert with every word and
+// chord kept, and exactly to the hand-written ChordPro file beside a sheet (NAME.expected.pro) where there is one.
 TEST(Corpus, SheetsConvertAsWrittenByHand)
 {
     const std::filesystem::path sheetsDir = std::filesystem::path(TEST_DATA_DIR) / "sheets";
@@ -147,8 +144,7 @@ TEST(Corpus, SheetsConvertAsWrittenByHand)
         const std::string input = ReadFile(entry.path());
         ++sheets;
         converted += CheckConversions(input, false, tabMarks);
-        std::filesystem::path golden = entry.path();
-        golden.replace_extension(".expected.pro");
+        const auto golden = std::filesystem::path(entry.path()).replace_extension(".expected.pro");
         if (std::filesystem::exists(golden)) {
             ++goldens;
             EXPECT_EQ(ConvertSheetToChordPro(Loaded(input)), Loaded(ReadFile(golden)));

@@ -34,8 +34,7 @@ TEST(RecordFormat, SongRecordsOfLoadedTexts)
 
 TEST(RecordFormat, MarkersAndSongText)
 {
-    // Only the four bytes FF EE DD 00 and two more make a marker; a song's text ends at its first NUL.
-    // The record, whether it is a marker, the song's text.
+    // The record, whether it is a marker (only FF EE DD 00 and two more bytes), the song's text (to its first NUL).
     const std::tuple<std::string, bool, std::string> cases[] = {
         {"\xFF\xEE\xDD\0\x01\x02\0"s, true, "\xFF\xEE\xDD"},
         {"\xFF\xEE\xDD\0\x01"s, false, "\xFF\xEE\xDD"},

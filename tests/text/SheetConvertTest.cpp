@@ -14,8 +14,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"\tAm\nA tab   before\n", "A tab   [Am]before\n"},
         {"  Dm\t Cm\nA tab, then\n", "A [Dm]tab, th[Cm]en\n"},
         {"C    G7       F\nHallelujah\n", "[C]Halle[G7]lujah [F]\n"},
-        // A chord line with a tab, typed for tab stops every 4 columns: the stops that put more chords over
-        // the start of a word.
+        // A chord line typed for tab stops every 4 columns: the stops that put more chords over word starts.
         {"C\t\t         G\nRound yon Virgin Mother and child.\n", "[C]Round yon Virgin [G]Mother and child.\n"},
         // Chord lines with extras, and with no lyric under them.
         {"N.C.  G  |  C  x2\nla\n", "[N.C.] [G] | [C] x2\nla\n"},
@@ -30,8 +29,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // Diminished and half-diminished written with the degree sign and the slashed o (Windows-1252 B0, F8, D8).
         {"B\260   C\3707  D\330  E\2607/G\nla la la la la la la\n",
          "[B\260]la la[C\3707] la l[D\330]a la[E\2607/G] la la\n"},
-        // Markup of exported text: [ch] marks a chord where it would stand without the tags (any case); a line
-        // of tags alone goes.
+        // Exported markup: [ch] marks a chord where it would stand without the tags (any case); lines of tags go.
         {"[tab]\n[CH]Am[/CH]   [ch]Zz9[/ch]\nla la la la\n[/tab]\n", "[Am]la la la la Zz9\n"},
         // Header fields become directives, never the title; one that does not fit a directive is a comment.
         {"Tuning: G C E A | Key: C | Capo: No capo\nTempo: 96\nArtist: Jo\nAlbum: Best\nCapo: 2\nMy Song\n",
