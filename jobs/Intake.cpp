@@ -15,6 +15,33 @@
 
 namespace {
 
+// A file name written as a web address's last part ("amazing-grace", "aura_lee"), which tab and songbook
+// sites give their downloads, as the words of a title: "Amazing Grace", "Aura Lee". A name with a space or a
+// capital letter is the user's own spelling and stays as it is.
+std::string WordsOfSlug(std::string name)
+{
+    const bool slug = name.find_first_of("-_") != std::string::npos && name.find(' ') == std::string::npos &&
+                      std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+    if (!slug) {
+        return name;
+    }
+    std::string words;
+    for (const char c : name) {
+        if (c == '-' || c == '_') {
+            if (!words.empty() && words.back() != ' ') {
+                words += ' ';
+            }
+        } else {
+            const bool wordStart = words.empty() || words.back() == ' ';
+            words += wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+    }
+    while (!words.empty() && words.back() == ' ') {
+        words.pop_back();
+    }
+    return words;
+}
+
 // The title a file's name gives a song: the name (UTF-8) without its folder and extension, in
 // Windows-1252, without control characters and braces, which would end or break a directive. Empty for
 // standard input ("-").
@@ -41,7 +68,8 @@ std::string TitleFromFileName(std::string_view fileName)
         }
     }
     const std::size_t first = title.find_first_not_of(' ');
-    return first == std::string::npos ? std::string() : title.substr(first, title.find_last_not_of(' ') - first + 1);
+    title = first == std::string::npos ? std::string() : title.substr(first, title.find_last_not_of(' ') - first + 1);
+    return WordsOfSlug(std::move(title));
 }
 
 std::string ConvertedText(std::string_view fileName, std::string text, TextConversion conversion)

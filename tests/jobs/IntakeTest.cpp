@@ -134,6 +134,10 @@ TEST(Intake, EveryLineEndsWithCrLfAndTabFilesAreConverted)
     }
     // Without a name (standard input) there is none to give; the name's braces and controls are left out.
     EXPECT_EQ(MakeLoadedText("-", "| C |\n", TextConversion::ChordSheets).text, "| [C] |\r\n");
+    // A name of words joined as web addresses join them is read as the words; a name spelt otherwise stays.
+    for (const auto& [name, title] : {std::pair{"he-s_got--the-world", "He S Got The World"}, {"Aura-lee", "Aura-lee"}})
+        EXPECT_EQ(MakeLoadedText(std::string("/songs/") + name + ".txt", "| C |\n", TextConversion::ChordSheets).text,
+                  std::string("{title: ") + title + "}\r\n| [C] |\r\n");
     EXPECT_EQ(MakeLoadedText("a{b}\x1B\xC3\xA9.tab", "| C |\n", TextConversion::ChordSheets).text,
               "{title: ab\xE9}\r\n| [C] |\r\n");
 }
