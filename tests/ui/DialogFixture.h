@@ -119,6 +119,9 @@ inline constexpr const char* FAIR_FILE = "{t:Scarborough Fair}\n{st:Traditional}
 inline constexpr const char* VALLEY_FILE = "down in the valley\n[G]valley so low\n";
 inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 0 2 3 2\n";
 
+// Names each case of a table-driven test by its `name`.
+inline const auto CaseName = [](const auto& info) { return std::string(info.param.name); };
+
 // The handheld every test window reaches unless the test puts in a session of its own: none is ever there, so no
 // install waits on a USB bus. Notes the connection of each attempt.
 class CNoHandheld : public IHotSyncSession
@@ -195,6 +198,7 @@ protected:
         return "";
     }
 
+    std::string Note() const { return m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString(); }
     QComboBox* TitleList() const { return m_dialog->findChild<QComboBox*>(QStringLiteral("IDC_SONG_TITLE")); }
     QPlainTextEdit* Editor() const { return m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("IDC_SONG_TEXT")); }
     QPushButton* Button(const char* name) const { return m_dialog->findChild<QPushButton*>(QLatin1String(name)); }

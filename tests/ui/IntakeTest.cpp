@@ -110,8 +110,7 @@ TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
          {"Alpha (2).pro", "Alpha.pro", "Beta (2).pro", "Beta.pro", "Gamma.pro"}},
         {{"keep", "replace"},
          "2 songs written.\n1 song already there, left as it was.\n1 file replaced.\n1 song kept under a numbered "
-         "name, "
-         "beside a file with another text.",
+         "name, beside a file with another text.",
          {"Alpha (2).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
         {{std::nullopt},
          "0 songs written.\nStopped at Cancel after 0 of 3 songs; the rest were not written.",
@@ -156,14 +155,13 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
          "greek.pro: 2 characters the handheld cannot show became \"?\"."},
         {{{"g.pro", GRACE_FILE}}, ""},
     };
-    const QLabel* note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"));
     for (const auto& [files, expected] : cases) {
         m_dialog->ClearLoadedSongs();
         QStringList paths;
         for (const auto& [name, bytes] : files)
             paths.append(WriteFile(name, bytes));
         Drop(paths);
-        EXPECT_EQ(note->text().toStdString(), expected);
+        EXPECT_EQ(Note(), expected);
     }
     // Removing the song before a chord list makes the list a chord list: the song after it is said to be left out.
     m_dialog->ClearLoadedSongs();
@@ -171,10 +169,9 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
     TitleList()->setCurrentIndex(0);
     ASSERT_EQ(TitleList()->currentText(), QStringLiteral("Amazing Grace"));
     Menu(QStringLiteral("&Remove Song"));
-    EXPECT_EQ(note->text().toStdString(),
-              "The first text is now a chord list, which is exported alone: the other text is left out.");
+    EXPECT_EQ(Note(), "The first text is now a chord list, which is exported alone: the other text is left out.");
     Menu(QStringLiteral("&Undo Remove"));
-    EXPECT_EQ(note->text().toStdString(), "") << "songs again: no note";
+    EXPECT_EQ(Note(), "") << "songs again: no note";
     m_dialog->OnChordSheetMode(true);
-    EXPECT_TRUE(note->text().startsWith(QStringLiteral("Chord sheets are converted in files loaded from now on")));
+    EXPECT_TRUE(Note().starts_with("Chord sheets are converted in files loaded from now on")) << Note();
 }
