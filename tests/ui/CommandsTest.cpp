@@ -71,8 +71,7 @@ TEST_F(DialogTest, TheChordSheetChoiceConvertsTextFilesTheEditorsFixedPitchFontG
 
 TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextNoKeepsEverythingAndAnEditCanEndTheLoss)
 {
-    Drop({WriteFile("grace.pro", GRACE_FILE),
-          WriteFile("long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a'))});
+    DropFiles({{"grace.pro", GRACE_FILE}, {"long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a')}});
     const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
     // The long song: where the cut falls, on a line of its own in the narrow column, whole, the note below it.
     const auto fits = [&] {
@@ -146,9 +145,7 @@ TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
 
 TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
 {
-    Drop({WriteFile("a.pro", "{t:Same}\nfirst\n"),
-          WriteFile("b.pro", "{t:same}\nsecond\n"),
-          WriteFile("g.pro", GRACE_FILE)});
+    DropFiles({{"a.pro", "{t:Same}\nfirst\n"}, {"b.pro", "{t:same}\nsecond\n"}, {"g.pro", GRACE_FILE}});
     const std::string folder = m_dir.File("songs");
     std::filesystem::create_directory(folder);
     WriteFileBytes(folder + "/Same.pro", "mine");

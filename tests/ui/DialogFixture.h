@@ -157,10 +157,15 @@ protected:
         return QString::fromStdString(m_dir.File(name));
     }
     void Drop(const QStringList& paths) { m_dialog->OnDropFiles(paths); }
-    void LoadThreeSongs()
+    // Writes the files, each {name, bytes}, and drops them all at once.
+    void DropFiles(const std::vector<std::pair<std::string, std::string>>& files)
     {
-        Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("fair.pro", FAIR_FILE), WriteFile("v.txt", VALLEY_FILE)});
+        QStringList paths;
+        for (const auto& [name, bytes] : files)
+            paths.append(WriteFile(name, bytes));
+        Drop(paths);
     }
+    void LoadThreeSongs() { DropFiles({{"grace.pro", GRACE_FILE}, {"fair.pro", FAIR_FILE}, {"v.txt", VALLEY_FILE}}); }
     // Types into the editor with key presses carrying the text: at the end, or over the first line.
     void Type(const QString& text, QTextCursor::MoveOperation to = QTextCursor::End)
     {

@@ -93,8 +93,6 @@ struct HotSyncCase
     bool installed;                                  // the songs were installed, so the window is empty
 };
 
-const std::string WAIT = "Press the HotSync button on the handheld\n";
-
 // clang-format off
 const HotSyncCase HOTSYNC_CASES[] = {
     {"Installed", {"connected", "progress"}, {}, {}, "modal message", {"net"},
@@ -142,7 +140,7 @@ TEST_P(HotSyncTest, TheWaitingDialogReportsAndEndsWithOneMessage)
     EXPECT_NE(message.find(c.message), std::string::npos) << message;
     EXPECT_EQ(m_dialog->Songs().Count(), c.installed ? 0u : 3u);
     // What the dialog showed: waiting, then each report as it came; Cancel closes it at once.
-    std::string expected = WAIT;
+    std::string expected = "Press the HotSync button on the handheld\n";
     for (const std::string& step : c.steps)
         expected += step == "connected"  ? "Connected to the handheld\n"
                     : step == "progress" ? "Songs: record 1 of 3\n"

@@ -157,15 +157,12 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
     };
     for (const auto& [files, expected] : cases) {
         m_dialog->ClearLoadedSongs();
-        QStringList paths;
-        for (const auto& [name, bytes] : files)
-            paths.append(WriteFile(name, bytes));
-        Drop(paths);
+        DropFiles(files);
         EXPECT_EQ(Note(), expected);
     }
     // Removing the song before a chord list makes the list a chord list: the song after it is said to be left out.
     m_dialog->ClearLoadedSongs();
-    Drop({WriteFile("g.pro", GRACE_FILE), WriteFile("c.txt", CHORDS_FILE), WriteFile("v.txt", VALLEY_FILE)});
+    DropFiles({{"g.pro", GRACE_FILE}, {"c.txt", CHORDS_FILE}, {"v.txt", VALLEY_FILE}});
     TitleList()->setCurrentIndex(0);
     ASSERT_EQ(TitleList()->currentText(), QStringLiteral("Amazing Grace"));
     Menu(QStringLiteral("&Remove Song"));

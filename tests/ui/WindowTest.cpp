@@ -33,17 +33,14 @@ TEST_F(DialogTest, ControlsFollowTheLoadedTexts)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.state);
         m_dialog = NewWindow();
-        QStringList paths;
-        for (const auto& [name, bytes] : c.files)
-            paths.append(WriteFile(name, bytes));
-        Drop(paths);
+        DropFiles(c.files);
         EXPECT_EQ(State(), c.state);
-        EXPECT_EQ(Button("IDC_DROP_FILES")->isDefault(), paths.isEmpty());
-        EXPECT_EQ(Editor()->toPlainText(), paths.isEmpty() ? QString() : LoadedTextToEditor(Text(c.shown)));
+        EXPECT_EQ(Button("IDC_DROP_FILES")->isDefault(), c.files.empty());
+        EXPECT_EQ(Editor()->toPlainText(), c.files.empty() ? QString() : LoadedTextToEditor(Text(c.shown)));
     }
 }
 
-TEST_F(DialogTest, TabOrderFocusF1AndAScreenReaderNameAndDescriptionOfEveryControl)
+TEST_F(DialogTest, TabOrderFocusF1IconsAndTheScreenReaderNameDescriptionAndTooltipOfEveryControl)
 {
     std::string order; // the controls along the focus chain, "+" where Tab stops
     QWidget* first = m_dialog->nextInFocusChain();
@@ -62,18 +59,32 @@ TEST_F(DialogTest, TabOrderFocusF1AndAScreenReaderNameAndDescriptionOfEveryContr
 
     LoadThreeSongs();
     CAboutDlg about(m_dialog->AppIcon());
+    std::string tips; // of the controls but the text length and the status, which have tips of their own
     for (const QWidget* dialog : {static_cast<QWidget*>(&about), static_cast<QWidget*>(m_dialog.get())}) {
         std::set<QString> names;
         for (QWidget* control : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const std::string id = control->objectName().toStdString();
             const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
             const QString name = accessible->text(QAccessible::Name);
-            EXPECT_FALSE(name.isEmpty() || accessible->text(QAccessible::Description).isEmpty())
-                << control->objectName().toStdString();
+            EXPECT_FALSE(name.isEmpty() || accessible->text(QAccessible::Description).isEmpty()) << id;
             EXPECT_TRUE(names.insert(name).second) << name.toStdString() << " names two controls";
+            if (!control->toolTip().isEmpty() && id != "IDC_TEXT_LENGTH" && id != "IDC_STATUS")
+                tips += id + ": " + control->toolTip().toStdString() + "\n";
         }
     }
     QLabel* status = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_STATUS")); // named by the count it shows
     EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), QStringLiteral("3 Songs"));
+    EXPECT_EQ(tips,
+              "IDC_DROP_FILES: Drag and drop chordpro or tab files here to convert them to Tunelore format.\n"
+              "IDC_INSTALL: Install songs so that the next HotSync will be add them to your Tunelore songs\n"
+              "IDC_SAVE_PDB: Save songs as a Palm Database so you can install them manually\n");
+    // The text length names the handheld's limit, to the eye and to a screen reader.
+    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    const QString lengthTip = QStringLiteral("Characters of this song, of the 7999 the handheld keeps");
+    EXPECT_TRUE(length->toolTip() == lengthTip && length->accessibleDescription() == lengthTip);
+    // The icons are compiled in, in three sizes.
+    EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
+    EXPECT_FALSE(m_dialog->windowIcon().isNull());
 }
 
 TEST_F(DialogTest, LayoutFollowsEveryResizeDownToTheMinimum)
@@ -104,27 +115,6 @@ TEST_F(DialogTest, LayoutFollowsEveryResizeDownToTheMinimum)
     const QRect before = Editor()->geometry(); // a minimised window (zero width or height) keeps its layout
     m_dialog->LayoutControls(0, 500);
     EXPECT_EQ(Editor()->geometry(), before);
-}
-
-TEST_F(DialogTest, TooltipsOnlyOnTheThreeButtonsAndTheTextLengthAndIconsCompiledIn)
-{
-    std::string tips;
-    for (QWidget* control : m_dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const std::string name = control->objectName().toStdString();
-        if (!control->toolTip().isEmpty() && name != "IDC_TEXT_LENGTH" && name != "IDC_STATUS")
-            tips += name + ": " + control->toolTip().toStdString() + "\n";
-    }
-    EXPECT_EQ(tips,
-              "IDC_DROP_FILES: Drag and drop chordpro or tab files here to convert them to Tunelore format.\n"
-              "IDC_INSTALL: Install songs so that the next HotSync will be add them to your Tunelore songs\n"
-              "IDC_SAVE_PDB: Save songs as a Palm Database so you can install them manually\n");
-    // The text length names the handheld's limit, to the eye and to a screen reader.
-    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
-    const QString lengthTip = QStringLiteral("Characters of this song, of the 7999 the handheld keeps");
-    EXPECT_TRUE(length->toolTip() == lengthTip && length->accessibleDescription() == lengthTip);
-    // The icons are compiled in, in three sizes.
-    EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
-    EXPECT_FALSE(m_dialog->windowIcon().isNull());
 }
 
 TEST_F(DialogTest, TheNoteWrapsALongPathWithinItsColumnAndKeepsBothEndsWhenTooTall)
