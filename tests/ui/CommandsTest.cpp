@@ -1,5 +1,4 @@
-// Save PDB and Quit: what is written, when the loaded texts go or stay, what is
-// remembered, and the question before text is lost, with the character count that warns of it.
+// Save PDB, Save Song As, Save All Songs, Quit: what is written and remembered, the question before text is lost.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/ui/DialogFixture.h"
@@ -167,8 +166,7 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
 
 TEST_F(DialogTest, AnEditKeepsTheKindOfDatabaseTheWindowShows)
 {
-    // Chord definitions pasted at the top of the first loaded song: both songs still go out as songs. A heading
-    // pasted above a chord list: the chords still go out as chords, the heading named as left out.
+    // Chord definitions pasted above a song leave songs songs; a heading pasted above chords is named as left out.
     const std::tuple<const char*, const char*, std::uint32_t, std::size_t, const char*> cases[] = {
         {GRACE_FILE, "Am x 0 2 2 1 0\nE 0 2 2 1 0 0\n", SONG_IMPORT_TYPE, 2, "taken as a song, not a chord list"},
         {CHORDS_FILE, "My chords\n", CHORD_IMPORT_TYPE, 3, "(\"My chords\")"},

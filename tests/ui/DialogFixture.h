@@ -122,8 +122,7 @@ inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 
 // Names each case of a table-driven test by its `name`.
 inline const auto CaseName = [](const auto& info) { return std::string(info.param.name); };
 
-// The handheld every test window reaches unless the test puts in a session of its own: none is ever there, so no
-// install waits on a USB bus. Notes the connection of each attempt.
+// The handheld of every test window without a session of its own: never there, so nothing waits on a USB bus.
 class CNoHandheld : public IHotSyncSession
 {
 public:

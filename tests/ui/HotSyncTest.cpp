@@ -1,5 +1,4 @@
-// HotSync from the window: Install To > HotSync, and Install through the waiting dialog with a scripted session
-// in place of the handheld: what the dialog shows, Cancel, Replace, and the one message at the end.
+// HotSync from the window: Install To > HotSync, and Install and Get Songs through the waiting dialog, scripted.
 
 #include "jobs/Messages.h"
 #include "tests/ui/DialogFixture.h"
@@ -8,10 +7,9 @@
 
 namespace {
 
-// A session that plays `steps` for each attempt on the worker thread and then ends with the attempt's result.
-// Steps: "connected", "progress" (record 1 of 3 of the first database), "cancel" (clicks the dialog's Cancel).
-// After each step, and before the first, it notes what the dialog shows (the status text; "closed" once the
-// dialog is gone), read on the UI thread after the step's report arrived there.
+// A session that plays `steps` for each attempt on the worker thread, then ends with the attempt's result. Steps:
+// "connected", "progress" (record 1 of 3 of the first database), "cancel" (clicks the dialog's Cancel). Before
+// and after each step it notes what the dialog shows (its status; "closed" once gone), read on the UI thread.
 class CScriptedSession : public IHotSyncSession
 {
 public:
@@ -41,8 +39,7 @@ public:
     std::string where;                    // where it said the session waits
 
 private:
-    // Notes the attempt, then plays the steps, each reported as on a handheld reaching record 1 of 3 of `database`;
-    // false once cancelled.
+    // Notes the attempt and plays the steps, the progress in `database`; false once cancelled.
     bool Play(const HotSyncSessionSetup& setup, bool replace, const char* database)
     {
         connections.push_back(setup.connection + (replace ? " replace" : ""));
@@ -62,18 +59,16 @@ private:
     // may wait for the UI thread after that.)
     void Note(bool cancel = false)
     {
-        QMetaObject::invokeMethod(
-            &m_window,
-            [this, cancel] {
-                if (cancel)
-                    m_window.findChild<QPushButton*>(QStringLiteral("IDC_HOTSYNC_CANCEL"))->click();
-                const auto* dialog = m_window.findChild<QDialog*>(QStringLiteral("IDD_HOTSYNC"));
-                const auto* status = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_STATUS"));
-                shown += (dialog != nullptr && dialog->isVisible() ? status->text().toStdString() : "closed") + "\n";
-                if (const auto* label = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_WHERE")))
-                    where = label->text().toStdString();
-            },
-            Qt::BlockingQueuedConnection);
+        const auto note = [this, cancel] {
+            if (cancel)
+                m_window.findChild<QPushButton*>(QStringLiteral("IDC_HOTSYNC_CANCEL"))->click();
+            const auto* dialog = m_window.findChild<QDialog*>(QStringLiteral("IDD_HOTSYNC"));
+            const auto* status = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_STATUS"));
+            shown += (dialog != nullptr && dialog->isVisible() ? status->text().toStdString() : "closed") + "\n";
+            if (const auto* label = m_window.findChild<QLabel*>(QStringLiteral("IDC_HOTSYNC_WHERE")))
+                where = label->text().toStdString();
+        };
+        QMetaObject::invokeMethod(&m_window, note, Qt::BlockingQueuedConnection);
     }
 
     QWidget& m_window;
@@ -162,7 +157,6 @@ INSTANTIATE_TEST_SUITE_P(Window, HotSyncTest, ::testing::ValuesIn(HOTSYNC_CASES)
 
 TEST_F(DialogTest, InstallToNamesTheChosenFolderOrConnectionAndRemembersItUntilAnotherDestination)
 {
-    // A folder chosen is named in its entry.
     const std::string typed = std::to_string(3 + hotsync::ListSerialPorts().size());
     m_desktop.answers = {m_dir.Str(), typed, "net:127.0.0.1:nope", typed, "net:127.0.0.1:14999"};
     EXPECT_EQ(Menu(QStringLiteral("A&utomatic"), false), "on");
@@ -189,8 +183,8 @@ TEST_F(DialogTest, InstallToNamesTheChosenFolderOrConnectionAndRemembersItUntilA
 TEST_F(DialogTest, GetSongsExtractsOrLoadsTheHandheldsSongsAsTheUserChooses)
 {
     // The handheld's song database of two songs; reading it, or cancelling while waiting.
-    std::vector<LoadedText> texts = {LoadedText{"{title: One}\r\nla\r\n", {}, 0}, {"{title: Two}\r\nli\r\n", {}, 0}};
-    CPalmDatabase songs = BuildImportDatabase(texts, m_desktop);
+    CPalmDatabase songs =
+        BuildImportDatabase({{"{title: One}\r\nla\r\n", {}, 0}, {"{title: Two}\r\nli\r\n", {}, 0}}, m_desktop);
     songs.m_type = SONG_DB_TYPE;
     struct
     {

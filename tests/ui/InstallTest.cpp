@@ -1,5 +1,4 @@
-// Install from the window: the destination chosen in the context menu and remembered, the one message that
-// says where the songs went, when the songs stay, and the drag out.
+// Install: the destination chosen and remembered, the one message saying where the songs went, and the drag out.
 
 #include "tests/ui/DialogFixture.h"
 

@@ -1,5 +1,4 @@
-// Dropped files: texts appended in order, tab files converted, files that are no songs named in one message,
-// databases extracted to the user's target, and song files the user edited kept unless the user says so.
+// Dropped files: texts appended in order, files that are no songs named, databases extracted, and the note.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/TestDatabase.h"
@@ -44,9 +43,8 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
           << QString::fromStdString(m_dir.File("absent.pro")) << WriteFile("defs.txt", CHORDS_FILE);
     ASSERT_TRUE(DropOn(m_dialog.get(), paths));
 
-    // Prompts and messages in path order under the wait cursor, and last one naming each file that is no song or
-    // could not be read, one a line. The songs' message names the folder, the count written and the one not
-    // written; the chords' names their file; writing over their database is refused, naming it.
+    // Prompts and messages in path order under the wait cursor, the last naming each file not read, one a line;
+    // the songs' message names the folder, counts and the song not written; the chords' their file or the refusal.
     EXPECT_EQ(m_desktop.kinds, "folder message save message folder save message message");
     // The second folder picker starts where the first one ended.
     EXPECT_EQ(m_desktop.folderStarts, (std::vector<std::string>{"", folder}));
