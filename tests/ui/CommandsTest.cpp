@@ -1,5 +1,4 @@
-// Save PDB and Quit: what is written, when the loaded texts go or stay, what is
-// remembered, and the question before text is lost, with the character count that warns of it.
+// Save PDB, Save Song As, Save All Songs, Quit: what is written and remembered, the question before text is lost.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/ui/DialogFixture.h"
@@ -22,10 +21,8 @@ TEST_F(DialogTest, SavePdbDiscardsTheTextsOnlyOnceWrittenAndTheFileLoadsThemAgai
     // The save dialog each time, starting where the last one ended, and one message naming the file not written.
     EXPECT_EQ(m_desktop.kinds, "save save message save message");
     // The last message and the note say where the songs are.
-    EXPECT_TRUE(m_desktop.prompts.ends_with("message@0: The songs were saved in " + saved + ".\n"))
-        << m_desktop.prompts;
-    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString(),
-              "The songs were saved in " + saved + ".");
+    EXPECT_EQ(Note(), "The songs were saved in " + saved + ".");
+    EXPECT_TRUE(m_desktop.prompts.ends_with("message@0: " + Note() + "\n")) << m_desktop.prompts;
     EXPECT_EQ(m_desktop.dialogFolder.toStdString(), m_dir.File("missing"));
     EXPECT_NE(m_desktop.prompts.find("message@0: Can't write file " + missing), std::string::npos) << m_desktop.prompts;
     // The file holds the songs: as an import database it gives the same texts back for editing.
@@ -54,22 +51,26 @@ TEST_F(DialogTest, QuitAsksOnlyWhileTextsAreLoadedAndTheWindowKeepsItsSize)
     EXPECT_EQ(m_desktop.kinds, "okcancel okcancel"); // not asked for the empty window
 }
 
-TEST_F(DialogTest, TheChordSheetChoiceConvertsTextFilesAndIsRemembered)
+TEST_F(DialogTest, TheChordSheetChoiceConvertsTextFilesTheEditorsFixedPitchFontGoesOffAndTheNextWindowKeepsBoth)
 {
     const std::string sheet = "[Chorus]\nG       C\nAmazing grace\n";
     Drop({WriteFile("a.txt", sheet)});
     EXPECT_EQ(Text(0), "[Chorus]\r\nG       C\r\nAmazing grace\r\n"); // as it was
     m_dialog->OnChordSheetMode(true);
+    EXPECT_EQ(Editor()->font().family(), QFontDatabase::systemFont(QFontDatabase::FixedFont).family());
+    EXPECT_EQ(Menu(QStringLiteral("Fi&xed-Pitch Font")), "on");
+    EXPECT_EQ(Editor()->font(), m_dialog->font());
     CImporterDlg next(m_desktop);
-    EXPECT_EQ(next.Conversion(), TextConversion::ChordSheets);
+    EXPECT_EQ(std::pair(next.Conversion(), next.FixedPitchFont()), std::pair(TextConversion::ChordSheets, false));
     next.OnDropFiles({WriteFile("b.txt", sheet)});
     EXPECT_NE(next.LoadedTexts().at(0).find("[G]Amazing [C]grace"), std::string::npos) << next.LoadedTexts().at(0);
+    next.OnFixedPitchFont(true);
+    EXPECT_TRUE(CImporterDlg(m_desktop).FixedPitchFont());
 }
 
-TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
+TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextNoKeepsEverythingAndAnEditCanEndTheLoss)
 {
-    Drop({WriteFile("grace.pro", GRACE_FILE),
-          WriteFile("long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a'))});
+    DropFiles({{"grace.pro", GRACE_FILE}, {"long.pro", "{title: Long \xD4\xB1}\n" + std::string(9000, 'a')}});
     const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
     // The long song: where the cut falls, on a line of its own in the narrow column, whole, the note below it.
     const auto fits = [&] {
@@ -114,18 +115,16 @@ TEST_F(DialogTest, InstallAndSavePdbAskBeforeLosingTextAndNoKeepsEverything)
     m_dialog->OnSavePdb();
     EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save message");
     EXPECT_TRUE(ReadFileBytes(m_dir.File("songs.pdb")) && m_dialog->LoadedTexts().empty());
-}
 
-TEST_F(DialogTest, RemovingTheReplacedCharacterEndsItsWarningAndChordsHaveNoCount)
-{
+    // Typing over the character the handheld cannot show ends the question: nothing is lost, nothing asked.
     Drop({WriteFile("omega.pro", "{title: \xCE\xA9mega}\nla\n")});
     Type(QStringLiteral("Omega"), QTextCursor::EndOfBlock); // over the first line, "{title: ?mega}"
-    m_dialog->OnInstall();                                  // nothing is lost, so nothing is asked
+    m_dialog->OnInstall();
     EXPECT_NE(KeptFile(), "");
-    EXPECT_EQ(m_desktop.kinds, "message");
+    EXPECT_EQ(m_desktop.kinds, "yesno yesno yesno save message message");
     EXPECT_NE(m_desktop.prompts.find("message@0: The song was saved in "), std::string::npos) << m_desktop.prompts;
-    Drop({WriteFile("chords.txt", CHORDS_FILE)});
-    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"))->text(), QString());
+    Drop({WriteFile("chords.txt", CHORDS_FILE)}); // a chord list has no character count
+    EXPECT_EQ(length->text(), QString());
 }
 
 TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
@@ -145,9 +144,7 @@ TEST_F(DialogTest, SaveSongAsWritesTheEditedSongWholeInUtf8AndKeepsItLoaded)
 
 TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
 {
-    Drop({WriteFile("a.pro", "{t:Same}\nfirst\n"),
-          WriteFile("b.pro", "{t:same}\nsecond\n"),
-          WriteFile("g.pro", GRACE_FILE)});
+    DropFiles({{"a.pro", "{t:Same}\nfirst\n"}, {"b.pro", "{t:same}\nsecond\n"}, {"g.pro", GRACE_FILE}});
     const std::string folder = m_dir.File("songs");
     std::filesystem::create_directory(folder);
     WriteFileBytes(folder + "/Same.pro", "mine");
@@ -169,8 +166,7 @@ TEST_F(DialogTest, SaveAllSongsWritesOneFileEachWithoutWritingOverAny)
 
 TEST_F(DialogTest, AnEditKeepsTheKindOfDatabaseTheWindowShows)
 {
-    // Chord definitions pasted at the top of the first loaded song: both songs still go out as songs. A heading
-    // pasted above a chord list: the chords still go out as chords, the heading named as left out.
+    // Chord definitions pasted above a song leave songs songs; a heading pasted above chords is named as left out.
     const std::tuple<const char*, const char*, std::uint32_t, std::size_t, const char*> cases[] = {
         {GRACE_FILE, "Am x 0 2 2 1 0\nE 0 2 2 1 0 0\n", SONG_IMPORT_TYPE, 2, "taken as a song, not a chord list"},
         {CHORDS_FILE, "My chords\n", CHORD_IMPORT_TYPE, 3, "(\"My chords\")"},

@@ -119,8 +119,10 @@ inline constexpr const char* FAIR_FILE = "{t:Scarborough Fair}\n{st:Traditional}
 inline constexpr const char* VALLEY_FILE = "down in the valley\n[G]valley so low\n";
 inline constexpr const char* CHORDS_FILE = "C x 3 2 0 1 0\nG 3 2 0 0 0 3\nD x x 0 2 3 2\n";
 
-// The handheld every test window reaches unless the test puts in a session of its own: none is ever there, so no
-// install waits on a USB bus. Notes the connection of each attempt.
+// Names each case of a table-driven test by its `name`.
+inline const auto CaseName = [](const auto& info) { return std::string(info.param.name); };
+
+// The handheld of every test window without a session of its own: never there, so nothing waits on a USB bus.
 class CNoHandheld : public IHotSyncSession
 {
 public:
@@ -154,10 +156,15 @@ protected:
         return QString::fromStdString(m_dir.File(name));
     }
     void Drop(const QStringList& paths) { m_dialog->OnDropFiles(paths); }
-    void LoadThreeSongs()
+    // Writes the files, each {name, bytes}, and drops them all at once.
+    void DropFiles(const std::vector<std::pair<std::string, std::string>>& files)
     {
-        Drop({WriteFile("grace.pro", GRACE_FILE), WriteFile("fair.pro", FAIR_FILE), WriteFile("v.txt", VALLEY_FILE)});
+        QStringList paths;
+        for (const auto& [name, bytes] : files)
+            paths.append(WriteFile(name, bytes));
+        Drop(paths);
     }
+    void LoadThreeSongs() { DropFiles({{"grace.pro", GRACE_FILE}, {"fair.pro", FAIR_FILE}, {"v.txt", VALLEY_FILE}}); }
     // Types into the editor with key presses carrying the text: at the end, or over the first line.
     void Type(const QString& text, QTextCursor::MoveOperation to = QTextCursor::End)
     {
@@ -195,6 +202,7 @@ protected:
         return "";
     }
 
+    std::string Note() const { return m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString(); }
     QComboBox* TitleList() const { return m_dialog->findChild<QComboBox*>(QStringLiteral("IDC_SONG_TITLE")); }
     QPlainTextEdit* Editor() const { return m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("IDC_SONG_TEXT")); }
     QPushButton* Button(const char* name) const { return m_dialog->findChild<QPushButton*>(QLatin1String(name)); }

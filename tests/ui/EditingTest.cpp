@@ -71,7 +71,7 @@ TEST_F(DialogTest, UneditedTextsRoundTripByteForByte)
     EXPECT_EQ(State(), "LEIS *&Install Songs... | 2 Songs | A [Caf\u00e9 \u201cquoted\u201d]");
 }
 
-TEST_F(DialogTest, CtrlAFromTheListSelectsTheTextAndEnterInstalls)
+TEST_F(DialogTest, FromTheListCtrlASelectsTheTextDeleteRemovesUndoableUntilTheNextExportAndEnterInstalls)
 {
     LoadThreeSongs();
     ShowActive();
@@ -79,15 +79,6 @@ TEST_F(DialogTest, CtrlAFromTheListSelectsTheTextAndEnterInstalls)
     QTest::keyClick(TitleList(), Qt::Key_A, Qt::ControlModifier);
     EXPECT_TRUE(TitleList()->hasFocus());
     EXPECT_EQ(Editor()->textCursor().selectedText(), Editor()->document()->toRawText());
-    QTest::keyClick(TitleList(), Qt::Key_Return);
-    EXPECT_TRUE(!KeptFile().empty() && m_dialog->LoadedTexts().empty());
-}
-
-TEST_F(DialogTest, DeleteAndTheMenuRemoveSongsUndoableUntilTheNextExport)
-{
-    LoadThreeSongs();
-    ShowActive();
-    TitleList()->setFocus();
     TitleList()->setCurrentIndex(0);
     Type(QStringLiteral("edited"));
     QTest::keyClick(TitleList(), Qt::Key_Delete);
@@ -105,22 +96,11 @@ TEST_F(DialogTest, DeleteAndTheMenuRemoveSongsUndoableUntilTheNextExport)
     // Removed songs are not exported, and after the export there is nothing to undo.
     TitleList()->setCurrentIndex(1);
     Menu(QStringLiteral("&Remove Song"));
-    m_dialog->OnInstall();
+    QTest::keyClick(TitleList(), Qt::Key_Return);
     const std::string kept = ReadFileBytes(KeptFile()).value_or("");
     EXPECT_TRUE(kept.find("Amazing") != std::string::npos && kept.find("valley") == std::string::npos) << kept;
+    EXPECT_TRUE(m_dialog->LoadedTexts().empty());
     EXPECT_EQ(Menu(QStringLiteral("&Undo Remove")) + Menu(QStringLiteral("&Remove Song")), "disableddisabled");
-}
-
-TEST_F(DialogTest, TheEditorUsesTheFixedPitchFontUntilSwitchedOffAndRemembersIt)
-{
-    const QFont fixed = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    EXPECT_EQ(Editor()->font().family(), fixed.family());
-    EXPECT_EQ(Menu(QStringLiteral("Fi&xed-Pitch Font")), "on");
-    EXPECT_EQ(Editor()->font(), m_dialog->font());
-    CImporterDlg next(m_desktop);
-    EXPECT_FALSE(next.FixedPitchFont());
-    next.OnFixedPitchFont(true);
-    EXPECT_TRUE(CImporterDlg(m_desktop).FixedPitchFont());
 }
 
 TEST_F(DialogTest, CtrlFFindsInTheSongFromTheCursorThenFromTheTopAndF3Again)
@@ -140,7 +120,6 @@ TEST_F(DialogTest, CtrlFFindsInTheSongFromTheCursorThenFromTheTopAndF3Again)
     QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier); // cancelled: nothing moves
     EXPECT_EQ(Editor()->textCursor().selectionStart(), 34);
     QTest::keyClick(TitleList(), Qt::Key_F, Qt::ControlModifier);
-    EXPECT_EQ(m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text(),
-              QStringLiteral("\"tears\" is not in this song."));
+    EXPECT_EQ(Note(), "\"tears\" is not in this song.");
     EXPECT_NE(m_desktop.prompts.find("text@0: Find in this song: (GRACE)"), std::string::npos) << m_desktop.prompts;
 }

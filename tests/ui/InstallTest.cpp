@@ -1,5 +1,4 @@
-// Install from the window: the destination chosen in the context menu and remembered, the one message that
-// says where the songs went, when the songs stay, and the drag out.
+// Install: the destination chosen and remembered, the one message saying where the songs went, and the drag out.
 
 #include "tests/ui/DialogFixture.h"
 
@@ -43,12 +42,10 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     m_desktop.platform.defaultApplication.application = c.setUp;
     if (c.setUp != "jpilot" && c.setUp != "no home")
         std::filesystem::remove(m_home.Path() / ".jpilot");
-    m_desktop.platform.environment["HOME"] = c.setUp == "no home" ? m_dir.File("v.txt") : m_home.Str();
     if (c.setUp == "no home")
-        m_desktop.platform.environment["JPILOT_HOME"] = m_home.Str();
-    if (c.chosen != InstallMethod::Automatic) {
+        m_desktop.platform.environment = {{"HOME", m_dir.File("v.txt")}, {"JPILOT_HOME", m_home.Str()}};
+    if (c.chosen != InstallMethod::Automatic)
         m_dialog->OnInstallDestination(c.chosen); // the menu's choice, asking for a folder; remembered
-    }
     m_dialog->OnInstall();
 
     EXPECT_EQ(m_desktop.kinds, c.kinds) << m_desktop.prompts;
@@ -58,14 +55,11 @@ TEST_P(InstallTest, OneMessageSaysWhereTheSongsWentAndTheyStayOnlyWhenNothingWas
     EXPECT_EQ(!place.empty() && message.find(place) != std::string::npos, !c.place.empty()) << message;
     EXPECT_EQ(State(), c.place.empty() ? before : "---- *&Install... |  |");
     // Once the songs are gone, the note says what the message said.
-    const std::string note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"))->text().toStdString();
-    EXPECT_TRUE(c.place.empty() || m_desktop.prompts.ends_with("message@0: " + note + "\n")) << note;
+    EXPECT_TRUE(c.place.empty() || m_desktop.prompts.ends_with("message@0: " + Note() + "\n")) << Note();
     EXPECT_EQ(m_noHandheld.connections, c.hotsync);
 }
 
-INSTANTIATE_TEST_SUITE_P(Window, InstallTest, ::testing::ValuesIn(INSTALL_CASES), [](const auto& param) {
-    return std::string(param.param.name);
-});
+INSTANTIATE_TEST_SUITE_P(Window, InstallTest, ::testing::ValuesIn(INSTALL_CASES), CaseName);
 
 TEST_F(DialogTest, DragOutCarriesADatabaseOfTheLoadedSongsAndKeepsThem)
 {

@@ -1,5 +1,4 @@
-// Dropped files: texts appended in order, tab files converted, files that are no songs named in one message,
-// databases extracted to the user's target, and song files the user edited kept unless the user says so.
+// Dropped files: texts appended in order, files that are no songs named, databases extracted, and the note.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/support/TestDatabase.h"
@@ -44,9 +43,8 @@ TEST_F(DialogTest, OneDropOfEveryKindIsTakenInOrder)
           << QString::fromStdString(m_dir.File("absent.pro")) << WriteFile("defs.txt", CHORDS_FILE);
     ASSERT_TRUE(DropOn(m_dialog.get(), paths));
 
-    // Prompts and messages in path order under the wait cursor, and last one naming each file that is no song or
-    // could not be read, one a line. The songs' message names the folder, the count written and the one not
-    // written; the chords' names their file; writing over their database is refused, naming it.
+    // Prompts and messages in path order under the wait cursor, the last naming each file not read, one a line;
+    // the songs' message names the folder, counts and the song not written; the chords' their file or the refusal.
     EXPECT_EQ(m_desktop.kinds, "folder message save message folder save message message");
     // The second folder picker starts where the first one ended.
     EXPECT_EQ(m_desktop.folderStarts, (std::vector<std::string>{"", folder}));
@@ -110,8 +108,7 @@ TEST_F(DialogTest, TheExtractionMessageSaysWhatHappenedToEachSong)
          {"Alpha (2).pro", "Alpha.pro", "Beta (2).pro", "Beta.pro", "Gamma.pro"}},
         {{"keep", "replace"},
          "2 songs written.\n1 song already there, left as it was.\n1 file replaced.\n1 song kept under a numbered "
-         "name, "
-         "beside a file with another text.",
+         "name, beside a file with another text.",
          {"Alpha (2).pro", "Alpha.pro", "Beta.pro", "Gamma.pro"}},
         {{std::nullopt},
          "0 songs written.\nStopped at Cancel after 0 of 3 songs; the rest were not written.",
@@ -156,25 +153,20 @@ TEST_F(DialogTest, TheNoteSaysWhatALoadChangedOrLeftOut)
          "greek.pro: 2 characters the handheld cannot show became \"?\"."},
         {{{"g.pro", GRACE_FILE}}, ""},
     };
-    const QLabel* note = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_NOTE"));
     for (const auto& [files, expected] : cases) {
         m_dialog->ClearLoadedSongs();
-        QStringList paths;
-        for (const auto& [name, bytes] : files)
-            paths.append(WriteFile(name, bytes));
-        Drop(paths);
-        EXPECT_EQ(note->text().toStdString(), expected);
+        DropFiles(files);
+        EXPECT_EQ(Note(), expected);
     }
     // Removing the song before a chord list makes the list a chord list: the song after it is said to be left out.
     m_dialog->ClearLoadedSongs();
-    Drop({WriteFile("g.pro", GRACE_FILE), WriteFile("c.txt", CHORDS_FILE), WriteFile("v.txt", VALLEY_FILE)});
+    DropFiles({{"g.pro", GRACE_FILE}, {"c.txt", CHORDS_FILE}, {"v.txt", VALLEY_FILE}});
     TitleList()->setCurrentIndex(0);
     ASSERT_EQ(TitleList()->currentText(), QStringLiteral("Amazing Grace"));
     Menu(QStringLiteral("&Remove Song"));
-    EXPECT_EQ(note->text().toStdString(),
-              "The first text is now a chord list, which is exported alone: the other text is left out.");
+    EXPECT_EQ(Note(), "The first text is now a chord list, which is exported alone: the other text is left out.");
     Menu(QStringLiteral("&Undo Remove"));
-    EXPECT_EQ(note->text().toStdString(), "") << "songs again: no note";
+    EXPECT_EQ(Note(), "") << "songs again: no note";
     m_dialog->OnChordSheetMode(true);
-    EXPECT_TRUE(note->text().startsWith(QStringLiteral("Chord sheets are converted in files loaded from now on")));
+    EXPECT_TRUE(Note().starts_with("Chord sheets are converted in files loaded from now on")) << Note();
 }

@@ -33,17 +33,14 @@ TEST_F(DialogTest, ControlsFollowTheLoadedTexts)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.state);
         m_dialog = NewWindow();
-        QStringList paths;
-        for (const auto& [name, bytes] : c.files)
-            paths.append(WriteFile(name, bytes));
-        Drop(paths);
+        DropFiles(c.files);
         EXPECT_EQ(State(), c.state);
-        EXPECT_EQ(Button("IDC_DROP_FILES")->isDefault(), paths.isEmpty());
-        EXPECT_EQ(Editor()->toPlainText(), paths.isEmpty() ? QString() : LoadedTextToEditor(Text(c.shown)));
+        EXPECT_EQ(Button("IDC_DROP_FILES")->isDefault(), c.files.empty());
+        EXPECT_EQ(Editor()->toPlainText(), c.files.empty() ? QString() : LoadedTextToEditor(Text(c.shown)));
     }
 }
 
-TEST_F(DialogTest, TabOrderFocusAndAScreenReaderNameAndDescriptionOfEveryControl)
+TEST_F(DialogTest, TabOrderFocusF1IconsAndTheScreenReaderNameDescriptionAndTooltipOfEveryControl)
 {
     std::string order; // the controls along the focus chain, "+" where Tab stops
     QWidget* first = m_dialog->nextInFocusChain();
@@ -54,24 +51,40 @@ TEST_F(DialogTest, TabOrderFocusAndAScreenReaderNameAndDescriptionOfEveryControl
     EXPECT_EQ(order,
               "+IDC_SONG_TITLE+IDC_SONG_TEXT+IDC_DROP_FILES+IDC_INSTALL+IDC_SAVE_PDB+IDCANCELIDC_STATUS"
               "IDC_STATIC_SONG_TITLEIDC_TEXT_LENGTHIDC_NOTE");
-    // The first enabled control in tab order has the focus when the window opens.
+    // The first enabled control in tab order has the focus when the window opens; F1 there opens the about box.
     ShowActive();
     EXPECT_EQ(QApplication::focusWidget(), Button("IDC_DROP_FILES"));
+    QTest::keyClick(Button("IDC_DROP_FILES"), Qt::Key_F1);
+    EXPECT_EQ(m_desktop.prompts, "modal@0: IDD_ABOUT\n");
 
     LoadThreeSongs();
     CAboutDlg about(m_dialog->AppIcon());
+    std::string tips; // of the controls but the text length and the status, which have tips of their own
     for (const QWidget* dialog : {static_cast<QWidget*>(&about), static_cast<QWidget*>(m_dialog.get())}) {
         std::set<QString> names;
         for (QWidget* control : dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            const std::string id = control->objectName().toStdString();
             const QAccessibleInterface* accessible = QAccessible::queryAccessibleInterface(control);
             const QString name = accessible->text(QAccessible::Name);
-            EXPECT_FALSE(name.isEmpty() || accessible->text(QAccessible::Description).isEmpty())
-                << control->objectName().toStdString();
+            EXPECT_FALSE(name.isEmpty() || accessible->text(QAccessible::Description).isEmpty()) << id;
             EXPECT_TRUE(names.insert(name).second) << name.toStdString() << " names two controls";
+            if (!control->toolTip().isEmpty() && id != "IDC_TEXT_LENGTH" && id != "IDC_STATUS")
+                tips += id + ": " + control->toolTip().toStdString() + "\n";
         }
     }
     QLabel* status = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_STATUS")); // named by the count it shows
     EXPECT_EQ(QAccessible::queryAccessibleInterface(status)->text(QAccessible::Name), QStringLiteral("3 Songs"));
+    EXPECT_EQ(tips,
+              "IDC_DROP_FILES: Drag and drop chordpro or tab files here to convert them to Tunelore format.\n"
+              "IDC_INSTALL: Install songs so that the next HotSync will be add them to your Tunelore songs\n"
+              "IDC_SAVE_PDB: Save songs as a Palm Database so you can install them manually\n");
+    // The text length names the handheld's limit, to the eye and to a screen reader.
+    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
+    const QString lengthTip = QStringLiteral("Characters of this song, of the 7999 the handheld keeps");
+    EXPECT_TRUE(length->toolTip() == lengthTip && length->accessibleDescription() == lengthTip);
+    // The icons are compiled in, in three sizes.
+    EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
+    EXPECT_FALSE(m_dialog->windowIcon().isNull());
 }
 
 TEST_F(DialogTest, LayoutFollowsEveryResizeDownToTheMinimum)
@@ -102,32 +115,6 @@ TEST_F(DialogTest, LayoutFollowsEveryResizeDownToTheMinimum)
     const QRect before = Editor()->geometry(); // a minimised window (zero width or height) keeps its layout
     m_dialog->LayoutControls(0, 500);
     EXPECT_EQ(Editor()->geometry(), before);
-}
-
-TEST_F(DialogTest, AboutBoxFromF1AndTooltipsOnlyOnTheThreeButtons)
-{
-    ShowActive();
-    QTest::keyClick(Button("IDC_DROP_FILES"), Qt::Key_F1);
-    EXPECT_EQ(m_desktop.prompts, "modal@0: IDD_ABOUT\n");
-    std::string tips;
-    for (QWidget* control : m_dialog->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
-        const QString name = control->objectName();
-        if (!control->toolTip().isEmpty() && name != QLatin1String("IDC_TEXT_LENGTH") &&
-            name != QLatin1String("IDC_STATUS")) {
-            tips += control->objectName().toStdString() + ": " + control->toolTip().toStdString() + "\n";
-        }
-    }
-    EXPECT_EQ(tips,
-              "IDC_DROP_FILES: Drag and drop chordpro or tab files here to convert them to Tunelore format.\n"
-              "IDC_INSTALL: Install songs so that the next HotSync will be add them to your Tunelore songs\n"
-              "IDC_SAVE_PDB: Save songs as a Palm Database so you can install them manually\n");
-    // The text length names the handheld's limit, to the eye and to a screen reader.
-    const QLabel* length = m_dialog->findChild<QLabel*>(QStringLiteral("IDC_TEXT_LENGTH"));
-    const QString lengthTip = QStringLiteral("Characters of this song, of the 7999 the handheld keeps");
-    EXPECT_TRUE(length->toolTip() == lengthTip && length->accessibleDescription() == lengthTip);
-    // The icons are compiled in, in three sizes.
-    EXPECT_EQ(m_dialog->AppIcon().availableSizes(), QList<QSize>({QSize(16, 16), QSize(32, 32), QSize(48, 48)}));
-    EXPECT_FALSE(m_dialog->windowIcon().isNull());
 }
 
 TEST_F(DialogTest, TheNoteWrapsALongPathWithinItsColumnAndKeepsBothEndsWhenTooTall)
