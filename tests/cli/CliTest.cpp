@@ -454,8 +454,7 @@ TEST_F(CliTest, DashReadsStandardInputForBuildConvertAndInfo)
     run = Run(
         {"build", "--name", "Piped", "-o", Work("piped.pdb"), "-", Data("songs/cafe.pro")}, FIXED_TIME, Work("in.txt"));
     ASSERT_EQ(run.status, 0) << run.err;
-    const std::string database = ReadFile(Work("piped.pdb"));
-    EXPECT_TRUE(Holds(database, "{t:Piped}\nla [G]la\n\0"s));
+    EXPECT_TRUE(Holds(ReadFile(Work("piped.pdb")), "{t:Piped}\nla [G]la\n\0"s));
     // "-o -" is standard output: the database's bytes there, what was written on standard error, no file "-".
     run = Run({"build", "--name", "TuneloreDB12345", "-o", "-", Data("songs")});
     EXPECT_EQ(std::tuple(run.status, run.out == ReadFile(DATA / "expected/songs.pdb"), run.err),
@@ -466,9 +465,8 @@ TEST_F(CliTest, DashReadsStandardInputForBuildConvertAndInfo)
     EXPECT_EQ(run.status, 0);
     EXPECT_TRUE(Holds(run.out, ": Dsus4 x x 0 2 x x"));
     run = Run({"info", "-"}, FIXED_TIME, Work("in.txt"));
-    EXPECT_EQ(std::pair(run.status, run.err.substr(0, 51)),
-              std::pair(1, "tunelore-cli: - is not a readable Palm database (fi"s))
-        << run.err;
+    EXPECT_EQ(run.status, 1);
+    EXPECT_TRUE(run.err.starts_with("tunelore-cli: - is not a readable Palm database (fi")) << run.err;
     // More than a text file may hold is refused, pipe or not.
     WriteFileBytes(Work("big.txt"), std::string(16 * 1024 * 1024 + 1, 'a'));
     run = Run({"convert", "-"}, FIXED_TIME, Work("big.txt"));
