@@ -103,27 +103,22 @@ std::string Fields(const CPalmDatabase& db)
     return out.str();
 }
 
-// Every header field and list entry read from a record and a resource database, and written back byte by byte:
-// dates 2006-01-01 00:00:00, :01 and :02, 24-bit unique IDs, an empty record sharing the next one's offset.
+// Every header field and list entry of a record and a resource database, read and written back byte for byte.
 TEST(PdbWriter, WritesBackWhatWasRead)
 {
     CImageBuilder records = Header("Records", 3);
-    records.U32(104).U8(0x40).U24(0xCDEF12).U32(106).U32(0).U32(106).U8(0x10).U24(1).U16(0);
+    records.U32(104).U8(0x40).U24(0xCDEF12).U32(106).U32(0).U32(106).U8(0x10).U24(1).U16(0).Text("12345");
     CImageBuilder resources = Header("Resources", 2, 9);
     resources.Text("tSTR").U16(0x03E8).U32(100).Text("MBAR").U16(2).U32(102).U16(0).Text("abxyz");
     // The app info and sort info blocks between the list and the first record, each running to the next.
-    CImageBuilder blocks = Header("Blocks", 1, 8, 88, 91);
-    blocks.U32(93).U32(0).U16(0).Text("\1\2\3\4\5\x09\x09");
-    const std::pair<Bytes, const char*> cases[] = {
-        {records.Text("12345").m_bytes,
-         "Records 8 0 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app sort | 40 cdef12 0 0 | 0 0 0 0 | 10 1 "
-         "0 "
-         "0"},
-        {resources.m_bytes,
-         "Resources 9 1 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app sort | 0 0 74535452 3e8 | 0 0 "
-         "4d424152 2"},
-        {blocks.m_bytes,
-         "Blocks 8 0 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app 1 2 3 sort 4 5 | 0 0 0 0"},
+    const auto blocks = [](unsigned app, unsigned sort) {
+        return Header("Blocks", 1, 8, app, sort).U32(93).U32(0).U16(0).Text("\1\2\3\4\5\x09\x09").m_bytes;
+    };
+    const std::string header = " 1 1136073600 1136073601 1136073602 7 SONG TuNe abcdef app"; // version to seed
+    const std::pair<Bytes, std::string> cases[] = {
+        {records.m_bytes, "Records 8 0" + header + " sort | 40 cdef12 0 0 | 0 0 0 0 | 10 1 0 0"},
+        {resources.m_bytes, "Resources 9 1" + header + " sort | 0 0 74535452 3e8 | 0 0 4d424152 2"},
+        {blocks(88, 91), "Blocks 8 0" + header + " 1 2 3 sort 4 5 | 0 0 0 0"},
     };
     for (const auto& [image, fields] : cases) {
         CPalmDatabase db = CPalmDatabase::Parse(image).value_or(CPalmDatabase{});
@@ -132,11 +127,9 @@ TEST(PdbWriter, WritesBackWhatWasRead)
     }
     // Sort info before app info, and both at one offset (one block).
     for (const auto& [app, sort, fields] :
-         {std::tuple(90u, 88u, "app 3 4 5 sort 1 2 |"), {88u, 88u, "app 1 2 3 4 5 sort |"}}) {
-        CImageBuilder b = Header("Blocks", 1, 8, app, sort);
-        b.U32(93).U32(0).U16(0).Text("\1\2\3\4\5\x09\x09");
-        EXPECT_NE(Fields(CPalmDatabase::Parse(b.m_bytes).value_or(CPalmDatabase{})).find(fields), std::string::npos);
-    }
+         {std::tuple(90u, 88u, "app 3 4 5 sort 1 2 |"), {88u, 88u, "app 1 2 3 4 5 sort |"}})
+        EXPECT_NE(Fields(CPalmDatabase::Parse(blocks(app, sort)).value_or(CPalmDatabase{})).find(fields),
+                  std::string::npos);
     const Bytes named = CPalmDatabase(std::string(32, 'N'), TUNE, SONM, false, 0).Serialize().value_or(Bytes(33));
     EXPECT_EQ(std::string(named.begin(), named.begin() + 33), std::string(31, 'N') + "\0\0"s); // a zero ends the name
 
@@ -202,14 +195,10 @@ TEST_F(PdbFile, ReadWholeFileReadsRegularFilesUpToTheLimit)
 // The process's open file descriptors, as /proc lists them; a write that succeeds or fails leaves as many.
 std::size_t OpenDescriptors()
 {
-    std::size_t count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 }
 
-// Makes the entries `setup` lists, one a word: "name=MODE" a file holding "old" with that octal mode,
-// "name>to" a symbolic link, "name|" a FIFO, "name/" a folder.
+// Makes each word of `setup`: "f=MODE" a file holding "old" (octal mode), "l>to" a link, "p|" a FIFO, "d/" a folder.
 void Make(const fs::path& folder, const std::string& setup)
 {
     std::istringstream words(setup);
@@ -281,9 +270,8 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
     }
 }
 
-// A writer that stops in the middle of writing `target`: its file size limit lets the first 4096 bytes through,
-// and the signal for the write past it stops the process. Let go on, its write fails as on a full disk, and it
-// ends with status 0 when the failure was reported and the descriptors the write opened are closed again.
+// Stops the process halfway through writing `target` (its file size limit passes 4096 bytes, SIGXFSZ stops it); let go
+// on, its write fails as on a full disk, and it exits 0 when that was reported and every descriptor closed again.
 [[noreturn]] void WriteAndStopHalfway(const fs::path& target)
 {
     for (const int signal : {SIGINT, SIGTERM, SIGHUP})
@@ -300,17 +288,14 @@ TEST_F(PdbFile, WriteFileAtomicallyKeepsModesRefusesOddTargetsAndFollowsLinksOnR
     ::_exit(reported && OpenDescriptors() == descriptors ? 0 : 1);
 }
 
-// A writer that fails or is ended halfway leaves the target as it was; its temporary file goes with it, or at
-// the next write of the target, or when the folder is swept.
+// A writer failed or ended halfway leaves the target; its temporary file goes with it, at the next write or at a sweep.
 TEST_F(PdbFile, TemporaryFilesEndWithTheirWriterOrAtTheNextWrite)
 {
     const fs::path target = m_folder / "db.pdb";
-    for (const auto& [signal, sweep] : {std::pair(0, false),
-                                        {SIGTERM, false},
-                                        {SIGINT, false},
-                                        {SIGHUP, false},
-                                        {SIGKILL, false},
-                                        {SIGKILL, true}}) { // 0: no signal, the write fails
+    // 0: no signal, the write fails; true: a sweep of the folder instead of the next write.
+    const std::pair<int, bool> runs[] = {
+        {0, false}, {SIGTERM, false}, {SIGINT, false}, {SIGHUP, false}, {SIGKILL, false}, {SIGKILL, true}};
+    for (const auto& [signal, sweep] : runs) {
         SCOPED_TRACE(signal);
         Put(m_folder / ".tunelore-0123456789abcdef-6.tmp", "not one of ours: slot 6 does not exist");
         Put(target, "old");
@@ -341,9 +326,8 @@ TEST_F(PdbFile, TemporaryFilesEndWithTheirWriterOrAtTheNextWrite)
     }
 }
 
-// A writer of many small files (as an extraction is) ended by a signal at any moment leaves no temporary file:
-// the signal may fall between a temporary file's creation and the moment the cleanup knows it, or between the
-// end of the write and the rename.
+// A writer of many small files (as an extraction is) ended at any moment leaves no temporary file: the signal may fall
+// between a temporary file's creation and the moment the cleanup knows it, or between the write and the rename.
 TEST_F(PdbFile, NoTemporaryFileSurvivesASignalAtAnyMoment)
 {
     std::mt19937 moments(4711);
@@ -372,8 +356,7 @@ TEST_F(PdbFile, NoTemporaryFileSurvivesASignalAtAnyMoment)
 }
 #endif
 
-// Each record runs to the next offset, the last one to the end of the file, cut at 100000 bytes; what the list
-// cannot describe is refused.
+// Each record runs to the next offset, the last to the end of the file, cut at 100000 bytes; a bad list is refused.
 TEST_F(PdbFile, ReadsRecordsBetweenOffsetsAndRefusesMalformedFiles)
 {
     CImageBuilder appInfo = Header("WithAppInfo", 3, 8, 104); // three records behind a six-byte app info block
@@ -413,8 +396,7 @@ TEST_F(PdbFile, ReadsBackWhatWriteToFileWrote)
     for (const bool resource : {false, true}) {
         SCOPED_TRACE(resource ? "resource" : "record");
         CPalmDatabase written("RoundTrip", TUNE, SONM, resource, 1136073600);
-        // A record longer than the reader's scratch size before the last one: the reader must find the last
-        // record's offset in the list to read that far.
+        // A record longer than the reader's scratch size before the last: the reader must seek by the list's offset.
         const std::vector<std::string> texts = {"first song\n", "", Pattern(SCRATCH + 300), "a\0b"s};
         for (unsigned i = 0; i < texts.size(); ++i) { // only the fields a record of this kind keeps in the file
             CPdbRecord record;
