@@ -60,6 +60,12 @@ private:
 // until EndOfSync, the stream failing, or the handheld vanishing (the stream is then closed).
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
 
+// A session's work done with `summary` for the sync log, or the error that ended it.
+inline Result<std::string> Done(const Status& status, std::string summary = {})
+{
+    return status ? Result<std::string>(std::move(summary)) : Result<std::string>(status.error());
+}
+
 // A free loopback port: the system picks one for a listener that is closed again at once.
 std::uint16_t FreePort();
 
