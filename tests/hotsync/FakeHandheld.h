@@ -60,10 +60,16 @@ private:
 // until EndOfSync, the stream failing, or the handheld vanishing (the stream is then closed).
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
 
-// A session's work done with `summary` for the sync log, or the error that ended it.
-inline Result<std::string> Done(const Status& status, std::string summary = {})
+// The kind of a failure; nothing on success.
+template <class R> std::optional<ErrorKind> Failure(const R& result)
 {
-    return status ? Result<std::string>(std::move(summary)) : Result<std::string>(status.error());
+    return result ? std::nullopt : std::optional(result.error().kind);
+}
+
+// A session's work done with `summary` for the sync log, or the error that ended it.
+template <class R> Result<std::string> Done(const R& result, std::string summary = {})
+{
+    return result ? Result<std::string>(std::move(summary)) : Result<std::string>(result.error());
 }
 
 // A free loopback port: the system picks one for a listener that is closed again at once.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "FakeHandheld.h"
 #include "Streams.h"
 #include "hotsync/Bytes.h"
 #include "hotsync/NetSync.h"
@@ -11,15 +12,6 @@
 #include "hotsync/Serial.h"
 
 using namespace hotsync;
-
-namespace {
-
-Result<std::string> Done(const Status& status)
-{
-    return status ? Result<std::string>(std::string()) : Result<std::string>(status.error());
-}
-
-} // namespace
 
 TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
 {
@@ -29,7 +21,7 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
     std::vector<DbListPage> pages;
     std::vector<CPalmDatabase> read;
     Status installed;
-    const SessionWork nothing = [](DlpClient&, const Handheld&) { return Done({}); };
+    const SessionWork nothing = [](DlpClient&, const Handheld&) { return Done(Status{}); };
     // The first page of the lists at `where`, then the databases `names`.
     const auto lists = [&](std::vector<std::uint8_t> where, std::vector<const char*> names) -> SessionWork {
         return [&, where, names](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {

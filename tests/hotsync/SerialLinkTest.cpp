@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 
+#include "FakeHandheld.h"
 #include "Streams.h"
 #include "hotsync/Serial.h"
 

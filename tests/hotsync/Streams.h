@@ -22,12 +22,6 @@ inline Bytes Received(Result<Bytes> got)
     return got ? std::move(*got) : Bytes();
 }
 
-// The kind of a failure; nothing on success.
-template <class R> std::optional<ErrorKind> Failure(const R& result)
-{
-    return result ? std::nullopt : std::optional(result.error().kind);
-}
-
 // A serial packet (SLP + PADP) of one side's stream, with the offset just past it.
 struct SerialPacket
 {
