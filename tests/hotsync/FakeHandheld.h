@@ -56,10 +56,6 @@ private:
     std::optional<std::vector<std::uint8_t>> m_reply;
 };
 
-// Plays the handheld over a byte stream with NetSync framing (the greeting, the handshake, then every DLP request)
-// until EndOfSync, the stream failing, or the handheld vanishing (the stream is then closed).
-void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
-
 // The kind of a failure; nothing on success.
 template <class R> std::optional<ErrorKind> Failure(const R& result)
 {
