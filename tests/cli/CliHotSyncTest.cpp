@@ -50,9 +50,8 @@ std::vector<std::pair<std::vector<std::uint8_t>, int>> Records(const CPalmDataba
 class CliHotSyncTest : public ::testing::Test
 {
 protected:
-    // Runs tunelore-cli with the time fixed; a handheld given plays NetSync (or with `serial` the serial link's
-    // packets) on port m_port in a new session, which the argument NET names, and HOTSYNC stands for --hotsync NET
-    // --timeout 20.
+    // Runs tunelore-cli with the time fixed; a handheld given plays a new session of NetSync (or with `serial` the
+    // serial link's packets) on port m_port, which NET names; HOTSYNC stands for --hotsync NET --timeout 20.
     CliRun Run(std::vector<std::string> args, FakeHandheld* handheld = nullptr, bool serial = false)
     {
         std::string command = "env " + m_environment + "SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
