@@ -280,15 +280,15 @@ Bytes FakeHandheld::Answer(const Bytes& request)
     }
 }
 
-Status FakeHandheldLink::Send(std::span<const std::uint8_t> message, hotsync::Deadline)
+Status FakeHandheld::Send(std::span<const std::uint8_t> message, hotsync::Deadline)
 {
-    m_reply = m_handheld.Vanished() ? std::nullopt : std::optional(m_handheld.Answer({message.begin(), message.end()}));
+    m_reply = Vanished() ? std::nullopt : std::optional(Answer({message.begin(), message.end()}));
     return m_reply ? Status{} : MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
 }
 
-Result<std::vector<std::uint8_t>> FakeHandheldLink::Receive(hotsync::Deadline)
+Result<std::vector<std::uint8_t>> FakeHandheld::Receive(hotsync::Deadline)
 {
-    if (m_handheld.Vanished() || !m_reply) {
+    if (Vanished() || !m_reply) {
         return MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
     }
     return *std::exchange(m_reply, std::nullopt);

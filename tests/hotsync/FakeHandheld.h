@@ -1,7 +1,7 @@
 #pragma once
 
 // A scripted handheld: it keeps databases in memory and answers DLP requests as a Palm OS handheld does;
-// switches make it misbehave.
+// switches make it misbehave. As a packet link in memory each Send is a request, the next Receive its reply.
 
 #include "pdb/PalmDatabase.h"
 
@@ -15,7 +15,7 @@
 #include "hotsync/Link.h"
 #include "hotsync/NetSync.h"
 
-class FakeHandheld
+class FakeHandheld final : public hotsync::IPacketLink
 {
 public:
     std::uint16_t dlpMinor = 4;                    // of DLP 1.x
@@ -34,26 +34,14 @@ public:
 
     bool Vanished() const { return vanishAfter && requests.size() >= *vanishAfter; }
     std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request);
-
-private:
-    std::map<std::uint8_t, std::string> m_open; // handle -> name
-    std::uint8_t m_nextHandle = 1;
-    std::uint32_t m_nextId = 0x100000;
-};
-
-// The handheld as a packet link in memory: each Send is a request, the next Receive its reply.
-class FakeHandheldLink final : public hotsync::IPacketLink
-{
-public:
-    explicit FakeHandheldLink(FakeHandheld& handheld)
-        : m_handheld(handheld)
-    {}
     Status Send(std::span<const std::uint8_t> message, hotsync::Deadline) override;
     Result<std::vector<std::uint8_t>> Receive(hotsync::Deadline) override;
 
 private:
-    FakeHandheld& m_handheld;
     std::optional<std::vector<std::uint8_t>> m_reply;
+    std::map<std::uint8_t, std::string> m_open; // handle -> name
+    std::uint8_t m_nextHandle = 1;
+    std::uint32_t m_nextId = 0x100000;
 };
 
 // The kind of a failure; nothing on success.

@@ -31,12 +31,6 @@ CPalmDatabase MakeSongs(const std::string& name, int count)
     return db;
 }
 
-Status RunWith(FakeHandheld& handheld, CancelFlag& cancel, const SessionWork& work)
-{
-    FakeHandheldLink link(handheld);
-    return RunSession(link, cancel, SessionOptions{}, work);
-}
-
 std::size_t Asked(const FakeHandheld& handheld, std::uint8_t function)
 {
     return static_cast<std::size_t>(std::count(handheld.requests.begin(), handheld.requests.end(), function));
@@ -73,7 +67,7 @@ TEST(HotSyncOperations, InstalledDatabasesReadBackTheSame)
         FakeHandheld handheld;
         handheld.dlpMinor = static_cast<std::uint16_t>(minor);
         std::vector<Progress> steps;
-        const Status done = RunWith(handheld, cancel, [&](DlpClient& dlp, const Handheld& info) {
+        const Status done = RunSession(handheld, cancel, {}, [&](DlpClient& dlp, const Handheld& info) {
             const auto step = [&](const Progress& p) { steps.push_back(p); };
             const Status installed = InstallOnHandheld(dlp, info, songs, {}, step);
             return Done(installed ? InstallOnHandheld(dlp, info, resources, {}, step) : installed,
@@ -93,7 +87,7 @@ TEST(HotSyncOperations, InstalledDatabasesReadBackTheSame)
         handheld.ended = false;
         std::optional<CPalmDatabase> read[2];
         // An old handheld's databases are described by the database list.
-        const Status readBack = RunWith(handheld, cancel, [&](DlpClient& dlp, const Handheld& info) {
+        const Status readBack = RunSession(handheld, cancel, {}, [&](DlpClient& dlp, const Handheld& info) {
             Result<std::vector<DbInfo>> list = ListDatabases(dlp);
             for (const DbInfo& db : list ? *list : std::vector<DbInfo>()) {
                 Result<CPalmDatabase> one = ReadFromHandheld(dlp, info, db.name, {}, minor == 1 ? &db : nullptr);
@@ -177,7 +171,7 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
             handheld.dlpMinor = c.value > big ? 4 : 2;
             db.AddRecord(MakeRecord(std::string(c.value, 'x')));
         }
-        const Status result = RunWith(handheld, cancel, [&](DlpClient& dlp, const Handheld& info) {
+        const Status result = RunSession(handheld, cancel, {}, [&](DlpClient& dlp, const Handheld& info) {
             return Done(InstallOnHandheld(dlp, info, db, InstallOptions{c.replace}), "Installed Songs");
         });
         EXPECT_EQ(Failure(result), c.failure);
@@ -202,7 +196,7 @@ TEST(HotSyncOperations, DatabaseListsArePagedAndBounded)
         }
         handheld.listNeverAdvances = stuck;
         std::string names;
-        const Status result = RunWith(handheld, cancel, [&](DlpClient& dlp, const Handheld&) {
+        const Status result = RunSession(handheld, cancel, {}, [&](DlpClient& dlp, const Handheld&) {
             Result<std::vector<DbInfo>> list = ListDatabases(dlp);
             for (const DbInfo& info : list ? *list : std::vector<DbInfo>()) {
                 names += info.name;

@@ -32,9 +32,7 @@ Bytes FalseHeader(std::uint8_t length)
 
 TEST(SlpReceiver, FindsTheGoodPacketBehindNoiseAndDamage)
 {
-    hotsync::slp::Packet good;
-    good.xid = 7;
-    good.body = {1, 2, 3, 0xBE, 0xEF, 0xED};
+    const hotsync::slp::Packet good{.xid = 7, .body = {1, 2, 3, 0xBE, 0xEF, 0xED}};
     const Bytes goodBytes = hotsync::slp::Encode(good);
     // The bytes with byte `at` changed by `by`; the header's sum fixed too with `sum`.
     const auto changed = [](Bytes bytes, std::size_t at, int by, bool sum = false) {
@@ -106,9 +104,7 @@ TEST(PadpReceive, HostileHandheldsEndTheSession)
 {
     const std::vector<std::tuple<const char*, std::vector<Bytes>, ErrorKind>> cases = {
         {"a 4 GB length", {Packet(Type::Data, 1, kFirst, 0xFFFFFFFFu, {1, 2, 3})}, ErrorKind::TooLarge},
-        {"one byte past the limit",
-         {Packet(Type::Data, 1, kFirst, hotsync::kMaxMessage + 1, {1})},
-         ErrorKind::TooLarge},
+        {"a byte past the limit", {Packet(Type::Data, 1, kFirst, hotsync::kMaxMessage + 1, {1})}, ErrorKind::TooLarge},
         {"more data than announced", {Packet(Type::Data, 1, kWhole, 2, {1, 2, 3})}, ErrorKind::Protocol},
         {"a later part first", {Packet(Type::Data, 1, kLast, 10, {1, 2})}, ErrorKind::Protocol},
         {"a gap",

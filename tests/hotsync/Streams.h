@@ -163,9 +163,7 @@ public:
 inline Bytes Packet(
     hotsync::padp::Type type, std::uint8_t xid, std::uint8_t flags, std::uint32_t sizeOrOffset, const Bytes& data = {})
 {
-    hotsync::slp::Packet packet;
-    packet.xid = xid;
-    packet.body = hotsync::padp::EncodeHeader(type, flags, sizeOrOffset);
+    hotsync::slp::Packet packet{.xid = xid, .body = hotsync::padp::EncodeHeader(type, flags, sizeOrOffset)};
     packet.body.insert(packet.body.end(), data.begin(), data.end());
     return hotsync::slp::Encode(packet);
 }
