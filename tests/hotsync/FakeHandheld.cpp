@@ -65,8 +65,7 @@ void ServeRequests(FakeHandheld& handheld, hotsync::IPacketLink& link, const std
 void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
 {
     hotsync::NetSyncLink link(std::move(stream));
-    const Bytes greeting{0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0, 0x08, 0x02, 0, 0, 0, 0, 0, 0, 0};
-    if (!link.Send(greeting, Soon())) {
+    if (!link.Send(Bytes{0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0, 0x08, 0x02, 0, 0, 0, 0, 0, 0, 0}, Soon())) {
         return;
     }
     // The two handshake exchanges: answer each with its function | 0x80.

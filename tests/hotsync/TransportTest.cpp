@@ -49,7 +49,6 @@ struct Pty
         }
     }
     ~Pty() { ::close(master); }
-    void Send(const Bytes& bytes) { EXPECT_EQ(::write(master, bytes.data(), bytes.size()), ssize_t(bytes.size())); }
     // What the desktop wrote, waiting at most a few seconds for `count` bytes.
     Bytes Take(std::size_t count)
     {
@@ -239,7 +238,7 @@ TEST(SerialPort, CarriesEveryByteUnchangedAndEndsWaitsByDeadlineCancelOrHangUp)
 
     // Line ends, interrupt and flow-control characters: a terminal not in raw mode would change or eat them.
     const Bytes awkward = {0x0D, 0x0A, 0x03, 0x11, 0x13, 0x04, 0x7F, 0xBE, 0x00};
-    pty.Send(awkward);
+    ASSERT_EQ(::write(pty.master, awkward.data(), awkward.size()), ssize_t(awkward.size()));
     Bytes got;
     std::uint8_t buffer[64];
     while (got.size() < awkward.size()) {
