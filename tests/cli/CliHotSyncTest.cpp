@@ -1,6 +1,5 @@
-// tunelore-cli's HotSync against a scripted handheld that connects over loopback TCP, as a handheld's network
-// HotSync does: the lines it prints, its exit statuses, and that what it installs and extracts is what the file
-// commands write.
+// tunelore-cli's HotSync against a scripted handheld connecting over loopback TCP as a network HotSync does: the
+// lines it prints, its exit statuses, and that what it installs and extracts is what the file commands write.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/hotsync/FakeHandheld.h"
@@ -120,8 +119,7 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
                   std::tuple(std::vector<std::string>{"Tunelore installed MySongs\n"}, true));
     }
 
-    // build --install goes by HotSync over the connection the window remembered in install.conf; --replace
-    // goes with it.
+    // build --install goes by HotSync over the connection the window remembered in install.conf, with --replace.
     const fs::path settings = m_root / "home/.config/tunelore-importer";
     fs::create_directories(settings);
     m_environment = "-u XDG_CONFIG_HOME -u XDG_DATA_HOME -u JPILOT_HOME HOME=" + Quote(Work("home")) + " ";

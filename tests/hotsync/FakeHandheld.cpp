@@ -114,8 +114,7 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         a.assign(request.begin() + static_cast<std::ptrdiff_t>(std::min(at, request.size())),
                  request.begin() + static_cast<std::ptrdiff_t>(std::min(at + length, request.size())));
     }
-    // A reply: function | 0x80 (or another function's, misbehaving), argument count, error code, arguments in
-    // the shortest form.
+    // A reply: function | 0x80 (or another's, misbehaving), argument count, error code, arguments in the shortest form.
     const auto reply = [&](std::uint16_t error, const std::vector<Bytes>& args = {}) {
         ByteWriter out;
         out.U8(static_cast<std::uint8_t>((answerWrongFunction ? function ^ 0x01 : function) | 0x80));

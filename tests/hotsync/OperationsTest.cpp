@@ -1,5 +1,5 @@
-// Installing, listing and reading databases against a scripted handheld,
-// including the ways a handheld refuses or fails.
+// Installing, listing and reading databases against a scripted handheld, including the ways a handheld refuses or
+// fails.
 
 #include "hotsync/Operations.h"
 
@@ -48,8 +48,7 @@ std::vector<std::tuple<Bytes, int, std::uint32_t, int>> Records(const CPalmDatab
 
 } // namespace
 
-// Installed, and read back by a handheld of DLP 1.4 and by an older one without FindDB; a record deleted on the
-// handheld meanwhile is left out.
+// Installed, then read back by DLP 1.4 and by an older handheld without FindDB; a record deleted meanwhile is left out.
 TEST(HotSyncOperations, InstalledDatabasesReadBackTheSame)
 {
     CancelFlag cancel{false};

@@ -111,8 +111,7 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
             continue;
         }
         ASSERT_TRUE(session) << session.error().text;
-        // Past what the desktop wrote, the recording may only hold the acknowledgements of repeats the
-        // handheld sent after its last reply.
+        // Past what the desktop wrote, the recording may only acknowledge repeats sent after the handheld's last reply.
         const Bytes rest(stream.expected.begin() + static_cast<std::ptrdiff_t>(stream.written.size()),
                          stream.expected.end());
         for (const SerialPacket& packet : SerialPackets(rest)) {
@@ -141,8 +140,7 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
                              read[0].GetRecordCount(),
                              read[1].GetRecordCount()),
                   std::tuple(20u, 20u, 0x21, 0x74, 2, 31));
-        // The blocks, records and resources read are what the handheld sent: each reply's argument, laid out
-        // here.
+        // The blocks, records and resources read are what the handheld sent: each reply's argument laid out here.
         const auto sent = [&](const Bytes& bytes) {
             return std::search(stream.reads.begin(), stream.reads.end(), bytes.begin(), bytes.end()) !=
                    stream.reads.end();

@@ -138,8 +138,8 @@ TEST(Tcp, ACancelFromAnotherThreadEndsAWaitForAHandheld)
     EXPECT_EQ(Failure(waited), ErrorKind::Cancelled);
 }
 
-// The addresses a handheld's network HotSync setting can name: dotted IPv4, never the loopback one (every
-// system has it), each once.
+// Addresses a handheld's network HotSync setting can name: dotted IPv4, never loopback (every system has it), each
+// once.
 TEST(Tcp, LocalAddressesLeaveLoopbackOut)
 {
     std::vector<std::string> addresses = LocalAddresses();
