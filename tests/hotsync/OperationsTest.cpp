@@ -1,5 +1,4 @@
-// Installing, listing and reading databases against a scripted handheld, including the ways a handheld refuses or
-// fails.
+// Installing, listing and reading databases against a scripted handheld, and the ways a handheld refuses or fails.
 
 #include "hotsync/Operations.h"
 
