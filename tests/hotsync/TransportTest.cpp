@@ -138,8 +138,7 @@ TEST(Tcp, ACancelFromAnotherThreadEndsAWaitForAHandheld)
     EXPECT_EQ(Failure(waited), ErrorKind::Cancelled);
 }
 
-// Addresses a handheld's network HotSync setting can name: dotted IPv4, never loopback (every system has it), each
-// once.
+// Addresses a handheld's network HotSync setting can name: dotted IPv4, each once, never loopback (every system has).
 TEST(Tcp, LocalAddressesLeaveLoopbackOut)
 {
     std::vector<std::string> addresses = LocalAddresses();
