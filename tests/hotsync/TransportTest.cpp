@@ -138,7 +138,7 @@ TEST(Tcp, ACancelFromAnotherThreadEndsAWaitForAHandheld)
     EXPECT_EQ(Failure(waited), ErrorKind::Cancelled);
 }
 
-// Addresses a handheld's network HotSync setting can name: dotted IPv4, each once, never loopback (every system has).
+// Addresses a handheld's network HotSync can be set to: dotted IPv4, each once, never loopback (every system has one).
 TEST(Tcp, LocalAddressesLeaveLoopbackOut)
 {
     std::vector<std::string> addresses = LocalAddresses();
