@@ -16,12 +16,6 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// What a receive got; nothing when it failed.
-inline Bytes Received(Result<Bytes> got)
-{
-    return got ? std::move(*got) : Bytes();
-}
-
 // A serial packet (SLP + PADP) of one side's stream.
 struct SerialPacket
 {
