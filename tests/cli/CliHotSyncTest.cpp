@@ -37,15 +37,6 @@ std::string Bytes(const fs::path& path)
     return ReadFileBytes(Utf8FromPath(path)).value_or("<missing>");
 }
 
-// Each record's data and attributes.
-std::vector<std::pair<std::vector<std::uint8_t>, int>> Records(const CPalmDatabase& db)
-{
-    std::vector<std::pair<std::vector<std::uint8_t>, int>> out;
-    for (const CPdbRecord& record : db.Records())
-        out.emplace_back(std::vector<std::uint8_t>(record.Data().begin(), record.Data().end()), record.m_attributes);
-    return out;
-}
-
 class CliHotSyncTest : public ::testing::Test
 {
 protected:

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "hotsync/Link.h"
@@ -54,6 +55,17 @@ template <class R> std::optional<ErrorKind> Failure(const R& result)
 template <class R> Result<std::string> Done(const R& result, std::string summary = {})
 {
     return result ? Result<std::string>(std::move(summary)) : Result<std::string>(result.error());
+}
+
+// Each record's data, attributes, resource type and id.
+inline std::vector<std::tuple<std::vector<std::uint8_t>, int, std::uint32_t, int>> Records(const CPalmDatabase& db)
+{
+    std::vector<std::tuple<std::vector<std::uint8_t>, int, std::uint32_t, int>> out;
+    for (const CPdbRecord& r : db.Records()) {
+        out.emplace_back(
+            std::vector(r.Data().begin(), r.Data().end()), r.m_attributes, r.m_resourceType, r.m_resourceId);
+    }
+    return out;
 }
 
 // A free loopback port: the system picks one for a listener that is closed again at once.

@@ -35,16 +35,6 @@ std::size_t Asked(const FakeHandheld& handheld, std::uint8_t function)
     return static_cast<std::size_t>(std::count(handheld.requests.begin(), handheld.requests.end(), function));
 }
 
-// Each record's data, attributes, resource type and id.
-std::vector<std::tuple<Bytes, int, std::uint32_t, int>> Records(const CPalmDatabase& db)
-{
-    std::vector<std::tuple<Bytes, int, std::uint32_t, int>> out;
-    for (const CPdbRecord& r : db.Records()) {
-        out.emplace_back(Bytes(r.Data().begin(), r.Data().end()), r.m_attributes, r.m_resourceType, r.m_resourceId);
-    }
-    return out;
-}
-
 } // namespace
 
 // Installed, then read back by DLP 1.4 and by an older handheld without FindDB; a record deleted meanwhile is left out.
