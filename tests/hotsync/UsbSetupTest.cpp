@@ -103,8 +103,7 @@ TEST(UsbSetup, DecidesEndpointsFromTheRepliesInOrder)
         SCOPED_TRACE(c.name);
         CannedDevice device;
         device.replies = c.replies;
-        Result<Endpoints> found = FindHotSyncEndpoints(device, c.init);
-        EXPECT_EQ(found ? *found : Endpoints{}, c.expected);
+        EXPECT_EQ(FindHotSyncEndpoints(device, c.init).value_or(Endpoints{}), c.expected);
         EXPECT_EQ(device.asked, c.asked);
     }
 }
