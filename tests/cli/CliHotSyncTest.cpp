@@ -1,6 +1,5 @@
-// tunelore-cli's HotSync against a scripted handheld that connects over loopback TCP, as a handheld's network
-// HotSync does: the lines it prints, its exit statuses, and that what it installs and extracts is what the file
-// commands write.
+// tunelore-cli's HotSync against a scripted handheld connecting over loopback TCP as a network HotSync does: the
+// lines it prints, its exit statuses, and that what it installs and extracts is what the file commands write.
 
 #include "jobs/TuneloreDatabase.h"
 #include "tests/hotsync/FakeHandheld.h"
@@ -38,20 +37,11 @@ std::string Bytes(const fs::path& path)
     return ReadFileBytes(Utf8FromPath(path)).value_or("<missing>");
 }
 
-// Each record's data and attributes.
-std::vector<std::pair<std::vector<std::uint8_t>, int>> Records(const CPalmDatabase& db)
-{
-    std::vector<std::pair<std::vector<std::uint8_t>, int>> out;
-    for (const CPdbRecord& record : db.Records())
-        out.emplace_back(std::vector<std::uint8_t>(record.Data().begin(), record.Data().end()), record.m_attributes);
-    return out;
-}
-
 class CliHotSyncTest : public ::testing::Test
 {
 protected:
-    // Runs tunelore-cli with the time fixed; a handheld given plays NetSync (or with `serial` the serial link's
-    // packets) on port m_port, which the argument NET names, and HOTSYNC stands for --hotsync NET --timeout 20.
+    // Runs tunelore-cli with the time fixed; a handheld given plays a new session of NetSync (or with `serial` the
+    // serial link's packets) on port m_port, which NET names; HOTSYNC stands for --hotsync NET --timeout 20.
     CliRun Run(std::vector<std::string> args, FakeHandheld* handheld = nullptr, bool serial = false)
     {
         std::string command = "env " + m_environment + "SOURCE_DATE_EPOCH=1136073600 " + Quote(TUNELORE_CLI);
@@ -60,8 +50,10 @@ protected:
                                                : Quote(arg == "NET" ? Net() : arg));
         command += " >" + Quote(Work("stdout")) + " 2>" + Quote(Work("stderr"));
         std::thread device;
-        if (handheld != nullptr)
+        if (handheld != nullptr) {
+            handheld->ended = false;
             device = HandheldConnecting(*handheld, m_port, serial);
+        }
         const int status = std::system(command.c_str());
         if (device.joinable())
             device.join();
@@ -91,12 +83,7 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
 {
     const std::vector<std::string> songs{
         Data("songs/cafe.pro"), Data("songs/creme-cp1252.txt"), Data("songs/morning.TAB")};
-    const auto build = [&](std::vector<std::string> args) {
-        args.insert(args.begin(), {"build", "--name", "MySongs"});
-        args.insert(args.end(), songs.begin(), songs.end());
-        return args;
-    };
-    ASSERT_EQ(Run(build({"-o", Work("songs.pdb")})).status, 0);
+    ASSERT_EQ(Run({"build", "--name", "MySongs", "-o", Work("songs.pdb"), songs[0], songs[1], songs[2]}).status, 0);
     const CPalmDatabase expected = Load(Work("songs.pdb"));
 
     for (const bool serial : {true, false}) {
@@ -104,7 +91,10 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
         FakeHandheld handheld;
         const std::string connection = serial ? "serial-net:127.0.0.1:" + std::to_string(m_port) : "NET";
         const std::string port = std::to_string(m_port);
-        const CliRun installed = Run(build({"--hotsync", connection, "--timeout", "20"}), &handheld, serial);
+        const CliRun installed = Run(
+            {"build", "--name", "MySongs", "--hotsync", connection, "--timeout", "20", songs[0], songs[1], songs[2]},
+            &handheld,
+            serial);
         ASSERT_EQ(installed.status, 0) << installed.err;
         // The prompt names where the program waits, so a handheld on another connection is noticed.
         const std::string where = serial ? "Waiting for an emulator's serial port over TCP on 127.0.0.1 port "
@@ -113,30 +103,14 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
             << installed.err;
         EXPECT_NE(installed.err.find("Installing MySongs (3 records)"), std::string::npos) << installed.err;
         EXPECT_EQ(installed.out, "Installed song import database MySongs (3 songs) on the handheld by HotSync\n");
-        ASSERT_EQ(handheld.databases.count("MySongs"), 1u);
-        const CPalmDatabase& onHandheld = handheld.databases.at("MySongs");
-        EXPECT_EQ(std::tie(onHandheld.m_creator, onHandheld.m_type), std::tie(expected.m_creator, expected.m_type));
-        EXPECT_EQ(Records(onHandheld), Records(expected));
-        EXPECT_EQ(handheld.log, std::vector<std::string>{"Tunelore installed MySongs\n"});
-        EXPECT_TRUE(handheld.ended);
-        if (serial)
-            continue;
-
-        // The same again: the database is there, so nothing changes and the run says why.
-        handheld.ended = false; // a new session
-        const CliRun refused = Run({"build", "--name", "MySongs", "HOTSYNC", songs[0]}, &handheld);
-        EXPECT_EQ(refused.status, 1);
-        EXPECT_NE(
-            refused.err.find("tunelore-cli: HotSync: a database named \"MySongs\" is already on the handheld and was "
-                             "kept (--replace replaces it)\n"),
-            std::string::npos)
-            << refused.err;
-        EXPECT_EQ(refused.out, "");
-        EXPECT_EQ(handheld.databases.at("MySongs").GetRecordCount(), 3);
+        const CPalmDatabase& onHandheld = handheld.databases["MySongs"];
+        EXPECT_EQ(std::tuple(onHandheld.m_creator, onHandheld.m_type, Records(onHandheld)),
+                  std::tuple(expected.m_creator, expected.m_type, Records(expected)));
+        EXPECT_EQ(std::tuple(handheld.log, handheld.ended),
+                  std::tuple(std::vector<std::string>{"Tunelore installed MySongs\n"}, true));
     }
 
-    // build --install goes by HotSync over the connection the window remembered in install.conf; --replace
-    // goes with it.
+    // build --install goes by HotSync over the connection the window remembered in install.conf, with --replace.
     const fs::path settings = m_root / "home/.config/tunelore-importer";
     fs::create_directories(settings);
     m_environment = "-u XDG_CONFIG_HOME -u XDG_DATA_HOME -u JPILOT_HOME HOME=" + Quote(Work("home")) + " ";
@@ -183,8 +157,7 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     EXPECT_TRUE(handheld.log.empty());
     std::size_t files = 0;
     for (const auto& entry : fs::directory_iterator(m_root / "from-files")) {
-        SCOPED_TRACE(entry.path());
-        EXPECT_EQ(Bytes(m_root / "from-handheld" / entry.path().filename()), Bytes(entry.path()));
+        EXPECT_EQ(Bytes(m_root / "from-handheld" / entry.path().filename()), Bytes(entry.path())) << entry.path();
         ++files;
     }
     EXPECT_EQ(files, 3u);
@@ -192,7 +165,6 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     EXPECT_EQ(Records(Load(Work("from-handheld/Songs.pdb"))), Records(handheld.databases["Songs"]));
     EXPECT_FALSE(fs::exists(m_root / "from-handheld" / "Other.pdb"));
     // Again into the same folder: the songs already there are counted apart from those written.
-    handheld.ended = false;
     EXPECT_EQ(Run({"extract", "HOTSYNC", Work("from-handheld")}, &handheld).out,
               "Read 2 databases from the handheld: wrote 0 songs to " + Work("from-handheld") +
                   " (2 songs were already there, left as they were) and 4 chords to " + Work("from-handheld") +
@@ -200,7 +172,6 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     // A list there that was edited is kept with --keep-existing: the chords go beside it, and the line names where.
     const std::string list = Bytes(m_root / "from-handheld/Chords.txt");
     WriteFileBytes(Work("from-handheld/Chords.txt"), "D x x 0 2 3 2\n");
-    handheld.ended = false;
     const CliRun kept = Run({"extract", "--keep-existing", "HOTSYNC", Work("from-handheld")}, &handheld);
     EXPECT_EQ(Bytes(m_root / "from-handheld/Chords.txt") + Bytes(m_root / "from-handheld/Chords (2).txt"),
               "D x x 0 2 3 2\n" + list);
@@ -214,7 +185,6 @@ TEST_F(CliHotSyncTest, ExtractWritesWhatExtractWritesFromTheFiles)
     handheld.databases["More"] = CPalmDatabase("More", TUNELORE_CREATOR, SONG_DB_TYPE, false, 0);
     handheld.databases["More"].AddRecord(first);
     handheld.databases.erase("Chords");
-    handheld.ended = false;
     ASSERT_EQ(Run({"extract", "HOTSYNC", Work("two")}, &handheld).status, 0);
     const auto two = fs::directory_iterator(m_root / "two");
     EXPECT_EQ(std::distance(fs::begin(two), fs::end(two)), 3) << "one title twice with two texts gives two files";
@@ -228,6 +198,8 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
     stuck.listNeverAdvances = true;
     FakeHandheld cancelling;
     cancelling.cancelOnConduit = true;
+    FakeHandheld existing; // holds a song database of the name built, and keeps it without --replace
+    existing.databases["MySongs"] = CPalmDatabase("MySongs", TUNELORE_CREATOR, SONG_IMPORT_TYPE, false, 0);
     const std::string pdb = std::string(TEST_DATA_DIR) + "/hotsync/OnBoardHeaderV40.pdb";
     const std::vector<std::tuple<std::vector<std::string>, FakeHandheld*, std::string>> cases = {
         {{"extract", "--hotsync", "NET", "--timeout", "1", Work("out")},
@@ -237,6 +209,10 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
          &stuck,
          "tunelore-cli: HotSync: the handheld's database list does not advance\n"},
         {{"install", "HOTSYNC", pdb}, &cancelling, "the sync was cancelled on the handheld"},
+        {{"build", "--name", "MySongs", "HOTSYNC", Data("songs/cafe.pro")},
+         &existing,
+         "tunelore-cli: HotSync: a database named \"MySongs\" is already on the handheld and was kept (--replace "
+         "replaces it)\n"},
         // A file that is no database is refused before any HotSync starts.
         {{"install", "--hotsync", "NET", "--timeout", "1", Data("chords.txt")},
          nullptr,
@@ -250,6 +226,7 @@ TEST_F(CliHotSyncTest, FailuresEndWithOneLineAndExitStatus1)
         EXPECT_EQ(run.err.find("Press") == std::string::npos, error.find("Palm database") != std::string::npos);
         EXPECT_EQ(run.out, "");
     }
+    EXPECT_EQ(existing.databases.at("MySongs").GetRecordCount(), 0);
 }
 
 TEST_F(CliHotSyncTest, InstallToAFolderCopiesTheFileUnchanged)

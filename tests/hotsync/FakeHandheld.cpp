@@ -24,11 +24,8 @@ std::uint32_t Get(const Bytes& in, std::size_t at, std::size_t size)
 
 std::string CString(const Bytes& in, std::size_t at)
 {
-    std::string text;
-    while (at < in.size() && in[at] != 0) {
-        text.push_back(static_cast<char>(in[at++]));
-    }
-    return text;
+    const auto from = in.begin() + static_cast<std::ptrdiff_t>(std::min(at, in.size()));
+    return std::string(from, std::find(from, in.end(), 0));
 }
 
 Bytes DbInfo(const CPalmDatabase& db, unsigned index)
@@ -41,6 +38,64 @@ Bytes DbInfo(const CPalmDatabase& db, unsigned index)
     }
     out.Data()[0] = static_cast<std::uint8_t>(out.Data().size());
     return std::move(out.Data());
+}
+
+hotsync::Deadline Soon()
+{
+    return hotsync::Deadline::In(std::chrono::seconds(10));
+}
+
+// Answers requests until EndOfSync, the link failing, or the handheld vanishing: the line then closes, or
+// stays open and silent until the desktop hangs up.
+void ServeRequests(FakeHandheld& handheld, hotsync::IPacketLink& link, const std::function<void()>& beforeReply)
+{
+    while (!handheld.ended && !handheld.Vanished()) {
+        Result<Bytes> request = link.Receive(Soon());
+        const Bytes reply = request ? handheld.Answer(*request) : Bytes();
+        while (request && handheld.Vanished() && handheld.stallWhenGone && link.Receive(Soon())) {
+        }
+        if (!request || handheld.Vanished() || (beforeReply(), !link.Send(reply, Soon()))) {
+            return;
+        }
+    }
+}
+
+// Plays the handheld over a byte stream with NetSync framing (the greeting, the handshake, then every DLP
+// request) until EndOfSync, the stream failing, or the handheld vanishing (the stream is then closed).
+void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
+{
+    hotsync::NetSyncLink link(std::move(stream));
+    if (!link.Send(Bytes{0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0, 0x08, 0x02, 0, 0, 0, 0, 0, 0, 0}, Soon())) {
+        return;
+    }
+    // The two handshake exchanges: answer each with its function | 0x80.
+    for (int i = 0; i < 2; ++i) {
+        Result<Bytes> got = link.Receive(Soon());
+        Bytes answer(got && got->size() == 50 ? 50 : 8, 0);
+        answer[0] = static_cast<std::uint8_t>(got && !got->empty() ? (*got)[0] | 0x80 : 0);
+        if (answer[0] == 0 || !link.Send(answer, Soon())) {
+            return;
+        }
+    }
+    ServeRequests(handheld, link, [] {});
+}
+
+// The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
+void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
+{
+    hotsync::CancelFlag never{false};
+    hotsync::padp::Link link(*stream, never);
+    // The wakeup (connection protocol 1.1, no speed named) and the desktop's answer, under id 0xFF.
+    link.SetNextXid(0xFF);
+    if (!link.Send(Bytes{1, 0, 1, 1, 0, 0, 0, 0, 0, 0}, Soon()) || !link.Receive(Soon())) {
+        return;
+    }
+    // Each reply goes under the id of its request; the desktop numbers its requests from 1.
+    std::uint8_t xid = 1;
+    ServeRequests(handheld, link, [&] {
+        link.SetNextXid(xid);
+        xid = xid >= 254 ? 1 : static_cast<std::uint8_t>(xid + 1);
+    });
 }
 
 } // namespace
@@ -59,8 +114,7 @@ Bytes FakeHandheld::Answer(const Bytes& request)
         a.assign(request.begin() + static_cast<std::ptrdiff_t>(std::min(at, request.size())),
                  request.begin() + static_cast<std::ptrdiff_t>(std::min(at + length, request.size())));
     }
-    // A reply: function | 0x80 (or another function's, misbehaving), argument count, error code, arguments in
-    // the shortest form.
+    // A reply: function | 0x80 (or another's, misbehaving), argument count, error code, arguments in the shortest form.
     const auto reply = [&](std::uint16_t error, const std::vector<Bytes>& args = {}) {
         ByteWriter out;
         out.U8(static_cast<std::uint8_t>((answerWrongFunction ? function ^ 0x01 : function) | 0x80));
@@ -108,10 +162,9 @@ Bytes FakeHandheld::Answer(const Bytes& request)
             return reply(0x09);
         }
         const auto attributes = static_cast<std::uint16_t>(Get(a, 10, 2));
-        CPalmDatabase db(name, Get(a, 0, 4), Get(a, 4, 4), (attributes & 1) != 0, 0);
+        CPalmDatabase& db = databases[name] = CPalmDatabase(name, Get(a, 0, 4), Get(a, 4, 4), (attributes & 1) != 0, 0);
         db.m_attributes = attributes;
         db.m_version = static_cast<std::uint16_t>(Get(a, 12, 2));
-        databases[name] = db;
         return opened(name);
     }
     case 0x17: // OpenDB
@@ -225,84 +278,19 @@ Bytes FakeHandheld::Answer(const Bytes& request)
     }
 }
 
-Status FakeHandheldLink::Send(std::span<const std::uint8_t> message, hotsync::Deadline)
+Status FakeHandheld::Send(std::span<const std::uint8_t> message, hotsync::Deadline)
 {
-    m_reply = m_handheld.Vanished() ? std::nullopt : std::optional(m_handheld.Answer({message.begin(), message.end()}));
+    m_reply = Vanished() ? std::nullopt : std::optional(Answer({message.begin(), message.end()}));
     return m_reply ? Status{} : MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
 }
 
-Result<std::vector<std::uint8_t>> FakeHandheldLink::Receive(hotsync::Deadline)
+Result<std::vector<std::uint8_t>> FakeHandheld::Receive(hotsync::Deadline)
 {
-    if (m_handheld.Vanished() || !m_reply) {
+    if (Vanished() || !m_reply) {
         return MakeError(ErrorKind::Disconnected, "the handheld closed the connection");
     }
     return *std::exchange(m_reply, std::nullopt);
 }
-
-namespace {
-
-hotsync::Deadline Soon()
-{
-    return hotsync::Deadline::In(std::chrono::seconds(10));
-}
-
-// Answers requests until EndOfSync, the link failing, or the handheld vanishing: the line then closes, or
-// stays open and silent until the desktop hangs up.
-void ServeRequests(FakeHandheld& handheld, hotsync::IPacketLink& link, const std::function<void()>& beforeReply)
-{
-    while (!handheld.ended && !handheld.Vanished()) {
-        Result<Bytes> request = link.Receive(Soon());
-        const Bytes reply = request ? handheld.Answer(*request) : Bytes();
-        while (request && handheld.Vanished() && handheld.stallWhenGone && link.Receive(Soon())) {
-        }
-        if (!request || handheld.Vanished() || (beforeReply(), !link.Send(reply, Soon()))) {
-            return;
-        }
-    }
-}
-
-} // namespace
-
-void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
-{
-    hotsync::NetSyncLink link(std::move(stream));
-    const Bytes greeting{0x90, 0x01, 0, 0, 0, 0, 0, 0, 0, 0x20, 0, 0, 0, 0x08, 0x02, 0, 0, 0, 0, 0, 0, 0};
-    if (!link.Send(greeting, Soon())) {
-        return;
-    }
-    // The two handshake exchanges: answer each with its function | 0x80.
-    for (int i = 0; i < 2; ++i) {
-        Result<Bytes> got = link.Receive(Soon());
-        Bytes answer(got && got->size() == 50 ? 50 : 8, 0);
-        answer[0] = static_cast<std::uint8_t>(got && !got->empty() ? (*got)[0] | 0x80 : 0);
-        if (answer[0] == 0 || !link.Send(answer, Soon())) {
-            return;
-        }
-    }
-    ServeRequests(handheld, link, [] {});
-}
-
-namespace {
-
-// The same over the serial link's packets: the wakeup, the desktop's answer, then every DLP request.
-void ServeSerial(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream)
-{
-    hotsync::CancelFlag never{false};
-    hotsync::padp::Link link(*stream, never);
-    // The wakeup (connection protocol 1.1, no speed named) and the desktop's answer, under id 0xFF.
-    link.SetNextXid(0xFF);
-    if (!link.Send(Bytes{1, 0, 1, 1, 0, 0, 0, 0, 0, 0}, Soon()) || !link.Receive(Soon())) {
-        return;
-    }
-    // Each reply goes under the id of its request; the desktop numbers its requests from 1.
-    std::uint8_t xid = 1;
-    ServeRequests(handheld, link, [&] {
-        link.SetNextXid(xid);
-        xid = xid >= 254 ? 1 : static_cast<std::uint8_t>(xid + 1);
-    });
-}
-
-} // namespace
 
 std::uint16_t FreePort()
 {

@@ -1,7 +1,7 @@
 #pragma once
 
 // A scripted handheld: it keeps databases in memory and answers DLP requests as a Palm OS handheld does;
-// switches make it misbehave.
+// switches make it misbehave. As a packet link in memory each Send is a request, the next Receive its reply.
 
 #include "pdb/PalmDatabase.h"
 
@@ -10,12 +10,13 @@
 #include <optional>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "hotsync/Link.h"
 #include "hotsync/NetSync.h"
 
-class FakeHandheld
+class FakeHandheld final : public hotsync::IPacketLink
 {
 public:
     std::uint16_t dlpMinor = 4;                    // of DLP 1.x
@@ -34,31 +35,38 @@ public:
 
     bool Vanished() const { return vanishAfter && requests.size() >= *vanishAfter; }
     std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request);
+    Status Send(std::span<const std::uint8_t> message, hotsync::Deadline) override;
+    Result<std::vector<std::uint8_t>> Receive(hotsync::Deadline) override;
 
 private:
+    std::optional<std::vector<std::uint8_t>> m_reply;
     std::map<std::uint8_t, std::string> m_open; // handle -> name
     std::uint8_t m_nextHandle = 1;
     std::uint32_t m_nextId = 0x100000;
 };
 
-// The handheld as a packet link in memory: each Send is a request, the next Receive its reply.
-class FakeHandheldLink final : public hotsync::IPacketLink
+// The kind of a failure; nothing on success.
+template <class R> std::optional<ErrorKind> Failure(const R& result)
 {
-public:
-    explicit FakeHandheldLink(FakeHandheld& handheld)
-        : m_handheld(handheld)
-    {}
-    Status Send(std::span<const std::uint8_t> message, hotsync::Deadline) override;
-    Result<std::vector<std::uint8_t>> Receive(hotsync::Deadline) override;
+    return result ? std::nullopt : std::optional(result.error().kind);
+}
 
-private:
-    FakeHandheld& m_handheld;
-    std::optional<std::vector<std::uint8_t>> m_reply;
-};
+// A session's work done with `summary` for the sync log, or the error that ended it.
+template <class R> Result<std::string> Done(const R& result, std::string summary = {})
+{
+    return result ? Result<std::string>(std::move(summary)) : Result<std::string>(result.error());
+}
 
-// Plays the handheld over a byte stream with NetSync framing (the greeting, the handshake, then every DLP request)
-// until EndOfSync, the stream failing, or the handheld vanishing (the stream is then closed).
-void ServeNetSync(FakeHandheld& handheld, std::unique_ptr<hotsync::IByteStream> stream);
+// Each record's data, attributes, resource type and id.
+inline std::vector<std::tuple<std::vector<std::uint8_t>, int, std::uint32_t, int>> Records(const CPalmDatabase& db)
+{
+    std::vector<std::tuple<std::vector<std::uint8_t>, int, std::uint32_t, int>> out;
+    for (const CPdbRecord& r : db.Records()) {
+        out.emplace_back(
+            std::vector(r.Data().begin(), r.Data().end()), r.m_attributes, r.m_resourceType, r.m_resourceId);
+    }
+    return out;
+}
 
 // A free loopback port: the system picks one for a listener that is closed again at once.
 std::uint16_t FreePort();

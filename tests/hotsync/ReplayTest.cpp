@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "FakeHandheld.h"
 #include "Streams.h"
 #include "hotsync/Bytes.h"
 #include "hotsync/NetSync.h"
@@ -11,15 +12,6 @@
 #include "hotsync/Serial.h"
 
 using namespace hotsync;
-
-namespace {
-
-Result<std::string> Done(const Status& status)
-{
-    return status ? Result<std::string>(std::string()) : Result<std::string>(status.error());
-}
-
-} // namespace
 
 TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
 {
@@ -29,7 +21,7 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
     std::vector<DbListPage> pages;
     std::vector<CPalmDatabase> read;
     Status installed;
-    const SessionWork nothing = [](DlpClient&, const Handheld&) { return Done({}); };
+    const SessionWork nothing = [](DlpClient&, const Handheld&) { return Done(Status{}); };
     // The first page of the lists at `where`, then the databases `names`.
     const auto lists = [&](std::vector<std::uint8_t> where, std::vector<const char*> names) -> SessionWork {
         return [&, where, names](DlpClient& dlp, const Handheld& handheld) -> Result<std::string> {
@@ -119,8 +111,7 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
             continue;
         }
         ASSERT_TRUE(session) << session.error().text;
-        // Past what the desktop wrote, the recording may only hold the acknowledgements of repeats the
-        // handheld sent after its last reply.
+        // Past what the desktop wrote, the recording may only acknowledge repeats sent after the handheld's last reply.
         const Bytes rest(stream.expected.begin() + static_cast<std::ptrdiff_t>(stream.written.size()),
                          stream.expected.end());
         for (const SerialPacket& packet : SerialPackets(rest)) {
@@ -135,12 +126,10 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
         if (!name.starts_with("read-db")) {
             continue;
         }
-        ASSERT_EQ(pages.size(), 2u);
-        EXPECT_TRUE(pages[0].more);
-        ASSERT_EQ(read.size(), 2u);
-        EXPECT_EQ(std::tuple(read[0].m_type, read[0].m_isResourceDb, read[1].m_type, read[1].m_isResourceDb),
-                  std::tuple(MakeFourCC("DATA"), false, MakeFourCC("appl"), true));
-        EXPECT_TRUE(read[0].m_sortInfo.empty());
+        ASSERT_EQ(std::tuple(pages.size(), read.size()), std::tuple(2u, 2u));
+        EXPECT_EQ(std::tuple(pages[0].more, read[0].m_type, read[0].m_isResourceDb, read[0].m_sortInfo.empty()),
+                  std::tuple(true, MakeFourCC("DATA"), false, true));
+        EXPECT_EQ(std::tuple(read[1].m_type, read[1].m_isResourceDb), std::tuple(MakeFourCC("appl"), true));
         if (serial) {
             continue; // another handheld, and the serial stream cuts its replies into packets
         }
@@ -151,8 +140,7 @@ TEST(HotSyncReplay, SessionsWriteTheRecordedBytes)
                              read[0].GetRecordCount(),
                              read[1].GetRecordCount()),
                   std::tuple(20u, 20u, 0x21, 0x74, 2, 31));
-        // The blocks, records and resources read are what the handheld sent: each reply's argument, laid out
-        // here.
+        // The blocks, records and resources read are what the handheld sent: each reply's argument laid out here.
         const auto sent = [&](const Bytes& bytes) {
             return std::search(stream.reads.begin(), stream.reads.end(), bytes.begin(), bytes.end()) !=
                    stream.reads.end();

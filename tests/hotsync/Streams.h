@@ -16,32 +16,23 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-// What a receive got; nothing when it failed.
-inline Bytes Received(Result<Bytes> got)
-{
-    return got ? std::move(*got) : Bytes();
-}
-
-// A serial packet (SLP + PADP) of one side's stream, with the offset just past it.
+// A serial packet (SLP + PADP) of one side's stream.
 struct SerialPacket
 {
     std::uint8_t xid = 0;
     hotsync::padp::Header header;
     Bytes data;
-    std::size_t end = 0;
 };
 
 inline std::vector<SerialPacket> SerialPackets(const Bytes& stream)
 {
     std::vector<SerialPacket> out;
     hotsync::slp::Receiver receiver;
-    for (std::size_t pos = 0; pos < stream.size(); ++pos) {
-        receiver.Feed(std::span(stream).subspan(pos, 1));
-        if (auto packet = receiver.Next()) {
-            if (auto header = hotsync::padp::ParseHeader(packet->body)) {
-                const auto data = packet->body.begin() + static_cast<std::ptrdiff_t>(header->size);
-                out.push_back({packet->xid, *header, {data, packet->body.end()}, pos + 1});
-            }
+    receiver.Feed(stream);
+    while (auto packet = receiver.Next()) {
+        if (auto header = hotsync::padp::ParseHeader(packet->body)) {
+            const auto data = packet->body.begin() + static_cast<std::ptrdiff_t>(header->size);
+            out.push_back({packet->xid, *header, {data, packet->body.end()}});
         }
     }
     return out;
@@ -163,9 +154,7 @@ public:
 inline Bytes Packet(
     hotsync::padp::Type type, std::uint8_t xid, std::uint8_t flags, std::uint32_t sizeOrOffset, const Bytes& data = {})
 {
-    hotsync::slp::Packet packet;
-    packet.xid = xid;
-    packet.body = hotsync::padp::EncodeHeader(type, flags, sizeOrOffset);
+    hotsync::slp::Packet packet{.xid = xid, .body = hotsync::padp::EncodeHeader(type, flags, sizeOrOffset)};
     packet.body.insert(packet.body.end(), data.begin(), data.end());
     return hotsync::slp::Encode(packet);
 }

@@ -1,21 +1,30 @@
-// NetSync framing, the TCP listener and whole sessions over loopback TCP against a scripted handheld.
+// NetSync framing, the TCP listener and whole sessions over loopback TCP against a scripted handheld, and the
+// serial port over a pseudo-terminal whose other end plays the handheld.
+
+#include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
 #include <sstream>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 #include "FakeHandheld.h"
 #include "Streams.h"
 #include "hotsync/Connection.h"
 #include "hotsync/NetSync.h"
 #include "hotsync/Operations.h"
+#include "hotsync/SerialPort.h"
 #include "hotsync/Tcp.h"
 #include "hotsync/Usb.h"
 
 using namespace hotsync;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -28,6 +37,37 @@ script::ScriptStream MemoryStream(const Bytes& input, std::size_t chunk)
     stream.gone = true;
     return stream;
 }
+
+// The handheld's end of a pseudo-terminal; the desktop opens `device`.
+struct Pty
+{
+    Pty()
+        : master(::posix_openpt(O_RDWR | O_NOCTTY))
+    {
+        if (master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0) {
+            device = ::ptsname(master);
+        }
+    }
+    ~Pty() { ::close(master); }
+    // What the desktop wrote, waiting at most a few seconds for `count` bytes.
+    Bytes Take(std::size_t count)
+    {
+        Bytes out(count);
+        std::size_t got = 0;
+        for (int slices = 0; got < count && slices < 100; ++slices) {
+            pollfd waiter{master, POLLIN, 0};
+            if (::poll(&waiter, 1, 50) > 0) {
+                const ssize_t n = ::read(master, out.data() + got, count - got);
+                got += n > 0 ? std::size_t(n) : 0;
+            }
+        }
+        out.resize(got);
+        return out;
+    }
+
+    int master;
+    std::string device;
+};
 
 } // namespace
 
@@ -45,14 +85,13 @@ TEST(NetSync, MessagesAreReassembledFromAnyChunkingAndNumbered)
         SCOPED_TRACE(chunk);
         script::ScriptStream stream = MemoryStream(input, chunk);
         NetSyncLink link(stream);
-        for (const Bytes& message : messages) {
-            Result<Bytes> got = link.Receive(Deadline::Never());
-            ASSERT_TRUE(got);
-            EXPECT_EQ(*got, message);
+        std::vector<Bytes> got;
+        Result<Bytes> last = Bytes();
+        while ((last = link.Receive(Deadline::Never()))) {
+            got.push_back(*last);
         }
-        Result<Bytes> past = link.Receive(Deadline::Never());
-        ASSERT_FALSE(past);
-        EXPECT_EQ(past.error().kind, ErrorKind::Disconnected);
+        EXPECT_EQ(got, messages);
+        EXPECT_EQ(Failure(last), ErrorKind::Disconnected);
     }
 
     // The desktop counts its messages 1..254 and then starts at 1 again.
@@ -78,32 +117,28 @@ TEST(NetSync, HostileHeadersAreRefused)
     for (const auto& [what, input, kind] : cases) {
         SCOPED_TRACE(what);
         script::ScriptStream stream = MemoryStream(input, 3);
-        Result<Bytes> got = NetSyncLink(stream).Receive(Deadline::Never());
-        ASSERT_FALSE(got);
-        EXPECT_EQ(got.error().kind, kind);
+        EXPECT_EQ(Failure(NetSyncLink(stream).Receive(Deadline::Never())), kind);
     }
     // The limit itself is taken.
     Bytes input{1, 1, 0x00, 0x10, 0x00, 0x00};
     input.resize(input.size() + kMaxMessage);
     script::ScriptStream stream = MemoryStream(input, 65536);
-    EXPECT_EQ(Received(NetSyncLink(stream).Receive(Deadline::Never())).size(), kMaxMessage);
+    EXPECT_EQ(NetSyncLink(stream).Receive(Deadline::Never()).value_or(Bytes()).size(), kMaxMessage);
 }
 
 TEST(Tcp, ACancelFromAnotherThreadEndsAWaitForAHandheld)
 {
     CancelFlag later{false};
     std::thread canceller([&later] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        std::this_thread::sleep_for(50ms);
         later = true;
     });
     Result<std::unique_ptr<IByteStream>> waited = AcceptTcp("127.0.0.1", 0, Deadline::Never(), later);
     canceller.join();
-    ASSERT_FALSE(waited);
-    EXPECT_EQ(waited.error().kind, ErrorKind::Cancelled);
+    EXPECT_EQ(Failure(waited), ErrorKind::Cancelled);
 }
 
-// The addresses a handheld's network HotSync setting can name: dotted IPv4, never the loopback one (every
-// system has it), each once.
+// Addresses a handheld's network HotSync can be set to: dotted IPv4, each once, never loopback (every system has one).
 TEST(Tcp, LocalAddressesLeaveLoopbackOut)
 {
     std::vector<std::string> addresses = LocalAddresses();
@@ -117,6 +152,13 @@ TEST(Tcp, LocalAddressesLeaveLoopbackOut)
 
 TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
 {
+    // The handheld goes away during an install of 300-byte records.
+    CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
+    CPdbRecord record;
+    record.SetData(Bytes(300, 1));
+    for (int i = 0; i < 10; ++i) {
+        db.AddRecord(record);
+    }
     for (const bool silent : {false, true}) {
         SCOPED_TRACE(silent ? "silent" : "closed");
         const std::uint16_t port = FreePort();
@@ -126,25 +168,15 @@ TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
         std::thread device = HandheldConnecting(handheld, port);
         CancelFlag cancel{false};
         Result<HandheldRoute> route = ParseConnection("net:127.0.0.1:" + std::to_string(port));
-        Result<std::unique_ptr<IPacketLink>> link =
-            OpenHandheldLink(*route, Deadline::In(std::chrono::seconds(10)), cancel);
+        Result<std::unique_ptr<IPacketLink>> link = OpenHandheldLink(*route, Deadline::In(10s), cancel);
         ASSERT_TRUE(link) << link.error().text;
-        // The handheld goes away during an install of 300-byte records.
-        CPalmDatabase db("Songs", MakeFourCC("TuNe"), MakeFourCC("SONG"), false, 0);
-        CPdbRecord record;
-        record.SetData(Bytes(300, 1));
-        for (int i = 0; i < 10; ++i) {
-            db.AddRecord(record);
-        }
-        const Status done = RunSession(
-            **link, cancel, SessionOptions{std::chrono::milliseconds(200)}, [&](DlpClient& dlp, const Handheld& info) {
-                Status installed = InstallOnHandheld(dlp, info, db, {});
-                return installed ? Result<std::string>(std::string()) : Result<std::string>(installed.error());
+        const Status done =
+            RunSession(**link, cancel, SessionOptions{200ms}, [&](DlpClient& dlp, const Handheld& info) {
+                return Done(InstallOnHandheld(dlp, info, db, {}));
             });
         link->reset(); // the desktop hangs up, which ends a silent handheld's wait
         device.join();
-        ASSERT_FALSE(done);
-        EXPECT_EQ(done.error().kind, silent ? ErrorKind::Timeout : ErrorKind::Disconnected) << done.error().text;
+        EXPECT_EQ(Failure(done), silent ? ErrorKind::Timeout : ErrorKind::Disconnected);
     }
 }
 
@@ -179,24 +211,83 @@ TEST(Connection, ConnectionStringsParseOrAreRefused)
     for (std::string bad; std::getline(refused, bad);) {
         SCOPED_TRACE(bad);
         Result<HandheldRoute> route = ParseConnection(bad);
-        ASSERT_FALSE(route);
-        EXPECT_EQ(route.error().kind, ErrorKind::Refused);
+        ASSERT_EQ(Failure(route), ErrorKind::Refused);
         EXPECT_NE(route.error().text.find("connection \""), std::string::npos);
     }
     // Every transport is attempted: with nobody there, each wait ends at its deadline (or, in a build without
     // USB, USB is refused with the reason); a network wait also ends on a cancel (Tcp test above).
     CancelFlag cancel{false};
     for (const auto kind : {HandheldRoute::Kind::Usb, HandheldRoute::Kind::SerialNet, HandheldRoute::Kind::Net}) {
-        HandheldRoute route;
-        route.kind = kind;
-        route.address = "127.0.0.1";
-        route.port = 0; // any free port
+        const HandheldRoute route{kind, "127.0.0.1", 0, "", 0}; // port 0: any free port
         SCOPED_TRACE(DescribeConnection(route));
-        Result<std::unique_ptr<IPacketLink>> link =
-            OpenHandheldLink(route, Deadline::In(std::chrono::milliseconds(10)), cancel);
+        Result<std::unique_ptr<IPacketLink>> link = OpenHandheldLink(route, Deadline::In(10ms), cancel);
         ASSERT_FALSE(link);
         EXPECT_TRUE(link.error().kind == ErrorKind::Timeout ||
                     (kind == HandheldRoute::Kind::Usb && !UsbAvailable() && link.error().kind == ErrorKind::Refused))
             << link.error().text;
+    }
+}
+
+TEST(SerialPort, CarriesEveryByteUnchangedAndEndsWaitsByDeadlineCancelOrHangUp)
+{
+    Pty pty;
+    CancelFlag cancel{false};
+    auto port = OpenSerialPort(pty.device, 9600, cancel);
+    ASSERT_TRUE(port) << port.error().text;
+
+    // Line ends, interrupt and flow-control characters: a terminal not in raw mode would change or eat them.
+    const Bytes awkward = {0x0D, 0x0A, 0x03, 0x11, 0x13, 0x04, 0x7F, 0xBE, 0x00};
+    ASSERT_EQ(::write(pty.master, awkward.data(), awkward.size()), ssize_t(awkward.size()));
+    Bytes got;
+    std::uint8_t buffer[64];
+    while (got.size() < awkward.size()) {
+        auto read = (*port)->Read(buffer, Deadline::In(5s));
+        ASSERT_TRUE(read) << read.error().text;
+        got.insert(got.end(), buffer, buffer + *read);
+    }
+    EXPECT_EQ(got, awkward);
+    ASSERT_TRUE((*port)->Write(awkward, Deadline::In(5s)));
+    EXPECT_EQ(pty.Take(awkward.size()), awkward);
+
+    EXPECT_EQ(Failure((*port)->Read(buffer, Deadline::In(30ms))), ErrorKind::Timeout);
+    cancel = true;
+    EXPECT_EQ(Failure((*port)->Read(buffer, Deadline::In(2s))), ErrorKind::Cancelled);
+    cancel = false;
+    ::close(pty.master);
+    pty.master = -1;
+    EXPECT_EQ(Failure((*port)->Read(buffer, Deadline::In(2s))), ErrorKind::Disconnected);
+}
+
+TEST(SerialPort, SwitchesSpeedRefusesWhatIsNoPortAndListsPorts)
+{
+    Pty pty;
+    CancelFlag cancel{false};
+    auto port = OpenSerialPort(pty.device, 9600, cancel);
+    ASSERT_TRUE(port) << port.error().text;
+    const int other = ::open(pty.device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK); // to see the line's settings
+    for (const auto& [speed, setting] : {std::pair{57600u, B57600}, std::pair{115200u, B115200}, {19200u, B19200}}) {
+        ASSERT_TRUE((*port)->SetSpeed(speed));
+        termios settings{};
+        ::tcgetattr(other, &settings);
+        EXPECT_EQ(::cfgetospeed(&settings), setting) << speed;
+    }
+    ::close(other);
+    EXPECT_FALSE((*port)->SetSpeed(12345));
+
+    TempDir dir;
+    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty0", "ttySX", "console", "ttyS"}) {
+        std::ofstream(dir.File(name)) << "";
+    }
+    const std::vector<std::string> ports = {
+        dir.File("ttyACM1"), dir.File("ttyS2"), dir.File("ttyS10"), dir.File("ttyUSB0")};
+    EXPECT_EQ(ListSerialPortsIn(dir.Str()), ports);
+
+    const std::vector<std::tuple<std::string, std::uint32_t, ErrorKind>> refused = {
+        {dir.File("ttyUSB0"), 9600, ErrorKind::Refused}, // a file, no terminal
+        {dir.File("ttyUSB9"), 9600, ErrorKind::NotFound},
+        {pty.device, 1234, ErrorKind::Refused},
+    };
+    for (const auto& [device, speed, kind] : refused) {
+        EXPECT_EQ(Failure(OpenSerialPort(device, speed, cancel)), kind) << device;
     }
 }
