@@ -10,6 +10,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sstream>
+#include <sys/socket.h>
 #include <termios.h>
 #include <thread>
 #include <unistd.h>
@@ -148,6 +149,22 @@ TEST(Tcp, LocalAddressesLeaveLoopbackOut)
     }
     std::sort(addresses.begin(), addresses.end());
     EXPECT_EQ(std::adjacent_find(addresses.begin(), addresses.end()), addresses.end());
+    // The address this computer reaches other hosts from is among them: a UDP socket "connected" to a
+    // documentation address only looks up the route and sends nothing.
+    const int probe = ::socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in far{};
+    far.sin_family = AF_INET;
+    far.sin_port = htons(9);
+    ::inet_pton(AF_INET, "192.0.2.1", &far.sin_addr);
+    sockaddr_in own{};
+    socklen_t length = sizeof own;
+    char text[INET_ADDRSTRLEN] = {};
+    if (::connect(probe, reinterpret_cast<const sockaddr*>(&far), sizeof far) == 0 &&
+        ::getsockname(probe, reinterpret_cast<sockaddr*>(&own), &length) == 0 &&
+        ::inet_ntop(AF_INET, &own.sin_addr, text, sizeof text) != nullptr && !std::string(text).starts_with("127.")) {
+        EXPECT_TRUE(std::binary_search(addresses.begin(), addresses.end(), std::string(text))) << text;
+    }
+    ::close(probe);
 }
 
 TEST(Tcp, AHandheldThatGoesAwayOrFallsSilentEndsTheSession)
