@@ -387,6 +387,7 @@ TEST_F(CliTest, ExitStatusesAndNothingWrittenOnFailure)
         {"extract without destination", {"extract", in + "chords.pdb"}, 2, ""},
         {"missing input", {"build", "-o", out, song, Work("missing.pro")}, 1, "Can't read file " + Work("missing.pro")},
         {"song database as input", {"build", "-o", out, Data("expected/songs.pdb")}, 1, "tunelore-cli extract"},
+        {"cut database as input", {"build", "-o", out, in + "cut.pdb"}, 1, "cut.pdb is not a song or text file"},
         {"extract of a text", {"extract", song, Work("dest")}, 1, "not a readable Palm database"},
         {"info of a cut database", {"info", in + "cut.pdb"}, 1, "not a readable Palm database"},
         {"convert of a missing file", {"convert", Work("missing.pro")}, 1, "Can't read file"},
