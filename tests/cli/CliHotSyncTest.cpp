@@ -51,7 +51,7 @@ protected:
         command += " >" + Quote(Work("stdout")) + " 2>" + Quote(Work("stderr"));
         std::thread device;
         if (handheld != nullptr) {
-            handheld->ended = false;
+            handheld->ended.reset();
             device = HandheldConnecting(*handheld, m_port, serial);
         }
         const int status = std::system(command.c_str());
@@ -106,8 +106,9 @@ TEST_F(CliHotSyncTest, BuildInstallsExactlyTheRecordsBuildWritesAndKeepsWhatIsTh
         const CPalmDatabase& onHandheld = handheld.databases["MySongs"];
         EXPECT_EQ(std::tuple(onHandheld.m_creator, onHandheld.m_type, Records(onHandheld)),
                   std::tuple(expected.m_creator, expected.m_type, Records(expected)));
-        EXPECT_EQ(std::tuple(handheld.log, handheld.ended),
-                  std::tuple(std::vector<std::string>{"Tunelore installed MySongs\n"}, true));
+        EXPECT_EQ(
+            std::tuple(handheld.log, handheld.ended),
+            std::tuple(std::vector<std::string>{"Tunelore installed MySongs\n"}, std::optional<std::uint16_t>(0)));
     }
 
     // build --install goes by HotSync over the connection the window remembered in install.conf, with --replace.

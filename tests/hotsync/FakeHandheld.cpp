@@ -151,7 +151,7 @@ Bytes FakeHandheld::Answer(const Bytes& request)
     case 0x2e: // OpenConduit
         return reply(cancelOnConduit ? 0x12 : 0);
     case 0x2f: // EndOfSync
-        ended = true;
+        ended = static_cast<std::uint16_t>(Get(a, 0, 2));
         return reply(0);
     case 0x2a: // AddSyncLogEntry
         log.push_back(CString(a, 0));

@@ -31,7 +31,7 @@ public:
     std::map<std::string, CPalmDatabase> databases; // by name; database lists come two to a page
     std::vector<std::string> log;                   // sync log lines
     std::vector<std::uint8_t> requests;             // functions asked for, in order
-    bool ended = false;                             // EndOfSync arrived
+    std::optional<std::uint16_t> ended;             // EndOfSync arrived, with its reason (0: done, 2: cancelled)
 
     bool Vanished() const { return vanishAfter && requests.size() >= *vanishAfter; }
     std::vector<std::uint8_t> Answer(const std::vector<std::uint8_t>& request);

@@ -72,7 +72,7 @@ TEST(HotSyncOperations, InstalledDatabasesReadBackTheSame)
 
         handheld.databases["Songs"].AddRecord(MakeRecord("gone", 0x80));
         handheld.requests.clear();
-        handheld.ended = false;
+        handheld.ended.reset();
         std::optional<CPalmDatabase> read[2];
         // An old handheld's databases are described by the database list.
         const Status readBack = RunSession(handheld, cancel, {}, [&](DlpClient& dlp, const Handheld& info) {
@@ -170,6 +170,10 @@ TEST(HotSyncOperations, InstallsSucceedOrFailWithTheirReasonAndLeaveNoHalfDataba
         EXPECT_EQ(std::tuple(Asked(handheld, c.notAsked), handheld.requests.back(), handheld.log.size()),
                   std::tuple(0u, c.last, result ? 1u : 0u));
         EXPECT_EQ(cancel.load(), handheld.cancelOnRecord != nullptr) << "a cancel holds after the cleanup";
+        // The handheld is told why the sync ended: done, cancelled by its user, or another failure.
+        if (handheld.ended) {
+            EXPECT_EQ(*handheld.ended, !c.failure ? 0 : c.failure == ErrorKind::Cancelled ? 2 : 3);
+        }
     }
 }
 
