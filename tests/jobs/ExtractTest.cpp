@@ -225,12 +225,13 @@ TEST_F(ExtractTest, SongNamesNumberedMarkersSkippedTextAsUtf8)
 TEST_F(ExtractTest, HostileNamesStayInsideTheFolderAndFailuresAreReported)
 {
     Files records;
-    for (const char* title : {"..", "a/b", "?", "/etc/x", "C:\\x", "../../escape", ".", "B"})
+    for (const char* title : {"..", "a/b", "?", "/etc/x", "C:\\x", "../../escape", ".", "B", "B"})
         records.push_back("{title: "s + title + "}\nla\n\0"s);
-    std::filesystem::create_directories(Out("B.pro/inside")); // cannot be written
+    std::filesystem::create_directories(Out("B.pro/inside")); // cannot be written; the next "B" is numbered
     const ExtractResult result = ExtractSongs(Database(records), Out());
-    EXPECT_EQ(std::tuple(result.written, result.failed), std::tuple(7, Files{"B"}));
-    EXPECT_EQ(FolderEntries(Out()).size(), 8u);
+    EXPECT_EQ(std::tuple(result.written, result.failed, result.files.back()),
+              std::tuple(8, Files{"B"}, Out("B (2).pro")));
+    EXPECT_EQ(FolderEntries(Out()).size(), 9u);
     EXPECT_EQ(FolderEntries(m_dir.Path()), (Files{"out", "s.pdb"}));
 
     // The folder is created when missing; the platform's separator joins it to the name unless it ends in one.
