@@ -23,7 +23,8 @@ bool IsPortName(const std::string& name)
 #ifdef __APPLE__
     return name.rfind("cu.", 0) == 0;
 #else
-    for (const char* prefix : {"ttyS", "ttyUSB", "ttyACM"}) {
+    // Serial ports, USB serial adapters and modems, and Bluetooth serial links (a handheld's Bluetooth HotSync).
+    for (const char* prefix : {"ttyS", "ttyUSB", "ttyACM", "rfcomm"}) {
         const std::string p = prefix;
         if (name.size() > p.size() && name.compare(0, p.size(), p) == 0 &&
             std::all_of(name.begin() + static_cast<std::ptrdiff_t>(p.size()), name.end(), [](char c) {

@@ -292,11 +292,11 @@ TEST(SerialPort, SwitchesSpeedRefusesWhatIsNoPortAndListsPorts)
     EXPECT_FALSE((*port)->SetSpeed(12345));
 
     TempDir dir;
-    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "tty0", "ttySX", "console", "ttyS"}) {
+    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB0", "ttyACM1", "rfcomm0", "tty0", "ttySX", "console", "ttyS"}) {
         std::ofstream(dir.File(name)) << "";
     }
     const std::vector<std::string> ports = {
-        dir.File("ttyACM1"), dir.File("ttyS2"), dir.File("ttyS10"), dir.File("ttyUSB0")};
+        dir.File("rfcomm0"), dir.File("ttyACM1"), dir.File("ttyS2"), dir.File("ttyS10"), dir.File("ttyUSB0")};
     EXPECT_EQ(ListSerialPortsIn(dir.Str()), ports);
 
     const std::vector<std::tuple<std::string, std::uint32_t, ErrorKind>> refused = {
