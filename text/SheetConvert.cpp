@@ -127,10 +127,11 @@ bool IsChordName(std::string_view w)
 
 // A chord with an extension this program does not know: a chord name with a digit in it ("A7-9", "A13"),
 // then a bass or extension it cannot read that starts with a sign ("/unk", "-x"), as in "A7-9/unk". Only
-// short words are tried, so the cost per word stays bounded.
+// short words are tried, so the cost per word stays bounded. A bracket ends a chord mark, so a word with one
+// is never a chord: "A7-9/unk[/ch" in brackets would make a markup tag of its own.
 bool IsUnusualChord(std::string_view w)
 {
-    if (w.size() > 16 || IsChordName(w))
+    if (w.size() > 16 || IsChordName(w) || w.find_first_of("[]") != std::string_view::npos)
         return false;
     for (std::size_t length = w.size() - 1; length >= 2; --length) {
         const std::string_view name = w.substr(0, length);
