@@ -893,6 +893,8 @@ Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fiel
 {
     if (Trim(line).empty())
         return Kind::Blank;
+    if (IsHashComment(line)) // kept as it is, whatever it holds
+        return Kind::Text;
     if (IsStaffLine(line) || IsDiagramRow(line))
         return Kind::Staff;
     if (!LabelText(line).empty())
