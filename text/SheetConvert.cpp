@@ -430,6 +430,8 @@ bool LooksLikeChord(std::string_view w)
 // only one chord of either kind, whatever else it holds.
 bool IsSheetChordLine(std::string_view line, bool chordsMarked)
 {
+    if (line.find_first_of("{}") != std::string_view::npos) // a directive's brace: ChordPro, never chords to merge
+        return false;
     ChordLineWords words(line);
     ChordLineWord word;
     std::size_t known = 0;
