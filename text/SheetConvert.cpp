@@ -713,7 +713,8 @@ bool HasChordMark(std::string_view text)
             if (line[i] == '[') {
                 open = i;
             } else if (line[i] == ']' && open != std::string_view::npos) {
-                if (IsChordWord(line.substr(open + 1, i - open - 1)))
+                const std::string_view mark = line.substr(open + 1, i - open - 1);
+                if (IsChordWord(mark) || IsUnusualChord(mark)) // "[A7-9/unk]", as this conversion writes it
                     return true;
                 open = std::string_view::npos;
             }
