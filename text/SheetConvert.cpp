@@ -128,7 +128,7 @@ bool IsChordName(std::string_view w)
 // is never a chord: "A7-9/unk[/ch" in brackets would make a markup tag of its own.
 bool IsUnusualChord(std::string_view w)
 {
-    if (w.size() > 16 || IsChordName(w) || w.find_first_of("[]") != std::string_view::npos)
+    if (w.size() < 3 || w.size() > 16 || IsChordName(w) || w.find_first_of("[]") != std::string_view::npos)
         return false;
     for (std::size_t length = w.size() - 1; length >= 2; --length) {
         const std::string_view name = w.substr(0, length);
