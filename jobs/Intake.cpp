@@ -21,7 +21,7 @@ namespace {
 std::string WordsOfSlug(std::string name)
 {
     const bool slug = name.find_first_of("-_") != std::string::npos && name.find(' ') == std::string::npos &&
-                      std::none_of(name.begin(), name.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
+                      std::none_of(name.begin(), name.end(), [](char c) { return AsciiLower(c) != c; });
     if (!slug) {
         return name;
     }
@@ -33,7 +33,7 @@ std::string WordsOfSlug(std::string name)
             }
         } else {
             const bool wordStart = words.empty() || words.back() == ' ';
-            words += wordStart && c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+            words += wordStart ? AsciiUpper(c) : c;
         }
     }
     while (!words.empty() && words.back() == ' ') {

@@ -22,6 +22,11 @@ constexpr char AsciiLower(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+constexpr char AsciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
 inline std::string AsciiLowerCopy(std::string_view text)
 {
     std::string lower(text);

@@ -349,12 +349,12 @@ public:
     {
         std::size_t pos = 0;
         const std::string_view first = NextWord(line, pos);
+        // "[Verse 1]" opens a label; "[b]G" does not, its bracket closing inside the word.
+        const std::size_t close = first.find(']');
+        const bool bracketed =
+            !first.empty() && first.front() == '[' && (close == std::string_view::npos || close + 1 == first.size());
         std::string_view word = first;
         for (std::size_t count = 1; count <= 3 && !word.empty(); ++count) {
-            // "[Verse 1]" opens a label; "[b]G" does not, its bracket closing inside the word.
-            const std::size_t close = first.find(']');
-            const bool bracketed =
-                first.front() == '[' && (close == std::string_view::npos || close + 1 == first.size());
             if ((bracketed && word.back() == ']') || (!bracketed && word.size() > 1 && word.back() == ':')) {
                 m_labelWords = (bracketed || IsSectionName(first)) ? count : 0;
                 break;
