@@ -2,35 +2,19 @@
 // lines it prints, its exit statuses, and that what it installs and extracts is what the file commands write.
 
 #include "jobs/TuneloreDatabase.h"
+#include "tests/cli/CliRun.h"
 #include "tests/hotsync/FakeHandheld.h"
 #include "tests/support/TempDir.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sys/wait.h>
 #include <thread>
 
 namespace fs = std::filesystem;
 
 namespace {
-
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quote(const std::string& word)
-{
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 
 std::string Bytes(const fs::path& path)
 {
@@ -54,11 +38,11 @@ protected:
             handheld->ended.reset();
             device = HandheldConnecting(*handheld, m_port, serial);
         }
-        const int status = std::system(command.c_str());
+        const int status = RunCommand(command);
         if (device.joinable())
             device.join();
         m_port = FreePort();
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Bytes(Work("stdout")), Bytes(Work("stderr"))};
+        return {status, Bytes(Work("stdout")), Bytes(Work("stderr"))};
     }
     std::string Work(const std::string& name) const { return (m_root / name).string(); }
     static std::string Data(const std::string& name) { return std::string(TEST_DATA_DIR) + "/cli/" + name; }

@@ -1,23 +1,20 @@
 // Runs the built tunelore-cli on the files under tests/data/cli and compares what it writes byte for byte.
 
 #include "jobs/TuneloreDatabase.h"
+#include "tests/cli/CliRun.h"
 #include "tests/support/TempDir.h"
 #include "tests/support/TestDatabase.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
-#if defined(_WIN32)
-#include <windows.h>
-#else
+#if !defined(_WIN32)
 #include <sys/stat.h>
-#include <sys/wait.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -29,11 +26,6 @@ const std::string FIXED_TIME = "SOURCE_DATE_EPOCH=1136073600"; // 2006-01-01T00:
 const std::string CREME = "Cr\u00e8me Br\u00fbl\u00e9e";
 
 #if defined(_WIN32)
-// For cmd.exe, which runs the commands on Windows; no argument of these tests holds a double quote.
-std::string Quote(const std::string& word)
-{
-    return '"' + word + '"';
-}
 // Each NAME=value set for this command only, then the program by its Windows path.
 std::string CliCommand(const std::string& environment)
 {
@@ -42,14 +34,6 @@ std::string CliCommand(const std::string& environment)
     for (std::string word; words >> word;)
         command += "set " + Quote(word) + "&& ";
     return command + Quote(Utf8FromPath(fs::path(TUNELORE_CLI).make_preferred()));
-}
-// Runs a UTF-8 command line through the wide-character API: std::system would read it in the ANSI code page.
-int RunCommand(const std::string& command)
-{
-    std::wstring wide(command.size(), L'\0');
-    wide.resize(static_cast<std::size_t>(MultiByteToWideChar(
-        CP_UTF8, 0, command.data(), static_cast<int>(command.size()), wide.data(), static_cast<int>(wide.size()))));
-    return _wsystem(wide.c_str());
 }
 // The program's standard error is a text stream on Windows, whose lines end with CR LF.
 std::string WithLfLineEnds(const std::string& text)
@@ -61,34 +45,15 @@ std::string WithLfLineEnds(const std::string& text)
     return lf;
 }
 #else
-std::string Quote(const std::string& word)
-{
-    std::string quoted = "'";
-    for (const char c : word)
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    return quoted + "'";
-}
 std::string CliCommand(const std::string& environment)
 {
     return "env " + environment + " " + Quote(TUNELORE_CLI);
-}
-int RunCommand(const std::string& command)
-{
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 std::string WithLfLineEnds(std::string text)
 {
     return text;
 }
 #endif
-
-struct CliRun
-{
-    int status = -1;
-    std::string out;
-    std::string err;
-};
 
 class CliTest : public ::testing::Test
 {

@@ -25,34 +25,6 @@ Texts Loaded(std::initializer_list<std::string> texts)
     return loaded;
 }
 
-// The records' bytes, each followed by "|".
-std::string Records(const CPalmDatabase& database)
-{
-    std::string bytes;
-    for (const CPdbRecord& record : database.Records())
-        bytes.append(record.Data().begin(), record.Data().end()) += '|';
-    return bytes;
-}
-
-TEST(Export, DatabasesHoldOneRecordPerSongOrChordLineInOrder)
-{
-    FakePlatform platform;
-    const CPalmDatabase songs =
-        BuildImportDatabase(Loaded({"A\r\n\r\nB", "", "Caf\xE9\r\n", "C x 3 2 0 1 0\r\nG 3 2 0 0 0 3"}), platform);
-    // The first text decides: a chord list makes a chord database of itself alone.
-    const CPalmDatabase chords = BuildImportDatabase(
-        Loaded({"C x 3 2 0 1 0\r\nAm\tx 0 2 2 1 0\r\n\r\njunk\r\n{title: C}\r\nG 3 2 0 0 0 3", "A\r\n"}), platform);
-    EXPECT_TRUE(songs.GetName().starts_with("TuneloreDB") && chords.GetName().starts_with("TuneloreChordDB"));
-    for (const auto& [database, type] : {std::pair(&songs, SONG_IMPORT_TYPE), std::pair(&chords, CHORD_IMPORT_TYPE)}) {
-        EXPECT_EQ(std::tuple(database->m_creator, database->m_type, database->m_creationDate),
-                  std::tuple(TUNELORE_CREATOR, type, FakePlatform::DEFAULT_NOW));
-    }
-    // A song record per text, a chord list after the first text among them.
-    EXPECT_EQ(Records(songs), "A\n\nB\n\0|\0|Caf\xE9\n\0|C x 3 2 0 1 0\nG 3 2 0 0 0 3\n\0|"s);
-    // Frets (x is 15), two zero bytes, the name and its NUL; a line that is not a definition gives no record.
-    EXPECT_EQ(Records(chords), "\x0F\3\2\0\1\0\0\0C\0|\x0F\0\2\2\1\0\0\0Am\0|\3\2\0\0\0\3\0\0G\0|"s);
-}
-
 TEST(Export, SaveToPathMakesNoOpenRequestAndAFailedWriteKeepsTheEarlierFile)
 {
     TempDir dir;

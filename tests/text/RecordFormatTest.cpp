@@ -33,21 +33,4 @@ TEST(RecordFormat, SongRecordsOfLoadedTexts)
         EXPECT_EQ(MakeSongRecord(loaded), Bytes(record)) << ::testing::PrintToString(loaded);
 }
 
-TEST(RecordFormat, MarkersAndSongText)
-{
-    // The record, whether it is a marker (only FF EE DD 00 and two more bytes), the song's text (to its first NUL).
-    const std::tuple<std::string, bool, std::string> cases[] = {
-        {"\xFF\xEE\xDD\0\x01\x02\0"s, true, "\xFF\xEE\xDD"},
-        {"\xFF\xEE\xDD\0\x01"s, false, "\xFF\xEE\xDD"},
-        {"\xFF\xEE\xDD\x01\x01\x02", false, "\xFF\xEE\xDD\x01\x01\x02"}, // no NUL: the whole record
-        {"A\nB\n\0C\0"s, false, "A\nB\n"},
-        {""s, false, ""},
-    };
-    for (const auto& [record, marker, text] : cases) {
-        const std::vector<std::uint8_t> bytes = Bytes(record); // exactly sized: the sanitizer sees reads past it
-        EXPECT_EQ(IsMarkerRecord(bytes), marker) << ::testing::PrintToString(record);
-        EXPECT_EQ(SongRecordText(bytes), text) << ::testing::PrintToString(record);
-    }
-}
-
 } // namespace
