@@ -6,6 +6,8 @@
 #include "ui/QtDesktop.h"
 
 #include <QAccessible>
+#include <QMessageBox>
+#include <QTimer>
 
 #include <set>
 
@@ -156,4 +158,25 @@ TEST(HelpersTest, FileFiltersAndDialogUnits)
     for (const QString& gone : {home + QStringLiteral("/Documents"), home + QStringLiteral("/a/b/c/")})
         EXPECT_EQ(ExistingDialogFolder(gone), home);
     EXPECT_EQ(ExistingDialogFolder(QString()), QString());
+}
+
+// The desktop's message box shows the icon of the message's kind; each box is closed as soon as it is open.
+TEST(HelpersTest, MessageBoxesShowTheIconOfTheirKind)
+{
+    CQtDesktop desktop;
+    for (const auto& [kind, icon] : {std::pair(IDesktop::MessageIcon::None, QMessageBox::NoIcon),
+                                     {IDesktop::MessageIcon::Warning, QMessageBox::Warning},
+                                     {IDesktop::MessageIcon::Error, QMessageBox::Critical}}) {
+        QMessageBox::Icon shown = QMessageBox::Question;
+        QTimer closer; // looks until the box is open
+        QObject::connect(&closer, &QTimer::timeout, [&shown] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                shown = box->icon();
+                box->accept();
+            }
+        });
+        closer.start(10);
+        desktop.ShowMessage(nullptr, QStringLiteral("Saved."), kind);
+        EXPECT_EQ(shown, icon);
+    }
 }
