@@ -8,7 +8,9 @@
 //    writes ({title: }, {subtitle: }, {comment: }, {start_of_chorus}, {end_of_chorus}, {start_of_tab},
 //    {end_of_tab}) are reduced to their values and the header fields ({key: }, {capo: }, {tempo: },
 //    {artist: }) to "name: value", output and the input without its markup tags hold every ASCII letter
-//    (in either case) and digit the same number of times.
+//    (in either case) and digit the same number of times. On both sides the names of title fields ("Title:",
+//    "Song :", "Subtitle:") and the notes that open or close a block ("-- Start of chorus", "-- End of tab")
+//    are left out first: the conversion makes directives of them.
 // 4. Every {start_of_tab} ... {end_of_tab} block is a run of consecutive lines of the input without its
 //    markup tags, unchanged, in order.
 // 5. Choruses and tab blocks open and close in turn, none left open; a chorus neither opens nor closes
@@ -109,6 +111,36 @@ std::vector<std::string> WithoutMarkup(std::string_view input)
 
 using Counts = std::array<long, 128>;
 
+bool IsBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\xA0';
+}
+
+bool EqualsLower(std::string_view text, std::string_view lower)
+{
+    if (text.size() != lower.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < text.size(); ++k) {
+        const char c = (text[k] >= 'A' && text[k] <= 'Z') ? static_cast<char>(text[k] - 'A' + 'a') : text[k];
+        if (c != lower[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string_view Trimmed(std::string_view s)
+{
+    while (!s.empty() && IsBlank(s.front())) {
+        s.remove_prefix(1);
+    }
+    while (!s.empty() && IsBlank(s.back())) {
+        s.remove_suffix(1);
+    }
+    return s;
+}
+
 // Letters are counted without their case, as the name of a header field is written in lower case.
 void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
 {
@@ -118,6 +150,61 @@ void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
             counts[static_cast<std::size_t>(c)] += sign;
         }
     }
+}
+
+// A line without the parts the conversion turns into directive names (see property 3): a note that opens or
+// closes a block, and the name of a title field where a field starts (at the line's start, after a leading
+// "-- " or after a bar).
+std::string WithoutTitleNamesAndBlockNotes(std::string_view line)
+{
+    const std::string_view t = Trimmed(line);
+    if (t.substr(0, 3) == "-- ") {
+        for (const std::string_view note : {"start of chorus", "end of chorus", "start of tab", "end of tab"}) {
+            if (EqualsLower(Trimmed(t.substr(3)), note)) {
+                return {};
+            }
+        }
+    }
+    std::string kept;
+    bool fieldStart = true;
+    for (std::size_t i = 0; i < line.size();) {
+        std::size_t after = i;
+        for (const std::string_view field : {"title", "song", "subtitle"}) {
+            std::size_t end = i + field.size();
+            if (fieldStart && end <= line.size() && EqualsLower(line.substr(i, field.size()), field)) {
+                while (end < line.size() && IsBlank(line[end])) {
+                    ++end;
+                }
+                after = end < line.size() && line[end] == ':' ? end + 1 : after;
+            }
+        }
+        if (after > i) {
+            i = after;
+            continue;
+        }
+        const bool leadingDashes = Trimmed(kept) == "--" && line[i] == ' ';
+        fieldStart = line[i] == '|' || (fieldStart && IsBlank(line[i])) || leadingDashes;
+        kept += line[i++];
+    }
+    return kept;
+}
+
+// Adds `sign` for each letter and digit of `line` but the parts the conversion turns into directive names.
+// The text of each bracketed mark counts apart, so a chord mark put into a field name ("Ti[G]tle:") hides
+// nothing.
+void CountLine(std::string_view line, Counts& counts, long sign)
+{
+    std::string text;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        const std::size_t close = line[i] == '[' ? line.find(']', i) : std::string_view::npos;
+        if (close != std::string_view::npos) {
+            CountLettersAndDigits(line.substr(i + 1, close - i - 1), counts, sign);
+            i = close;
+        } else {
+            text += line[i];
+        }
+    }
+    CountLettersAndDigits(WithoutTitleNamesAndBlockNotes(text), counts, sign);
 }
 
 // Property 4: `block` occurs in `in` as consecutive lines at or after `from`; the index after it, or nullopt.
@@ -171,7 +258,7 @@ void CheckConversion(std::string_view input, std::string_view output)
         directives = directives || IsDirective(line);
         environments = environments || IsEnvironmentLine(line);
         if (!IsEnvironmentLine(line)) {
-            CountLettersAndDigits(line, counts, 1);
+            CountLine(line, counts, 1);
         }
     }
     bool inChorus = false;
@@ -180,7 +267,7 @@ void CheckConversion(std::string_view input, std::string_view output)
     std::size_t inputLine = 0;
     for (const std::string_view line : out) {
         if (!IsEnvironmentLine(line)) {
-            CountLettersAndDigits(directives ? line : Value(line), counts, -1);
+            CountLine(directives ? line : Value(line), counts, -1);
         }
         if (environments) {
             continue;

@@ -640,6 +640,17 @@ bool IsHashComment(std::string_view line)
     return !t.empty() && t.front() == '#';
 }
 
+// A note as ChordPro writes it into plain text: "-- " and words, for all that is no lyric ("-- Title: ...",
+// "-- Start of chorus", "-- Key is D"). The words, or nothing when the line is no such note.
+std::string_view DashedNote(std::string_view line)
+{
+    const std::string_view t = Trim(line);
+    if (t.size() < 4 || t.substr(0, 3) != "-- ")
+        return {};
+    const std::string_view note = Trim(t.substr(3));
+    return IsAsciiLetter(note.front()) ? note : std::string_view();
+}
+
 // A note in words on where the capo goes, which becomes a comment and never the title: a line that starts
 // with "Capo" ("Capo on 5th fret, sounding key of F") or holds an ordinal before "fret" ("Play on 3rd fret").
 bool IsCapoNote(std::string_view line)
@@ -664,6 +675,13 @@ bool IsCapoNote(std::string_view line)
     return false;
 }
 
+// Whether the song has its title and subtitle directives yet: only the first of each names the song.
+struct Titles
+{
+    bool title = false;
+    bool subtitle = false;
+};
+
 void AppendDirective(std::string_view name, std::string_view value, std::string& out)
 {
     out += '{';
@@ -677,8 +695,9 @@ void AppendDirective(std::string_view name, std::string_view value, std::string&
 
 // "{title: ...}", and for "Artist - Title" (a hyphen or an en or em dash between blanks) the title after the
 // dash and "{subtitle: Artist}".
-void AppendTitle(std::string_view line, std::string& out)
+void AppendTitle(std::string_view line, Titles& titles, std::string& out)
 {
+    titles.title = true;
     const std::string_view t = Trim(line);
     for (std::size_t dash = 1; dash + 1 < t.size(); ++dash) {
         const char c = t[dash];
@@ -688,6 +707,7 @@ void AppendTitle(std::string_view line, std::string& out)
             if (!artist.empty() && !title.empty()) {
                 AppendDirective("title", title, out);
                 AppendDirective("subtitle", artist, out);
+                titles.subtitle = true;
                 return;
             }
         }
@@ -758,8 +778,20 @@ struct Field
 
 bool IsKnownFieldName(std::string_view name)
 {
-    static constexpr std::string_view names[] = {
-        "key", "capo", "tuning", "tempo", "bpm", "artist", "album", "difficulty", "strumming"};
+    static constexpr std::string_view names[] = {"key",
+                                                 "capo",
+                                                 "tuning",
+                                                 "tempo",
+                                                 "bpm",
+                                                 "artist",
+                                                 "album",
+                                                 "difficulty",
+                                                 "strumming",
+                                                 "title",
+                                                 "song",
+                                                 "subtitle",
+                                                 "composer",
+                                                 "lyricist"};
     for (const std::string_view known : names)
         if (EqualsIgnoringAsciiCase(name, known))
             return true;
@@ -792,13 +824,21 @@ bool ParseHeaderFields(std::string_view line, std::vector<Field>& fields)
 }
 
 // Each header field as a directive: a key that is a chord as {key: C}, a capo or tempo that is a number as
-// {capo: 2} or {tempo: 96}, an artist as {artist: ...}; any other field, or one whose value does not fit,
-// as {comment: Name: value}, so that nothing of it is lost.
-void AppendHeaderFields(const std::vector<Field>& fields, std::string& out)
+// {capo: 2} or {tempo: 96}, an artist as {artist: ...}, the song's first title ("Title: ..." or "Song: ...")
+// and subtitle as {title: ...} and {subtitle: ...}; any other field, or one whose value does not fit, as
+// {comment: Name: value}, so that nothing of it is lost.
+void AppendHeaderFields(const std::vector<Field>& fields, Titles& titles, std::string& out)
 {
     for (const Field& field : fields) {
         const bool number = !field.value.empty() && AllOf(field.value, IsAsciiDigit);
-        if (EqualsIgnoringAsciiCase(field.name, "key") && IsChordName(field.value)) {
+        const bool title = EqualsIgnoringAsciiCase(field.name, "title") || EqualsIgnoringAsciiCase(field.name, "song");
+        if (title && !titles.title && !field.value.empty()) {
+            AppendDirective("title", field.value, out);
+            titles.title = true;
+        } else if (EqualsIgnoringAsciiCase(field.name, "subtitle") && !titles.subtitle && !field.value.empty()) {
+            AppendDirective("subtitle", field.value, out);
+            titles.subtitle = true;
+        } else if (EqualsIgnoringAsciiCase(field.name, "key") && IsChordName(field.value)) {
             AppendDirective("key", field.value, out);
         } else if (EqualsIgnoringAsciiCase(field.name, "capo") && number) {
             AppendDirective("capo", field.value, out);
@@ -851,6 +891,7 @@ enum class Kind : unsigned char
     Staff,
     Label,
     Header,
+    Note,
     Chords,
     Text,
     Directive // a directive line, or a line of a block that holds no lyrics: kept as it is
@@ -862,6 +903,8 @@ Kind Classify(std::string_view line, bool chordsMarked, std::vector<Field>& fiel
         return Kind::Blank;
     if (IsHashComment(line)) // kept as it is, whatever it holds
         return Kind::Text;
+    if (!DashedNote(line).empty())
+        return Kind::Note;
     if (IsStaffLine(line) || IsDiagramRow(line))
         return Kind::Staff;
     if (!LabelText(line).empty())
@@ -912,7 +955,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
     }
     // A text with directives is ChordPro that still has chord lines over its lyrics: its chord lines are
     // merged and its staffs put in tab blocks, and the rest is left as the writer has it (no label, header
-    // field or title is read, and the lines inside a tab, grid or other block that holds no lyrics stay).
+    // field, note or title is read, and the lines inside a tab, grid or other block that holds no lyrics stay).
     const bool chordPro = std::find(kinds.begin(), kinds.end(), Kind::Directive) != kinds.end();
     if (chordPro) {
         bool verbatim = false;
@@ -922,7 +965,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
                 verbatim = environment != 0 ? environment > 0 : verbatim;
             } else if (verbatim) {
                 kinds[k] = Kind::Directive;
-            } else if (kinds[k] == Kind::Label || kinds[k] == Kind::Header) {
+            } else if (kinds[k] == Kind::Label || kinds[k] == Kind::Header || kinds[k] == Kind::Note) {
                 kinds[k] = Kind::Text;
             }
         }
@@ -948,13 +991,19 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
         return i == n || blanks >= 2 || kinds[i] == Kind::Label || startsTab(i);
     };
 
-    // The title comes from the first line that is neither blank, a header line, a capo note nor a "#" comment.
+    // The title comes from a title field, or else from the first line that is neither blank, a header line, a
+    // note, a capo note nor a "#" comment.
     std::size_t titleLine = chordPro ? n : 0;
     while (titleLine < n &&
-           (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header ||
+           (kinds[titleLine] == Kind::Blank || kinds[titleLine] == Kind::Header || kinds[titleLine] == Kind::Note ||
             (kinds[titleLine] == Kind::Text && (IsHashComment(lines[titleLine]) || IsCapoNote(lines[titleLine])))))
         ++titleLine;
-    bool titled = false;
+    Titles titles;
+    // A note "-- Start of tab" opens a block of lines kept as they are only when an "-- End of tab" follows.
+    std::size_t lastTabEnd = n;
+    for (std::size_t k = 0; k < n; ++k)
+        if (kinds[k] == Kind::Note && EqualsIgnoringAsciiCase(DashedNote(lines[k]), "end of tab"))
+            lastTabEnd = k;
     const auto firstLineNamesTheSong = [&]() {
         return n > 0 && kinds[0] == Kind::Text && !startsTab(0) && !IsCapoNote(lines[0]) &&
                std::any_of(
@@ -982,13 +1031,42 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
             continue;
         }
         const bool tab = startsTab(i);
-        flushBlanks(blankCount >= 2 || kind == Kind::Label || tab);
+        const std::string_view note = kind == Kind::Note ? DashedNote(lines[i]) : std::string_view();
+        const bool noteOpens =
+            EqualsIgnoringAsciiCase(note, "start of chorus") || EqualsIgnoringAsciiCase(note, "start of tab");
+        flushBlanks(blankCount >= 2 || kind == Kind::Label || tab || noteOpens);
 
         if (!chordPro && kind == Kind::Text && IsCapoNote(lines[i])) {
             AppendDirective("comment", Trim(lines[i++]), out);
-        } else if (i == titleLine && kind == Kind::Text && IsTitleLine(lines[i])) {
-            AppendTitle(lines[i++], out);
-            titled = true;
+        } else if (i == titleLine && !titles.title && kind == Kind::Text && IsTitleLine(lines[i])) {
+            AppendTitle(lines[i++], titles, out);
+        } else if (kind == Kind::Note) {
+            ++i;
+            if (EqualsIgnoringAsciiCase(note, "start of chorus")) {
+                emit("{start_of_chorus}");
+                chorusOpen = true;
+            } else if (EqualsIgnoringAsciiCase(note, "end of chorus")) {
+                if (chorusOpen)
+                    emit("{end_of_chorus}");
+                chorusOpen = false;
+            } else if (EqualsIgnoringAsciiCase(note, "start of tab") && lastTabEnd != n && lastTabEnd >= i) {
+                const std::size_t start = i;
+                while (!(kinds[i] == Kind::Note && EqualsIgnoringAsciiCase(DashedNote(lines[i]), "end of tab")))
+                    ++i;
+                if (i > start) {
+                    emit("{start_of_tab}");
+                    for (std::size_t k = start; k < i; ++k)
+                        emit(lines[k]);
+                    emit("{end_of_tab}");
+                }
+                ++i; // the end note
+            } else if (EqualsIgnoringAsciiCase(note, "start of tab") || EqualsIgnoringAsciiCase(note, "end of tab")) {
+                // a block never closed, or an end without a start: the staff lines find their own blocks
+            } else if (ParseHeaderFields(note, fields)) {
+                AppendHeaderFields(fields, titles, out);
+            } else {
+                AppendDirective("comment", note, out);
+            }
         } else if (kind == Kind::Label) {
             const std::string_view label = LabelText(lines[i++]);
             AppendDirective("comment", label, out);
@@ -998,7 +1076,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
             }
         } else if (kind == Kind::Header) {
             ParseHeaderFields(lines[i++], fields);
-            AppendHeaderFields(fields, out);
+            AppendHeaderFields(fields, titles, out);
         } else if (tab) {
             emit("{start_of_tab}");
             if (kind != Kind::Staff)
@@ -1028,7 +1106,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
     // A song is listed by its first line when it has no title. A first line of words does; a blank one, one
     // without a letter or digit ("====="), or one this conversion made a directive or gave chord marks would
     // list the song as "(no title)", "{comment: Tuning: G C E A", "| [C] | [G] |" or "[G]Amazing [C]grace".
-    if (!chordPro && !titled && !fallbackTitle.empty() && !firstLineNamesTheSong()) {
+    if (!chordPro && !titles.title && !fallbackTitle.empty() && !firstLineNamesTheSong()) {
         std::string title;
         AppendDirective("title", fallbackTitle, title);
         out.insert(0, title);

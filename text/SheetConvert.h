@@ -17,21 +17,26 @@
 // - a section label on a line of its own ("[Verse 1]", "Chorus:", "Bridge", "** Chorus **", "V. 1") becomes
 //   "{comment: label}", and a chorus is also wrapped in {start_of_chorus} ... {end_of_chorus}, up to the next
 //   label, a tab block, two blank lines in a row, or the end;
-// - header lines ("Key: C", "Capo: 2", "Tempo: 96", "Artist: ...", or fields joined by bars, "Tuning: G C E
-//   A | Key: C") become {key: C}, {capo: 2}, {tempo: 96}, {artist: ...}, and {comment: Name: value} for any
-//   other field or a value that does not fit; a capo note in words ("Capo on 5th fret", "Play on 3rd
+// - header lines ("Key: C", "Capo: 2", "Tempo: 96", "Artist: ...", "Title: ...", or fields joined by bars,
+//   "Tuning: G C E A | Key: C") become {key: C}, {capo: 2}, {tempo: 96}, {artist: ...}, the first title
+//   ("Title:" or "Song:") and subtitle field {title: ...} and {subtitle: ...}, and {comment: Name: value} for
+//   any other field or a value that does not fit; a capo note in words ("Capo on 5th fret", "Play on 3rd
 //   fret") becomes {comment: ...};
+// - notes of the plain text ChordPro writes ("-- Title: ...", "-- Start of chorus", "-- Key is D") become
+//   the directives they stand for: title and subtitle as header fields, a chorus, a tab block whose lines are
+//   kept as they are (only when "-- End of tab" follows), and {comment: ...} for any other note;
 // - runs of tablature staff lines ("e|--3--|") are kept unchanged inside {start_of_tab} ... {end_of_tab},
 //   with the line right above them (chord names, mostly) and a text line right below them (before a blank
 //   line) inside too;
-// - the first line that is neither blank, a header line, a capo note nor a "# ..." comment line becomes
-//   "{title: ...}" when it is plain text (not chords, a label, a "Key: value" field, an e-mail line or a
-//   chord definition); "Artist - Title" gives the title and "{subtitle: Artist}"; without such a line, when
-//   the first line of the result would not name the song (a directive, a line with chord marks, a row of
+// - unless a title field named the song, the first line that is neither blank, a header line, a note, a capo
+//   note nor a "# ..." comment line becomes "{title: ...}" when it is plain text (not chords, a label, a "Key: value"
+//   field, an e-mail line or a chord definition); "Artist - Title" gives the title and "{subtitle: Artist}"; without
+//   such a line, when the first line of the result would not name the song (a directive, a line with chord marks, a row
+//   of
 //   "=", a blank), `fallbackTitle` (the file's name, say) becomes "{title: ...}" in front, unless it is empty;
 // - every other line, blank lines included, is kept as it is.
 // A text with directive lines ("{title: ...}", "{soc}") but no chord mark only has its chord lines merged
-// and its staffs put in tab blocks; its directives, labels, header lines and first line, and the lines
+// and its staffs put in tab blocks; its directives, labels, header lines, notes and first line, and the lines
 // inside its own tab, grid or other blocks that hold no lyrics, stay as they are.
 // Cost is linear in the length of the text.
 // `fallbackTitle` is Windows-1252 without line ends or braces.

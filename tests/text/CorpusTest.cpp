@@ -29,18 +29,23 @@ int CountMarks(const std::string& text, Words& counts, int sign)
 
 // The words of `before` that `after` lost (> 0) or made up (< 0). Words are taken without brackets,
 // parentheses, colons and bars, and only with a letter or digit; the chord of a mark counts as a word, the
-// name of a directive does not, nor the name of a header field that becomes one ("Key:" of "Key: C"), nor
-// the markup tags of exported text ("[ch]").
+// name of a directive does not, nor the name of a header field that becomes one ("Key:" of "Key: C", "Title :"),
+// nor a note that opens or closes a block ("-- Start of chorus"), nor the markup tags of exported text ("[ch]").
 Words WordDifference(const std::string& before, const std::string& after)
 {
     static const std::regex directive(R"(^\{[a-z_]+(: )?|\}$)"), noise(R"([\[\]():|])"), alnum("[A-Za-z0-9]"),
-        field("(key|capo|tempo|bpm|artist):", std::regex::icase), markup(R"(\[/?(ch|tab)\])", std::regex::icase);
+        field("(key|capo|tempo|bpm|artist):", std::regex::icase), markup(R"(\[/?(ch|tab)\])", std::regex::icase),
+        titleField(R"((^\s*(-- +)?|\|\s*)(title|song|subtitle)\s*:)", std::regex::icase),
+        blockNote(R"(^\s*-- +(start|end) of (chorus|tab)\s*$)", std::regex::icase);
     Words counts;
     for (const int sign : {1, -1})
         for (std::string_view rest = sign > 0 ? before : after; !rest.empty();) {
-            const std::string line =
-                std::regex_replace(std::regex_replace(std::string(PopLine(rest)), directive, " "), markup, "");
-            const std::string words = std::regex_replace(line, mark, "") + " " +
+            const std::string line = std::regex_replace(
+                std::regex_replace(std::regex_replace(std::string(PopLine(rest)), blockNote, ""), directive, " "),
+                markup,
+                "");
+            // A field's name is found with the marks out of the way: a chord can stand inside it ("Ti[G]tle:").
+            const std::string words = std::regex_replace(std::regex_replace(line, mark, ""), titleField, "$1 ") + " " +
                                       std::regex_replace(line, mark, "$1 ", std::regex_constants::format_no_copy);
             std::size_t pos = 0;
             for (std::string_view word = NextToken(words, pos); !word.empty(); word = NextToken(words, pos)) {

@@ -35,6 +35,17 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"Tuning: G C E A | Key: C | Capo: No capo\nTempo: 96\nArtist: Jo\nAlbum: Best\nCapo: 2\nMy Song\n",
          "{comment: Tuning: G C E A}\n{key: C}\n{comment: Capo: No capo}\n{tempo: 96}\n{artist: Jo}\n"
          "{comment: Album: Best}\n{capo: 2}\n{title: My Song}\n"},
+        // A title field names the song, the first one only, and no lyric line becomes the title then.
+        {"Song: Rain\nComposer: Jo\nTitle: Snow\nSubtitle: Live\n\nla la\n",
+         "{title: Rain}\n{comment: Composer: Jo}\n{comment: Title: Snow}\n{subtitle: Live}\n\nla la\n"},
+        // Plain text as ChordPro itself writes it: notes after "-- " become directives, a tab block stays as it is.
+        {"-- Title: Swing\n-- Start of chorus\n      G\nSwing low\n-- End of chorus\n-- Chorus\n"
+         "-- Start of tab\n  G\nla\n-- End of tab\n-- End of chorus\n-- Start of tab\n",
+         "{title: Swing}\n{start_of_chorus}\nSwing [G]low\n{end_of_chorus}\n{comment: Chorus}\n"
+         "{start_of_tab}\n  G\nla\n{end_of_tab}\n"},
+        {"-- 2 --\nChorus\nla\n-- Start of chorus\nlo\n-- Start of tab\n-- End of tab\n",
+         "-- 2 --\n{comment: Chorus}\n{start_of_chorus}\nla\n{end_of_chorus}\n"
+         "{start_of_chorus}\nlo\n{end_of_chorus}\n"},
         // A remark in parentheses on a chord line is text; one left open makes the line no chord line.
         {"Outro:\nC  D  F\nAm  D ( fade out with Am )\n",
          "{comment: Outro}\n[C] [D] [F]\n[Am] [D] ( fade out with Am )\n"},
@@ -57,7 +68,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         {"Song\n1 2 3 4\n4 + 4\nla la\n", "{title: Song}\n1 2 3 4\n4 + 4\nla la\n"},
         // Blank lines stay; the title comes from the first line that is not blank.
         {"\nAmazing Grace\nG\nla\n", "\n{title: Amazing Grace}\n[G]la\n"},
-        {"Oasis - Wonderwall\n", "{title: Wonderwall}\n{subtitle: Oasis}\n"},
+        {"Oasis - Wonderwall\nSubtitle: Live\n", "{title: Wonderwall}\n{subtitle: Oasis}\n{comment: Subtitle: Live}\n"},
         {"Hallelujah Chords by Leonard Cohen\nDifficulty: novice\n",
          "{title: Hallelujah Chords by Leonard Cohen}\n{comment: Difficulty: novice}\n"},
         // Lines with an e-mail address carry no marks.
