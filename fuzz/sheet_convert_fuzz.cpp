@@ -152,19 +152,22 @@ void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
     }
 }
 
-// A line without the parts the conversion turns into directive names (see property 3): a note that opens or
-// closes a block, and the name of a title field where a field starts (at the line's start, after a leading
-// "-- " or after a bar).
-std::string WithoutTitleNamesAndBlockNotes(std::string_view line)
+// A note that opens or closes a block ("-- Start of chorus"), which the conversion makes a directive of.
+bool IsBlockNote(std::string_view line)
 {
     const std::string_view t = Trimmed(line);
-    if (t.substr(0, 3) == "-- ") {
-        for (const std::string_view note : {"start of chorus", "end of chorus", "start of tab", "end of tab"}) {
-            if (EqualsLower(Trimmed(t.substr(3)), note)) {
-                return {};
-            }
+    for (const std::string_view note : {"start of chorus", "end of chorus", "start of tab", "end of tab"}) {
+        if (t.substr(0, 3) == "-- " && EqualsLower(Trimmed(t.substr(3)), note)) {
+            return true;
         }
     }
+    return false;
+}
+
+// A line without the names of title fields where a field starts (at the line's start, after a leading "-- "
+// or after a bar), which the conversion makes the names of directives.
+std::string WithoutTitleNames(std::string_view line)
+{
     std::string kept;
     bool fieldStart = true;
     for (std::size_t i = 0; i < line.size();) {
@@ -189,11 +192,14 @@ std::string WithoutTitleNamesAndBlockNotes(std::string_view line)
     return kept;
 }
 
-// Adds `sign` for each letter and digit of `line` but the parts the conversion turns into directive names.
-// The text of each bracketed mark counts apart, so a chord mark put into a field name ("Ti[G]tle:") hides
-// nothing.
+// Adds `sign` for each letter and digit of `line` but the parts the conversion turns into directive names (see
+// property 3). The text of each bracketed mark counts apart, so a chord mark the conversion puts into a field
+// name ("Ti[G]tle:") hides nothing.
 void CountLine(std::string_view line, Counts& counts, long sign)
 {
+    if (IsBlockNote(line)) {
+        return;
+    }
     std::string text;
     for (std::size_t i = 0; i < line.size(); ++i) {
         const std::size_t close = line[i] == '[' ? line.find(']', i) : std::string_view::npos;
@@ -204,7 +210,7 @@ void CountLine(std::string_view line, Counts& counts, long sign)
             text += line[i];
         }
     }
-    CountLettersAndDigits(WithoutTitleNamesAndBlockNotes(text), counts, sign);
+    CountLettersAndDigits(WithoutTitleNames(text), counts, sign);
 }
 
 // Property 4: `block` occurs in `in` as consecutive lines at or after `from`; the index after it, or nullopt.
