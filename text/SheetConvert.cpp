@@ -694,7 +694,7 @@ void AppendDirective(std::string_view name, std::string_view value, std::string&
 }
 
 // "{title: ...}", and for "Artist - Title" (a hyphen or an en or em dash between blanks) the title after the
-// dash and "{subtitle: Artist}".
+// dash and "{subtitle: Artist}"; "Title - by Artist" names its artist after the dash: "{subtitle: by Artist}".
 void AppendTitle(std::string_view line, Titles& titles, std::string& out)
 {
     titles.title = true;
@@ -705,8 +705,9 @@ void AppendTitle(std::string_view line, Titles& titles, std::string& out)
             const std::string_view artist = Trim(t.substr(0, dash));
             const std::string_view title = Trim(t.substr(dash + 1));
             if (!artist.empty() && !title.empty()) {
-                AppendDirective("title", title, out);
-                AppendDirective("subtitle", artist, out);
+                const bool byArtist = title.size() > 3 && EqualsIgnoringAsciiCase(title.substr(0, 3), "by ");
+                AppendDirective("title", byArtist ? artist : title, out);
+                AppendDirective("subtitle", byArtist ? title : artist, out);
                 titles.subtitle = true;
                 return;
             }

@@ -29,11 +29,11 @@
 //   with the line right above them (chord names, mostly) and a text line right below them (before a blank
 //   line) inside too;
 // - unless a title field named the song, the first line that is neither blank, a header line, a note, a capo
-//   note nor a "# ..." comment line becomes "{title: ...}" when it is plain text (not chords, a label, a "Key: value"
-//   field, an e-mail line or a chord definition); "Artist - Title" gives the title and "{subtitle: Artist}"; without
-//   such a line, when the first line of the result would not name the song (a directive, a line with chord marks, a row
-//   of
-//   "=", a blank), `fallbackTitle` (the file's name, say) becomes "{title: ...}" in front, unless it is empty;
+//   note nor a "# ..." comment line becomes "{title: ...}" when it is plain text (not chords, a label, a
+//   "Key: value" field, an e-mail line or a chord definition); "Artist - Title" gives the title and
+//   "{subtitle: Artist}", "Title - by Artist" the title and "{subtitle: by Artist}"; without such a line, when
+//   the first line of the result would not name the song (a directive, a line with chord marks, a row of "=",
+//   a blank), `fallbackTitle` (the file's name, say) becomes "{title: ...}" in front, unless it is empty;
 // - every other line, blank lines included, is kept as it is.
 // A text with directive lines ("{title: ...}", "{soc}") but no chord mark only has its chord lines merged
 // and its staffs put in tab blocks; its directives, labels, header lines, notes and first line, and the lines

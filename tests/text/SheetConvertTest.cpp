@@ -69,6 +69,7 @@ TEST(SheetConvert, FollowsEachRuleAndLeavesChordProProseAndMailAlone)
         // Blank lines stay; the title comes from the first line that is not blank.
         {"\nAmazing Grace\nG\nla\n", "\n{title: Amazing Grace}\n[G]la\n"},
         {"Oasis - Wonderwall\nSubtitle: Live\n", "{title: Wonderwall}\n{subtitle: Oasis}\n{comment: Subtitle: Live}\n"},
+        {"Amazing Grace \x96 by John Newton\n", "{title: Amazing Grace}\n{subtitle: by John Newton}\n"},
         {"Hallelujah Chords by Leonard Cohen\nDifficulty: novice\n",
          "{title: Hallelujah Chords by Leonard Cohen}\n{comment: Difficulty: novice}\n"},
         // Lines with an e-mail address carry no marks.
