@@ -8,9 +8,10 @@
 //    writes ({title: }, {subtitle: }, {comment: }, {start_of_chorus}, {end_of_chorus}, {start_of_tab},
 //    {end_of_tab}) are reduced to their values and the header fields ({key: }, {capo: }, {tempo: },
 //    {artist: }) to "name: value", output and the input without its markup tags hold every ASCII letter
-//    (in either case) and digit the same number of times. On both sides the names of title fields ("Title:",
-//    "Song :", "Subtitle:") and the notes that open or close a block ("-- Start of chorus", "-- End of tab")
-//    are left out first: the conversion makes directives of them.
+//    (in either case) and digit the same number of times, but for the words the conversion makes the names of
+//    directives: the names of title fields ("Title:", "Song:", "Subtitle:") and the notes that open or close
+//    a block ("-- Start of chorus", "-- End of tab"). What the output lacks must be the letters of such words
+//    exactly, and no more of each kind than the input holds.
 // 4. Every {start_of_tab} ... {end_of_tab} block is a run of consecutive lines of the input without its
 //    markup tags, unchanged, in order.
 // 5. Choruses and tab blocks open and close in turn, none left open; a chorus neither opens nor closes
@@ -21,6 +22,7 @@
 
 #include "text/SheetConvert.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -111,36 +113,6 @@ std::vector<std::string> WithoutMarkup(std::string_view input)
 
 using Counts = std::array<long, 128>;
 
-bool IsBlank(char c)
-{
-    return c == ' ' || c == '\t' || c == '\xA0';
-}
-
-bool EqualsLower(std::string_view text, std::string_view lower)
-{
-    if (text.size() != lower.size()) {
-        return false;
-    }
-    for (std::size_t k = 0; k < text.size(); ++k) {
-        const char c = (text[k] >= 'A' && text[k] <= 'Z') ? static_cast<char>(text[k] - 'A' + 'a') : text[k];
-        if (c != lower[k]) {
-            return false;
-        }
-    }
-    return true;
-}
-
-std::string_view Trimmed(std::string_view s)
-{
-    while (!s.empty() && IsBlank(s.front())) {
-        s.remove_prefix(1);
-    }
-    while (!s.empty() && IsBlank(s.back())) {
-        s.remove_suffix(1);
-    }
-    return s;
-}
-
 // Letters are counted without their case, as the name of a header field is written in lower case.
 void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
 {
@@ -152,65 +124,63 @@ void CountLettersAndDigits(std::string_view text, Counts& counts, long sign)
     }
 }
 
-// A note that opens or closes a block ("-- Start of chorus"), which the conversion makes a directive of.
-bool IsBlockNote(std::string_view line)
+// How often `word` stands in `text`, in either case.
+long Occurrences(std::string_view text, std::string_view word)
 {
-    const std::string_view t = Trimmed(line);
-    for (const std::string_view note : {"start of chorus", "end of chorus", "start of tab", "end of tab"}) {
-        if (t.substr(0, 3) == "-- " && EqualsLower(Trimmed(t.substr(3)), note)) {
+    long found = 0;
+    for (std::size_t i = 0; i + word.size() <= text.size(); ++i) {
+        bool same = true;
+        for (std::size_t k = 0; k < word.size() && same; ++k) {
+            const char c = text[i + k];
+            same = ((c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c) == word[k];
+        }
+        found += same ? 1 : 0;
+    }
+    return found;
+}
+
+// Property 3: `lost`, the letters and digits the output lacks, are those of some title-field names and block
+// notes of `input`. "song" alone holds a g; "title" and "subtitle" the l, "subtitle" a u that no chorus note
+// accounts for; the four notes then follow from their c, d and b (two pairs of them hold the same letters).
+bool OnlyNamesAndNotesLost(Counts lost, std::string_view input)
+{
+    const auto take = [&lost](std::string_view word, long times) {
+        for (const char c : word) {
+            lost[static_cast<std::size_t>(c)] -= times;
+        }
+    };
+    const long song = lost['g'];
+    take("song", song);
+    const long subtitle = lost['u'] - lost['c'];
+    const long title = lost['l'] - subtitle;
+    take("subtitle", subtitle);
+    take("title", title);
+    if (song < 0 || subtitle < 0 || title < 0 || song > Occurrences(input, "song") ||
+        title + subtitle > Occurrences(input, "title")) {
+        return false;
+    }
+    const long notes = Occurrences(input, "-- ");
+    for (long endOfChorus = 0; endOfChorus <= std::min(lost['c'], lost['d']); ++endOfChorus) {
+        Counts rest = lost;
+        const long startOfChorus = lost['c'] - endOfChorus;
+        const long endOfTab = lost['d'] - endOfChorus;
+        const long startOfTab = lost['b'] - endOfTab;
+        if (startOfTab < 0 || startOfChorus + endOfChorus + startOfTab + endOfTab > notes) {
+            continue;
+        }
+        for (const auto& [word, times] : {std::pair("startofchorus", startOfChorus),
+                                          {"endofchorus", endOfChorus},
+                                          {"startoftab", startOfTab},
+                                          {"endoftab", endOfTab}}) {
+            for (const char c : std::string_view(word)) {
+                rest[static_cast<std::size_t>(c)] -= times;
+            }
+        }
+        if (std::all_of(rest.begin(), rest.end(), [](long difference) { return difference == 0; })) {
             return true;
         }
     }
     return false;
-}
-
-// A line without the names of title fields where a field starts (at the line's start, after a leading "-- "
-// or after a bar), which the conversion makes the names of directives.
-std::string WithoutTitleNames(std::string_view line)
-{
-    std::string kept;
-    bool fieldStart = true;
-    for (std::size_t i = 0; i < line.size();) {
-        std::size_t after = i;
-        for (const std::string_view field : {"title", "song", "subtitle"}) {
-            std::size_t end = i + field.size();
-            if (fieldStart && end <= line.size() && EqualsLower(line.substr(i, field.size()), field)) {
-                while (end < line.size() && IsBlank(line[end])) {
-                    ++end;
-                }
-                after = end < line.size() && line[end] == ':' ? end + 1 : after;
-            }
-        }
-        if (after > i) {
-            i = after;
-            continue;
-        }
-        const bool leadingDashes = Trimmed(kept) == "--" && line[i] == ' ';
-        fieldStart = line[i] == '|' || (fieldStart && IsBlank(line[i])) || leadingDashes;
-        kept += line[i++];
-    }
-    return kept;
-}
-
-// Adds `sign` for each letter and digit of `line` but the parts the conversion turns into directive names (see
-// property 3). The text of each bracketed mark counts apart, so a chord mark the conversion puts into a field
-// name ("Ti[G]tle:") hides nothing.
-void CountLine(std::string_view line, Counts& counts, long sign)
-{
-    if (IsBlockNote(line)) {
-        return;
-    }
-    std::string text;
-    for (std::size_t i = 0; i < line.size(); ++i) {
-        const std::size_t close = line[i] == '[' ? line.find(']', i) : std::string_view::npos;
-        if (close != std::string_view::npos) {
-            CountLettersAndDigits(line.substr(i + 1, close - i - 1), counts, sign);
-            i = close;
-        } else {
-            text += line[i];
-        }
-    }
-    CountLettersAndDigits(WithoutTitleNames(text), counts, sign);
 }
 
 // Property 4: `block` occurs in `in` as consecutive lines at or after `from`; the index after it, or nullopt.
@@ -264,7 +234,7 @@ void CheckConversion(std::string_view input, std::string_view output)
         directives = directives || IsDirective(line);
         environments = environments || IsEnvironmentLine(line);
         if (!IsEnvironmentLine(line)) {
-            CountLine(line, counts, 1);
+            CountLettersAndDigits(line, counts, 1);
         }
     }
     bool inChorus = false;
@@ -273,7 +243,7 @@ void CheckConversion(std::string_view input, std::string_view output)
     std::size_t inputLine = 0;
     for (const std::string_view line : out) {
         if (!IsEnvironmentLine(line)) {
-            CountLine(directives ? line : Value(line), counts, -1);
+            CountLettersAndDigits(directives ? line : Value(line), counts, -1);
         }
         if (environments) {
             continue;
@@ -297,9 +267,7 @@ void CheckConversion(std::string_view input, std::string_view output)
         }
     }
     FUZZ_CHECK(!inChorus && !inTab);
-    for (const long difference : counts) {
-        FUZZ_CHECK(difference == 0);
-    }
+    FUZZ_CHECK(OnlyNamesAndNotesLost(counts, input));
 }
 
 } // namespace
