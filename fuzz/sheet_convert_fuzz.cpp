@@ -144,17 +144,17 @@ long Occurrences(std::string_view text, std::string_view word)
 // accounts for; the four notes then follow from their c, d and b (two pairs of them hold the same letters).
 bool OnlyNamesAndNotesLost(Counts lost, std::string_view input)
 {
-    const auto take = [&lost](std::string_view word, long times) {
+    const auto take = [](Counts& counts, std::string_view word, long times) {
         for (const char c : word) {
-            lost[static_cast<std::size_t>(c)] -= times;
+            counts[static_cast<std::size_t>(c)] -= times;
         }
     };
     const long song = lost['g'];
-    take("song", song);
+    take(lost, "song", song);
     const long subtitle = lost['u'] - lost['c'];
     const long title = lost['l'] - subtitle;
-    take("subtitle", subtitle);
-    take("title", title);
+    take(lost, "subtitle", subtitle);
+    take(lost, "title", title);
     if (song < 0 || subtitle < 0 || title < 0 || song > Occurrences(input, "song") ||
         title + subtitle > Occurrences(input, "title")) {
         return false;
@@ -168,14 +168,10 @@ bool OnlyNamesAndNotesLost(Counts lost, std::string_view input)
         if (startOfTab < 0 || startOfChorus + endOfChorus + startOfTab + endOfTab > notes) {
             continue;
         }
-        for (const auto& [word, times] : {std::pair("startofchorus", startOfChorus),
-                                          {"endofchorus", endOfChorus},
-                                          {"startoftab", startOfTab},
-                                          {"endoftab", endOfTab}}) {
-            for (const char c : std::string_view(word)) {
-                rest[static_cast<std::size_t>(c)] -= times;
-            }
-        }
+        take(rest, "startofchorus", startOfChorus);
+        take(rest, "endofchorus", endOfChorus);
+        take(rest, "startoftab", startOfTab);
+        take(rest, "endoftab", endOfTab);
         if (std::all_of(rest.begin(), rest.end(), [](long difference) { return difference == 0; })) {
             return true;
         }

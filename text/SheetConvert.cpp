@@ -1001,9 +1001,12 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
         ++titleLine;
     Titles titles;
     // A note "-- Start of tab" opens a block of lines kept as they are only when an "-- End of tab" follows.
+    const auto endsTab = [&](std::size_t k) {
+        return kinds[k] == Kind::Note && EqualsIgnoringAsciiCase(DashedNote(lines[k]), "end of tab");
+    };
     std::size_t lastTabEnd = n;
     for (std::size_t k = 0; k < n; ++k)
-        if (kinds[k] == Kind::Note && EqualsIgnoringAsciiCase(DashedNote(lines[k]), "end of tab"))
+        if (endsTab(k))
             lastTabEnd = k;
     const auto firstLineNamesTheSong = [&]() {
         return n > 0 && kinds[0] == Kind::Text && !startsTab(0) && !IsCapoNote(lines[0]) &&
@@ -1052,7 +1055,7 @@ std::string ConvertSheetToChordPro(std::string_view loadedText, std::string_view
                 chorusOpen = false;
             } else if (EqualsIgnoringAsciiCase(note, "start of tab") && lastTabEnd != n && lastTabEnd >= i) {
                 const std::size_t start = i;
-                while (!(kinds[i] == Kind::Note && EqualsIgnoringAsciiCase(DashedNote(lines[i]), "end of tab")))
+                while (!endsTab(i))
                     ++i;
                 if (i > start) {
                     emit("{start_of_tab}");
